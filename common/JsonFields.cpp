@@ -1,0 +1,118 @@
+#include "common/JsonFields.h"
+
+#include <cmath>
+
+namespace common {
+
+Fields::Fields(const nlohmann::json& object, std::string where)
+    : object_(object), where_(std::move(where)) {
+    if (!object_.is_object()) throw JsonError(where_ + ": expected an object");
+}
+
+bool Fields::Has(const std::string& key) const {
+    return object_.contains(key);
+}
+
+const nlohmann::json* Fields::Take(const std::string& key) {
+    taken_.insert(key);
+    auto it = object_.find(key);
+    return it == object_.end() ? nullptr : &*it;
+}
+
+const nlohmann::json* Fields::Raw(const std::string& key) {
+    return Take(key);
+}
+
+void Fields::Fail(const std::string& key, const std::string& problem) const {
+    throw JsonError(where_ + "." + key + ": " + problem);
+}
+
+bool Fields::Bool(const std::string& key, bool fallback) {
+    const auto* v = Take(key);
+    if (!v) return fallback;
+    if (!v->is_boolean()) Fail(key, "expected true or false, found " + v->dump());
+    return v->get<bool>();
+}
+
+double Fields::Number(const std::string& key, double fallback, double min, double max) {
+    const auto* v = Take(key);
+    if (!v) return fallback;
+    if (!v->is_number()) Fail(key, "expected a number, found " + v->dump());
+    double d = v->get<double>();
+    if (!std::isfinite(d) || d < min || d > max) {
+        Fail(key, "expected a number from " + nlohmann::json(min).dump() + " to " +
+                      nlohmann::json(max).dump() + ", found " + v->dump());
+    }
+    return d;
+}
+
+int64_t Fields::Integer(const std::string& key, int64_t fallback, int64_t min, int64_t max) {
+    const auto* v = Take(key);
+    if (!v) return fallback;
+    if (!v->is_number_integer()) Fail(key, "expected a whole number, found " + v->dump());
+    int64_t n =
+        v->is_number_unsigned() && v->get<uint64_t>() > INT64_MAX ? INT64_MAX : v->get<int64_t>();
+    if (n < min || n > max) {
+        Fail(key, "expected a whole number from " + std::to_string(min) + " to " +
+                      std::to_string(max) + ", found " + v->dump());
+    }
+    return n;
+}
+
+std::string Fields::String(const std::string& key, const std::string& fallback) {
+    const auto* v = Take(key);
+    if (!v) return fallback;
+    if (!v->is_string()) Fail(key, "expected a text, found " + v->dump());
+    return v->get<std::string>();
+}
+
+std::optional<std::string> Fields::NullableString(const std::string& key,
+                                                  const std::optional<std::string>& fallback) {
+    const auto* v = Take(key);
+    if (!v) return fallback;
+    if (v->is_null()) return std::nullopt;
+    if (!v->is_string()) Fail(key, "expected a text or null, found " + v->dump());
+    return v->get<std::string>();
+}
+
+std::string Fields::Choice(const std::string& key, const std::string& fallback,
+                           std::initializer_list<const char*> words) {
+    std::string value = String(key, fallback);
+    std::string list;
+    for (const char* w : words) {
+        if (value == w) return value;
+        list += (list.empty() ? "\"" : ", \"") + std::string(w) + "\"";
+    }
+    Fail(key, "expected one of " + list + ", found \"" + value + "\"");
+}
+
+void Fields::Object(const std::string& key, const std::function<void(Fields&)>& read) {
+    const auto* v = Take(key);
+    if (!v) return;
+    if (!v->is_object()) Fail(key, "expected an object, found " + v->dump());
+    Fields inner(*v, where_ + "." + key);
+    read(inner);
+    inner.Finish();
+}
+
+void Fields::Array(const std::string& key, const std::function<void(Fields&, size_t)>& read) {
+    const auto* v = Take(key);
+    if (!v) return;
+    if (!v->is_array()) Fail(key, "expected a list, found " + v->dump());
+    for (size_t i = 0; i < v->size(); ++i) {
+        const auto& element = (*v)[i];
+        std::string where = where_ + "." + key + "[" + std::to_string(i) + "]";
+        if (!element.is_object()) throw JsonError(where + ": expected an object");
+        Fields inner(element, where);
+        read(inner, i);
+        inner.Finish();
+    }
+}
+
+void Fields::Finish() const {
+    for (const auto& [key, value] : object_.items()) {
+        if (!taken_.count(key)) throw JsonError(where_ + "." + key + ": unknown field");
+    }
+}
+
+}  // namespace common

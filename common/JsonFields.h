@@ -1,0 +1,58 @@
+// Reading JSON files (bench files, package manifests) with errors that name the file and the field.
+//
+// Every object is read through a Fields view: each key taken is remembered, and Finish() refuses
+// keys nobody took, so a misspelt field is an error instead of being silently ignored.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace common {
+
+class JsonError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+class Fields {
+  public:
+    // `where` is "bench.json: machine" and the like; messages read "<where>.<key>: <problem>".
+    Fields(const nlohmann::json& object, std::string where);
+
+    bool Has(const std::string& key) const;
+    bool Bool(const std::string& key, bool fallback);
+    double Number(const std::string& key, double fallback, double min, double max);
+    int64_t Integer(const std::string& key, int64_t fallback, int64_t min, int64_t max);
+    std::string String(const std::string& key, const std::string& fallback);
+    // A string, or null for "absent" (a directory the system cannot report).
+    std::optional<std::string> NullableString(const std::string& key,
+                                              const std::optional<std::string>& fallback);
+    // One of the given words.
+    std::string Choice(const std::string& key, const std::string& fallback,
+                       std::initializer_list<const char*> words);
+    // A nested object; calls `read` with its Fields when present and finishes it.
+    void Object(const std::string& key, const std::function<void(Fields&)>& read);
+    // An array of objects; `read` gets each element's Fields and its index.
+    void Array(const std::string& key, const std::function<void(Fields&, size_t)>& read);
+    // A raw value for callers with their own rules (nullptr when absent).
+    const nlohmann::json* Raw(const std::string& key);
+
+    [[noreturn]] void Fail(const std::string& key, const std::string& problem) const;
+    const std::string& Where() const { return where_; }
+    void Finish() const;
+
+  private:
+    const nlohmann::json* Take(const std::string& key);
+
+    const nlohmann::json& object_;
+    std::string where_;
+    std::set<std::string> taken_;
+};
+
+}  // namespace common

@@ -1,0 +1,42 @@
+#include "platform/MachineSession.h"
+
+#include <cstdlib>
+
+#include "platform/System.h"
+#include "platform/Trace.h"
+#include "platform/emulated/BenchFile.h"
+#include "platform/emulated/EmulatedSystem.h"
+
+namespace platform {
+
+bool MachineSession::Open(std::string& error) {
+    if (!Trace::OpenFromEnvironment(error)) return false;
+    const char* bench = std::getenv("BRENVO_MACHINE");
+    if (!bench || !*bench) {
+        error =
+            "No real-machine backend is built into this program yet. Run it on an emulated PC: "
+            "make one with \"brenvo-bench new bench.json\" and set BRENVO_MACHINE=bench.json.";
+        return false;
+    }
+    try {
+        machine_ = emulated::LoadBench(bench);
+    } catch (const emulated::BenchError& e) {
+        error = std::string("Bad bench file: ") + e.what();
+        return false;
+    }
+    InstallSystem(std::make_unique<emulated::EmulatedSystem>(machine_));
+    return true;
+}
+
+bool MachineSession::Finish(std::string& error) {
+    if (!machine_) return true;
+    try {
+        emulated::SaveBench(*machine_, machine_->benchPath);
+    } catch (const emulated::BenchError& e) {
+        error = e.what();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,30 @@
+// Choosing the machine a run acts on.
+//
+// BRENVO_MACHINE=bench.json runs on the emulated PC that the bench file describes and writes its
+// state back when the run ends; without it the program would use the real backend of the build's
+// operating system.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/emulated/Machine.h"
+
+namespace platform {
+
+class MachineSession {
+  public:
+    // Installs the process's System. On failure returns false and `error` says why (a bad bench
+    // file names the file and the field); nothing is installed then.
+    bool Open(std::string& error);
+    // Writes the emulated PC's state back to its bench file. False (and `error`) when it cannot.
+    bool Finish(std::string& error);
+
+    // The emulated PC of this run, or null on a real machine.
+    std::shared_ptr<emulated::Machine> Emulated() const { return machine_; }
+
+  private:
+    std::shared_ptr<emulated::Machine> machine_;
+};
+
+}  // namespace platform

@@ -1,0 +1,158 @@
+// The seam between the core and the operating system.
+//
+// The core asks the system for exactly these services and nothing else. Results come back the way
+// the core expects them from the host: a success flag plus the system's error code (5 is access
+// denied everywhere). Fixed byte layouts are built by the core and cross this seam as bytes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Windows error codes the core looks at.
+inline constexpr uint32_t kErrorSuccess = 0;
+inline constexpr uint32_t kErrorFileNotFound = 2;
+inline constexpr uint32_t kErrorPathNotFound = 3;
+inline constexpr uint32_t kErrorAccessDenied = 5;
+inline constexpr uint32_t kErrorInvalidHandle = 6;
+inline constexpr uint32_t kErrorNotSupported = 50;
+inline constexpr uint32_t kErrorFileExists = 80;
+inline constexpr uint32_t kErrorNotAllAssigned = 1300;
+inline constexpr uint32_t kErrorPrivilegeNotHeld = 1314;
+
+inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+inline constexpr uint32_t kFileAttributeReadOnly = 0x01;
+inline constexpr uint32_t kFileAttributeNormal = 0x80;
+
+// GetVersionExA's platform ids.
+inline constexpr uint32_t kPlatformWin32Windows = 1;
+inline constexpr uint32_t kPlatformWin32Nt = 2;
+
+struct Status {
+    bool ok = false;
+    uint32_t error = 0;  // the system's error code when !ok
+
+    static Status Success() { return {true, kErrorSuccess}; }
+    static Status Failure(uint32_t code) { return {false, code}; }
+    explicit operator bool() const { return ok; }
+};
+
+// Which of the three security entry points "advapi32.dll" offers.
+struct SecurityApi {
+    bool loaded = false;
+    bool allocateAndInitializeSid = false;
+    bool checkTokenMembership = false;
+    bool freeSid = false;
+};
+
+// A handle from CreateFile; kInvalidHandle when none.
+using Handle = int64_t;
+inline constexpr Handle kInvalidHandle = -1;
+
+// CreateFile access, sharing and disposition values the core uses.
+inline constexpr uint32_t kGenericRead = 0x80000000u;
+inline constexpr uint32_t kGenericWrite = 0x40000000u;
+inline constexpr uint32_t kFileShareRead = 1;
+inline constexpr uint32_t kFileShareWrite = 2;
+inline constexpr uint32_t kCreateNew = 1;
+inline constexpr uint32_t kOpenExisting = 3;
+
+// Registry roots the program touches.
+enum class RegistryRoot { LocalMachine, CurrentUser };
+
+class System {
+  public:
+    virtual ~System() = default;
+
+    // --- time ---
+    // QueryPerformanceFrequency / QueryPerformanceCounter: false when the machine has no counter.
+    virtual bool QueryPerformanceFrequency(int64_t& countsPerSecond) = 0;
+    virtual bool QueryPerformanceCounter(int64_t& count) = 0;
+    virtual void Sleep(uint32_t milliseconds) = 0;
+
+    // --- platform family ---
+    // GetVersionExA: the platform id (2 for the NT family), or nullopt when the call fails.
+    virtual std::optional<uint32_t> PlatformId() = 0;
+
+    // --- security token ---
+    // Loads "advapi32.dll" and tells which of the three entry points it offers.
+    virtual SecurityApi LoadSecurityApi() = 0;
+    // Builds the Administrators SID (NT authority, RIDs 0x20 and 0x220), asks CheckTokenMembership
+    // with the caller's own token and frees the SID. False when building the SID or the call fails.
+    virtual bool CheckAdministratorsMembership(bool& isMember) = 0;
+    virtual void UnloadSecurityApi() = 0;
+
+    // --- restart ---
+    // OpenProcessToken with TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY.
+    virtual Status OpenProcessTokenForPrivileges() = 0;
+    // Enables "SeShutdownPrivilege" on the opened token and returns what GetLastError reports
+    // afterwards (0, or for example ERROR_NOT_ALL_ASSIGNED).
+    virtual uint32_t EnableShutdownPrivilege() = 0;
+    virtual void CloseProcessToken() = 0;
+    virtual bool ExitWindowsEx(uint32_t flags, uint32_t reason) = 0;
+
+    // --- directories and files (Windows paths) ---
+    virtual std::optional<std::string> GetTempPath() = 0;
+    virtual std::optional<std::string> GetWindowsDirectory() = 0;
+    virtual std::optional<std::string> GetSystemDirectory() = 0;
+    virtual uint32_t GetFileAttributes(const std::string& path) = 0;
+    virtual Status SetFileAttributes(const std::string& path, uint32_t attributes) = 0;
+    virtual Status DeleteFile(const std::string& path) = 0;
+    // CreateFile(CREATE_ALWAYS) + WriteFile + CloseHandle of a whole file.
+    virtual Status WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) = 0;
+    virtual std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) = 0;
+    virtual Status CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+
+    // --- devices ---
+    // CreateFileA on a device name ("\\.\E:", "\\.\RurSys"). kInvalidHandle and the error
+    // code when the system refuses.
+    virtual Handle CreateDevice(const std::string& name, uint32_t access, uint32_t share,
+                                uint32_t disposition, uint32_t flags, uint32_t& error) = 0;
+    // A synchronous DeviceIoControl with separate input and output buffers (they may be the same
+    // bytes). `returned` receives the number of output bytes written.
+    virtual Status DeviceIoControl(Handle handle, uint32_t code, std::span<const uint8_t> in,
+                                   std::span<uint8_t> out, uint32_t& returned) = 0;
+    virtual bool CloseHandle(Handle handle) = 0;
+
+    // --- registry (string values) ---
+    virtual Status SetRegistryString(RegistryRoot root, const std::string& key,
+                                     const std::string& name, const std::string& value) = 0;
+    virtual std::optional<std::string> QueryRegistryString(RegistryRoot root,
+                                                           const std::string& key,
+                                                           const std::string& name) = 0;
+    virtual Status DeleteRegistryValue(RegistryRoot root, const std::string& key,
+                                       const std::string& name) = 0;
+
+    // --- the running program ---
+    // Full path of the program file as the system knows it (GetModuleFileNameA).
+    virtual std::string ModuleFileName() = 0;
+
+    // What the user should be told about the machine this run acts on ("emulated PC
+    // bench.json", "this computer").
+    virtual std::string Describe() = 0;
+};
+
+// The one System of this process. The front-end installs it at start; the core reads it.
+System& CurrentSystem();
+bool HasSystem();
+void InstallSystem(std::unique_ptr<System> system);
+std::unique_ptr<System> RemoveSystem();
+
+// Replaces the process's System for the lifetime of the guard (tests, tools).
+class ScopedSystem {
+  public:
+    explicit ScopedSystem(std::unique_ptr<System> system);
+    ~ScopedSystem();
+    ScopedSystem(const ScopedSystem&) = delete;
+    ScopedSystem& operator=(const ScopedSystem&) = delete;
+
+  private:
+    std::unique_ptr<System> previous_;
+};
+
+}  // namespace platform

@@ -1,0 +1,46 @@
+#include "platform/Trace.h"
+
+#include <cstdlib>
+#include <memory>
+
+namespace platform {
+namespace {
+std::unique_ptr<Trace>& Slot() {
+    static std::unique_ptr<Trace> trace;
+    return trace;
+}
+}  // namespace
+
+Trace* Trace::Current() {
+    return Slot().get();
+}
+
+bool Trace::OpenFile(const std::string& path, std::string& error) {
+    auto trace = std::make_unique<Trace>();
+    trace->out_.open(path, std::ios::binary | std::ios::app);
+    if (!trace->out_) {
+        error = "cannot open the trace file " + path;
+        return false;
+    }
+    Slot() = std::move(trace);
+    return true;
+}
+
+bool Trace::OpenFromEnvironment(std::string& error) {
+    const char* path = std::getenv("BRENVO_TRACE");
+    if (!path || !*path) return true;
+    return OpenFile(path, error);
+}
+
+void Trace::Close() {
+    Slot().reset();
+}
+
+void Trace::Write(const nlohmann::ordered_json& line) {
+    std::lock_guard lock(mutex_);
+    out_ << line.dump() << '\n';
+    // Flushed at once: a trace is read most when a run ended badly.
+    out_.flush();
+}
+
+}  // namespace platform

@@ -1,0 +1,32 @@
+// The command trace: BRENVO_TRACE=file records every command and driver request the program
+// sends, one JSON object a line, in the order the device received them.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <mutex>
+#include <span>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace platform {
+
+class Trace {
+  public:
+    // The trace of this process, or null when BRENVO_TRACE is not set.
+    static Trace* Current();
+    // Opens (appends to) the file named by BRENVO_TRACE; false with `error` when it cannot.
+    static bool OpenFromEnvironment(std::string& error);
+    // For tests: trace into the given file until Close.
+    static bool OpenFile(const std::string& path, std::string& error);
+    static void Close();
+
+    void Write(const nlohmann::ordered_json& line);
+
+  private:
+    std::mutex mutex_;
+    std::ofstream out_;
+};
+
+}  // namespace platform

@@ -1,0 +1,202 @@
+#include "platform/emulated/BenchFile.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "common/Text.h"
+
+namespace platform::emulated {
+namespace {
+using nlohmann::json;
+using nlohmann::ordered_json;
+
+void ReadClock(Fields& f, ClockSettings& c) {
+    c.paced = f.Choice("mode", c.paced ? "paced" : "virtual", {"virtual", "paced"}) == "paced";
+    c.now = f.Number("now", c.now, 0, 1e9);
+    c.pollMicroseconds = f.Number("pollMicroseconds", c.pollMicroseconds, 0.001, 1e6);
+    c.counterPresent = f.Bool("performanceCounter", c.counterPresent);
+    c.frequency = f.Integer("frequency", c.frequency, 1, int64_t{1} << 40);
+}
+
+void ReadSecurity(Fields& f, SecuritySettings& s) {
+    s.administrator = f.Bool("administrator", s.administrator);
+    s.securityApiPresent = f.Bool("advapi32", s.securityApiPresent);
+    const json* missing = f.Raw("missingEntries");
+    if (missing) {
+        if (!missing->is_array()) f.Fail("missingEntries", "expected a list of entry names");
+        for (const auto& name : *missing) {
+            if (name == "AllocateAndInitializeSid")
+                s.allocateAndInitializeSid = false;
+            else if (name == "CheckTokenMembership")
+                s.checkTokenMembership = false;
+            else if (name == "FreeSid")
+                s.freeSid = false;
+            else
+                f.Fail("missingEntries",
+                       "unknown entry " + name.dump() +
+                           " (AllocateAndInitializeSid, CheckTokenMembership or FreeSid)");
+        }
+    }
+    s.membershipCheckFails = f.Bool("membershipCheckFails", s.membershipCheckFails);
+}
+
+void ReadShutdown(Fields& f, ShutdownSettings& s) {
+    s.processToken = f.Bool("processToken", s.processToken);
+    s.shutdownPrivilege = f.Bool("shutdownPrivilege", s.shutdownPrivilege);
+    s.exitWindowsFails = f.Bool("exitWindowsFails", s.exitWindowsFails);
+}
+
+void ReadRestart(Fields& f, RestartRecord& r) {
+    r.requests = static_cast<int>(f.Integer("requests", r.requests, 0, 1'000'000));
+    r.pending = f.Bool("pending", r.pending);
+    r.lastFlags = static_cast<uint32_t>(f.Integer("lastFlags", r.lastFlags, 0, 0xFFFFFFFF));
+    r.boots = static_cast<int>(f.Integer("boots", r.boots, 0, 1'000'000));
+}
+
+void ReadFile(Fields& f, Machine& m) {
+    std::string path = f.String("path", "");
+    if (path.empty()) f.Fail("path", "a file needs its Windows path");
+    bool readOnly = f.Bool("readOnly", false);
+    std::vector<uint8_t> data;
+    if (f.Has("base64") && f.Has("text")) f.Fail("text", "give either base64 or text, not both");
+    if (f.Has("base64")) {
+        auto decoded = common::Base64Decode(f.String("base64", ""));
+        if (!decoded) f.Fail("base64", "not valid base64");
+        data = std::move(*decoded);
+    } else {
+        std::string text = f.String("text", "");
+        data.assign(text.begin(), text.end());
+    }
+    if (m.FindFile(path)) f.Fail("path", "the file " + path + " is listed twice");
+    m.PutFile(path, std::move(data), readOnly ? 0x01 : 0x80);
+}
+
+void ReadRegistryValue(Fields& f, Machine& m) {
+    std::string key = f.String("key", "");
+    if (key.rfind("HKLM\\", 0) != 0 && key.rfind("HKCU\\", 0) != 0) {
+        f.Fail("key", "expected a key starting with HKLM\\ or HKCU\\, found \"" + key + "\"");
+    }
+    std::string name = f.String("name", "");
+    m.PutRegistry(key, name, f.String("value", ""));
+}
+
+}  // namespace
+
+std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& name) {
+    json root;
+    try {
+        root = json::parse(text);
+    } catch (const json::parse_error& e) {
+        throw BenchError(name + ": not valid JSON (" + e.what() + ")");
+    }
+    Fields top(root, name);
+    auto format = top.Integer("brenvoBench", -1, -1, 1'000'000);
+    if (format == -1)
+        top.Fail("brenvoBench", "missing: a bench file starts with \"brenvoBench\": 1");
+    if (format != kBenchFormat) {
+        top.Fail("brenvoBench",
+                 "this program reads bench format 1, the file is format " + std::to_string(format));
+    }
+    auto machine = std::make_shared<Machine>();
+    Machine& m = *machine;
+    top.Object("machine", [&](Fields& f) {
+        m.family = f.Choice("family", "nt", {"nt", "9x"}) == "nt" ? Family::Nt : Family::Windows9x;
+        m.versionCallFails = f.Bool("getVersionFails", m.versionCallFails);
+        m.programPath = f.String("programPath", m.programPath);
+    });
+    top.Object("clock", [&](Fields& f) { ReadClock(f, m.clockSettings); });
+    top.Object("security", [&](Fields& f) { ReadSecurity(f, m.security); });
+    top.Object("shutdown", [&](Fields& f) { ReadShutdown(f, m.shutdown); });
+    top.Object("directories", [&](Fields& f) {
+        m.tempDirectory = f.NullableString("temp", m.tempDirectory);
+        m.windowsDirectory = f.NullableString("windows", m.windowsDirectory);
+        m.systemDirectory = f.NullableString("system", m.systemDirectory);
+    });
+    top.Array("files", [&](Fields& f, size_t) { ReadFile(f, m); });
+    top.Array("registry", [&](Fields& f, size_t) { ReadRegistryValue(f, m); });
+    top.Object("restart", [&](Fields& f) { ReadRestart(f, m.restart); });
+    top.Finish();
+    return machine;
+}
+
+std::shared_ptr<Machine> LoadBench(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw BenchError(path + ": cannot open the bench file");
+    std::stringstream text;
+    text << in.rdbuf();
+    auto machine = ParseBench(text.str(), path);
+    machine->benchPath = path;
+    return machine;
+}
+
+std::string SerializeBench(Machine& m) {
+    m.FreezeClock();
+    std::lock_guard lock(m.mutex);
+    ordered_json root;
+    root["brenvoBench"] = kBenchFormat;
+    root["machine"] = {{"family", m.family == Family::Nt ? "nt" : "9x"},
+                       {"getVersionFails", m.versionCallFails},
+                       {"programPath", m.programPath}};
+    const auto& c = m.clockSettings;
+    root["clock"] = {{"mode", c.paced ? "paced" : "virtual"},
+                     {"now", c.now},
+                     {"pollMicroseconds", c.pollMicroseconds},
+                     {"performanceCounter", c.counterPresent},
+                     {"frequency", c.frequency}};
+    const auto& s = m.security;
+    ordered_json missing = ordered_json::array();
+    if (!s.allocateAndInitializeSid) missing.push_back("AllocateAndInitializeSid");
+    if (!s.checkTokenMembership) missing.push_back("CheckTokenMembership");
+    if (!s.freeSid) missing.push_back("FreeSid");
+    root["security"] = {{"administrator", s.administrator},
+                        {"advapi32", s.securityApiPresent},
+                        {"missingEntries", missing},
+                        {"membershipCheckFails", s.membershipCheckFails}};
+    root["shutdown"] = {{"processToken", m.shutdown.processToken},
+                        {"shutdownPrivilege", m.shutdown.shutdownPrivilege},
+                        {"exitWindowsFails", m.shutdown.exitWindowsFails}};
+    auto dir = [](const std::optional<std::string>& d) {
+        return d ? ordered_json(*d) : ordered_json(nullptr);
+    };
+    root["directories"] = {{"temp", dir(m.tempDirectory)},
+                           {"windows", dir(m.windowsDirectory)},
+                           {"system", dir(m.systemDirectory)}};
+    ordered_json files = ordered_json::array();
+    for (const auto& [key, file] : m.files) {
+        files.push_back({{"path", file.path},
+                         {"readOnly", (file.attributes & 0x01) != 0},
+                         {"base64", common::Base64Encode(file.data)}});
+    }
+    root["files"] = files;
+    ordered_json registry = ordered_json::array();
+    for (const auto& [key, value] : m.registry) {
+        registry.push_back({{"key", value.key}, {"name", value.name}, {"value", value.value}});
+    }
+    root["registry"] = registry;
+    root["restart"] = {{"requests", m.restart.requests},
+                       {"pending", m.restart.pending},
+                       {"lastFlags", m.restart.lastFlags},
+                       {"boots", m.restart.boots}};
+    return root.dump(2) + "\n";
+}
+
+void SaveBench(Machine& machine, const std::string& path) {
+    std::string text = SerializeBench(machine);
+    std::string temporary = path + ".writing";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.flush();
+        if (!out) {
+            std::remove(temporary.c_str());
+            throw BenchError(path + ": cannot write the bench file");
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        throw BenchError(path + ": cannot replace the bench file");
+    }
+}
+
+}  // namespace platform::emulated

@@ -1,0 +1,27 @@
+// Bench files: the emulated PC as JSON on disk.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "common/JsonFields.h"
+#include "platform/emulated/Machine.h"
+
+namespace platform::emulated {
+
+using BenchError = common::JsonError;
+using common::Fields;
+
+inline constexpr int kBenchFormat = 1;
+
+// Reads and checks a bench file. Throws BenchError naming the file and the field on any problem;
+// a machine is never built from a bench that is only partly understood.
+std::shared_ptr<Machine> LoadBench(const std::string& path);
+std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& nameForMessages);
+
+std::string SerializeBench(Machine& machine);
+// Writes the bench beside its target and renames it into place, so a bench file is never left
+// half written. Throws BenchError when the file cannot be written.
+void SaveBench(Machine& machine, const std::string& path);
+
+}  // namespace platform::emulated

@@ -1,0 +1,62 @@
+// platform::System answered by the emulated PC.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "platform/System.h"
+#include "platform/emulated/Machine.h"
+
+namespace platform::emulated {
+
+class EmulatedSystem : public System {
+  public:
+    explicit EmulatedSystem(std::shared_ptr<Machine> machine);
+
+    Machine& machine() { return *machine_; }
+
+    bool QueryPerformanceFrequency(int64_t& countsPerSecond) override;
+    bool QueryPerformanceCounter(int64_t& count) override;
+    void Sleep(uint32_t milliseconds) override;
+    std::optional<uint32_t> PlatformId() override;
+    SecurityApi LoadSecurityApi() override;
+    bool CheckAdministratorsMembership(bool& isMember) override;
+    void UnloadSecurityApi() override;
+    Status OpenProcessTokenForPrivileges() override;
+    uint32_t EnableShutdownPrivilege() override;
+    void CloseProcessToken() override;
+    bool ExitWindowsEx(uint32_t flags, uint32_t reason) override;
+    std::optional<std::string> GetTempPath() override;
+    std::optional<std::string> GetWindowsDirectory() override;
+    std::optional<std::string> GetSystemDirectory() override;
+    uint32_t GetFileAttributes(const std::string& path) override;
+    Status SetFileAttributes(const std::string& path, uint32_t attributes) override;
+    Status DeleteFile(const std::string& path) override;
+    Status WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) override;
+    std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) override;
+    Status CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    Handle CreateDevice(const std::string& name, uint32_t access, uint32_t share,
+                        uint32_t disposition, uint32_t flags, uint32_t& error) override;
+    Status DeviceIoControl(Handle handle, uint32_t code, std::span<const uint8_t> in,
+                           std::span<uint8_t> out, uint32_t& returned) override;
+    bool CloseHandle(Handle handle) override;
+    Status SetRegistryString(RegistryRoot root, const std::string& key, const std::string& name,
+                             const std::string& value) override;
+    std::optional<std::string> QueryRegistryString(RegistryRoot root, const std::string& key,
+                                                   const std::string& name) override;
+    Status DeleteRegistryValue(RegistryRoot root, const std::string& key,
+                               const std::string& name) override;
+    std::string ModuleFileName() override;
+    std::string Describe() override;
+
+  private:
+    std::shared_ptr<Machine> machine_;
+    std::mutex handlesMutex_;
+    std::map<Handle, std::shared_ptr<EmulatedDevice>> handles_;
+    Handle nextHandle_ = 0x100;
+    bool tokenOpen_ = false;
+    bool securityApiLoaded_ = false;
+};
+
+}  // namespace platform::emulated

@@ -1,0 +1,72 @@
+#include "platform/emulated/Machine.h"
+
+#include <cmath>
+
+#include "common/Text.h"
+
+namespace platform::emulated {
+namespace {
+std::string RegistryKey(const std::string& key, const std::string& name) {
+    return common::UpperAscii(key) + "\\" + common::UpperAscii(name);
+}
+}  // namespace
+
+VirtualClock& Machine::Clock() {
+    std::lock_guard lock(mutex);
+    if (!clock_) {
+        auto start = static_cast<int64_t>(std::llround(clockSettings.now * 1e9));
+        auto quantum = static_cast<int64_t>(std::llround(clockSettings.pollMicroseconds * 1e3));
+        clock_ = std::make_unique<VirtualClock>(clockSettings.paced, start, quantum);
+    }
+    return *clock_;
+}
+
+void Machine::FreezeClock() {
+    std::lock_guard lock(mutex);
+    if (clock_) clockSettings.now = clock_->NowSeconds();
+}
+
+FileEntry* Machine::FindFile(const std::string& path) {
+    auto it = files.find(common::UpperAscii(path));
+    return it == files.end() ? nullptr : &it->second;
+}
+
+void Machine::PutFile(const std::string& path, std::vector<uint8_t> data, uint32_t attributes) {
+    auto& entry = files[common::UpperAscii(path)];
+    if (entry.path.empty()) entry.path = path;
+    entry.data = std::move(data);
+    entry.attributes = attributes;
+}
+
+bool Machine::RemoveFile(const std::string& path) {
+    return files.erase(common::UpperAscii(path)) > 0;
+}
+
+void Machine::PutRegistry(const std::string& key, const std::string& name,
+                          const std::string& value) {
+    auto& entry = registry[RegistryKey(key, name)];
+    if (entry.key.empty()) {
+        entry.key = key;
+        entry.name = name;
+    }
+    entry.value = value;
+}
+
+const RegistryValue* Machine::FindRegistry(const std::string& key, const std::string& name) const {
+    auto it = registry.find(RegistryKey(key, name));
+    return it == registry.end() ? nullptr : &it->second;
+}
+
+bool Machine::RemoveRegistry(const std::string& key, const std::string& name) {
+    return registry.erase(RegistryKey(key, name)) > 0;
+}
+
+std::shared_ptr<EmulatedDevice> Machine::OpenDevice(const std::string& /*name*/,
+                                                    uint32_t /*access*/, uint32_t /*share*/,
+                                                    uint32_t /*disposition*/, uint32_t& error) {
+    // No device of this name on the machine.
+    error = kErrorFileNotFound;
+    return nullptr;
+}
+
+}  // namespace platform::emulated

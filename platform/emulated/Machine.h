@@ -1,0 +1,115 @@
+// The emulated PC: everything a bench file describes, in memory.
+//
+// A Machine is loaded from its bench file at the start of a run and written back at the end, so
+// the next run (or a restart through `brenvo-bench boot`) finds the state this run left.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/emulated/EmulatedDevice.h"
+#include "platform/emulated/VirtualClock.h"
+
+namespace platform::emulated {
+
+enum class Family { Nt, Windows9x };
+
+struct ClockSettings {
+    bool paced = false;
+    double now = 0.0;                // seconds since the bench was made
+    double pollMicroseconds = 50.0;  // how far one counter reading moves virtual time
+    bool counterPresent = true;      // QueryPerformanceFrequency succeeds
+    int64_t frequency = 10'000'000;  // counts per second
+};
+
+struct SecuritySettings {
+    bool administrator = true;
+    bool securityApiPresent = true;  // "advapi32.dll" loads at all
+    bool allocateAndInitializeSid = true;
+    bool checkTokenMembership = true;
+    bool freeSid = true;
+    bool membershipCheckFails = false;  // CheckTokenMembership returns FALSE
+};
+
+struct ShutdownSettings {
+    bool processToken = true;       // OpenProcessToken succeeds
+    bool shutdownPrivilege = true;  // AdjustTokenPrivileges assigns the privilege
+    bool exitWindowsFails = false;
+};
+
+struct RestartRecord {
+    int requests = 0;      // ExitWindowsEx calls that succeeded
+    bool pending = false;  // a restart was requested and has not happened yet
+    uint32_t lastFlags = 0;
+    int boots = 0;  // restarts carried out by `brenvo-bench boot`
+};
+
+struct FileEntry {
+    std::string path;  // as first written (Windows paths keep their case)
+    std::vector<uint8_t> data;
+    uint32_t attributes = 0x80;  // FILE_ATTRIBUTE_NORMAL
+};
+
+struct RegistryValue {
+    std::string key;  // "HKLM\SOFTWARE\..." as first written
+    std::string name;
+    std::string value;
+};
+
+class Machine {
+  public:
+    std::string benchPath;  // where the state goes back to; empty for in-memory
+
+    Family family = Family::Nt;
+    bool versionCallFails = false;  // GetVersionExA fails
+    ClockSettings clockSettings;
+    SecuritySettings security;
+    ShutdownSettings shutdown;
+    RestartRecord restart;
+
+    // Directories as GetTempPathA, GetWindowsDirectoryA and GetSystemDirectoryA give them; nullopt
+    // makes the call fail.
+    std::optional<std::string> tempDirectory = std::string("C:\\WINDOWS\\TEMP\\");
+    std::optional<std::string> windowsDirectory = std::string("C:\\WINDOWS");
+    std::optional<std::string> systemDirectory = std::string("C:\\WINDOWS\\system32");
+    std::string programPath = "C:\\Program Files\\Brenvo\\brenvo.exe";
+
+    // Keyed by the upper-cased path (Windows paths are case-insensitive).
+    std::map<std::string, FileEntry> files;
+    // Keyed by upper-cased "KEY\NAME".
+    std::map<std::string, RegistryValue> registry;
+
+    // Everything above may be touched by the user-interface thread and the flash workers at once.
+    std::recursive_mutex mutex;
+
+    // Built from clockSettings when the run starts.
+    VirtualClock& Clock();
+
+    // Files.
+    FileEntry* FindFile(const std::string& path);
+    void PutFile(const std::string& path, std::vector<uint8_t> data, uint32_t attributes = 0x80);
+    bool RemoveFile(const std::string& path);
+
+    // Registry.
+    void PutRegistry(const std::string& key, const std::string& name, const std::string& value);
+    const RegistryValue* FindRegistry(const std::string& key, const std::string& name) const;
+    bool RemoveRegistry(const std::string& key, const std::string& name);
+
+    // CreateFile of a device name ("\\.\E:"): the device, or null with the Windows error.
+    std::shared_ptr<EmulatedDevice> OpenDevice(const std::string& name, uint32_t access,
+                                               uint32_t share, uint32_t disposition,
+                                               uint32_t& error);
+
+    // Takes the clock's reading back into clockSettings.now before the bench is saved.
+    void FreezeClock();
+
+  private:
+    std::unique_ptr<VirtualClock> clock_;
+};
+
+}  // namespace platform::emulated

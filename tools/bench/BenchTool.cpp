@@ -1,0 +1,120 @@
+#include "tools/bench/BenchTool.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+
+#include "common/Crc32.h"
+#include "platform/emulated/BenchFile.h"
+
+namespace benchtool {
+namespace {
+using platform::emulated::BenchError;
+using platform::emulated::Family;
+using platform::emulated::Machine;
+
+constexpr char kUsage[] =
+    "usage: brenvo-bench new [--preset NAME] OUT.json   make a bench file (an emulated PC)\n"
+    "       brenvo-bench show BENCH.json                 print a bench in plain words\n"
+    "\n"
+    "Presets: default (NT family, administrator, no drives).\n"
+    "Run any Brenvo program on a bench with BRENVO_MACHINE=BENCH.json.\n";
+
+std::string Hex8(uint32_t v) {
+    char text[12];
+    std::snprintf(text, sizeof text, "%08x", v);
+    return text;
+}
+
+int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string preset = "default", path;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--preset" && i + 1 < args.size()) {
+            preset = args[++i];
+        } else if (!args[i].empty() && args[i][0] != '-' && path.empty()) {
+            path = args[i];
+        } else {
+            err << kUsage;
+            return 2;
+        }
+    }
+    if (path.empty()) {
+        err << kUsage;
+        return 2;
+    }
+    Machine machine;
+    if (preset != "default") {
+        err << "brenvo-bench: no preset \"" << preset << "\" (there is: default)\n";
+        return 2;
+    }
+    try {
+        platform::emulated::SaveBench(machine, path);
+    } catch (const BenchError& e) {
+        err << "brenvo-bench: " << e.what() << "\n";
+        return 1;
+    }
+    out << "brenvo-bench: wrote " << path << " (preset " << preset << ")\n";
+    return 0;
+}
+
+void Show(Machine& m, std::ostream& out) {
+    auto yesNo = [](bool b) { return b ? "yes" : "no"; };
+    out << "Emulated PC " << m.benchPath << "\n";
+    out << "  Platform family:   " << (m.family == Family::Nt ? "NT" : "older family (9x)")
+        << (m.versionCallFails ? ", GetVersionEx fails" : "") << "\n";
+    out << "  Administrator:     " << yesNo(m.security.administrator);
+    if (!m.security.securityApiPresent) out << " (advapi32.dll missing)";
+    if (!m.security.checkTokenMembership) out << " (CheckTokenMembership missing)";
+    if (!m.security.allocateAndInitializeSid) out << " (AllocateAndInitializeSid missing)";
+    if (!m.security.freeSid) out << " (FreeSid missing)";
+    out << "\n";
+    const auto& c = m.clockSettings;
+    out << "  Clock:             " << (c.paced ? "paced in real time" : "virtual") << ", at "
+        << c.now << " s";
+    if (c.counterPresent) {
+        out << ", performance counter " << c.frequency << " Hz";
+    } else {
+        out << ", no performance counter";
+    }
+    out << "\n";
+    auto dir = [](const std::optional<std::string>& d) { return d ? *d : "(unavailable)"; };
+    out << "  Temp directory:    " << dir(m.tempDirectory) << "\n";
+    out << "  Windows directory: " << dir(m.windowsDirectory) << "\n";
+    out << "  System directory:  " << dir(m.systemDirectory) << "\n";
+    out << "  Program path:      " << m.programPath << "\n";
+    out << "  Restart:           " << (m.restart.pending ? "requested, pending" : "none pending")
+        << " (" << m.restart.requests << " requested, " << m.restart.boots << " carried out)\n";
+    out << "  Files:             " << (m.files.empty() ? "none" : "") << "\n";
+    for (const auto& [key, f] : m.files) {
+        out << "    " << f.path << "  " << f.data.size() << " bytes, crc32 "
+            << Hex8(common::Crc32(f.data)) << ((f.attributes & 1) ? ", read-only" : "") << "\n";
+    }
+    out << "  Registry:          " << (m.registry.empty() ? "no values" : "") << "\n";
+    for (const auto& [key, v] : m.registry) {
+        out << "    " << v.key << "  " << v.name << " = \"" << v.value << "\"\n";
+    }
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        (args.empty() ? err : out) << kUsage;
+        return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "new") return New(args, out, err);
+    if (args[0] == "show" && args.size() == 2) {
+        try {
+            auto machine = platform::emulated::LoadBench(args[1]);
+            Show(*machine, out);
+            return 0;
+        } catch (const BenchError& e) {
+            err << "brenvo-bench: " << e.what() << "\n";
+            return 1;
+        }
+    }
+    err << kUsage;
+    return 2;
+}
+
+}  // namespace benchtool

@@ -1,0 +1,118 @@
+#include "tools/pack/Manifest.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/JsonFields.h"
+#include "package/PackageBlock.h"
+
+namespace pack {
+namespace {
+namespace fs = std::filesystem;
+using common::Fields;
+using common::JsonError;
+
+// A text for a field of `size` bytes: it must leave room for the terminating zero.
+std::string Text(Fields& f, const std::string& key, size_t size, bool required,
+                 const std::string& fallback = "") {
+    if (required && !f.Has(key)) f.Fail(key, "missing");
+    std::string value = f.String(key, fallback);
+    if (value.size() > size - 1) {
+        f.Fail(key, "\"" + value + "\" is " + std::to_string(value.size()) +
+                        " bytes; the field holds at most " + std::to_string(size - 1));
+    }
+    if (value.find('\0') != std::string::npos) f.Fail(key, "a text may not contain a zero byte");
+    return value;
+}
+
+std::vector<uint8_t> ReadFile(Fields& f, const std::string& key, const fs::path& folder) {
+    std::string name = f.String(key, "");
+    if (name.empty()) f.Fail(key, "missing: the name of a file beside the manifest");
+    fs::path path = folder / name;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) f.Fail(key, "cannot read " + path.string());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Today() {
+    auto now = std::chrono::system_clock::now();
+    std::chrono::year_month_day ymd{std::chrono::floor<std::chrono::days>(now)};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d/%02u/%02u", int(ymd.year()), unsigned(ymd.month()),
+                  unsigned(ymd.day()));
+    return text;
+}
+}  // namespace
+
+Manifest LoadManifest(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw JsonError(path + ": cannot open the manifest");
+    std::stringstream content;
+    content << in.rdbuf();
+    nlohmann::json root;
+    try {
+        root = nlohmann::json::parse(content.str());
+    } catch (const nlohmann::json::parse_error& e) {
+        throw JsonError(path + ": not valid JSON (" + e.what() + ")");
+    }
+    const fs::path folder = fs::path(path).parent_path();
+    using namespace package;
+
+    Manifest m;
+    Fields top(root, path);
+    m.title = Text(top, "title", kTitleSize, true);
+    m.driveName = Text(top, "driveName", kDriveNameSize, true);
+    m.buildDate = Text(top, "buildDate", kBuildDateSize, false, Today());
+    m.creditTag = Text(top, "creditTag", kCreditSize, false, "[Brenvo package]");
+    m.toolTag = Text(top, "toolTag", kToolTagSize, false, "brenvo-pack 0.1");
+    m.versionTag = Text(top, "versionTag", kVersionTagSize, false, "");
+    if (!top.Has("options")) top.Fail("options", "missing: the 32 option digits");
+    m.options = top.String("options", "");
+    if (m.options.size() != kOptionDigits ||
+        m.options.find_first_not_of("0123456789") != std::string::npos) {
+        top.Fail("options", "expected exactly 32 digits, found \"" + m.options + "\"");
+    }
+    if (!top.Has("images")) top.Fail("images", "missing: a list of 1 to 4 images");
+    top.Array("images", [&](Fields& f, size_t) {
+        ImageSpec image;
+        image.file = f.String("file", "");
+        image.data = ReadFile(f, "file", folder);
+        if (image.data.empty()) f.Fail("file", image.file + " is empty");
+        image.key = ReadFile(f, "key", folder);
+        if (image.key.size() != kKeyTableSize) {
+            f.Fail("key",
+                   "a key table is 1024 bytes; this one is " + std::to_string(image.key.size()));
+        }
+        image.newRevision = Text(f, "newRevision", kMaxRevisionLength + 1, true);
+        if (f.Has("start")) image.start = f.Integer("start", 0, 0, kImageAreaSize);
+        f.Array("constraints", [&](Fields& c, size_t) {
+            Constraint constraint;
+            constraint.low = Text(c, "low", kEntryLowSize, false);
+            constraint.high = Text(c, "high", kEntryHighSize, false);
+            constraint.vendor = Text(c, "vendor", kEntryVendorSize, false);
+            constraint.product = Text(c, "product", kEntryProductSize, false);
+            image.constraints.push_back(constraint);
+        });
+        if (image.constraints.size() > kEntriesPerImage) {
+            f.Fail("constraints", "an image takes at most 8 constraints; this one has " +
+                                      std::to_string(image.constraints.size()));
+        }
+        m.images.push_back(std::move(image));
+    });
+    top.Finish();
+    if (m.images.size() > static_cast<size_t>(kMaxImages)) {
+        top.Fail("images", "a package holds at most 4 images; the manifest lists " +
+                               std::to_string(m.images.size()));
+    }
+    int countDigit = m.options[10] - '0';
+    if (countDigit != static_cast<int>(m.images.size())) {
+        top.Fail("options", "option digit 11 (the image count) is " + std::to_string(countDigit) +
+                                " but the manifest lists " + std::to_string(m.images.size()) +
+                                " images");
+    }
+    return m;
+}
+
+}  // namespace pack

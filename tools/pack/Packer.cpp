@@ -1,0 +1,294 @@
+#include "tools/pack/Packer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <vector>
+
+#include "common/Crc32.h"
+#include "common/JsonFields.h"
+#include "package/Package.h"
+#include "package/Scramble.h"
+
+namespace pack {
+namespace {
+namespace fs = std::filesystem;
+using namespace package;
+
+std::string Digits(int64_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%010lld", static_cast<long long>(value));
+    return text;
+}
+
+struct Placement {
+    int64_t start;
+    int64_t size;
+};
+
+std::vector<Placement> PlaceImages(const Manifest& m) {
+    std::vector<Placement> placed;
+    int64_t next = 0;
+    for (size_t i = 0; i < m.images.size(); ++i) {
+        const auto& image = m.images[i];
+        Placement p{image.start.value_or(next), static_cast<int64_t>(image.data.size())};
+        if (p.start + p.size > static_cast<int64_t>(kImageAreaSize)) {
+            throw PackError("image " + std::to_string(i + 1) + " (" + image.file + ", " +
+                            std::to_string(p.size) + " bytes at " + std::to_string(p.start) +
+                            ") does not fit in the 2 MiB image area (2097152 bytes)");
+        }
+        for (size_t j = 0; j < placed.size(); ++j) {
+            const auto& q = placed[j];
+            if (p.start < q.start + q.size && q.start < p.start + p.size) {
+                throw PackError("image " + std::to_string(i + 1) + " (bytes " +
+                                std::to_string(p.start) + " to " +
+                                std::to_string(p.start + p.size - 1) + ") overlaps image " +
+                                std::to_string(j + 1) + " (bytes " + std::to_string(q.start) +
+                                " to " + std::to_string(q.start + q.size - 1) + ")");
+            }
+        }
+        placed.push_back(p);
+        next = p.start + p.size;
+    }
+    return placed;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw PackError("cannot read " + path);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+int64_t FindBlock(const std::vector<uint8_t>& file, const std::string& path) {
+    int64_t at = LocateBlock(file);
+    if (at == -1) {
+        throw PackError(path +
+                        " holds no package block (is it a Brenvo program that carries a "
+                        "package?)");
+    }
+    if (at == -2) throw PackError(path + " holds more than one package block; refusing to guess");
+    return at;
+}
+
+const char* const kLanguages[] = {"English", "Traditional Chinese", "Japanese"};
+
+std::string OptionLines(const PackageOptions& o) {
+    std::ostringstream s;
+    auto yesNo = [](bool b) { return b ? "yes" : "no"; };
+    const char* variants[] = {"standard (message boxes)", "custom dialogs", "OEM wizard"};
+    s << "    1  uiVariant          " << o.uiVariant << "  "
+      << (o.uiVariant >= 0 && o.uiVariant <= 2 ? variants[o.uiVariant] : "(no such variant)")
+      << "\n";
+    s << "    2  language           " << o.language << "  "
+      << kLanguages[o.language == 1   ? 1
+                    : o.language == 2 ? 2
+                                      : 0]
+      << "\n";
+    s << "    4  warnNewer          " << yesNo(o.warnNewer) << "\n";
+    s << "    5  checkTray          " << yesNo(o.checkTray) << "\n";
+    s << "    6  commitVariant      " << yesNo(o.commitVariant) << "  (commit mode "
+      << (o.commitVariant ? "0xA0" : "0x80") << ")\n";
+    s << "    7  rebootAfterSuccess " << yesNo(o.rebootAfterSuccess) << "\n";
+    s << "    8  unattended         " << yesNo(o.unattended) << "\n";
+    s << "    9  exitWhenDone       " << yesNo(o.exitWhenDone) << "\n";
+    s << "   10  noticeKind         " << o.noticeKind << "  "
+      << (o.noticeKind == 1   ? "two-point notice"
+          : o.noticeKind == 2 ? "three-point notice"
+                              : "no notice")
+      << "\n";
+    s << "   11  imageCount         " << o.imageCount << "\n";
+    s << "   12  directIde          " << yesNo(o.directIde)
+      << (o.directIde ? "  (direct-IDE path)" : "  (SCSI pass-through)") << "\n";
+    s << "   13  listMatchedOnly    " << yesNo(o.listMatchedOnly) << "\n";
+    s << "   14  stayAfterSuccess   " << yesNo(o.stayAfterSuccess) << "\n";
+    s << "   15  askBeforeReboot    " << yesNo(o.askBeforeReboot) << "\n";
+    s << "   17  warnSame           " << yesNo(o.warnSame) << "\n";
+    s << "   18  skipCurrent        " << yesNo(o.skipCurrent) << "\n";
+    return s.str();
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+}  // namespace
+
+void WritePackage(const Manifest& m, std::span<uint8_t> block) {
+    auto placed = PlaceImages(m);
+    WriteUnpackagedBlock(block);
+    SetFieldText(block, kCreditOffset, kCreditSize, m.creditTag);
+    SetFieldText(block, kToolTagOffset, kToolTagSize, m.toolTag);
+    SetFieldText(block, kTitleOffset, kTitleSize, m.title);
+    SetFieldText(block, kBuildDateOffset, kBuildDateSize, m.buildDate);
+    SetFieldText(block, kVersionTagOffset, kVersionTagSize, m.versionTag);
+    SetFieldText(block, kDriveNameOffset, kDriveNameSize, m.driveName);
+    std::copy(m.options.begin(), m.options.end(), block.begin() + kParaOptOffset + 9);
+    for (size_t i = 0; i < m.images.size(); ++i) {
+        const int n = static_cast<int>(i) + 1;
+        const auto& image = m.images[i];
+        std::string start = Digits(placed[i].start), size = Digits(placed[i].size);
+        std::copy(start.begin(), start.end(), block.begin() + BinStartValueOffset(n));
+        std::copy(size.begin(), size.end(), block.begin() + BinSizeValueOffset(n));
+        SetFieldText(block, NewFwValueOffset(n), kNewFwValueSize, image.newRevision);
+        std::copy(image.key.begin(), image.key.end(), block.begin() + KeyTableOffset(n));
+        auto stored = block.subspan(kImageAreaOffset + placed[i].start, image.data.size());
+        std::copy(image.data.begin(), image.data.end(), stored.begin());
+        UnscrambleImage(stored, image.key);
+        for (size_t e = 0; e < image.constraints.size(); ++e) {
+            const auto& c = image.constraints[e];
+            size_t at = EntryOffset(n, static_cast<int>(e) + 1);
+            SetFieldText(block, at + kEntryLowOffset, kEntryLowSize, c.low);
+            SetFieldText(block, at + kEntryHighOffset, kEntryHighSize, c.high);
+            SetFieldText(block, at + kEntryVendorOffset, kEntryVendorSize, c.vendor);
+            SetFieldText(block, at + kEntryProductOffset, kEntryProductSize, c.product);
+        }
+    }
+}
+
+std::string VerifyPackage(const Manifest& m, std::span<const uint8_t> written) {
+    std::vector<uint8_t> copy(written.begin(), written.end());
+    Package p(copy);
+    ParseResult parsed = p.Parse();
+    if (!parsed.ok() && !(m.images.empty() && parsed.problem == PackageProblem::NoImages)) {
+        return "the written package does not parse: " + parsed.message;
+    }
+    if (p.Title() != m.title || p.DriveName() != m.driveName || p.OptionDigits() != m.options ||
+        p.BuildDate() != m.buildDate || p.CreditTag() != m.creditTag || p.ToolTag() != m.toolTag ||
+        p.VersionTag() != m.versionTag) {
+        return "the texts or options read back differ from the manifest";
+    }
+    for (size_t i = 0; i < m.images.size(); ++i) {
+        const int n = static_cast<int>(i) + 1;
+        const auto& image = m.images[i];
+        std::vector<uint8_t> stored = p.SelectImage(static_cast<int>(i));
+        UnscrambleImage(stored, p.KeyTable(n));
+        if (stored != image.data) return "image " + std::to_string(n) + " reads back differently";
+        if (p.NewRevisionLabel(n) != image.newRevision) {
+            return "the new revision of image " + std::to_string(n) + " reads back differently";
+        }
+        for (size_t e = 0; e < image.constraints.size(); ++e) {
+            const auto& c = image.constraints[e];
+            int entry = static_cast<int>(e) + 1;
+            if (p.EntryLow(n, entry) != c.low || p.EntryHigh(n, entry) != c.high ||
+                p.EntryVendor(n, entry) != c.vendor || p.EntryProduct(n, entry) != c.product) {
+                return "constraint " + std::to_string(entry) + " of image " + std::to_string(n) +
+                       " reads back differently";
+            }
+        }
+    }
+    return "";
+}
+
+std::string DescribePackage(std::span<const uint8_t> block, bool& usable) {
+    std::vector<uint8_t> copy(block.begin(), block.end());
+    Package p(copy);
+    ParseResult parsed = p.Parse();
+    usable = parsed.ok();
+    const PackageOptions& o = p.Options();
+    std::ostringstream s;
+    s << "  Title:         " << Quoted(p.Title()) << "\n";
+    s << "  Drive name:    " << Quoted(p.DriveName()) << "\n";
+    s << "  Build date:    " << p.BuildDate() << "\n";
+    s << "  Credit tag:    " << Quoted(p.CreditTag()) << "\n";
+    s << "  Tool tag:      " << Quoted(p.ToolTag()) << "\n";
+    s << "  Version tag:   " << Quoted(p.VersionTag()) << "\n";
+    s << "  Options:       " << p.OptionDigits() << "\n";
+    if (parsed.problem != PackageProblem::BadOptionDigit) s << OptionLines(o);
+    s << "  Long revisions: " << (p.LongRevisionMode() ? "yes" : "no") << "\n";
+    for (int n = 1; n <= kMaxImages; ++n) {
+        int32_t size = p.ImageSize(n);
+        s << "  Image " << n << ": ";
+        if (size == 0 && p.ImageStart(n) == 0) {
+            s << "not carried (new revision " << Quoted(p.NewRevisionLabel(n)) << ")\n";
+        } else {
+            s << "start " << p.ImageStart(n) << ", size " << size << ", new revision "
+              << Quoted(p.NewRevisionLabel(n));
+            if (p.ImageFits(n)) {
+                std::vector<uint8_t> image = p.SelectImage(n - 1);
+                UnscrambleImage(image, p.KeyTable(n));
+                char crc[16];
+                std::snprintf(crc, sizeof crc, "%08x", common::Crc32(image));
+                s << ", crc32 " << crc << " (unscrambled, as the drive will hold it)\n";
+            } else {
+                s << ", OUTSIDE the image area\n";
+            }
+        }
+        for (int e = 1; e <= kEntriesPerImage; ++e) {
+            if (p.EntryIsPlaceholder(n, e)) continue;
+            auto orAny = [](const std::string& t, const char* any) {
+                return t.empty() ? std::string(any) : Quoted(t);
+            };
+            s << "    constraint " << e << ": revision " << orAny(p.EntryLow(n, e), "(any)")
+              << " to " << orAny(p.EntryHigh(n, e), "(any)") << ", vendor "
+              << orAny(p.EntryVendor(n, e), "(any)") << ", product "
+              << orAny(p.EntryProduct(n, e), "(any)") << "\n";
+        }
+        if (p.EntryIsPlaceholder(n, 1) && n <= o.imageCount) {
+            s << "    constraint 1 is an untouched placeholder: every drive matches this image\n";
+        }
+    }
+    if (parsed.problem == PackageProblem::NoImages) {
+        s << "  The program would stop at start: it carries no firmware (image count 0).\n";
+    } else if (!usable) {
+        s << "  The program would refuse this package: " << parsed.message << "\n";
+    }
+    return s.str();
+}
+
+int PackExecutable(const std::string& manifestPath, const std::string& input,
+                   const std::string& output, std::ostream& out, std::ostream& err) {
+    const std::string temporary = output + ".packing";
+    try {
+        Manifest manifest = LoadManifest(manifestPath);
+        std::vector<uint8_t> file = ReadAll(input);
+        int64_t at = FindBlock(file, input);
+        std::span<uint8_t> block(file.data() + at, kBlockSize);
+        WritePackage(manifest, block);
+        {
+            std::ofstream o(temporary, std::ios::binary | std::ios::trunc);
+            o.write(reinterpret_cast<const char*>(file.data()),
+                    static_cast<std::streamsize>(file.size()));
+            o.flush();
+            if (!o) throw PackError("cannot write " + temporary);
+        }
+        // Read the copy back from disk, find its block again and compare it with the manifest.
+        std::vector<uint8_t> written = ReadAll(temporary);
+        if (written != file) throw PackError("the written copy reads back differently");
+        int64_t again = FindBlock(written, temporary);
+        if (again != at) throw PackError("the written copy's block moved");
+        std::string problem =
+            VerifyPackage(manifest, std::span<const uint8_t>(written.data() + again, kBlockSize));
+        if (!problem.empty()) throw PackError("verification failed: " + problem);
+        std::error_code ec;
+        fs::permissions(temporary, fs::status(input).permissions(), fs::perm_options::replace, ec);
+        fs::rename(temporary, output, ec);
+        if (ec) throw PackError("cannot move the packaged copy to " + output + ": " + ec.message());
+        out << "brenvo-pack: packaged " << manifest.images.size() << " image(s) into " << output
+            << " (block at file offset " << at << "), verified.\n";
+        return 0;
+    } catch (const std::exception& e) {
+        std::error_code ec;
+        fs::remove(temporary, ec);
+        err << "brenvo-pack: " << e.what() << "\nbrenvo-pack: nothing was written.\n";
+        return 1;
+    }
+}
+
+int ShowExecutable(const std::string& path, std::ostream& out, std::ostream& err) {
+    try {
+        std::vector<uint8_t> file = ReadAll(path);
+        int64_t at = FindBlock(file, path);
+        bool usable = false;
+        out << "Package in " << path << " (block at file offset " << at << "):\n"
+            << DescribePackage(std::span<const uint8_t>(file.data() + at, kBlockSize), usable);
+        return usable ? 0 : 1;
+    } catch (const std::exception& e) {
+        err << "brenvo-pack: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace pack
