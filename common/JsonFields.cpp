@@ -1,8 +1,16 @@
 #include "common/JsonFields.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace common {
+namespace {
+std::string Plain(double d) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15g", d);
+    return text;
+}
+}  // namespace
 
 Fields::Fields(const nlohmann::json& object, std::string where)
     : object_(object), where_(std::move(where)) {
@@ -40,8 +48,8 @@ double Fields::Number(const std::string& key, double fallback, double min, doubl
     if (!v->is_number()) Fail(key, "expected a number, found " + v->dump());
     double d = v->get<double>();
     if (!std::isfinite(d) || d < min || d > max) {
-        Fail(key, "expected a number from " + nlohmann::json(min).dump() + " to " +
-                      nlohmann::json(max).dump() + ", found " + v->dump());
+        Fail(key,
+             "expected a number from " + Plain(min) + " to " + Plain(max) + ", found " + v->dump());
     }
     return d;
 }

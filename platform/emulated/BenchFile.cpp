@@ -52,6 +52,7 @@ void ReadRestart(Fields& f, RestartRecord& r) {
     r.pending = f.Bool("pending", r.pending);
     r.lastFlags = static_cast<uint32_t>(f.Integer("lastFlags", r.lastFlags, 0, 0xFFFFFFFF));
     r.boots = static_cast<int>(f.Integer("boots", r.boots, 0, 1'000'000));
+    r.refused = static_cast<int>(f.Integer("refused", r.refused, 0, 1'000'000));
 }
 
 void ReadFile(Fields& f, Machine& m) {
@@ -177,7 +178,8 @@ std::string SerializeBench(Machine& m) {
     root["restart"] = {{"requests", m.restart.requests},
                        {"pending", m.restart.pending},
                        {"lastFlags", m.restart.lastFlags},
-                       {"boots", m.restart.boots}};
+                       {"boots", m.restart.boots},
+                       {"refused", m.restart.refused}};
     return root.dump(2) + "\n";
 }
 

@@ -90,9 +90,12 @@ void EmulatedSystem::CloseProcessToken() {
 
 bool EmulatedSystem::ExitWindowsEx(uint32_t flags, uint32_t /*reason*/) {
     std::lock_guard lock(machine_->mutex);
-    if (machine_->shutdown.exitWindowsFails) return false;
-    // On the NT family a restart needs the shutdown privilege, which only an enabled token has.
-    if (machine_->family == Family::Nt && !machine_->shutdown.shutdownPrivilege) return false;
+    // On the NT family a restart needs the shutdown privilege.
+    if (machine_->shutdown.exitWindowsFails ||
+        (machine_->family == Family::Nt && !machine_->shutdown.shutdownPrivilege)) {
+        machine_->restart.refused++;
+        return false;
+    }
     machine_->restart.requests++;
     machine_->restart.pending = true;
     machine_->restart.lastFlags = flags;

@@ -1,0 +1,257 @@
+// brenvo-pack: what a packaged program carries, and every refusal leaving no output behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "package/Package.h"
+#include "package/Scramble.h"
+#include "tests/TestMachine.h"
+#include "tools/pack/Packer.h"
+
+namespace {
+using namespace package;
+using testing_support::TempDir;
+namespace fs = std::filesystem;
+
+constexpr size_t kBlockAt = 777;
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
+    std::vector<uint8_t> bytes(size);
+    uint32_t state = seed * 2654435761u + 1;
+    for (auto& b : bytes) {
+        state = state * 1664525u + 1013904223u;
+        b = static_cast<uint8_t>(state >> 24);
+    }
+    return bytes;
+}
+
+class PackTool : public ::testing::Test {
+  protected:
+    PackTool() {
+        // A stand-in for a built program: code around one unpackaged block.
+        auto program = Pattern(kBlockAt, 1);
+        program.resize(kBlockAt + kBlockSize);
+        WriteUnpackagedBlock(std::span<uint8_t>(program).subspan(kBlockAt, kBlockSize));
+        auto tail = Pattern(3000, 2);
+        program.insert(program.end(), tail.begin(), tail.end());
+        WriteBytes(input(), program);
+        fs::permissions(input(), fs::perms::owner_all);
+        WriteBytes(dir_.File("fw1.bin"), Pattern(1048576, 3));
+        WriteBytes(dir_.File("fw2.bin"), Pattern(131072, 4));
+        WriteBytes(dir_.File("key1.bin"), Pattern(1024, 5));
+        WriteBytes(dir_.File("key2.bin"), Pattern(1024, 6));
+    }
+
+    std::string input() const { return dir_.File("brenvo.exe"); }
+    std::string output() const { return dir_.File("packed.exe"); }
+
+    int Pack(const std::string& manifest) {
+        std::ofstream(dir_.File("manifest.json")) << manifest;
+        out_.str("");
+        err_.str("");
+        return pack::PackExecutable(dir_.File("manifest.json"), input(), output(), out_, err_);
+    }
+
+    // The manifest of the usual two-image package with one field replaced.
+    static std::string Manifest(
+        const std::string& options = "00010110002001100000000000000000",
+        const std::string& image2 =
+            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05",
+                                        "constraints": [{"low": "QV00", "high": "QV04",
+                                                         "vendor": "QUORVANT", "product": "DVD-ROM QV-52"}]})",
+        const std::string& title = "Firmware Flasher - QV12 - DVD-RW QV-1600") {
+        return R"({"title": ")" + title + R"(", "driveName": "DVD-RW QV-1600",
+                   "buildDate": "2026/12/07", "creditTag": "[Brenvo test      ]",
+                   "toolTag": "brenvo-pack 0.1", "versionTag": "[QV12 test]",
+                   "options": ")" +
+               options + R"(",
+                   "images": [{"file": "fw1.bin", "key": "key1.bin", "newRevision": "QV12",
+                               "constraints": [{"low": "QV10", "high": "QV19", "vendor": "", "product": ""},
+                                               {"low": "QV20"}]},
+                              )" +
+               image2 + "]}";
+    }
+
+    void ExpectRefused(const std::string& manifest, const std::string& reason) {
+        EXPECT_EQ(Pack(manifest), 1);
+        EXPECT_NE(err_.str().find(reason), std::string::npos) << err_.str();
+        EXPECT_NE(err_.str().find("nothing was written"), std::string::npos);
+        EXPECT_FALSE(fs::exists(output())) << "a refusal leaves no output";
+        EXPECT_FALSE(fs::exists(output() + ".packing"));
+    }
+
+    TempDir dir_;
+    std::ostringstream out_, err_;
+};
+
+TEST_F(PackTool, WritesEveryFieldAtItsOffsetInItsFormat) {
+    ASSERT_EQ(Pack(Manifest()), 0) << err_.str();
+    auto file = ReadBytes(output());
+    auto original = ReadBytes(input());
+    ASSERT_EQ(file.size(), original.size());
+    EXPECT_TRUE(std::equal(original.begin(), original.begin() + kBlockAt, file.begin()))
+        << "bytes before the block are untouched";
+    EXPECT_TRUE(std::equal(original.end() - 3000, original.end(), file.end() - 3000))
+        << "bytes behind the block are untouched";
+    std::span<const uint8_t> block(file.data() + kBlockAt, kBlockSize);
+    auto text = [&](size_t offset, size_t size) {
+        return std::string(reinterpret_cast<const char*>(block.data()) + offset, size);
+    };
+    EXPECT_EQ(text(kBinStartOffset, 22), std::string("BIN_START1=0000000000\0", 22));
+    EXPECT_EQ(text(kBinStartOffset + 22, 22), std::string("BIN_START2=0001048576\0", 22))
+        << "images follow one another when no start is given";
+    EXPECT_EQ(text(kBinSizeOffset, 21), std::string("BIN_SIZE1=0001048576\0", 21));
+    EXPECT_EQ(text(kBinSizeOffset + 21, 21), std::string("BIN_SIZE2=0000131072\0", 21));
+    EXPECT_EQ(text(kBinSizeOffset + 42, 21), std::string("BIN_SIZE3=0000000000\0", 21));
+    EXPECT_EQ(text(kNewFwOffset, 16), std::string("NEW_FW1=QV12\0\0\0\0", 16));
+    EXPECT_EQ(text(kNewFwOffset + 32, 16), std::string("NEW_FW3=N/A \0\0\0\0", 16));
+    EXPECT_EQ(text(kParaOptOffset, 42),
+              std::string("PARA_OPT=00010110002001100000000000000000\0", 42));
+    EXPECT_EQ(text(EntryOffset(1, 3), 8), std::string("#FLSH13\0", 8)) << "placeholders stay";
+    EXPECT_EQ(text(EntryOffset(2, 1) + kEntryVendorOffset, 12),
+              std::string("QUORVANT\0\0\0\0", 12));
+
+    // Key table n at 2052 + (n - 1) * 1024; images scrambled at 6148 + start.
+    auto key2 = ReadBytes(dir_.File("key2.bin"));
+    EXPECT_TRUE(std::equal(key2.begin(), key2.end(), block.begin() + 2052 + 1024));
+    auto fw2 = ReadBytes(dir_.File("fw2.bin"));
+    std::vector<uint8_t> stored(block.begin() + 6148 + 1048576,
+                                block.begin() + 6148 + 1048576 + 131072);
+    EXPECT_NE(stored, fw2) << "stored scrambled";
+    UnscrambleImage(stored, key2);
+    EXPECT_EQ(stored, fw2);
+    EXPECT_TRUE(fs::status(output()).permissions() == fs::perms::owner_all)
+        << "the copy stays executable";
+}
+
+TEST_F(PackTool, TheProgramsOwnParseGivesBackTheManifest) {
+    ASSERT_EQ(Pack(Manifest()), 0) << err_.str();
+    auto file = ReadBytes(output());
+    ASSERT_EQ(LocateBlock(file), static_cast<int64_t>(kBlockAt));
+    Package p(std::span<uint8_t>(file).subspan(kBlockAt, kBlockSize));
+    ParseResult r = p.Parse();
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(r.caption, "Firmware Flasher - QV12 - DVD-RW QV-1600");
+    EXPECT_EQ(p.DriveName(), "DVD-RW QV-1600");
+    EXPECT_EQ(p.Options().imageCount, 2);
+    EXPECT_TRUE(p.Options().warnNewer);
+    EXPECT_EQ(p.EntryLow(1, 2), "QV20");
+    EXPECT_EQ(p.EntryHigh(1, 2), "") << "a field not given is empty: no restriction";
+    EXPECT_EQ(p.EntryProduct(2, 1), "DVD-ROM QV-52");
+    EXPECT_EQ(p.NewRevision(2, false), "QV05");
+    EXPECT_FALSE(p.LongRevisionMode());
+}
+
+TEST_F(PackTool, ShowDescribesThePackageInPlainWords) {
+    ASSERT_EQ(Pack(Manifest()), 0);
+    std::ostringstream out, err;
+    EXPECT_EQ(pack::ShowExecutable(output(), out, err), 0) << err.str();
+    const std::string shown = out.str();
+    for (const char* expected :
+         {"Title:         \"Firmware Flasher - QV12 - DVD-RW QV-1600\"",
+          "Drive name:    \"DVD-RW QV-1600\"", "11  imageCount         2",
+          "6  commitVariant      yes  (commit mode 0xA0)",
+          "Image 1: start 0, size 1048576, new revision \"QV12\", crc32",
+          "constraint 1: revision \"QV10\" to \"QV19\", vendor (any), product (any)",
+          "constraint 1: revision \"QV00\" to \"QV04\", vendor \"QUORVANT\"",
+          "Image 3: not carried (new revision \"N/A \")"}) {
+        EXPECT_NE(shown.find(expected), std::string::npos) << expected << "\nin:\n" << shown;
+    }
+    EXPECT_EQ(shown.find("constraint 3"), std::string::npos) << "placeholders are not listed";
+}
+
+TEST_F(PackTool, RefusesAndWritesNothing) {
+    ExpectRefused(Manifest("0001011000200110000000000000000"), "expected exactly 32 digits");
+    ExpectRefused(Manifest("000101100020011000000000000000x0"), "expected exactly 32 digits");
+    ExpectRefused(Manifest("00010110001001100000000000000000"),
+                  "option digit 11 (the image count) is 1 but the manifest lists 2 images");
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05-001"})"),
+                  "images[1].newRevision: \"QV05-001\" is 8 bytes; the field holds at most 7");
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05",
+                               "start": 1000000})"),
+                  "image 2 (bytes 1000000 to 1131071) overlaps image 1 (bytes 0 to 1048575)");
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05",
+                               "start": 2000000})"),
+                  "does not fit in the 2 MiB image area");
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "fw2.bin", "key": "fw1.bin", "newRevision": "QV05"})"),
+                  "a key table is 1024 bytes; this one is 1048576");
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "missing.bin", "key": "key2.bin", "newRevision": "QV05"})"),
+                  "cannot read");
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05",
+                               "colour": "red"})"),
+                  "images[1].colour: unknown field");
+    ExpectRefused(
+        Manifest("00010110002001100000000000000000",
+                 R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05"})",
+                 std::string(64, 'T')),
+        "title: \"" + std::string(64, 'T') + "\" is 64 bytes; the field holds at most 63");
+    std::string five = R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "A"})";
+    ExpectRefused(
+        Manifest("00010110005001100000000000000000", five + "," + five + "," + five + "," + five),
+        "a package holds at most 4 images; the manifest lists 5");
+    std::string nine;
+    for (int i = 0; i < 9; ++i)
+        nine += std::string(i ? "," : "") + R"({"low": "A"})";
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05",
+                               "constraints": [)" +
+                               nine + "]}"),
+                  "an image takes at most 8 constraints; this one has 9");
+}
+
+TEST_F(PackTool, RefusesAProgramWithoutExactlyOneBlock) {
+    auto program = ReadBytes(input());
+    WriteBytes(input(), std::vector<uint8_t>(program.begin(), program.begin() + 5000));
+    ExpectRefused(Manifest(), "holds no package block");
+
+    program.insert(program.end(), program.begin() + kBlockAt,
+                   program.begin() + kBlockAt + kBlockSize);
+    WriteBytes(input(), program);
+    ExpectRefused(Manifest(), "holds more than one package block");
+}
+
+TEST_F(PackTool, AFailureAfterWritingRemovesTheUnfinishedCopy) {
+    fs::create_directory(output());  // the copy cannot be moved onto a folder
+    EXPECT_EQ(Pack(Manifest()), 1);
+    EXPECT_NE(err_.str().find("cannot move the packaged copy"), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(output() + ".packing"));
+    EXPECT_TRUE(fs::is_directory(output()));
+}
+
+TEST_F(PackTool, RepackingStartsFromTheUnpackagedState) {
+    ASSERT_EQ(Pack(Manifest()), 0);
+    fs::rename(output(), input());
+    ASSERT_EQ(
+        Pack(R"({"title": "One", "driveName": "D", "options": "00010110001001100000000000000000",
+                       "images": [{"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05"}]})"),
+        0)
+        << err_.str();
+    auto file = ReadBytes(output());
+    Package p(std::span<uint8_t>(file).subspan(kBlockAt, kBlockSize));
+    ASSERT_TRUE(p.Parse().ok());
+    EXPECT_EQ(p.ImageSize(2), 0) << "the old second image is gone";
+    EXPECT_EQ(p.NewRevisionLabel(2), "N/A ");
+    EXPECT_TRUE(p.EntryIsPlaceholder(1, 1)) << "and so are the old constraints";
+    EXPECT_EQ(p.VersionTag(), "");
+}
+
+}  // namespace
