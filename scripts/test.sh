@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite (ctest).
+# Builds everything and runs the whole test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 
 #include "common/Crc32.h"
@@ -16,6 +17,8 @@ using platform::emulated::Machine;
 constexpr char kUsage[] =
     "usage: brenvo-bench new [--preset NAME] OUT.json   make a bench file (an emulated PC)\n"
     "       brenvo-bench show BENCH.json                 print a bench in plain words\n"
+    "       brenvo-bench key [--seed N] OUT              write a 1024-byte key table for trying\n"
+    "                                                    packages (not a vendor's key)\n"
     "\n"
     "Presets: default (NT family, administrator, no drives).\n"
     "Run any Brenvo program on a bench with BRENVO_MACHINE=BENCH.json.\n";
@@ -24,6 +27,45 @@ std::string Hex8(uint32_t v) {
     char text[12];
     std::snprintf(text, sizeof text, "%08x", v);
     return text;
+}
+
+// A key table for trying packages: deterministic bytes from a seed.
+int Key(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    uint32_t seed = 1;
+    std::string path;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--seed" && i + 1 < args.size()) {
+            try {
+                seed = static_cast<uint32_t>(std::stoul(args[++i]));
+            } catch (const std::exception&) {
+                err << "brenvo-bench: --seed takes a whole number\n";
+                return 2;
+            }
+        } else if (path.empty() && !args[i].empty() && args[i][0] != '-') {
+            path = args[i];
+        } else {
+            err << kUsage;
+            return 2;
+        }
+    }
+    if (path.empty()) {
+        err << kUsage;
+        return 2;
+    }
+    std::vector<uint8_t> key(1024);
+    uint32_t state = seed * 2654435761u + 0x9E3779B9u;
+    for (auto& k : key) {
+        state = state * 1664525u + 1013904223u;
+        k = static_cast<uint8_t>(state >> 24);
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(key.data()), static_cast<std::streamsize>(key.size()));
+    if (!file.flush()) {
+        err << "brenvo-bench: cannot write " << path << "\n";
+        return 1;
+    }
+    out << "brenvo-bench: wrote the key table " << path << " (seed " << seed << ")\n";
+    return 0;
 }
 
 int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -103,6 +145,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return args.empty() ? 2 : 0;
     }
     if (args[0] == "new") return New(args, out, err);
+    if (args[0] == "key") return Key(args, out, err);
     if (args[0] == "show" && args.size() == 2) {
         try {
             auto machine = platform::emulated::LoadBench(args[1]);
