@@ -46,8 +46,8 @@ struct RestartRecord {
     int requests = 0;      // ExitWindowsEx calls that succeeded
     bool pending = false;  // a restart was requested and has not happened yet
     uint32_t lastFlags = 0;
-    int refused = 0;                      // ExitWindowsEx calls the system refused
-    int boots = 0;  // restarts carried out by `brenvo-bench boot`
+    int refused = 0;  // ExitWindowsEx calls the system refused
+    int boots = 0;    // restarts carried out by `brenvo-bench boot`
 };
 
 struct FileEntry {
