@@ -209,3 +209,29 @@ TEST(DirectFlashFaults, AByteThatReadsWrongOnceIsReadAgainWithoutProgrammingAgai
     EXPECT_TRUE(ChipStartsWith(pc.machine(), 0, image));
 }
 }  // namespace
+
+namespace {
+TEST(EmulatedFlashChip, AMethodOneChipOnlyClearsBitsUntilItIsErased) {
+    auto pc = testing_support::IdeMachine();
+    RurDriver driver;
+    testing::internal::CaptureStdout();
+    driver.InstallAndOpen();
+    testing::internal::GetCapturedStdout();
+    driver.SelectSlot(0);
+    std::vector<uint8_t> image(128, 0xA5);
+    directide::IdeJob job;
+    job.image = image.data();
+    job.imageSize = 128;
+    driver.ConfigureRun(job);
+    driver.PrepareFlashAccess();
+    ASSERT_TRUE(driver.IdentifyFlashChip());
+    EXPECT_EQ(driver.chipIndex, 0);
+    EXPECT_EQ(driver.chipMethod, 1);
+    // The preset chip still holds the old firmware: programming over it does not take.
+    EXPECT_TRUE(driver.ProgramChunk(0));
+    EXPECT_FALSE(driver.VerifyChunk(0));
+    ASSERT_TRUE(driver.EraseChip());
+    EXPECT_TRUE(driver.ProgramChunk(0));
+    EXPECT_TRUE(driver.VerifyChunk(0));
+}
+}  // namespace

@@ -25,8 +25,8 @@ uint8_t Byte(Fields& f, const std::string& key, uint8_t fallback) {
 }
 
 void ReadSlot(Fields& f, IdeMachine& ide) {
-    int index = static_cast<int>(f.Integer("slot", -1, -1, 7));
-    if (index < 0) f.Fail("slot", "each slot needs its number 0 to 7");
+    if (!f.Has("slot")) f.Fail("slot", "each slot needs its number 0 to 7");
+    int index = static_cast<int>(f.Integer("slot", 0, 0, 7));
     IdeSlot& slot = ide.slots[static_cast<size_t>(index)];
     if (slot.present) f.Fail("slot", "slot " + std::to_string(index) + " is listed twice");
     slot.present = true;
