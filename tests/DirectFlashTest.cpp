@@ -76,6 +76,30 @@ TEST(DirectFlash, AOneMebibyteImageOnAMethodOneChip) {
     EXPECT_EQ(pc.machine().ide.counters.eraseRequests, 1);
     EXPECT_EQ(pc.machine().ide.counters.pageRequests, 0);
     ExpectRestored(pc.machine(), 0);
+    // The closing detection shows the drive as the new firmware makes it answer.
+    const auto& flash = pc.machine().ide.slots[0].flash;
+    std::string revision = platform::emulated::RevisionOfContents(flash);
+    EXPECT_NE(revision, "QV11");
+    EXPECT_EQ(pc.machine().ide.slots[0].revision, revision);
+}
+
+TEST(DirectFlash, TheListShowsTheRevisionTheDriveReportsAfterTheRun) {
+    auto pc = IdeMachine();
+    RurDriver driver;
+    testing::internal::CaptureStdout();
+    driver.InstallAndOpen();
+    testing::internal::GetCapturedStdout();
+    EXPECT_STREQ(driver.DriveAtSlot(3)->revision, "QV05");
+    driver.SelectSlot(3);
+    auto image = TestImage(0x8000, 21);
+    directide::IdeJob job;
+    job.image = image.data();
+    job.imageSize = static_cast<uint32_t>(image.size());
+    driver.ConfigureRun(job);
+    driver.RunFlashing();
+    std::string expected = platform::emulated::RevisionOfContents(pc.machine().ide.slots[3].flash);
+    EXPECT_STREQ(driver.DriveAtSlot(3)->revision, expected.c_str());
+    EXPECT_EQ(driver.DetectedCount(), 2);
 }
 
 TEST(DirectFlash, AQuarterMebibyteImageOnAMethodZeroChipIsNeverErased) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/Crc32.h"
 #include "directide/DriverRequests.h"
 #include "directide/FlashChips.h"
 #include "platform/emulated/Machine.h"
@@ -192,6 +193,7 @@ Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::spa
         }
         case DriverRequest::PrepareFlash:
             if (slot.present) slot.flashMode = true;
+            if (slot.present && !slot.identityCrc) slot.identityCrc = common::Crc32(slot.flash);
             status(slot.present);
             break;
         case DriverRequest::ResetDevice:
@@ -200,6 +202,11 @@ Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::spa
                 slot.flashMode = false;
                 slot.mwdmaSelected = 0;
                 slot.udmaSelected = 0;
+                // The drive starts from whatever firmware its flash now holds.
+                if (slot.identityCrc && *slot.identityCrc != common::Crc32(slot.flash)) {
+                    slot.revision = RevisionOfContents(slot.flash);
+                    slot.identityCrc = common::Crc32(slot.flash);
+                }
             }
             status(slot.present);
             break;

@@ -1,5 +1,8 @@
 #include "platform/emulated/IdeMachine.h"
 
+#include <cstdio>
+
+#include "common/Crc32.h"
 #include "common/Text.h"
 #include "directide/DriverImages.h"
 #include "platform/emulated/FlashDriver.h"
@@ -50,6 +53,12 @@ bool IdeFaultFromName(const std::string& name, IdeFaultKind& kind) {
 void AddDefaultDosDevices(IdeMachine& ide) {
     ide.dosDevices["SCSI0:"] = "\\Device\\Ide\\IdePort0";
     ide.dosDevices["SCSI1:"] = "\\Device\\Ide\\IdePort1";
+}
+
+std::string RevisionOfContents(const std::vector<uint8_t>& flash) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", common::Crc32(flash) >> 16);
+    return text;
 }
 
 int IdeSlotOf(uint32_t port, uint32_t select) {

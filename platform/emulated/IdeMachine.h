@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,9 @@ struct IdeSlot {
     std::vector<IdeFault> faults;
 
     // State of this run (not saved).
+    // Checksum of the flash contents that the drive's revision belongs to; taken when the flash
+    // is first prepared, compared when the drive is reset.
+    std::optional<uint32_t> identityCrc;
     int pollsSinceSelect = 0;
     bool flashMode = false;
     std::map<int64_t, int> faultFired;  // fault index -> times fired
@@ -117,6 +121,10 @@ struct IdeMachine {
 
 // Sets up the default DOS device names of the two IDE channels.
 void AddDefaultDosDevices(IdeMachine& ide);
+
+// The revision a drive reports after its flash was rewritten with contents the bench knows no
+// revision for: four hex digits of the contents' checksum, never the old revision unchanged.
+std::string RevisionOfContents(const std::vector<uint8_t>& flash);
 
 // The slot of a command block port and device select value, or -1.
 int IdeSlotOf(uint32_t port, uint32_t select);
