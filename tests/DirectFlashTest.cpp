@@ -195,7 +195,9 @@ TEST(DirectFlashFaults, EachFaultGivesItsResultAndTheMachineIsStillRestored) {
         EXPECT_EQ(run.result, c.result);
         ExpectRestored(pc.machine(), 0);
         EXPECT_EQ(run.statuses.back(), "SetDMAMode ...");
-        if (c.result == 0) EXPECT_TRUE(ChipStartsWith(pc.machine(), 0, image));
+        if (c.result == 0) {
+            EXPECT_TRUE(ChipStartsWith(pc.machine(), 0, image));
+        }
     }
 }
 
