@@ -65,6 +65,50 @@ inline constexpr uint32_t kOpenExisting = 3;
 // Registry roots the program touches.
 enum class RegistryRoot { LocalMachine, CurrentUser };
 
+// --- direct-IDE path: service control manager, DOS device names, setup API -------------------
+// Handles of the service control manager and its services; 0 when none.
+using ScHandle = int64_t;
+inline constexpr ScHandle kNullScHandle = 0;
+
+inline constexpr uint32_t kScManagerAllAccess = 0xF003F;
+inline constexpr uint32_t kServiceAllAccess = 0xF01FF;
+inline constexpr uint32_t kServiceControlStop = 1;
+inline constexpr uint32_t kErrorServiceExists = 1073;
+inline constexpr uint32_t kErrorServiceDoesNotExist = 1060;
+inline constexpr uint32_t kErrorServiceAlreadyRunning = 1056;
+inline constexpr uint32_t kErrorModNotFound = 126;
+inline constexpr uint32_t kErrorProcNotFound = 127;
+
+// CreateServiceA's parameters the program sets (no load order group, tag, dependencies, account
+// or password).
+struct ServiceConfig {
+    std::string name;
+    std::string displayName;
+    uint32_t access = 0;
+    uint32_t serviceType = 0;
+    uint32_t startType = 0;
+    uint32_t errorControl = 0;
+    std::string imagePath;
+};
+
+// "setupapi.dll" and which of the five entry points it offers.
+struct SetupApi {
+    bool loaded = false;
+    bool getClassDevs = false;            // SetupDiGetClassDevsA
+    bool enumDeviceInfo = false;          // SetupDiEnumDeviceInfo
+    bool getDeviceInstallParams = false;  // SetupDiGetDeviceInstallParamsA
+    bool setClassInstallParams = false;   // SetupDiSetClassInstallParamsA
+    bool callClassInstaller = false;      // SetupDiCallClassInstaller
+    bool AllEntries() const {
+        return loaded && getClassDevs && enumDeviceInfo && getDeviceInstallParams &&
+               setClassInstallParams && callClassInstaller;
+    }
+};
+
+// A device information set of the setup API; kInvalidDeviceSet when none.
+using DeviceSet = int64_t;
+inline constexpr DeviceSet kInvalidDeviceSet = -1;
+
 class System {
   public:
     virtual ~System() = default;
@@ -127,6 +171,39 @@ class System {
                                                            const std::string& name) = 0;
     virtual Status DeleteRegistryValue(RegistryRoot root, const std::string& key,
                                        const std::string& name) = 0;
+
+    // --- direct-IDE path: service control manager ---
+    // OpenSCManagerA of the local machine; kNullScHandle and the error when refused.
+    virtual ScHandle OpenServiceManager(uint32_t access, uint32_t& error) = 0;
+    virtual ScHandle CreateService(ScHandle manager, const ServiceConfig& config,
+                                   uint32_t& error) = 0;
+    virtual ScHandle OpenService(ScHandle manager, const std::string& name, uint32_t access,
+                                 uint32_t& error) = 0;
+    virtual Status ControlService(ScHandle service, uint32_t control) = 0;
+    virtual Status DeleteService(ScHandle service) = 0;
+    // StartServiceA with no arguments.
+    virtual Status StartService(ScHandle service) = 0;
+    virtual bool CloseServiceHandle(ScHandle handle) = 0;
+
+    // --- direct-IDE path: DOS device names ---
+    // QueryDosDeviceA of one name ("scsi0:"): the first target it resolves to, or nullopt.
+    virtual std::optional<std::string> QueryDosDevice(const std::string& name) = 0;
+
+    // --- direct-IDE path: setup API (the device manager) ---
+    // SP_DEVINFO_DATA (28 bytes), SP_PROPCHANGE_PARAMS (20 bytes) and SP_DEVINSTALL_PARAMS_A
+    // (296 bytes) cross as bytes in their 32-bit layouts.
+    virtual SetupApi LoadSetupApi() = 0;
+    virtual void FreeSetupApi() = 0;
+    virtual DeviceSet SetupDiGetClassDevs(std::span<const uint8_t, 16> classGuid,
+                                          uint32_t flags) = 0;
+    virtual bool SetupDiEnumDeviceInfo(DeviceSet set, uint32_t index,
+                                       std::span<uint8_t> deviceInfo) = 0;
+    virtual bool SetupDiSetClassInstallParams(DeviceSet set, std::span<const uint8_t> deviceInfo,
+                                              std::span<const uint8_t> params) = 0;
+    virtual bool SetupDiCallClassInstaller(uint32_t function, DeviceSet set,
+                                           std::span<const uint8_t> deviceInfo) = 0;
+    virtual bool SetupDiGetDeviceInstallParams(DeviceSet set, std::span<const uint8_t> deviceInfo,
+                                               std::span<uint8_t> params) = 0;
 
     // --- the running program ---
     // Full path of the program file as the system knows it (GetModuleFileNameA).

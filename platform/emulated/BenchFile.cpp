@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "common/Text.h"
+#include "platform/emulated/IdeBench.h"
 
 namespace platform::emulated {
 namespace {
@@ -117,6 +118,7 @@ std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& 
     top.Array("files", [&](Fields& f, size_t) { ReadFile(f, m); });
     top.Array("registry", [&](Fields& f, size_t) { ReadRegistryValue(f, m); });
     top.Object("restart", [&](Fields& f) { ReadRestart(f, m.restart); });
+    top.Object("ide", [&](Fields& f) { ReadIdeSection(f, m); });
     top.Finish();
     return machine;
 }
@@ -180,6 +182,7 @@ std::string SerializeBench(Machine& m) {
                        {"lastFlags", m.restart.lastFlags},
                        {"boots", m.restart.boots},
                        {"refused", m.restart.refused}};
+    if (m.ide.present) root["ide"] = WriteIdeSection(m);
     return root.dump(2) + "\n";
 }
 

@@ -155,6 +155,7 @@ std::optional<std::vector<uint8_t>> EmulatedSystem::ReadWholeFile(const std::str
 
 Status EmulatedSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
     std::lock_guard lock(machine_->mutex);
+    BeforeCopy(*machine_, from);
     const FileEntry* source = machine_->FindFile(from);
     if (!source) return Status::Failure(kErrorFileNotFound);
     FileEntry* target = machine_->FindFile(to);

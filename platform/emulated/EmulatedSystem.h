@@ -47,6 +47,27 @@ class EmulatedSystem : public System {
                                                    const std::string& name) override;
     Status DeleteRegistryValue(RegistryRoot root, const std::string& key,
                                const std::string& name) override;
+    // The direct-IDE path's services; answered in EmulatedServices.cpp.
+    ScHandle OpenServiceManager(uint32_t access, uint32_t& error) override;
+    ScHandle CreateService(ScHandle manager, const ServiceConfig& config, uint32_t& error) override;
+    ScHandle OpenService(ScHandle manager, const std::string& name, uint32_t access,
+                         uint32_t& error) override;
+    Status ControlService(ScHandle service, uint32_t control) override;
+    Status DeleteService(ScHandle service) override;
+    Status StartService(ScHandle service) override;
+    bool CloseServiceHandle(ScHandle handle) override;
+    std::optional<std::string> QueryDosDevice(const std::string& name) override;
+    SetupApi LoadSetupApi() override;
+    void FreeSetupApi() override;
+    DeviceSet SetupDiGetClassDevs(std::span<const uint8_t, 16> classGuid, uint32_t flags) override;
+    bool SetupDiEnumDeviceInfo(DeviceSet set, uint32_t index,
+                               std::span<uint8_t> deviceInfo) override;
+    bool SetupDiSetClassInstallParams(DeviceSet set, std::span<const uint8_t> deviceInfo,
+                                      std::span<const uint8_t> params) override;
+    bool SetupDiCallClassInstaller(uint32_t function, DeviceSet set,
+                                   std::span<const uint8_t> deviceInfo) override;
+    bool SetupDiGetDeviceInstallParams(DeviceSet set, std::span<const uint8_t> deviceInfo,
+                                       std::span<uint8_t> params) override;
     std::string ModuleFileName() override;
     std::string Describe() override;
 

@@ -61,9 +61,11 @@ bool Machine::RemoveRegistry(const std::string& key, const std::string& name) {
     return registry.erase(RegistryKey(key, name)) > 0;
 }
 
-std::shared_ptr<EmulatedDevice> Machine::OpenDevice(const std::string& /*name*/,
-                                                    uint32_t /*access*/, uint32_t /*share*/,
-                                                    uint32_t /*disposition*/, uint32_t& error) {
+std::shared_ptr<EmulatedDevice> Machine::OpenDevice(const std::string& name, uint32_t /*access*/,
+                                                    uint32_t /*share*/, uint32_t /*disposition*/,
+                                                    uint32_t& error) {
+    std::shared_ptr<EmulatedDevice> device;
+    if (OpenIdeDevice(*this, name, device, error)) return device;
     // No device of this name on the machine.
     error = kErrorFileNotFound;
     return nullptr;

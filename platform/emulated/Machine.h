@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/emulated/EmulatedDevice.h"
+#include "platform/emulated/IdeMachine.h"
 #include "platform/emulated/VirtualClock.h"
 
 namespace platform::emulated {
@@ -84,6 +85,9 @@ class Machine {
     std::map<std::string, FileEntry> files;
     // Keyed by upper-cased "KEY\NAME".
     std::map<std::string, RegistryValue> registry;
+
+    // Services, device manager and IDE hardware of the direct-IDE path.
+    IdeMachine ide;
 
     // Everything above may be touched by the user-interface thread and the flash workers at once.
     std::recursive_mutex mutex;

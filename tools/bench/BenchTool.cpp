@@ -6,7 +6,9 @@
 #include <ostream>
 
 #include "common/Crc32.h"
+#include "directide/FlashChips.h"
 #include "platform/emulated/BenchFile.h"
+#include "platform/emulated/IdePresets.h"
 
 namespace benchtool {
 namespace {
@@ -20,7 +22,9 @@ constexpr char kUsage[] =
     "       brenvo-bench key [--seed N] OUT              write a 1024-byte key table for trying\n"
     "                                                    packages (not a vendor's key)\n"
     "\n"
-    "Presets: default (NT family, administrator, no drives).\n"
+    "Presets: default (NT family, administrator, no drives);\n"
+    "         ide (NT family, SiS IDE controller, two drives on the direct-IDE path);\n"
+    "         ide98 (the same on the older family).\n"
     "Run any Brenvo program on a bench with BRENVO_MACHINE=BENCH.json.\n";
 
 std::string Hex8(uint32_t v) {
@@ -68,6 +72,61 @@ int Key(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return 0;
 }
 
+// Presets of the direct-IDE path; false when the name is not one of them.
+bool MakeIdePreset(const std::string& preset, Machine& machine) {
+    if (preset == "ide") {
+        platform::emulated::MakeIdeMachine(machine, Family::Nt);
+        return true;
+    }
+    if (preset == "ide98") {
+        platform::emulated::MakeIdeMachine(machine, Family::Windows9x);
+        return true;
+    }
+    return false;
+}
+
+void ShowIde(Machine& m, std::ostream& out) {
+    const auto& ide = m.ide;
+    if (!ide.present) return;
+    const auto& pci = ide.pci;
+    out << "  PCI host bridge:   vendor " << Hex8(pci.hostVendor).substr(4) << ", device "
+        << Hex8(pci.hostDevice).substr(4) << "\n";
+    if (pci.sisIdeDevice >= 0) {
+        out << "  SiS 5513 IDE:      device " << pci.sisIdeDevice
+            << " function 1, timing 0x40 = " << Hex8(pci.timing40)
+            << ", 0x44 = " << Hex8(pci.timing44) << "\n";
+    } else {
+        out << "  SiS 5513 IDE:      none\n";
+    }
+    out << "  Services:          " << (ide.services.empty() ? "none" : "") << "\n";
+    for (const auto& [key, s] : ide.services) {
+        out << "    " << s.config.name << "  type " << s.config.serviceType << ", "
+            << s.config.imagePath << (s.running ? ", running" : ", stopped") << "\n";
+    }
+    out << "  CD-ROM devices:    " << ide.cdroms.size() << "\n";
+    for (const auto& c : ide.cdroms) {
+        out << "    " << c.instance << (c.started ? "  started" : "  stopped") << "\n";
+    }
+    out << "  IDE slots:\n";
+    for (size_t i = 0; i < ide.slots.size(); ++i) {
+        const auto& s = ide.slots[i];
+        if (!s.present) continue;
+        out << "    slot " << i << "  " << s.vendor << " " << s.product << "  revision "
+            << s.revision;
+        if (s.chipRow >= 0) {
+            const auto& chip = directide::kFlashChips[static_cast<size_t>(s.chipRow)];
+            out << ", chip row " << s.chipRow << " " << chip.name << " (" << chip.size / 1024
+                << " KiB, method " << int{chip.method} << "), flash crc32 "
+                << Hex8(common::Crc32(s.flash));
+        } else {
+            out << ", no flash chip";
+        }
+        for (const auto& f : s.faults)
+            out << ", fault " << platform::emulated::IdeFaultName(f.kind);
+        out << "\n";
+    }
+}
+
 int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string preset = "default", path;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -85,8 +144,8 @@ int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return 2;
     }
     Machine machine;
-    if (preset != "default") {
-        err << "brenvo-bench: no preset \"" << preset << "\" (there is: default)\n";
+    if (preset != "default" && !MakeIdePreset(preset, machine)) {
+        err << "brenvo-bench: no preset \"" << preset << "\" (there is: default, ide, ide98)\n";
         return 2;
     }
     try {
@@ -135,6 +194,7 @@ void Show(Machine& m, std::ostream& out) {
     for (const auto& [key, v] : m.registry) {
         out << "    " << v.key << "  " << v.name << " = \"" << v.value << "\"\n";
     }
+    ShowIde(m, out);
 }
 
 }  // namespace

@@ -1,0 +1,32 @@
+// Shared set-up for the direct-IDE tests: an emulated PC with the IDE preset, and a driver
+// installed and opened on it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "directide/RurDriver.h"
+#include "platform/emulated/IdePresets.h"
+#include "tests/TestMachine.h"
+
+namespace testing_support {
+
+inline TestMachine IdeMachine(platform::emulated::Family family = platform::emulated::Family::Nt) {
+    return TestMachine([family](platform::emulated::Machine& m) {
+        platform::emulated::MakeIdeMachine(m, family);
+    });
+}
+
+// A deterministic image of the given size.
+inline std::vector<uint8_t> TestImage(size_t size, uint32_t seed = 7) {
+    std::vector<uint8_t> image(size);
+    uint32_t state = seed;
+    for (auto& b : image) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(state >> 16);
+    }
+    return image;
+}
+
+}  // namespace testing_support
