@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "common/Text.h"
+#include "platform/emulated/DriveBench.h"
 
 namespace platform::emulated {
 namespace {
@@ -116,6 +117,8 @@ std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& 
     top.Array("files", [&](Fields& f, size_t) { ReadFile(f, m); });
     top.Array("registry", [&](Fields& f, size_t) { ReadRegistryValue(f, m); });
     top.Object("restart", [&](Fields& f) { ReadRestart(f, m.restart); });
+    top.Object("aspi", [&](Fields& f) { ReadAspi(f, m.aspi); });
+    top.Array("drives", [&](Fields& f, size_t) { ReadDrive(f, m); });
     top.Finish();
     return machine;
 }
@@ -178,6 +181,11 @@ std::string SerializeBench(Machine& m) {
                        {"pending", m.restart.pending},
                        {"lastFlags", m.restart.lastFlags},
                        {"boots", m.restart.boots}};
+    root["aspi"] = WriteAspi(m.aspi);
+    ordered_json drives = ordered_json::array();
+    for (const auto& drive : m.drives)
+        drives.push_back(WriteDrive(drive->Settings()));
+    root["drives"] = drives;
     return root.dump(2) + "\n";
 }
 

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/System.h"
+#include "platform/emulated/EmulatedAspi.h"
 #include "platform/emulated/Machine.h"
 
 namespace platform::emulated {
@@ -47,6 +48,19 @@ class EmulatedSystem : public System {
                                                    const std::string& name) override;
     Status DeleteRegistryValue(RegistryRoot root, const std::string& key,
                                const std::string& name) override;
+    // Optical drives and the ASPI manager (EmulatedOptical.cpp).
+    uint32_t GetLogicalDriveStrings(std::span<char> buffer) override;
+    uint32_t GetDriveType(const std::string& root) override;
+    Status ScsiPassThroughDirect(Handle drive, std::span<uint8_t, kScsiRequestSize> request,
+                                 std::span<uint8_t> data) override;
+    Handle LoadAspiLibrary() override;
+    bool ResolveAspiEntry(Handle module, const std::string& name) override;
+    void FreeAspiLibrary(Handle module) override;
+    uint32_t GetASPI32SupportInfo() override;
+    uint32_t SendASPI32Command(std::span<uint8_t> srb, std::span<uint8_t> data) override;
+    Handle CreateEvent(bool manualReset, bool initiallySignalled) override;
+    uint32_t WaitForSingleObject(Handle handle, uint32_t milliseconds) override;
+
     std::string ModuleFileName() override;
     std::string Describe() override;
 
@@ -57,6 +71,7 @@ class EmulatedSystem : public System {
     Handle nextHandle_ = 0x100;
     bool tokenOpen_ = false;
     bool securityApiLoaded_ = false;
+    std::unique_ptr<EmulatedAspi> aspi_;
 };
 
 }  // namespace platform::emulated
