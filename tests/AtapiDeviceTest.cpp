@@ -146,6 +146,10 @@ struct TimeOutCase {
     bool synchronous;
 };
 
+void PrintTo(const TimeOutCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class TimeOut : public testing::TestWithParam<TimeOutCase> {};
 
 TEST_P(TimeOut, CountsAsFailedWithOutcomeZero) {
@@ -255,6 +259,10 @@ struct LoadCase {
     const char* text;
     const char* caption;
 };
+
+void PrintTo(const LoadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LoadAspi : public testing::TestWithParam<LoadCase> {};
 
