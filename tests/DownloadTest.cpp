@@ -420,3 +420,99 @@ TEST(Downloads, TheFlashPersistsInTheBenchFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every procedure against every lasting fault: it fails, and the flash does not hold the image.
+enum class Procedure { Verified, Bank, Block };
+
+struct ProcedureFault {
+    const char* name;
+    Procedure procedure;
+    DriveFault fault;
+};
+
+void PrintTo(const ProcedureFault& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class EveryProcedure : public testing::TestWithParam<ProcedureFault> {};
+
+TEST_P(EveryProcedure, FailsUnderTheFaultAndLeavesNoFalseSuccess) {
+    const auto& c = GetParam();
+    const char* preset = c.procedure == Procedure::Bank ? "bank" : "typical";
+    int drive = c.procedure == Procedure::Block ? 1 : 0;
+    DriveBench bench(preset, [&](Machine& m) { AddFault(m, drive, c.fault); });
+    Opened opened(bench, drive);
+    auto& device = opened.device;
+    device.SetTimeout(100);
+    std::vector<uint8_t> image =
+        MakeFirmwareImage("QV12", "", c.procedure == Procedure::Verified ? kMebibyte : kBankImage);
+    bool ok = false;
+    switch (c.procedure) {
+        case Procedure::Verified:
+            ok = engine::VerifiedDownload(device, image, false);
+            break;
+        case Procedure::Bank:
+            ok = engine::BankDownload(device, image, engine::kBankChunkSize, false);
+            break;
+        case Procedure::Block:
+            ok = engine::BlockDownload(device, image);
+            break;
+    }
+    EXPECT_FALSE(ok);
+    auto flash = bench.drive(drive).Flash();
+    EXPECT_FALSE(std::equal(image.begin(), image.end(), flash.begin()));
+}
+
+DriveFault Lasting(DriveFault::Kind kind, CommandKind command = CommandKind::Any) {
+    return {.kind = kind, .command = command, .times = 0};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SeededFaults, EveryProcedure,
+    testing::Values(
+        ProcedureFault{"VerifiedUnitAttention", Procedure::Verified,
+                       Lasting(DriveFault::Kind::UnitAttentionForever)},
+        ProcedureFault{"BankNeverReady", Procedure::Bank, Lasting(DriveFault::Kind::NeverReady)},
+        ProcedureFault{"BankUnitAttention", Procedure::Bank,
+                       Lasting(DriveFault::Kind::UnitAttentionForever)},
+        ProcedureFault{"BankTransport", Procedure::Bank,
+                       Lasting(DriveFault::Kind::TransportFailure, CommandKind::WriteBuffer)},
+        ProcedureFault{"BankSlowReadBack",
+                       Procedure::Bank,
+                       {.kind = DriveFault::Kind::SlowCommand,
+                        .command = CommandKind::ReadBuffer,
+                        .times = 0,
+                        .seconds = 101}},
+        ProcedureFault{"BankPowerCutInFirstCommit",
+                       Procedure::Bank,
+                       {.kind = DriveFault::Kind::PowerCut, .command = CommandKind::Commit}},
+        ProcedureFault{
+            "BankPowerCutInSecondCommit",
+            Procedure::Bank,
+            {.kind = DriveFault::Kind::PowerCut, .command = CommandKind::Commit, .nth = 2}},
+        ProcedureFault{
+            "BankSecondCommitRefused",
+            Procedure::Bank,
+            {.kind = DriveFault::Kind::FailCommand, .command = CommandKind::Commit, .nth = 2}},
+        ProcedureFault{"BlockNeverReady", Procedure::Block, Lasting(DriveFault::Kind::NeverReady)},
+        ProcedureFault{"BlockUnitAttention", Procedure::Block,
+                       Lasting(DriveFault::Kind::UnitAttentionForever)},
+        ProcedureFault{"BlockTransport", Procedure::Block,
+                       Lasting(DriveFault::Kind::TransportFailure, CommandKind::DownloadBlock)},
+        ProcedureFault{
+            "BlockOpenRefused",
+            Procedure::Block,
+            {.kind = DriveFault::Kind::FailCommand, .command = CommandKind::DownloadOpen}},
+        ProcedureFault{
+            "BlockCommitRefused",
+            Procedure::Block,
+            {.kind = DriveFault::Kind::FailCommand, .command = CommandKind::DownloadCommit}},
+        ProcedureFault{
+            "BlockPowerCutInCommit",
+            Procedure::Block,
+            {.kind = DriveFault::Kind::PowerCut, .command = CommandKind::DownloadCommit}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
