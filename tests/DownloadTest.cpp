@@ -152,59 +152,6 @@ TEST(VerifiedDownload, ASecondAttemptThatSucceedsIsCommitted) {
     EXPECT_EQ(bench.drive(0).Flash(), image);
 }
 
-struct FaultCase {
-    const char* name;
-    DriveFault fault;
-    bool driveFinishes = false;  // the drive completes the commit after the host gave up
-};
-
-void PrintTo(const FaultCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-// Under each fault the procedure reports failure; only a drive that finished a commit the host
-// had given up on holds the image.
-class VerifiedDownloadFault : public testing::TestWithParam<FaultCase> {};
-
-TEST_P(VerifiedDownloadFault, NeverReportsSuccessWithoutTheImage) {
-    DriveBench bench("typical", [](Machine& m) { AddFault(m, 0, GetParam().fault); });
-    Opened e(bench);
-    e.device.SetTimeout(20);
-    auto image = MakeFirmwareImage("QV12", "", kMebibyte);
-    EXPECT_FALSE(engine::VerifiedDownload(e.device, image, false));
-    EXPECT_EQ(bench.drive(0).Flash() == image, GetParam().driveFinishes);
-}
-
-INSTANTIATE_TEST_SUITE_P(SeededFaults, VerifiedDownloadFault,
-                         testing::Values(FaultCase{"NeverReady",
-                                                   {.kind = DriveFault::Kind::NeverReady}},
-                                         FaultCase{"EveryWriteFails",
-                                                   {.kind = DriveFault::Kind::FailCommand,
-                                                    .command = CommandKind::WriteBuffer,
-                                                    .times = 0}},
-                                         FaultCase{"ReadBackAlwaysCorrupt",
-                                                   {.kind = DriveFault::Kind::CorruptReadBack,
-                                                    .command = CommandKind::ReadBuffer,
-                                                    .times = 0,
-                                                    .seed = 3}},
-                                         FaultCase{"TransportGone",
-                                                   {.kind = DriveFault::Kind::TransportFailure,
-                                                    .command = CommandKind::ReadBuffer,
-                                                    .nth = 10,
-                                                    .times = 0}},
-                                         FaultCase{"CommitRefused",
-                                                   {.kind = DriveFault::Kind::FailCommand,
-                                                    .command = CommandKind::Commit}},
-                                         FaultCase{"CommitOutlastsTheTimeOut",
-                                                   {.kind = DriveFault::Kind::SlowCommand,
-                                                    .command = CommandKind::Commit,
-                                                    .seconds = 200000},
-                                                   true},
-                                         FaultCase{"PowerCutInTheCommit",
-                                                   {.kind = DriveFault::Kind::PowerCut,
-                                                    .command = CommandKind::Commit}}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 TEST(PowerCut, LeavesTheFlashHalfWrittenAndTheDriveSaysSoAfterRestart) {
     testing_support::TempDir dir;
     std::string benchPath = dir.File("bench.json");
@@ -472,6 +419,26 @@ DriveFault Lasting(DriveFault::Kind kind, CommandKind command = CommandKind::Any
 INSTANTIATE_TEST_SUITE_P(
     SeededFaults, EveryProcedure,
     testing::Values(
+        ProcedureFault{"VerifiedNeverReady", Procedure::Verified,
+                       Lasting(DriveFault::Kind::NeverReady)},
+        ProcedureFault{"VerifiedReadBackCorrupt",
+                       Procedure::Verified,
+                       {.kind = DriveFault::Kind::CorruptReadBack,
+                        .command = CommandKind::ReadBuffer,
+                        .times = 0,
+                        .seed = 3}},
+        ProcedureFault{"VerifiedTransportGone",
+                       Procedure::Verified,
+                       {.kind = DriveFault::Kind::TransportFailure,
+                        .command = CommandKind::ReadBuffer,
+                        .nth = 10,
+                        .times = 0}},
+        ProcedureFault{"VerifiedCommitRefused",
+                       Procedure::Verified,
+                       {.kind = DriveFault::Kind::FailCommand, .command = CommandKind::Commit}},
+        ProcedureFault{"VerifiedPowerCutInCommit",
+                       Procedure::Verified,
+                       {.kind = DriveFault::Kind::PowerCut, .command = CommandKind::Commit}},
         ProcedureFault{"VerifiedUnitAttention", Procedure::Verified,
                        Lasting(DriveFault::Kind::UnitAttentionForever)},
         ProcedureFault{"BankNeverReady", Procedure::Bank, Lasting(DriveFault::Kind::NeverReady)},
