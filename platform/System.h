@@ -62,6 +62,23 @@ inline constexpr uint32_t kFileShareWrite = 2;
 inline constexpr uint32_t kCreateNew = 1;
 inline constexpr uint32_t kOpenExisting = 3;
 
+// Optical drives and the SCSI requests that reach them.
+inline constexpr uint32_t kDriveCdrom = 5;  // GetDriveTypeA
+inline constexpr uint32_t kIoctlScsiPassThroughDirect = 0x4D014;
+inline constexpr uint32_t kIoctlScsiGetAddress = 0x41018;
+inline constexpr size_t kScsiRequestSize = 80;  // pass-through request and ASPI SRB alike
+inline constexpr size_t kScsiAddressSize = 8;   // SCSI_ADDRESS
+// What the DataBuffer / SRB_BufPointer field holds when the request crosses the seam.
+inline constexpr uint32_t kDataBufferNone = 0;
+inline constexpr uint32_t kDataBufferRead = 1;
+inline constexpr uint32_t kDataBufferWrite = 2;
+inline constexpr Handle kNullModule = 0;
+inline constexpr uint32_t kWaitObject0 = 0;
+inline constexpr uint32_t kWaitTimeout = 0x102;
+inline constexpr uint32_t kErrorSemaphoreTimeout = 121;  // the pass-through's time-out ran out
+inline constexpr uint32_t kErrorIoDevice = 1117;         // the drive did not answer at all
+inline constexpr uint32_t kErrorInvalidParameter = 87;
+
 // Registry roots the program touches.
 enum class RegistryRoot { LocalMachine, CurrentUser };
 
@@ -162,6 +179,36 @@ class System {
     virtual Status DeviceIoControl(Handle handle, uint32_t code, std::span<const uint8_t> in,
                                    std::span<uint8_t> out, uint32_t& returned) = 0;
     virtual bool CloseHandle(Handle handle) = 0;
+
+    // --- optical drives: logical drives, SCSI pass-through and the ASPI manager ---
+    // GetLogicalDriveStringsA: root strings ("C:\\", "E:\\") each ending in a zero byte, the list
+    // ending in one more. Returns the length written without the final zero, or, when `buffer`
+    // is too small, the size needed including it; 0 when the call fails.
+    virtual uint32_t GetLogicalDriveStrings(std::span<char> buffer) = 0;
+    // GetDriveTypeA of a root string ("E:\\"); kDriveCdrom for an optical drive.
+    virtual uint32_t GetDriveType(const std::string& root) = 0;
+    // DeviceIoControl(IOCTL_SCSI_PASS_THROUGH_DIRECT) on a drive handle with the 80-byte request
+    // (the 32-bit SCSI_PASS_THROUGH_DIRECT and its sense area) as input and output. A 32-bit
+    // pointer cannot carry our buffer, so the request's DataBuffer field holds a tag instead:
+    // kDataBufferNone for no data phase, kDataBufferRead or kDataBufferWrite for the device's read
+    // or write buffer; the bytes themselves travel as `data`. A backend puts the real address in.
+    virtual Status ScsiPassThroughDirect(Handle drive, std::span<uint8_t, kScsiRequestSize> request,
+                                         std::span<uint8_t> data) = 0;
+    // LoadLibraryA("WNASPI32"): the module, or kNullModule when the library is missing.
+    virtual Handle LoadAspiLibrary() = 0;
+    // GetProcAddress of one of the manager's entries: whether the module offers it.
+    virtual bool ResolveAspiEntry(Handle module, const std::string& name) = 0;
+    virtual void FreeAspiLibrary(Handle module) = 0;
+    // The manager's GetASPI32SupportInfo: status in bits 8-15, adapter count in bits 0-7.
+    virtual uint32_t GetASPI32SupportInfo() = 0;
+    // The manager's SendASPI32Command with an SRB as bytes (the SRB's buffer pointer field carries
+    // the same tags as DataBuffer above; the data travels as `data`). With the event flag the
+    // manager may answer pending and finish later: it then writes the SRB and signals the event.
+    virtual uint32_t SendASPI32Command(std::span<uint8_t> srb, std::span<uint8_t> data) = 0;
+    // CreateEventA (unnamed); kInvalidHandle when the system cannot make one. CloseHandle frees it.
+    virtual Handle CreateEvent(bool manualReset, bool initiallySignalled) = 0;
+    // WaitForSingleObject: kWaitObject0 when signalled, kWaitTimeout when the time ran out.
+    virtual uint32_t WaitForSingleObject(Handle handle, uint32_t milliseconds) = 0;
 
     // --- registry (string values) ---
     virtual Status SetRegistryString(RegistryRoot root, const std::string& key,

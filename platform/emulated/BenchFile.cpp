@@ -6,6 +6,7 @@
 
 #include "common/Text.h"
 #include "platform/emulated/IdeBench.h"
+#include "platform/emulated/DriveBench.h"
 
 namespace platform::emulated {
 namespace {
@@ -119,6 +120,8 @@ std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& 
     top.Array("registry", [&](Fields& f, size_t) { ReadRegistryValue(f, m); });
     top.Object("restart", [&](Fields& f) { ReadRestart(f, m.restart); });
     top.Object("ide", [&](Fields& f) { ReadIdeSection(f, m); });
+    top.Object("aspi", [&](Fields& f) { ReadAspi(f, m.aspi); });
+    top.Array("drives", [&](Fields& f, size_t) { ReadDrive(f, m); });
     top.Finish();
     return machine;
 }
@@ -183,6 +186,11 @@ std::string SerializeBench(Machine& m) {
                        {"boots", m.restart.boots},
                        {"refused", m.restart.refused}};
     if (m.ide.present) root["ide"] = WriteIdeSection(m);
+    root["aspi"] = WriteAspi(m.aspi);
+    ordered_json drives = ordered_json::array();
+    for (const auto& drive : m.drives)
+        drives.push_back(WriteDrive(drive->Settings()));
+    root["drives"] = drives;
     return root.dump(2) + "\n";
 }
 

@@ -13,7 +13,8 @@ std::string ParentOf(const std::string& path) {
 }
 }  // namespace
 
-EmulatedSystem::EmulatedSystem(std::shared_ptr<Machine> machine) : machine_(std::move(machine)) {
+EmulatedSystem::EmulatedSystem(std::shared_ptr<Machine> machine)
+    : machine_(std::move(machine)), aspi_(std::make_unique<EmulatedAspi>(*machine_)) {
     machine_->Clock();  // the run's clock starts now
 }
 
@@ -195,6 +196,7 @@ Status EmulatedSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<c
 }
 
 bool EmulatedSystem::CloseHandle(Handle handle) {
+    if (aspi_->CloseEvent(handle)) return true;
     std::lock_guard lock(handlesMutex_);
     return handles_.erase(handle) > 0;
 }

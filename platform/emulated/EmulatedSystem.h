@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/System.h"
+#include "platform/emulated/EmulatedAspi.h"
 #include "platform/emulated/Machine.h"
 
 namespace platform::emulated {
@@ -68,6 +69,19 @@ class EmulatedSystem : public System {
                                    std::span<const uint8_t> deviceInfo) override;
     bool SetupDiGetDeviceInstallParams(DeviceSet set, std::span<const uint8_t> deviceInfo,
                                        std::span<uint8_t> params) override;
+    // Optical drives and the ASPI manager (EmulatedOptical.cpp).
+    uint32_t GetLogicalDriveStrings(std::span<char> buffer) override;
+    uint32_t GetDriveType(const std::string& root) override;
+    Status ScsiPassThroughDirect(Handle drive, std::span<uint8_t, kScsiRequestSize> request,
+                                 std::span<uint8_t> data) override;
+    Handle LoadAspiLibrary() override;
+    bool ResolveAspiEntry(Handle module, const std::string& name) override;
+    void FreeAspiLibrary(Handle module) override;
+    uint32_t GetASPI32SupportInfo() override;
+    uint32_t SendASPI32Command(std::span<uint8_t> srb, std::span<uint8_t> data) override;
+    Handle CreateEvent(bool manualReset, bool initiallySignalled) override;
+    uint32_t WaitForSingleObject(Handle handle, uint32_t milliseconds) override;
+
     std::string ModuleFileName() override;
     std::string Describe() override;
 
@@ -78,6 +92,7 @@ class EmulatedSystem : public System {
     Handle nextHandle_ = 0x100;
     bool tokenOpen_ = false;
     bool securityApiLoaded_ = false;
+    std::unique_ptr<EmulatedAspi> aspi_;
 };
 
 }  // namespace platform::emulated

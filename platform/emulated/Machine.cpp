@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "common/Text.h"
+#include "platform/emulated/DriveVolume.h"
 
 namespace platform::emulated {
 namespace {
@@ -61,11 +62,36 @@ bool Machine::RemoveRegistry(const std::string& key, const std::string& name) {
     return registry.erase(RegistryKey(key, name)) > 0;
 }
 
-std::shared_ptr<EmulatedDevice> Machine::OpenDevice(const std::string& name, uint32_t /*access*/,
+std::shared_ptr<OpticalDrive> Machine::FindDrive(const std::string& letter) const {
+    for (const auto& drive : drives) {
+        if (!drive->Letter().empty() &&
+            common::UpperAscii(drive->Letter()) == common::UpperAscii(letter))
+            return drive;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<EmulatedDevice> Machine::OpenDevice(const std::string& name, uint32_t access,
                                                     uint32_t /*share*/, uint32_t /*disposition*/,
                                                     uint32_t& error) {
     std::shared_ptr<EmulatedDevice> device;
     if (OpenIdeDevice(*this, name, device, error)) return device;
+    // An optical drive's volume: "\\.\E:".
+    if (name.size() == 6 && name.rfind("\\\\.\\", 0) == 0) {
+        if (auto drive = FindDrive(name.substr(4))) {
+            std::lock_guard lock(mutex);
+            if (drive->OpenError() != 0) {
+                error = drive->OpenError();
+                return nullptr;
+            }
+            // Read and write access to a volume is for administrators on the NT family.
+            if (family == Family::Nt && !security.administrator && (access & kGenericWrite)) {
+                error = kErrorAccessDenied;
+                return nullptr;
+            }
+            return std::make_shared<DriveVolume>(std::move(drive));
+        }
+    }
     // No device of this name on the machine.
     error = kErrorFileNotFound;
     return nullptr;

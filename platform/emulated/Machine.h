@@ -14,6 +14,7 @@
 
 #include "platform/emulated/EmulatedDevice.h"
 #include "platform/emulated/IdeMachine.h"
+#include "platform/emulated/OpticalDrive.h"
 #include "platform/emulated/VirtualClock.h"
 
 namespace platform::emulated {
@@ -63,6 +64,16 @@ struct RegistryValue {
     std::string value;
 };
 
+// The ASPI manager "WNASPI32" as the machine offers it.
+struct AspiSettings {
+    bool present = false;  // the library loads at all
+    bool getSupportInfoEntry = true;
+    bool sendCommandEntry = true;
+    int supportStatus = 1;         // GetASPI32SupportInfo's status (1 = SS_COMP, 0xE1..0xE4)
+    bool completesByEvent = true;  // with the event flag, commands finish through the event
+    bool eventsFail = false;       // CreateEvent fails, so the program has to poll
+};
+
 class Machine {
   public:
     std::string benchPath;  // where the state goes back to; empty for in-memory
@@ -88,6 +99,9 @@ class Machine {
 
     // Services, device manager and IDE hardware of the direct-IDE path.
     IdeMachine ide;
+    // Optical drives in the order the bench lists them, and the ASPI manager.
+    std::vector<std::shared_ptr<OpticalDrive>> drives;
+    AspiSettings aspi;
 
     // Everything above may be touched by the user-interface thread and the flash workers at once.
     std::recursive_mutex mutex;
@@ -109,6 +123,9 @@ class Machine {
     std::shared_ptr<EmulatedDevice> OpenDevice(const std::string& name, uint32_t access,
                                                uint32_t share, uint32_t disposition,
                                                uint32_t& error);
+
+    // The drive with this letter ("E:", any case), or null.
+    std::shared_ptr<OpticalDrive> FindDrive(const std::string& letter) const;
 
     // Takes the clock's reading back into clockSettings.now before the bench is saved.
     void FreezeClock();

@@ -8,7 +8,9 @@
 #include "common/Crc32.h"
 #include "directide/FlashChips.h"
 #include "platform/emulated/BenchFile.h"
-#include "platform/emulated/IdePresets.h"
+#include "platform/emulated/DriveBench.h"
+#include "platform/emulated/FirmwareImage.h"
+#include "tools/bench/Presets.h"
 
 namespace benchtool {
 namespace {
@@ -21,10 +23,14 @@ constexpr char kUsage[] =
     "       brenvo-bench show BENCH.json                 print a bench in plain words\n"
     "       brenvo-bench key [--seed N] OUT              write a 1024-byte key table for trying\n"
     "                                                    packages (not a vendor's key)\n"
+    "       brenvo-bench firmware --revision R --size N [--tag T] OUT\n"
+    "                                                    make a firmware image that gives a\n"
+    "                                                    drive revision R once flashed\n"
     "\n"
-    "Presets: default (NT family, administrator, no drives);\n"
-    "         ide (NT family, SiS IDE controller, two drives on the direct-IDE path);\n"
-    "         ide98 (the same on the older family).\n"
+    "Presets: default (NT family, administrator, no drives); typical (NT family, drives E: and\n"
+    "F:); aspi (the same drives on the older family, through ASPI); sixteen (16 drives like E:);\n"
+    "bank (one drive like E: with a 128 KiB two-bank flash); ide (NT family, SiS IDE controller,\n"
+    "two drives on the direct-IDE path); ide98 (the same on the older family).\n"
     "Run any Brenvo program on a bench with BRENVO_MACHINE=BENCH.json.\n";
 
 std::string Hex8(uint32_t v) {
@@ -70,19 +76,6 @@ int Key(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     out << "brenvo-bench: wrote the key table " << path << " (seed " << seed << ")\n";
     return 0;
-}
-
-// Presets of the direct-IDE path; false when the name is not one of them.
-bool MakeIdePreset(const std::string& preset, Machine& machine) {
-    if (preset == "ide") {
-        platform::emulated::MakeIdeMachine(machine, Family::Nt);
-        return true;
-    }
-    if (preset == "ide98") {
-        platform::emulated::MakeIdeMachine(machine, Family::Windows9x);
-        return true;
-    }
-    return false;
 }
 
 void ShowIde(Machine& m, std::ostream& out) {
@@ -144,8 +137,11 @@ int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return 2;
     }
     Machine machine;
-    if (preset != "default" && !MakeIdePreset(preset, machine)) {
-        err << "brenvo-bench: no preset \"" << preset << "\" (there is: default, ide, ide98)\n";
+    if (!ApplyPreset(preset, machine)) {
+        std::string names;
+        for (const auto& n : PresetNames())
+            names += (names.empty() ? "" : ", ") + n;
+        err << "brenvo-bench: no preset \"" << preset << "\" (there are: " << names << ")\n";
         return 2;
     }
     try {
@@ -195,6 +191,67 @@ void Show(Machine& m, std::ostream& out) {
         out << "    " << v.key << "  " << v.name << " = \"" << v.value << "\"\n";
     }
     ShowIde(m, out);
+    const auto& a = m.aspi;
+    out << "  ASPI manager:      "
+        << (a.present ? "present, support status " + std::to_string(a.supportStatus)
+                      : std::string("none"))
+        << "\n";
+    out << "  Optical drives:    " << (m.drives.empty() ? "none" : "") << "\n";
+    for (const auto& drive : m.drives) {
+        auto d = drive->Settings();
+        std::string state = d.flashIncomplete ? "flash incomplete" : "ready";
+        if (d.trayOpen) state += ", tray open";
+        if (!d.medium) state += ", no disc";
+        if (d.trayLocked) state += ", tray locked";
+        if (d.unitAttention) state += ", unit attention pending";
+        if (!d.faults.empty()) state += ", " + std::to_string(d.faults.size()) + " fault(s) seeded";
+        out << "    " << (d.letter.empty() ? "--" : d.letter) << " "
+            << (d.address ? platform::emulated::FormatAddress(*d.address) : "no address") << "  "
+            << d.vendor << " " << d.product << "  revision " << d.revision;
+        if (d.driveTag) out << " (" << *d.driveTag << ")";
+        out << ", flash " << d.flash.size() << " bytes crc32 " << Hex8(common::Crc32(d.flash))
+            << ", " << state << "\n";
+    }
+}
+
+int Firmware(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string revision, tag, path;
+    long long size = -1;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--revision" && i + 1 < args.size()) {
+            revision = args[++i];
+        } else if (args[i] == "--tag" && i + 1 < args.size()) {
+            tag = args[++i];
+        } else if (args[i] == "--size" && i + 1 < args.size()) {
+            try {
+                size = std::stoll(args[++i], nullptr, 0);
+            } catch (const std::exception&) {
+                size = -1;
+            }
+        } else if (!args[i].empty() && args[i][0] != '-' && path.empty()) {
+            path = args[i];
+        } else {
+            err << kUsage;
+            return 2;
+        }
+    }
+    if (revision.empty() || revision.size() > 4 || tag.size() > 7 || path.empty() || size < 0x60 ||
+        size > (16 << 20)) {
+        err << "brenvo-bench: firmware needs --revision (1-4 characters), --size (96 bytes to "
+               "16 MiB), an optional --tag (up to 7 characters) and the output file\n";
+        return 2;
+    }
+    auto image = platform::emulated::MakeFirmwareImage(revision, tag, static_cast<size_t>(size));
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(image.data()),
+               static_cast<std::streamsize>(image.size()));
+    if (!file) {
+        err << "brenvo-bench: cannot write " << path << "\n";
+        return 1;
+    }
+    out << "brenvo-bench: wrote " << path << " (" << image.size() << " bytes, revision " << revision
+        << ", crc32 " << Hex8(common::Crc32(image)) << ")\n";
+    return 0;
 }
 
 }  // namespace
@@ -206,6 +263,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     if (args[0] == "new") return New(args, out, err);
     if (args[0] == "key") return Key(args, out, err);
+    if (args[0] == "firmware") return Firmware(args, out, err);
     if (args[0] == "show" && args.size() == 2) {
         try {
             auto machine = platform::emulated::LoadBench(args[1]);

@@ -1,0 +1,20 @@
+// The "drives" and "aspi" sections of a bench file.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include "common/JsonFields.h"
+#include "platform/emulated/Machine.h"
+
+namespace platform::emulated {
+
+void ReadDrive(common::Fields& fields, Machine& machine);
+void ReadAspi(common::Fields& fields, AspiSettings& aspi);
+nlohmann::ordered_json WriteDrive(const DriveSettings& drive);
+nlohmann::ordered_json WriteAspi(const AspiSettings& aspi);
+
+// "1:0:0:0" (port, path, target, lun); nullopt for a text that is not one.
+std::optional<std::array<int, 4>> ParseAddress(const std::string& text);
+std::string FormatAddress(const std::array<int, 4>& address);
+
+}  // namespace platform::emulated

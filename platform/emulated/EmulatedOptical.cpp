@@ -1,0 +1,193 @@
+// The emulated PC's side of the optical-drive services: logical drives, the volume devices and
+// the SCSI pass-through. The ASPI manager is in EmulatedAspi.
+#include <algorithm>
+#include <cstring>
+
+#include "common/Crc32.h"
+#include "common/Text.h"
+#include "platform/Trace.h"
+#include "platform/emulated/DriveVolume.h"
+#include "platform/emulated/EmulatedSystem.h"
+
+namespace platform::emulated {
+namespace {
+constexpr uint32_t kDriveFixed = 3;
+constexpr uint32_t kDriveNoRootDir = 1;
+constexpr uint32_t kErrorInvalidFunction = 1;
+
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+// The system drive and the optical drives, sorted by letter.
+std::vector<std::string> Roots(const Machine& machine) {
+    std::vector<std::string> roots = {"C:\\"};
+    for (const auto& drive : machine.drives) {
+        if (!drive->Letter().empty()) roots.push_back(common::UpperAscii(drive->Letter()) + "\\");
+    }
+    std::sort(roots.begin(), roots.end());
+    roots.erase(std::unique(roots.begin(), roots.end()), roots.end());
+    return roots;
+}
+
+std::string DeviceName(const OpticalDrive& drive) {
+    if (!drive.Letter().empty()) return common::UpperAscii(drive.Letter());
+    auto a = drive.Address().value_or(std::array<int, 4>{-1, -1, -1, -1});
+    return std::to_string(a[0]) + ":" + std::to_string(a[1]) + ":" + std::to_string(a[2]) + ":" +
+           std::to_string(a[3]);
+}
+}  // namespace
+
+Status DriveVolume::Control(uint32_t code, std::span<const uint8_t> /*in*/, std::span<uint8_t> out,
+                            uint32_t& returned) {
+    returned = 0;
+    if (code != kIoctlScsiGetAddress) return Status::Failure(kErrorInvalidFunction);
+    if (out.size() < kScsiAddressSize) return Status::Failure(kErrorInvalidParameter);
+    auto address = drive_->Address();
+    // A drive on a bus that hands out no SCSI addresses: the call fails.
+    if (!address) return Status::Failure(kErrorInvalidFunction);
+    out[0] = static_cast<uint8_t>(kScsiAddressSize);  // Length
+    out[1] = out[2] = out[3] = 0;
+    for (int i = 0; i < 4; ++i)
+        out[4 + i] = static_cast<uint8_t>((*address)[i]);
+    returned = kScsiAddressSize;
+    return Status::Success();
+}
+
+TransportResult RunDriveCommand(Machine& machine, OpticalDrive& drive,
+                                std::span<const uint8_t, 12> cdb, int direction,
+                                std::span<uint8_t> data, double timeoutSeconds) {
+    double now = machine.Clock().NowSeconds();
+    TransportResult result;
+    result.answer = drive.Execute(cdb, direction, data, now);
+    result.seconds = result.answer.seconds;
+    if (timeoutSeconds >= 0 && result.answer.seconds > timeoutSeconds) {
+        result.timedOut = true;
+        result.seconds = timeoutSeconds;
+    }
+    if (Trace* trace = Trace::Current()) {
+        int outcome = 1;
+        if (result.answer.status == DriveAnswer::Status::NoAnswer || result.timedOut)
+            outcome = 0;
+        else if (result.answer.status == DriveAnswer::Status::CheckCondition)
+            outcome = 2;
+        const auto& sense = result.answer.sense;
+        bool withSense = result.answer.status == DriveAnswer::Status::CheckCondition;
+        nlohmann::ordered_json line;
+        line["device"] = DeviceName(drive);
+        line["cdb"] = common::Hex(cdb);
+        line["dir"] = direction;
+        line["len"] = data.size();
+        line["head"] = common::Hex(data.first(std::min<size_t>(16, data.size())));
+        line["crc32"] = common::Crc32(data);
+        line["outcome"] = outcome;
+        line["sense"] = {withSense ? sense[2] & 0x0F : 0, withSense ? sense[12] : 0,
+                         withSense ? sense[13] : 0};
+        line["t"] = now;
+        trace->Write(line);
+    }
+    return result;
+}
+
+uint32_t EmulatedSystem::GetLogicalDriveStrings(std::span<char> buffer) {
+    std::string list;
+    {
+        std::lock_guard lock(machine_->mutex);
+        for (const auto& root : Roots(*machine_))
+            list += root + '\0';
+    }
+    if (buffer.size() < list.size() + 1) return static_cast<uint32_t>(list.size() + 1);
+    std::memcpy(buffer.data(), list.data(), list.size());
+    buffer[list.size()] = '\0';
+    return static_cast<uint32_t>(list.size());
+}
+
+uint32_t EmulatedSystem::GetDriveType(const std::string& root) {
+    std::lock_guard lock(machine_->mutex);
+    std::string upper = common::UpperAscii(root);
+    if (upper == "C:\\") return kDriveFixed;
+    if (upper.size() >= 2 && machine_->FindDrive(upper.substr(0, 2))) return kDriveCdrom;
+    return kDriveNoRootDir;
+}
+
+Status EmulatedSystem::ScsiPassThroughDirect(Handle handle,
+                                             std::span<uint8_t, kScsiRequestSize> request,
+                                             std::span<uint8_t> data) {
+    std::shared_ptr<EmulatedDevice> device;
+    {
+        std::lock_guard lock(handlesMutex_);
+        auto it = handles_.find(handle);
+        if (it == handles_.end()) return Status::Failure(kErrorInvalidHandle);
+        device = it->second;
+    }
+    auto* volume = dynamic_cast<DriveVolume*>(device.get());
+    if (!volume) return Status::Failure(kErrorInvalidFunction);
+
+    // The 32-bit SCSI_PASS_THROUGH_DIRECT as the program built it.
+    uint16_t length = static_cast<uint16_t>(request[0] | request[1] << 8);
+    uint8_t cdbLength = request[6], senseLength = request[7], direction = request[8];
+    uint32_t transferLength = Le32(&request[12]);
+    uint32_t timeout = Le32(&request[16]);
+    uint32_t dataBuffer = Le32(&request[20]);
+    uint32_t senseOffset = Le32(&request[24]);
+    if (length != 44 || cdbLength == 0 || cdbLength > 16 || direction > 2 ||
+        senseOffset + senseLength > kScsiRequestSize)
+        return Status::Failure(kErrorInvalidParameter);
+    std::span<uint8_t> transfer;
+    if (transferLength > 0) {
+        uint32_t wanted = direction == 0 ? kDataBufferWrite : kDataBufferRead;
+        if (direction == 2 || dataBuffer != wanted || data.size() < transferLength)
+            return Status::Failure(kErrorInvalidParameter);
+        transfer = data.first(transferLength);
+    }
+    std::array<uint8_t, 12> cdb{};
+    std::copy_n(request.begin() + 28, std::min<size_t>(cdbLength, 12), cdb.begin());
+
+    TransportResult result = RunDriveCommand(*machine_, volume->drive(), cdb,
+                                             transferLength ? direction : 2, transfer, timeout);
+    machine_->Clock().Sleep(static_cast<int64_t>(result.seconds * 1e9));
+    if (result.timedOut) return Status::Failure(kErrorSemaphoreTimeout);
+    if (result.answer.status == DriveAnswer::Status::NoAnswer)
+        return Status::Failure(kErrorIoDevice);
+    if (result.answer.status == DriveAnswer::Status::CheckCondition) {
+        request[2] = 0x02;  // CHECK CONDITION
+        std::copy_n(result.answer.sense.begin(),
+                    std::min<size_t>(senseLength, result.answer.sense.size()),
+                    request.begin() + senseOffset);
+    }
+    return Status::Success();
+}
+
+}  // namespace platform::emulated
+
+namespace platform::emulated {
+
+Handle EmulatedSystem::LoadAspiLibrary() {
+    return aspi_->LoadLibrary();
+}
+
+bool EmulatedSystem::ResolveAspiEntry(Handle module, const std::string& name) {
+    return aspi_->Resolve(module, name);
+}
+
+void EmulatedSystem::FreeAspiLibrary(Handle module) {
+    aspi_->FreeLibrary(module);
+}
+
+uint32_t EmulatedSystem::GetASPI32SupportInfo() {
+    return aspi_->GetSupportInfo();
+}
+
+uint32_t EmulatedSystem::SendASPI32Command(std::span<uint8_t> srb, std::span<uint8_t> data) {
+    return aspi_->SendCommand(srb, data);
+}
+
+Handle EmulatedSystem::CreateEvent(bool manualReset, bool initiallySignalled) {
+    return aspi_->CreateEvent(manualReset, initiallySignalled);
+}
+
+uint32_t EmulatedSystem::WaitForSingleObject(Handle handle, uint32_t milliseconds) {
+    return aspi_->Wait(handle, milliseconds);
+}
+
+}  // namespace platform::emulated
