@@ -133,7 +133,7 @@ void Label::changeEvent(QEvent* event) {
 int Label::LinePitch() const {
     QFontMetrics metrics(font());
     int ems = QFontInfo(font()).pixelSize();
-    return std::min(metrics.lineSpacing(), (ems * 5 + 3) / 4);
+    return std::min(metrics.lineSpacing(), ems * 6 / 5);
 }
 
 int Label::Lay(int width, int* lineCount,

@@ -64,7 +64,7 @@ class Form : public QDialog {
 // box gives. A centred or right-aligned label that its text outgrows widens about its centre or
 // its right edge instead of clipping.
 //
-// Lines are set at most 1.25 ems apart. The CJK faces standing in for the Windows ones carry a
+// Lines are set at most 1.2 ems apart. The CJK faces standing in for the Windows ones carry a
 // line gap of nearly 1.5 ems, so three lines of Japanese would overrun boxes drawn for a face
 // whose lines are one em apart.
 class Label : public QLabel {
