@@ -63,7 +63,7 @@ TEST(EjectDisc, WithoutAnOwnerTheChineseCaptionStaysAsDesigned) {
 
 TEST(EjectDisc, LayoutAndTitleBar) {
     TEjectDisc form(nullptr);
-    EXPECT_EQ(form.size(), ui::ClientSizeFor({391, 146}, ui::Border::Sizeable));
+    EXPECT_EQ(form.size(), QSize(383, 119)) << "391 x 146 less the classic sizeable frame";
     EXPECT_EQ(form.Label1->geometry(), QRect(56, 16, 317, 13));
     EXPECT_EQ(form.Label2->geometry(), QRect(56, 36, 317, 26));
     EXPECT_EQ(form.cmdOK->geometry(), QRect(60, 80, 101, 25));

@@ -8,14 +8,6 @@
 #include "tests/ui/UiTestSupport.h"
 
 namespace {
-using ui::Border;
-using ui::ClientSizeFor;
-
-TEST(FormFrame, OuterSizesLoseTheClassicFrameAndCaption) {
-    EXPECT_EQ(ClientSizeFor({391, 146}, Border::Sizeable), QSize(383, 119));
-    EXPECT_EQ(ClientSizeFor({368, 129}, Border::Dialog), QSize(362, 104));
-    EXPECT_EQ(ui::ClientWidthFor(368, Border::Single), 362);
-}
 
 // A form with one default button and, when asked, an Escape button.
 class KeyForm : public ui::Form {

@@ -38,35 +38,12 @@ TEST(FontSubstitutes, ChineseInALatinFamilyIsDrawnWithTheTraditionalChineseFace)
     EXPECT_FALSE(drawn.families.contains("noto sans cjk jp"));
 }
 
-TEST(FontSubstitutes, JapaneseSwitchDrawsWithTheJapaneseFaceAndRecordsTheRequest) {
+TEST(FontSubstitutes, JapaneseTextIsDrawnWithTheJapaneseFace) {
     QLabel control;
-    ui::DesignFont(control, "Tahoma", 11, true, true);
     ui::JapaneseFont(control, 9);
-    EXPECT_EQ(control.property(ui::kRequestedFamily).toString(), "MS Gothic");
-    EXPECT_EQ(control.property(ui::kRequestedCharset).toInt(), ui::kShiftJisCharset);
-    EXPECT_EQ(control.font().pointSize(), 9);
-    EXPECT_FALSE(control.font().bold());
-    EXPECT_FALSE(control.font().underline());
     auto drawn = DrawnWith("「OK」をクリックしてください。", control.font());
     EXPECT_FALSE(drawn.missingGlyph);
     EXPECT_EQ(drawn.families, QStringList{"noto sans cjk jp"});
-}
-
-TEST(FontSubstitutes, PartialSwitchesKeepWhatTheyDoNotChange) {
-    QLabel control;
-    ui::DesignFont(control, "Tahoma", 11, true);
-    ui::SwitchFamily(control, "MS Gothic", ui::kShiftJisCharset);
-    EXPECT_EQ(control.font().pixelSize(), 11);
-    EXPECT_TRUE(control.font().bold());
-    EXPECT_EQ(QFontInfo(control.font()).family(), "Noto Sans CJK JP");
-
-    QLabel other;
-    ui::DesignFont(other, "Tahoma", 11, true);
-    ui::SwitchCharset(other, ui::kBig5Charset, 9);
-    EXPECT_EQ(other.property(ui::kRequestedFamily).toString(), "Tahoma");
-    EXPECT_EQ(other.property(ui::kRequestedCharset).toInt(), ui::kBig5Charset);
-    EXPECT_EQ(other.font().pointSize(), 9);
-    EXPECT_TRUE(other.font().bold());
 }
 
 }  // namespace

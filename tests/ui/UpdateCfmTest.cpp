@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "dialogs/Frmupdatecfm.h"
+#include "dialogs/Modal.h"
 #include "tests/ui/UiTestSupport.h"
 
 namespace {
@@ -206,6 +207,27 @@ TEST(UpdateCfm, TabOrderStartsOnCancel) {
     EXPECT_EQ(QApplication::focusWidget(), form.cmdCancel);
     Type(form, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), form.cmdOK);
+}
+
+TEST(UpdateCfm, TheUpdateProceduresSequenceThroughTheModalQueue) {
+    ui::Modal::Reset();
+    QWidget mainWindow;
+    std::uint8_t answer = 0;
+    TUpdateCfm form(&mainWindow);
+    form.SetAnswerFlag(&answer);
+    form.lblNewFW->setText("1.02");
+    form.lblOldFW->setText("1.00");
+    form.ApplyLanguage(1);
+    QString shownOld;
+    ui::Modal::QueueAction([&](QDialog& shown) {
+        shownOld = static_cast<TUpdateCfm&>(shown).lblOldFW->text();
+        Type(shown, Qt::Key_Return);
+    });
+    ui::Modal::Show(form);
+    EXPECT_EQ(shownOld, "1.00");
+    EXPECT_EQ(answer, 1);
+    EXPECT_FALSE(form.isVisible());
+    ui::Modal::Reset();
 }
 
 }  // namespace
