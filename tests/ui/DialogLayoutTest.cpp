@@ -89,7 +89,9 @@ TEST(DialogLayout, NoTextIsCutOff) {
             int needed = label->wordWrap() ? label->heightForWidth(label->width())
                                            : label->sizeHint().height();
             EXPECT_GE(label->height(), needed);
-            if (!label->wordWrap()) EXPECT_GE(label->width(), label->sizeHint().width());
+            if (!label->wordWrap()) {
+                EXPECT_GE(label->width(), label->sizeHint().width());
+            }
         }
         for (QAbstractButton* button : form.findChildren<QAbstractButton*>()) {
             EXPECT_GE(button->width(), button->sizeHint().width() - 8)
