@@ -42,7 +42,7 @@ FlashRun Flash(int slot, const std::vector<uint8_t>& image, size_t size = 0) {
 }
 
 bool ChipStartsWith(const Machine& m, int slot, const std::vector<uint8_t>& image) {
-    const auto& flash = m.ide.slots[static_cast<size_t>(slot)].flash;
+    const auto& flash = m.ide.driveSlots[static_cast<size_t>(slot)].flash;
     return flash.size() >= image.size() && std::equal(image.begin(), image.end(), flash.begin());
 }
 
@@ -50,7 +50,7 @@ bool ChipStartsWith(const Machine& m, int slot, const std::vector<uint8_t>& imag
 void ExpectRestored(Machine& m, int slot) {
     EXPECT_EQ(m.ide.pci.timing40, 0x0A310A31u);
     EXPECT_EQ(m.ide.pci.timing44, 0x0B320B32u);
-    const auto& s = m.ide.slots[static_cast<size_t>(slot)];
+    const auto& s = m.ide.driveSlots[static_cast<size_t>(slot)];
     EXPECT_EQ(slot == 0 ? s.udmaSelected : s.mwdmaSelected, 0x04);
     EXPECT_FALSE(s.flashMode);  // the drive was reset
     for (const auto& d : m.ide.cdroms)
@@ -77,10 +77,10 @@ TEST(DirectFlash, AOneMebibyteImageOnAMethodOneChip) {
     EXPECT_EQ(pc.machine().ide.counters.pageRequests, 0);
     ExpectRestored(pc.machine(), 0);
     // The closing detection shows the drive as the new firmware makes it answer.
-    const auto& flash = pc.machine().ide.slots[0].flash;
+    const auto& flash = pc.machine().ide.driveSlots[0].flash;
     std::string revision = platform::emulated::RevisionOfContents(flash);
     EXPECT_NE(revision, "QV11");
-    EXPECT_EQ(pc.machine().ide.slots[0].revision, revision);
+    EXPECT_EQ(pc.machine().ide.driveSlots[0].revision, revision);
 }
 
 TEST(DirectFlash, TheListShowsTheRevisionTheDriveReportsAfterTheRun) {
@@ -97,7 +97,7 @@ TEST(DirectFlash, TheListShowsTheRevisionTheDriveReportsAfterTheRun) {
     job.imageSize = static_cast<uint32_t>(image.size());
     driver.ConfigureRun(job);
     driver.RunFlashing();
-    std::string expected = platform::emulated::RevisionOfContents(pc.machine().ide.slots[3].flash);
+    std::string expected = platform::emulated::RevisionOfContents(pc.machine().ide.driveSlots[3].flash);
     EXPECT_STREQ(driver.DriveAtSlot(3)->revision, expected.c_str());
     EXPECT_EQ(driver.DetectedCount(), 2);
 }
@@ -133,7 +133,7 @@ TEST(DirectFlash, APartialLastChunkIsPaddedWithTheErasedValue) {
     std::fill(memory.begin() + 1000, memory.end(), 0x00);
     FlashRun run = Flash(0, memory, 1000);
     EXPECT_EQ(run.result, 0);
-    const auto& flash = pc.machine().ide.slots[0].flash;
+    const auto& flash = pc.machine().ide.driveSlots[0].flash;
     EXPECT_TRUE(std::equal(memory.begin(), memory.begin() + 1000, flash.begin()));
     EXPECT_TRUE(std::all_of(flash.begin() + 1000, flash.begin() + 1024,
                             [](uint8_t b) { return b == 0xFF; }));
@@ -142,7 +142,7 @@ TEST(DirectFlash, APartialLastChunkIsPaddedWithTheErasedValue) {
 
 TEST(DirectFlash, AChipOnlyTheAlternateSequenceIdentifiesIsErasedWithIt) {
     auto pc = IdeMachine();
-    auto& slot = pc.machine().ide.slots[0];
+    auto& slot = pc.machine().ide.driveSlots[0];
     platform::emulated::PutIdeDrive(slot, "QUORVANT", "DVD-RW QV-1600", "QV11", 1);
     slot.alternateSequence = true;
     auto image = TestImage(0x80000);
@@ -190,7 +190,7 @@ TEST(DirectFlashFaults, EachFaultGivesItsResultAndTheMachineIsStillRestored) {
         auto pc = IdeMachine();
         auto image = TestImage(0x40000, 11);
         image[0x20001] &= 0xFE;  // the cell that cannot hold its value is asked to clear a bit
-        pc.machine().ide.slots[0].faults.push_back(c.fault);
+        pc.machine().ide.driveSlots[0].faults.push_back(c.fault);
         FlashRun run = Flash(0, image);
         EXPECT_EQ(run.result, c.result);
         ExpectRestored(pc.machine(), 0);
@@ -203,7 +203,7 @@ TEST(DirectFlashFaults, EachFaultGivesItsResultAndTheMachineIsStillRestored) {
 
 TEST(DirectFlashFaults, ADriveThatNeverBecomesReadyStillEndsAndRestores) {
     auto pc = IdeMachine();
-    pc.machine().ide.slots[0].faults.push_back({IdeFaultKind::NeverReady, -1, -1});
+    pc.machine().ide.driveSlots[0].faults.push_back({IdeFaultKind::NeverReady, -1, -1});
     auto image = TestImage(0x8000);
     FlashRun run = Flash(0, image);
     EXPECT_EQ(run.statuses.back(), "SetDMAMode ...");
@@ -220,7 +220,7 @@ TEST(DirectFlashOlderFamily, FlashesWithoutServiceOrDeviceManager) {
     EXPECT_EQ(pc.machine().ide.counters.setupApiCalls, 0);
     EXPECT_EQ(pc.machine().ide.counters.stopCdromRequests, 1);
     EXPECT_EQ(pc.machine().ide.pci.timing44, 0x0B320B32u);
-    EXPECT_EQ(pc.machine().ide.slots[3].mwdmaSelected, 0x04);
+    EXPECT_EQ(pc.machine().ide.driveSlots[3].mwdmaSelected, 0x04);
 }
 
 }  // namespace
@@ -228,7 +228,7 @@ TEST(DirectFlashOlderFamily, FlashesWithoutServiceOrDeviceManager) {
 namespace {
 TEST(DirectFlashFaults, AByteThatReadsWrongOnceIsReadAgainWithoutProgrammingAgain) {
     auto pc = testing_support::IdeMachine();
-    pc.machine().ide.slots[0].faults.push_back({IdeFaultKind::ReadOnce, 0x300, 1});
+    pc.machine().ide.driveSlots[0].faults.push_back({IdeFaultKind::ReadOnce, 0x300, 1});
     auto image = TestImage(0x8000);
     EXPECT_EQ(Flash(0, image).result, 0);
     EXPECT_EQ(pc.machine().ide.counters.programRequests, 0x8000 / 128);

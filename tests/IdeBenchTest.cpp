@@ -46,8 +46,8 @@ TEST(IdeBench, AFlashedChipAndTheServiceSurviveTheNextRun) {
     {
         auto machine = LoadBench(path);
         using platform::emulated::IdeFaultKind;
-        machine->ide.slots[0].faults.push_back({IdeFaultKind::ReadOnce, 5, 3});
-        machine->ide.slots[0].faults.push_back({IdeFaultKind::Program, 0x80000, 2});
+        machine->ide.driveSlots[0].faults.push_back({IdeFaultKind::ReadOnce, 5, 3});
+        machine->ide.driveSlots[0].faults.push_back({IdeFaultKind::Program, 0x80000, 2});
         platform::ScopedSystem scope(std::make_unique<platform::emulated::EmulatedSystem>(machine));
         directide::RurDriver driver;
         testing::internal::CaptureStdout();
@@ -63,15 +63,15 @@ TEST(IdeBench, AFlashedChipAndTheServiceSurviveTheNextRun) {
         SaveBench(*machine, path);
     }
     auto next = LoadBench(path);
-    const auto& flash = next->ide.slots[0].flash;
+    const auto& flash = next->ide.driveSlots[0].flash;
     ASSERT_EQ(flash.size(), 0x100000u);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
     EXPECT_EQ(flash.back(), 0xFF);
     EXPECT_TRUE(next->ide.services.at("RUR").running);
     // A fault keeps what it has not used: the byte read wrong three times (twice in the first
     // look at its chunk, once after programming it again); the program fault was never reached.
-    EXPECT_EQ(next->ide.slots[0].faults.at(0).times, 0);
-    EXPECT_EQ(next->ide.slots[0].faults.at(1).times, 2);
+    EXPECT_EQ(next->ide.driveSlots[0].faults.at(0).times, 0);
+    EXPECT_EQ(next->ide.driveSlots[0].faults.at(1).times, 2);
     EXPECT_EQ(SerializeBench(*next), SerializeBench(*LoadBench(path)));
 }
 

@@ -59,7 +59,7 @@ TEST(IdeDetection, SlowIdentificationOtherKindsAndVanishedDrivesAreNotPresent) {
     auto pc = IdeMachine();
     RurDriver driver;
     Opened(driver);
-    auto& slots = pc.machine().ide.slots;
+    auto& slots = pc.machine().ide.driveSlots;
     slots[0].identifyPolls = 101;  // completes on the last poll allowed
     slots[3].identifyPolls = 102;  // one poll too late
     driver.DetectDevices();
@@ -77,8 +77,8 @@ TEST(IdeDetection, RedetectCurrentRefreshesOnlyTheCurrentSlot) {
     auto pc = IdeMachine();
     RurDriver driver;
     Opened(driver);
-    pc.machine().ide.slots[0].revision = "QV12";
-    pc.machine().ide.slots[3].revision = "QV06";
+    pc.machine().ide.driveSlots[0].revision = "QV12";
+    pc.machine().ide.driveSlots[3].revision = "QV06";
     driver.SelectSlot(3);
     driver.RedetectCurrent();
     EXPECT_STREQ(driver.DriveAtSlot(3)->revision, "QV06");
@@ -182,7 +182,7 @@ TEST(DmaMode, MultiwordWinsOverUltraAndTheHighestBitIsTheMode) {
     };
     for (const auto& c : cases) {
         auto pc = IdeMachine();
-        auto& slot = pc.machine().ide.slots[0];
+        auto& slot = pc.machine().ide.driveSlots[0];
         slot.mwdmaSelected = c.mwdma;
         slot.udmaSelected = c.udma;
         RurDriver driver;
@@ -198,7 +198,7 @@ TEST(DmaMode, MultiwordWinsOverUltraAndTheHighestBitIsTheMode) {
 
 TEST(DmaMode, ARefusedModeIsRetriedForItsWholeBudget) {
     auto pc = IdeMachine();
-    auto& slot = pc.machine().ide.slots[0];
+    auto& slot = pc.machine().ide.driveSlots[0];
     RurDriver driver;
     Opened(driver);
     driver.SelectSlot(0);
@@ -211,7 +211,7 @@ TEST(DmaMode, ARefusedModeIsRetriedForItsWholeBudget) {
 
 TEST(WaitForDrive, ADriveThatNeverBecomesReadyIsWaitedForAFixedTime) {
     auto pc = IdeMachine();
-    pc.machine().ide.slots[3].faults.push_back({platform::emulated::IdeFaultKind::NeverReady});
+    pc.machine().ide.driveSlots[3].faults.push_back({platform::emulated::IdeFaultKind::NeverReady});
     RurDriver driver;
     Opened(driver);
     driver.SelectSlot(3);

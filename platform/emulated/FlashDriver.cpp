@@ -67,7 +67,7 @@ Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::spa
     if (!directide::RequestOfCode(code, request)) return Status::Failure(1);  // invalid function
     std::lock_guard lock(machine_.mutex);
     IdeMachine& ide = machine_.ide;
-    IdeSlot& slot = ide.slots[static_cast<size_t>(ide.selectedSlot)];
+    IdeSlot& slot = ide.driveSlots[static_cast<size_t>(ide.selectedSlot)];
     // The reply is built here and copied out: input and output may be the same bytes.
     uint8_t reply[directide::kIdentifyReplySize] = {};
     size_t replySize = std::min(out.size(), sizeof reply);
@@ -106,7 +106,7 @@ Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::spa
             int index = IdeSlotOf(inWord(0), inWord(4));
             if (index < 0) break;
             ide.selectedSlot = index;
-            IdeSlot& selected = ide.slots[static_cast<size_t>(index)];
+            IdeSlot& selected = ide.driveSlots[static_cast<size_t>(index)];
             selected.pollsSinceSelect = 0;
             bool ready = selected.present &&
                          !Fires(selected, FindFault(selected, IdeFaultKind::NeverReady, 0, 0));

@@ -27,7 +27,7 @@ uint8_t Byte(Fields& f, const std::string& key, uint8_t fallback) {
 void ReadSlot(Fields& f, IdeMachine& ide) {
     if (!f.Has("slot")) f.Fail("slot", "each slot needs its number 0 to 7");
     int index = static_cast<int>(f.Integer("slot", 0, 0, 7));
-    IdeSlot& slot = ide.slots[static_cast<size_t>(index)];
+    IdeSlot& slot = ide.driveSlots[static_cast<size_t>(index)];
     if (slot.present) f.Fail("slot", "slot " + std::to_string(index) + " is listed twice");
     slot.present = true;
     slot.kind = static_cast<int>(f.Integer("kind", slot.kind, 0, 255));
@@ -172,8 +172,8 @@ ordered_json WriteIdeSection(const Machine& m) {
                   {"timing40", ide.pci.timing40},
                   {"timing44", ide.pci.timing44}};
     ordered_json slots = ordered_json::array();
-    for (size_t i = 0; i < ide.slots.size(); ++i) {
-        const IdeSlot& s = ide.slots[i];
+    for (size_t i = 0; i < ide.driveSlots.size(); ++i) {
+        const IdeSlot& s = ide.driveSlots[i];
         if (!s.present) continue;
         // The erased tail of the chip is left out: an erased chip costs nothing in the file.
         size_t used = s.flash.size();

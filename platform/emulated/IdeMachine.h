@@ -105,7 +105,7 @@ struct IdeMachine {
     std::map<std::string, std::string> dosDevices;  // "SCSI0:" -> "\Device\Ide\IdePort0"
 
     IdePci pci;
-    std::array<IdeSlot, 8> slots;
+    std::array<IdeSlot, 8> driveSlots;
     // Another user replaces the temporary copy of the driver before it is copied into place.
     bool swapTemporaryDriver = false;
 

@@ -30,7 +30,7 @@ void MakeIdeMachine(Machine& m, Family family) {
     ide.pci.timing40 = 0x0A310A31;
     ide.pci.timing44 = 0x0B320B32;
 
-    IdeSlot& primaryMaster = ide.slots[0];
+    IdeSlot& primaryMaster = ide.driveSlots[0];
     PutIdeDrive(primaryMaster, "QUORVANT", "DVD-RW QV-1600", "QV11", 0);
     primaryMaster.identifyPolls = 3;
     primaryMaster.udmaSupported = 0x1F;
@@ -40,7 +40,7 @@ void MakeIdeMachine(Machine& m, Family family) {
         primaryMaster.flash[i] = static_cast<uint8_t>(i * 7 + 0x11);
     }
 
-    IdeSlot& secondarySlave = ide.slots[3];
+    IdeSlot& secondarySlave = ide.driveSlots[3];
     PutIdeDrive(secondarySlave, "QUORVANT", "DVD-ROM QV-52", "QV05", 16);
     secondarySlave.identifyPolls = 2;
     secondarySlave.mwdmaSupported = 0x07;

@@ -101,8 +101,8 @@ void ShowIde(Machine& m, std::ostream& out) {
         out << "    " << c.instance << (c.started ? "  started" : "  stopped") << "\n";
     }
     out << "  IDE slots:\n";
-    for (size_t i = 0; i < ide.slots.size(); ++i) {
-        const auto& s = ide.slots[i];
+    for (size_t i = 0; i < ide.driveSlots.size(); ++i) {
+        const auto& s = ide.driveSlots[i];
         if (!s.present) continue;
         out << "    slot " << i << "  " << s.vendor << " " << s.product << "  revision "
             << s.revision;
