@@ -1,0 +1,156 @@
+// The update engine: start-up checks, the drive list, and the update procedure with its flash
+// workers. It is the main window without its widgets; the Qt window, the console and the tests
+// drive the same engine through an UpdateView.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/AtapiDevice.h"
+#include "device/DriveRecord.h"
+#include "device/SystemInfo.h"
+#include "directide/RurDriver.h"
+#include "engine/DriveList.h"
+#include "engine/UpdateTexts.h"
+#include "engine/UpdateView.h"
+#include "package/Package.h"
+
+namespace engine {
+
+inline constexpr int kMaxListedDrives = 16;
+
+// How start-up ended.
+enum class StartEnd {
+    Ready,            // the window may be shown
+    NoFirmware,       // image count 0
+    DamagedPackage,   // the block fails its checks
+    DeviceFailed,     // the device object of the chosen path is missing
+    AccessDenied,     // no administrator rights, or the system refused the device (error 5)
+    NoMatchingDrive,  // no present and matched drive
+    NoticeDeclined,   // the user did not accept the notice or checklist
+};
+
+// How the last update run ended.
+enum class RunEnd {
+    None,       // no run yet, or one still in progress
+    Succeeded,  // every worker reported success
+    Failed,     // a worker failed
+    Declined,   // a warning or confirmation was not accepted, or a refusal dialog was shown
+    NoDrive,    // an unattended run found nothing to update
+    Stopped,    // the front-end asked to stop while the tray loop waited
+};
+
+struct DriveResult {
+    std::string line;              // the drive's list line before the run
+    std::string oldRevision;       // revision (or drive tag) before the run
+    std::string packageRevision;   // the revision the package installs
+    std::string revisionAfter;     // as the drive reports it after re-identification
+};
+
+struct RunReport {
+    RunEnd end = RunEnd::None;
+    std::vector<DriveResult> drives;
+};
+
+// The revision line of the selected drive.
+struct RevisionLine {
+    bool matched = false;       // cmdUpdate enabled, the three revision labels shown
+    std::string message;        // lblUpdateMsg
+    Colour messageColour = Colour::Black;
+    std::string oldRevision;    // lblOldFW
+    std::string newRevision;    // lblNewFW: NEW_FW as stored
+};
+
+class UpdateEngine {
+public:
+    UpdateEngine(package::Package& package, UpdateView& view);
+    ~UpdateEngine();
+    UpdateEngine(const UpdateEngine&) = delete;
+    UpdateEngine& operator=(const UpdateEngine&) = delete;
+
+    // Start-up after the front-end has localised itself: the package checks, the device object
+    // of the chosen path, the access check, the drive list, the no-match report and the notice.
+    // Anything but Ready has shown its message and asked the view to terminate.
+    StartEnd StartUp();
+
+    // --- the drive list ---
+    void FillDriveList();
+    // The combo box's change: makes the item's drive current and fills the revision line.
+    void DrivesChange(int item);
+    const std::vector<std::string>& ListLines() const { return listLines_; }
+    int SelectedItem() const { return selectedItem_; }
+    const std::string& DriveListText() const { return driveListText_; }
+    const RevisionLine& Revisions() const { return revisionLine_; }
+    // The record behind a list item, or null.
+    const device::DriveRecord* ListedDrive(int item) const;
+
+    // --- the update procedure ---
+    void UpdateClick();
+    void TimerTick();
+    // The direct-IDE path's callbacks, carried to the user-interface thread.
+    void ShowProgress(int percent);
+    void ShowStatus(const std::string& text);
+    // Workers not yet finished.
+    int Running() const { return running_; }
+    bool Updated() const { return updated_; }
+    const RunReport& LastRun() const { return lastRun_; }
+
+    // --- progress as shown (the OEM wizard mirrors it) ---
+    int ProgressPosition() const { return progressPosition_; }
+    int ProgressMaximum() const { return progressMaximum_; }
+
+    const package::PackageOptions& Options() const { return package_.Options(); }
+    package::Package& Package() { return package_; }
+    RevisionForm Form() const;
+    bool DirectIde() const { return package_.Options().directIde; }
+    device::AtapiDevice* StartupDevice() { return startupDevice_.get(); }
+    directide::RurDriver* IdeDriver() { return ideDriver_.get(); }
+
+private:
+    device::DriveRecord* DriveOfItem(int item);
+    bool NeedsWarning(const device::DriveRecord& record) const;
+    std::string DisplayRevision(const device::DriveRecord& record) const;
+    void ShowNotice(bool& accepted);
+    bool ChooseDrives(uint8_t& answer);
+    bool PrepareSlot(int slot, uint8_t& answer, uint8_t& ejectAnswer);
+    bool TrayAndDiscLoop(device::AtapiDevice& drive);
+    void StopBackgroundFormatting(device::AtapiDevice& drive);
+    void StartWorker(int slot);
+    void WorkerFinished();
+    void Reidentify(bool everyDrive);
+    void EndRun(bool success);
+    void SetProgressBar(int position, int maximum);
+
+    package::Package& package_;
+    UpdateView& view_;
+    device::OSInfo osInfo_;
+
+    std::unique_ptr<device::AtapiDevice> startupDevice_;
+    std::unique_ptr<directide::RurDriver> ideDriver_;
+
+    // The drive list.
+    std::vector<std::string> listLines_;
+    std::array<int32_t, kMaxListedDrives> comboToDrive_{};
+    int selectedItem_ = -1;
+    std::string driveListText_;
+    RevisionLine revisionLine_;
+
+    // The current run.
+    std::array<std::unique_ptr<device::AtapiDevice>, kMaxListedDrives> driveSlots_;
+    std::array<std::vector<uint8_t>, kMaxListedDrives> imageSlots_;
+    std::array<int, kMaxListedDrives> slotDrive_{};  // which enumerated drive each slot holds
+    int driveCount_ = 0;
+    int started_ = 0;
+    int running_ = 0;
+    bool runComplete_ = true;  // every drive of the run has been started
+    bool updated_ = false;
+    RunReport lastRun_;
+    ProgressAnimation animation_;
+    int progressPosition_ = 0;
+    int progressMaximum_ = 100;
+};
+
+}  // namespace engine

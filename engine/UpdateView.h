@@ -1,0 +1,62 @@
+// What the update engine needs from a front-end: the main window, the console, or a test.
+//
+// Every call comes on the front-end's own thread (the user-interface thread), except
+// PostToUiThread, which the flash workers call to hand work back to it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace engine {
+
+enum class MessageKind { Warning, Information, Error };
+enum class AskButtons { YesNo, OkCancel };
+enum class Colour { Black, Navy, Maroon };
+
+class UpdateView {
+public:
+    virtual ~UpdateView() = default;
+
+    // --- message boxes (one OK button) and questions ---
+    virtual void ShowMessage(MessageKind kind, const std::string& text,
+                             const std::string& caption) = 0;
+    // A warning with Yes/No or OK/Cancel; true for Yes or OK.
+    virtual bool Ask(const std::string& text, const std::string& caption, AskButtons buttons) = 0;
+
+    // --- the modal dialogs; answers come back through the caller's flag, written only by the
+    // dialog's buttons ---
+    virtual void ShowNewerWarning(uint8_t* answer) = 0;  // the drive already has this or newer
+    virtual void ShowMostUpdate() = 0;                   // refusal: the drive is up to date
+    virtual void ShowUpdateConfirm(uint8_t* answer, const std::string& oldRevision,
+                                   const std::string& newRevision) = 0;
+    virtual void ShowEjectDisc(uint8_t* answer) = 0;
+    virtual void ShowInvalidUser() = 0;    // refusal: administrator rights needed
+    virtual void ShowNoProperDrive() = 0;  // refusal: no drive the package supports
+    // The reboot dialogs restart the computer through the system themselves.
+    virtual void ShowReboot() = 0;
+    virtual void ShowRebootZulk() = 0;
+
+    // --- the window ---
+    virtual void SetStatus(const std::string& text) = 0;
+    virtual void SetStatusColour(Colour colour) = 0;
+    virtual void SetProgress(int position, int maximum) = 0;
+    virtual void SetPercent(const std::string& text) = 0;
+    virtual void SetButtons(bool updateEnabled, bool closeEnabled) = 0;
+    // The current-revision label while an unattended run chooses its drives.
+    virtual void SetOldRevision(const std::string& text) = 0;
+    // The 100 ms progress timer; while it runs the front-end calls UpdateEngine::TimerTick.
+    virtual void SetTimerRunning(bool running) = 0;
+    // The drive list, its selection or the revision line changed: read them from the engine.
+    virtual void DriveListChanged() = 0;
+    // Lets the window repaint during long steps on the user-interface thread.
+    virtual void Repaint() = 0;
+    // Ends the program at the next turn of the front-end's loop.
+    virtual void RequestTerminate() = 0;
+
+    // --- threads ---
+    // Runs the task on the user-interface thread, in the order posted.
+    virtual void PostToUiThread(std::function<void()> task) = 0;
+};
+
+}  // namespace engine
