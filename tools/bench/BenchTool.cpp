@@ -1,11 +1,16 @@
 #include "tools/bench/BenchTool.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdio>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
 
 #include "common/Crc32.h"
+#include "common/Text.h"
 #include "directide/FlashChips.h"
 #include "platform/emulated/BenchFile.h"
 #include "platform/emulated/DriveBench.h"
@@ -23,6 +28,9 @@ constexpr char kUsage[] =
     "       brenvo-bench show BENCH.json                 print a bench in plain words\n"
     "       brenvo-bench key [--seed N] OUT              write a 1024-byte key table for trying\n"
     "                                                    packages (not a vendor's key)\n"
+    "       brenvo-bench boot BENCH.json                 restart the emulated PC: reset what a\n"
+    "                                                    restart resets, then run each RunOnce\n"
+    "                                                    entry once, as the system does\n"
     "       brenvo-bench firmware --revision R --size N [--tag T] OUT\n"
     "                                                    make a firmware image that gives a\n"
     "                                                    drive revision R once flashed\n"
@@ -214,6 +222,70 @@ void Show(Machine& m, std::ostream& out) {
     }
 }
 
+constexpr char kRunOnceKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+// Runs one RunOnce command on the bench: the bench's program is the program that last ran on it.
+int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::string& command,
+                   std::ostream& out, std::ostream& err) {
+    auto parameters = common::SplitCommandLine(command);
+    if (parameters.empty() ||
+        common::UpperAscii(parameters[0]) != common::UpperAscii(m.programPath) ||
+        m.hostProgram.empty()) {
+        err << "brenvo-bench: cannot run \"" << command
+            << "\": it does not name this bench's program (" << m.programPath << ")\n";
+        return -1;
+    }
+    std::vector<std::string> argvText{m.hostProgram};
+    argvText.insert(argvText.end(), parameters.begin() + 1, parameters.end());
+    std::vector<char*> argv;
+    for (auto& a : argvText)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    out << "brenvo-bench: running " << command << "\n" << std::flush;
+    pid_t child = fork();
+    if (child == 0) {
+        setenv("BRENVO_MACHINE", benchPath.c_str(), 1);
+        execv(m.hostProgram.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) < 0) return -1;
+    int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    out << "brenvo-bench: " << m.programPath << " ended with status " << code << "\n";
+    return code;
+}
+
+int Boot(const std::string& path, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> commands;
+    std::string hostProgram;
+    try {
+        auto machine = platform::emulated::LoadBench(path);
+        machine->Restart();
+        // The system removes each RunOnce value before it runs it.
+        std::vector<std::string> names;
+        for (const auto& [key, value] : machine->registry) {
+            if (common::UpperAscii(value.key) == common::UpperAscii(kRunOnceKey)) {
+                names.push_back(value.name);
+                commands.push_back(value.value);
+            }
+        }
+        for (const auto& name : names)
+            machine->RemoveRegistry(kRunOnceKey, name);
+        platform::emulated::SaveBench(*machine, path);
+        out << "brenvo-bench: restarted " << path << " (restart " << machine->restart.boots << "), "
+            << commands.size() << " RunOnce entr" << (commands.size() == 1 ? "y" : "ies") << "\n";
+        int worst = 0;
+        for (const auto& command : commands) {
+            int code = RunOnceCommand(*machine, path, command, out, err);
+            if (code != 0) worst = 1;
+        }
+        return worst;
+    } catch (const BenchError& e) {
+        err << "brenvo-bench: " << e.what() << "\n";
+        return 1;
+    }
+}
+
 int Firmware(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string revision, tag, path;
     long long size = -1;
@@ -264,6 +336,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (args[0] == "new") return New(args, out, err);
     if (args[0] == "key") return Key(args, out, err);
     if (args[0] == "firmware") return Firmware(args, out, err);
+    if (args[0] == "boot" && args.size() == 2) return Boot(args[1], out, err);
     if (args[0] == "show" && args.size() == 2) {
         try {
             auto machine = platform::emulated::LoadBench(args[1]);
