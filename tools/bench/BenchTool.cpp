@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <ostream>
 
 #include "common/Crc32.h"
@@ -47,28 +48,54 @@ std::string Hex8(uint32_t v) {
     return text;
 }
 
+// A verb's words: "--name value" options (only the given names) and one output file.
+struct VerbArgs {
+    std::map<std::string, std::string> options;
+    std::string path;
+};
+
+bool ReadVerbArgs(const std::vector<std::string>& args, std::initializer_list<const char*> names,
+                  VerbArgs& verb, std::ostream& err) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        bool option = false;
+        for (const char* name : names) {
+            if (args[i] == name && i + 1 < args.size()) {
+                verb.options[name] = args[++i];
+                option = true;
+                break;
+            }
+        }
+        if (option) continue;
+        if (args[i].empty() || args[i][0] == '-' || !verb.path.empty()) {
+            err << kUsage;
+            return false;
+        }
+        verb.path = args[i];
+    }
+    if (verb.path.empty()) err << kUsage;
+    return !verb.path.empty();
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::ostream& err) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    if (!file.flush()) err << "brenvo-bench: cannot write " << path << "\n";
+    return static_cast<bool>(file);
+}
+
 // A key table for trying packages: deterministic bytes from a seed.
 int Key(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    VerbArgs verb;
+    if (!ReadVerbArgs(args, {"--seed"}, verb, err)) return 2;
     uint32_t seed = 1;
-    std::string path;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--seed" && i + 1 < args.size()) {
-            try {
-                seed = static_cast<uint32_t>(std::stoul(args[++i]));
-            } catch (const std::exception&) {
-                err << "brenvo-bench: --seed takes a whole number\n";
-                return 2;
-            }
-        } else if (path.empty() && !args[i].empty() && args[i][0] != '-') {
-            path = args[i];
-        } else {
-            err << kUsage;
+    if (verb.options.count("--seed")) {
+        try {
+            seed = static_cast<uint32_t>(std::stoul(verb.options["--seed"]));
+        } catch (const std::exception&) {
+            err << "brenvo-bench: --seed takes a whole number\n";
             return 2;
         }
-    }
-    if (path.empty()) {
-        err << kUsage;
-        return 2;
     }
     std::vector<uint8_t> key(1024);
     uint32_t state = seed * 2654435761u + 0x9E3779B9u;
@@ -76,13 +103,8 @@ int Key(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         state = state * 1664525u + 1013904223u;
         k = static_cast<uint8_t>(state >> 24);
     }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(key.data()), static_cast<std::streamsize>(key.size()));
-    if (!file.flush()) {
-        err << "brenvo-bench: cannot write " << path << "\n";
-        return 1;
-    }
-    out << "brenvo-bench: wrote the key table " << path << " (seed " << seed << ")\n";
+    if (!WriteBytes(verb.path, key, err)) return 1;
+    out << "brenvo-bench: wrote the key table " << verb.path << " (seed " << seed << ")\n";
     return 0;
 }
 
@@ -129,21 +151,11 @@ void ShowIde(Machine& m, std::ostream& out) {
 }
 
 int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string preset = "default", path;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--preset" && i + 1 < args.size()) {
-            preset = args[++i];
-        } else if (!args[i].empty() && args[i][0] != '-' && path.empty()) {
-            path = args[i];
-        } else {
-            err << kUsage;
-            return 2;
-        }
-    }
-    if (path.empty()) {
-        err << kUsage;
-        return 2;
-    }
+    VerbArgs verb;
+    if (!ReadVerbArgs(args, {"--preset"}, verb, err)) return 2;
+    const std::string preset =
+        verb.options.count("--preset") ? verb.options["--preset"] : "default";
+    const std::string& path = verb.path;
     Machine machine;
     if (!ApplyPreset(preset, machine)) {
         std::string names;
@@ -287,42 +299,25 @@ int Boot(const std::string& path, std::ostream& out, std::ostream& err) {
 }
 
 int Firmware(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string revision, tag, path;
+    VerbArgs verb;
+    if (!ReadVerbArgs(args, {"--revision", "--tag", "--size"}, verb, err)) return 2;
+    const std::string revision = verb.options["--revision"], tag = verb.options["--tag"];
     long long size = -1;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--revision" && i + 1 < args.size()) {
-            revision = args[++i];
-        } else if (args[i] == "--tag" && i + 1 < args.size()) {
-            tag = args[++i];
-        } else if (args[i] == "--size" && i + 1 < args.size()) {
-            try {
-                size = std::stoll(args[++i], nullptr, 0);
-            } catch (const std::exception&) {
-                size = -1;
-            }
-        } else if (!args[i].empty() && args[i][0] != '-' && path.empty()) {
-            path = args[i];
-        } else {
-            err << kUsage;
-            return 2;
-        }
+    try {
+        size = std::stoll(verb.options["--size"], nullptr, 0);
+    } catch (const std::exception&) {
+        size = -1;
     }
-    if (revision.empty() || revision.size() > 4 || tag.size() > 7 || path.empty() || size < 0x60 ||
+    if (revision.empty() || revision.size() > 4 || tag.size() > 7 || size < 0x60 ||
         size > (16 << 20)) {
         err << "brenvo-bench: firmware needs --revision (1-4 characters), --size (96 bytes to "
                "16 MiB), an optional --tag (up to 7 characters) and the output file\n";
         return 2;
     }
     auto image = platform::emulated::MakeFirmwareImage(revision, tag, static_cast<size_t>(size));
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(image.data()),
-               static_cast<std::streamsize>(image.size()));
-    if (!file) {
-        err << "brenvo-bench: cannot write " << path << "\n";
-        return 1;
-    }
-    out << "brenvo-bench: wrote " << path << " (" << image.size() << " bytes, revision " << revision
-        << ", crc32 " << Hex8(common::Crc32(image)) << ")\n";
+    if (!WriteBytes(verb.path, image, err)) return 1;
+    out << "brenvo-bench: wrote " << verb.path << " (" << image.size() << " bytes, revision "
+        << revision << ", crc32 " << Hex8(common::Crc32(image)) << ")\n";
     return 0;
 }
 
