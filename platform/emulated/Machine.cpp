@@ -104,8 +104,10 @@ void Machine::Restart() {
     for (auto& drive : drives) {
         drive->ByHand([](DriveSettings& d) { d.unitAttention = true; });
     }
-    for (auto& [name, service] : ide.services) service.running = false;
-    for (auto& cdrom : ide.cdroms) cdrom.started = true;
+    for (auto& [name, service] : ide.services)
+        service.running = false;
+    for (auto& cdrom : ide.cdroms)
+        cdrom.started = true;
 }
 
 }  // namespace platform::emulated
