@@ -1,0 +1,347 @@
+#include "app/Frmbrenvo.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+
+#include "dialogs/Frmejectdisc.h"
+#include "dialogs/Frminvaliduser.h"
+#include "dialogs/Frmmostupdate.h"
+#include "dialogs/Frmnoproperdrive.h"
+#include "dialogs/Frmreboot.h"
+#include "dialogs/Frmrebootzulk.h"
+#include "dialogs/Frmshowmsg.h"
+#include "dialogs/Frmupdatecfm.h"
+#include "dialogs/Modal.h"
+
+namespace app {
+
+TBrenvoMain* BrenvoMain = nullptr;
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QRgb RgbOf(engine::Colour colour) {
+    switch (colour) {
+        case engine::Colour::Navy:
+            return ui::kNavy;
+        case engine::Colour::Maroon:
+            return kMaroon;
+        case engine::Colour::Black:
+            break;
+    }
+    return ui::kBlack;
+}
+
+ui::MessageKind KindOf(engine::MessageKind kind) {
+    switch (kind) {
+        case engine::MessageKind::Warning:
+            return ui::MessageKind::Warning;
+        case engine::MessageKind::Information:
+            return ui::MessageKind::Information;
+        case engine::MessageKind::Error:
+            break;
+    }
+    return ui::MessageKind::Error;
+}
+
+// Message boxes without a caption of their own carry the application's title.
+QString Caption(const std::string& caption) {
+    return caption.empty() ? QCoreApplication::applicationName() : Q(caption);
+}
+
+}  // namespace
+
+TBrenvoMain::TBrenvoMain(package::Package& package, QWidget* parent)
+    : MainForm(parent), package_(package) {
+    BrenvoMain = this;
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowTitle("Brenvo");
+
+    // The language comes from the package, so the package is read before the window is
+    // localised; start-up reports a package it cannot use.
+    package::ParseResult parsed = package_.Parse();
+    setWindowTitle(Q(parsed.caption));
+    Localise(Language());
+
+    lblMsg->setText(QString());
+    lblPercent->setText("0 %");
+    pbar->setValue(0);
+
+    connect(cboDrives, &QComboBox::activated, this, [this] { cboDrivesChange(); });
+    connect(cmdUpdate, &QPushButton::clicked, this, [this] { cmdUpdateClick(); });
+    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdCloseClick(); });
+    connect(tmr, &QTimer::timeout, this, [this] { tmrTimer(); });
+
+    engine_ = std::make_unique<engine::UpdateEngine>(package_, *this);
+    startResult_ = engine_->StartUp();
+    if (startResult_ == engine::StartEnd::Ready && !terminateRequested_) {
+        // From here on only the Close button ends the program.
+        setWindowFlag(Qt::WindowCloseButtonHint, false);
+        closableFromTitleBar_ = false;
+    }
+}
+
+TBrenvoMain::~TBrenvoMain() {
+    FormDestroy();
+    if (BrenvoMain == this) BrenvoMain = nullptr;
+}
+
+int TBrenvoMain::Language() const {
+    return package_.Options().language;
+}
+
+QWidget* TBrenvoMain::DialogOwner() {
+    return isVisible() ? this : nullptr;
+}
+
+// --- the window's events ---
+
+void TBrenvoMain::showEvent(QShowEvent* event) {
+    MainForm::showEvent(event);
+    FormShow();
+}
+
+void TBrenvoMain::paintEvent(QPaintEvent* event) {
+    MainForm::paintEvent(event);
+    FormPaint();
+}
+
+void TBrenvoMain::closeEvent(QCloseEvent* event) {
+    if (!closableFromTitleBar_ && !closingByButton_) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TBrenvoMain::FormShow() {
+    if (terminateRequested_) return;
+    LayoutRevisionLine();
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    // The unattended run starts once the window is on the screen, so that its questions and
+    // its progress sit on a window the user can see.
+    if (engine_ && engine_->Options().unattended)
+        QMetaObject::invokeMethod(
+            this, [this] { cmdUpdateClick(); }, Qt::QueuedConnection);
+}
+
+void TBrenvoMain::FormPaint() {
+    if (handedOver_ || !engine_ || engine_->Options().uiVariant != 2) return;
+    handedOver_ = true;
+    // Hiding a window from inside its own paint is left to the next turn of the loop.
+    QMetaObject::invokeMethod(
+        this, [this] { HandOverToOemWizard(); }, Qt::QueuedConnection);
+}
+
+void TBrenvoMain::HandOverToOemWizard() {
+    hide();
+}
+
+void TBrenvoMain::FormDestroy() {
+    tmr->stop();
+    // The engine owns the device objects, the flash driver and the image copies.
+    try {
+        engine_.reset();
+    } catch (...) {
+        engine_.release();
+    }
+}
+
+void TBrenvoMain::cboDrivesChange() {
+    int item = cboDrives->currentIndex();
+    if (item < 0 || !engine_) return;
+    engine_->DrivesChange(item);
+    ShowRevisionLine();
+}
+
+void TBrenvoMain::cmdUpdateClick() {
+    if (engine_) engine_->UpdateClick();
+}
+
+void TBrenvoMain::cmdCloseClick() {
+    closingByButton_ = true;
+    close();
+    RequestTerminate();
+}
+
+void TBrenvoMain::tmrTimer() {
+    if (engine_) engine_->TimerTick();
+}
+
+void TBrenvoMain::showProgress(int percent) {
+    if (QThread::currentThread() != thread()) {
+        PostToUiThread([this, percent] { showProgress(percent); });
+        return;
+    }
+    if (engine_) engine_->ShowProgress(percent);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TBrenvoMain::showStatus(const std::string& text) {
+    if (QThread::currentThread() != thread()) {
+        PostToUiThread([this, text] { showStatus(text); });
+        return;
+    }
+    if (engine_) engine_->ShowStatus(text);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TBrenvoMain::ShowRevisionLine() {
+    const engine::RevisionLine& line = engine_->Revisions();
+    cmdUpdate->setEnabled(line.matched);
+    for (QWidget* label : {static_cast<QWidget*>(lblNewFW), static_cast<QWidget*>(lblOldFW),
+                           static_cast<QWidget*>(lblTo)})
+        label->setVisible(line.matched);
+    lblUpdateMsg->setText(Q(line.message));
+    lblUpdateMsg->SetColour(RgbOf(line.messageColour));
+    if (line.matched) {
+        lblTo->SetColour(ui::kBlack);
+        lblNewFW->setText(Q(line.newRevision));
+        lblOldFW->setText(Q(line.oldRevision));
+    }
+    // The revisions differ in width from drive to drive; the line follows them.
+    LayoutRevisionLine();
+}
+
+// --- engine::UpdateView ---
+
+void TBrenvoMain::ShowMessage(engine::MessageKind kind, const std::string& text,
+                              const std::string& caption) {
+    ui::Modal::Message(DialogOwner(), KindOf(kind), Caption(caption), Q(text));
+}
+
+bool TBrenvoMain::Ask(const std::string& text, const std::string& caption,
+                      engine::AskButtons buttons) {
+    bool yesNo = buttons == engine::AskButtons::YesNo;
+    QMessageBox::StandardButton go = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
+    QMessageBox::StandardButtons offered =
+        yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok | QMessageBox::Cancel;
+    return ui::Modal::Message(DialogOwner(), ui::MessageKind::Warning, Caption(caption), Q(text),
+                              offered, go) == go;
+}
+
+void TBrenvoMain::ShowNewerWarning(uint8_t* answer) {
+    dialogs::TShowMsg form(this);
+    form.SetAnswerFlag(answer);
+    form.ApplyLanguage(Language(), engine_->Options().uiVariant);
+    ui::Modal::Show(form);
+}
+
+void TBrenvoMain::ShowMostUpdate() {
+    dialogs::TMostUpdate form(this);
+    form.ApplyLanguage(Language());
+    ui::Modal::Show(form);
+}
+
+void TBrenvoMain::ShowUpdateConfirm(uint8_t* answer, const std::string& oldRevision,
+                                    const std::string& newRevision) {
+    dialogs::TUpdateCfm form(this);
+    form.SetAnswerFlag(answer);
+    form.lblOldFW->setText(Q(oldRevision));
+    form.lblNewFW->setText(Q(newRevision));
+    form.ApplyLanguage(Language());
+    ui::Modal::Show(form);
+}
+
+void TBrenvoMain::ShowEjectDisc(uint8_t* answer) {
+    dialogs::TEjectDisc form(this);
+    form.SetAnswerFlag(answer);
+    form.ApplyLanguage(Language());
+    ui::Modal::Show(form);
+}
+
+void TBrenvoMain::ShowInvalidUser() {
+    dialogs::TInvalidUser form(this);
+    form.ApplyLanguage(Language());
+    ui::Modal::Show(form);
+}
+
+void TBrenvoMain::ShowNoProperDrive() {
+    dialogs::TNoProperDrive form(this);
+    form.ApplyLanguage(Language());
+    ui::Modal::Show(form);
+}
+
+void TBrenvoMain::ShowReboot() {
+    dialogs::TReboot form(this);
+    form.ApplyLanguage(Language());
+    ui::Modal::Show(form);
+}
+
+void TBrenvoMain::ShowRebootZulk() {
+    dialogs::TRebootZULK form(this);
+    form.ApplyLanguage(Language());
+    ui::Modal::Show(form);
+}
+
+void TBrenvoMain::SetStatus(const std::string& text) {
+    lblMsg->setText(Q(text));
+}
+
+void TBrenvoMain::SetStatusColour(engine::Colour colour) {
+    lblMsg->SetColour(RgbOf(colour));
+}
+
+void TBrenvoMain::SetProgress(int position, int maximum) {
+    pbar->setRange(0, maximum);
+    pbar->setValue(position);
+}
+
+void TBrenvoMain::SetPercent(const std::string& text) {
+    lblPercent->setText(Q(text));
+}
+
+void TBrenvoMain::SetButtons(bool updateEnabled, bool closeEnabled) {
+    cmdUpdate->setEnabled(updateEnabled);
+    cmdClose->setEnabled(closeEnabled);
+}
+
+void TBrenvoMain::SetOldRevision(const std::string& text) {
+    lblOldFW->setText(Q(text));
+    LayoutRevisionLine();
+}
+
+void TBrenvoMain::SetTimerRunning(bool running) {
+    if (running) {
+        tmr->start();
+    } else {
+        tmr->stop();
+    }
+}
+
+void TBrenvoMain::DriveListChanged() {
+    QSignalBlocker quiet(cboDrives);
+    cboDrives->clear();
+    for (const std::string& line : engine_->ListLines())
+        cboDrives->addItem(Q(line));
+    cboDrives->setCurrentIndex(engine_->SelectedItem());
+    ShowRevisionLine();
+}
+
+void TBrenvoMain::Repaint() {
+    repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TBrenvoMain::RequestTerminate() {
+    terminateRequested_ = true;
+    // Before the loop runs, the entry sees the request and does not start it; inside it, the
+    // loop (and any modal loop within) ends at its next turn.
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
+
+void TBrenvoMain::PostToUiThread(std::function<void()> task) {
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+}  // namespace app
