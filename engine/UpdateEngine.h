@@ -44,10 +44,10 @@ enum class RunEnd {
 };
 
 struct DriveResult {
-    std::string line;              // the drive's list line before the run
-    std::string oldRevision;       // revision (or drive tag) before the run
-    std::string packageRevision;   // the revision the package installs
-    std::string revisionAfter;     // as the drive reports it after re-identification
+    std::string line;             // the drive's list line before the run
+    std::string oldRevision;      // revision (or drive tag) before the run
+    std::string packageRevision;  // the revision the package installs
+    std::string revisionAfter;    // as the drive reports it after re-identification
 };
 
 struct RunReport {
@@ -57,19 +57,23 @@ struct RunReport {
 
 // The revision line of the selected drive.
 struct RevisionLine {
-    bool matched = false;       // cmdUpdate enabled, the three revision labels shown
-    std::string message;        // lblUpdateMsg
+    bool matched = false;  // cmdUpdate enabled, the three revision labels shown
+    std::string message;   // lblUpdateMsg
     Colour messageColour = Colour::Black;
-    std::string oldRevision;    // lblOldFW
-    std::string newRevision;    // lblNewFW: NEW_FW as stored
+    std::string oldRevision;  // lblOldFW
+    std::string newRevision;  // lblNewFW: NEW_FW as stored
 };
 
 class UpdateEngine {
-public:
+  public:
     UpdateEngine(package::Package& package, UpdateView& view);
     ~UpdateEngine();
     UpdateEngine(const UpdateEngine&) = delete;
     UpdateEngine& operator=(const UpdateEngine&) = delete;
+
+    // Reads the package block (the caption and the language come from it); StartUp does it when
+    // nobody did before.
+    const package::ParseResult& ParsePackage();
 
     // Start-up after the front-end has localised itself: the package checks, the device object
     // of the chosen path, the access check, the drive list, the no-match report and the notice.
@@ -109,23 +113,30 @@ public:
     device::AtapiDevice* StartupDevice() { return startupDevice_.get(); }
     directide::RurDriver* IdeDriver() { return ideDriver_.get(); }
 
-private:
+  private:
     device::DriveRecord* DriveOfItem(int item);
     bool NeedsWarning(const device::DriveRecord& record) const;
     std::string DisplayRevision(const device::DriveRecord& record) const;
-    void ShowNotice(bool& accepted);
+    StartEnd Stop(StartEnd end);
+    bool CountQualifyingDrives() const;
+    bool ShowNotice();
     bool ChooseDrives(uint8_t& answer);
     bool PrepareSlot(int slot, uint8_t& answer, uint8_t& ejectAnswer);
     bool TrayAndDiscLoop(device::AtapiDevice& drive);
     void StopBackgroundFormatting(device::AtapiDevice& drive);
     void StartWorker(int slot);
     void WorkerFinished();
-    void Reidentify(bool everyDrive);
+    void Complete();
+    void Reidentify();
     void EndRun(bool success);
+    void RestartAfterSuccess();
     void SetProgressBar(int position, int maximum);
+    int SlotOfItem(int item) const;
 
     package::Package& package_;
     UpdateView& view_;
+    bool parsed_ = false;
+    package::ParseResult parseResult_;
     device::OSInfo osInfo_;
 
     std::unique_ptr<device::AtapiDevice> startupDevice_;

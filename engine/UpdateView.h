@@ -15,7 +15,7 @@ enum class AskButtons { YesNo, OkCancel };
 enum class Colour { Black, Navy, Maroon };
 
 class UpdateView {
-public:
+  public:
     virtual ~UpdateView() = default;
 
     // --- message boxes (one OK button) and questions ---
@@ -53,6 +53,9 @@ public:
     virtual void Repaint() = 0;
     // Ends the program at the next turn of the front-end's loop.
     virtual void RequestTerminate() = 0;
+    // True when the user has asked to stop (closed the program) while the tray loop waits for a
+    // disc to be taken out; the loop then gives up and nothing is flashed.
+    virtual bool StopRequested() { return false; }
 
     // --- threads ---
     // Runs the task on the user-interface thread, in the order posted.

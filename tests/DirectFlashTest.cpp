@@ -97,7 +97,8 @@ TEST(DirectFlash, TheListShowsTheRevisionTheDriveReportsAfterTheRun) {
     job.imageSize = static_cast<uint32_t>(image.size());
     driver.ConfigureRun(job);
     driver.RunFlashing();
-    std::string expected = platform::emulated::RevisionOfContents(pc.machine().ide.driveSlots[3].flash);
+    std::string expected =
+        platform::emulated::RevisionOfContents(pc.machine().ide.driveSlots[3].flash);
     EXPECT_STREQ(driver.DriveAtSlot(3)->revision, expected.c_str());
     EXPECT_EQ(driver.DetectedCount(), 2);
 }

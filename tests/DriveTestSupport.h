@@ -2,8 +2,10 @@
 // read back as JSON, for the tests of the SCSI path.
 #pragma once
 
+#include <atomic>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,13 +27,11 @@ class RecordingSystem : public platform::emulated::EmulatedSystem {
     platform::Status ScsiPassThroughDirect(platform::Handle drive,
                                            std::span<uint8_t, platform::kScsiRequestSize> request,
                                            std::span<uint8_t> data) override {
-        requests.emplace_back(request.begin(), request.end());
-        dataSizes.push_back(data.size());
+        Record(request, data);
         return EmulatedSystem::ScsiPassThroughDirect(drive, request, data);
     }
     uint32_t SendASPI32Command(std::span<uint8_t> srb, std::span<uint8_t> data) override {
-        requests.emplace_back(srb.begin(), srb.end());
-        dataSizes.push_back(data.size());
+        Record(srb, data);
         return EmulatedSystem::SendASPI32Command(srb, data);
     }
     uint32_t WaitForSingleObject(platform::Handle handle, uint32_t milliseconds) override {
@@ -39,14 +39,22 @@ class RecordingSystem : public platform::emulated::EmulatedSystem {
         return EmulatedSystem::WaitForSingleObject(handle, milliseconds);
     }
 
+    // Several flash workers may send at once.
+    void Record(std::span<const uint8_t> request, std::span<const uint8_t> data) {
+        std::lock_guard lock(mutex_);
+        requests.emplace_back(request.begin(), request.end());
+        dataSizes.push_back(data.size());
+    }
     void Clear() {
+        std::lock_guard lock(mutex_);
         requests.clear();
         dataSizes.clear();
     }
 
+    std::mutex mutex_;
     std::vector<std::vector<uint8_t>> requests;  // as sent, before the answer
     std::vector<size_t> dataSizes;
-    int waits = 0;
+    std::atomic<int> waits = 0;
 };
 
 // A machine set up by a preset (and `configure`), with a RecordingSystem installed.

@@ -145,6 +145,11 @@ CommandKind ClassifyCommand(std::span<const uint8_t, 12> cdb) {
 OpticalDrive::OpticalDrive(DriveSettings settings)
     : settings_(std::move(settings)), staging_(settings_.flash) {}
 
+void OpticalDrive::ByHand(const std::function<void(DriveSettings&)>& change) {
+    std::lock_guard lock(mutex_);
+    change(settings_);
+}
+
 DriveSettings OpticalDrive::Settings() const {
     std::lock_guard lock(mutex_);
     return settings_;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -106,6 +107,8 @@ class OpticalDrive {
     const std::string& Letter() const { return settings_.letter; }
     std::optional<std::array<int, 4>> Address() const { return settings_.address; }
     uint32_t OpenError() const { return settings_.openError; }
+    // A person at the machine changes the drive: takes the disc out, pushes the tray in.
+    void ByHand(const std::function<void(DriveSettings&)>& change);
     // The drive lost power in this run and answers nothing more.
     bool PoweredOff() const;
     // Commands of a kind received in this run.

@@ -1,0 +1,49 @@
+#include "engine/Parser.h"
+
+#include <span>
+#include <thread>
+
+#include "engine/CommandSet.h"
+#include "engine/Downloads.h"
+#include "package/Scramble.h"
+#include "platform/System.h"
+
+namespace engine {
+
+void Parser::Start(const FlashJob& job, std::function<void()> completion, Post post) {
+    std::thread([job, completion = std::move(completion), post = std::move(post)]() {
+        Execute(job);
+        post(completion);
+    }).detach();
+}
+
+void Parser::Execute(FlashJob job) {
+    if (job.useDirectIde) {
+        job.ideDevice->flashResult = 0;
+    } else {
+        job.driveDevice->workerStatus = kWorkerSucceeded;
+    }
+    std::span<uint8_t> image(job.image, static_cast<size_t>(std::max(job.imageSize, 0)));
+    package::UnscrambleImage(image, std::span<const uint8_t>(job.keyTable, package::kKeySteps));
+
+    if (job.useDirectIde) {
+        directide::IdeJob ide = job.ideJob;
+        ide.image = job.image;
+        job.ideDevice->ConfigureRun(ide);
+        job.ideDevice->RunFlashing();
+        return;
+    }
+
+    device::AtapiDevice& drive = *job.driveDevice;
+    bool ok;
+    if (image.size() == kBankImageSize) {
+        ok = ReadFlashId(drive) ? BankDownload(drive, image, kBankChunkSize, job.commitVariant)
+                                : BlockDownload(drive, image);
+    } else {
+        ok = VerifiedDownload(drive, image, job.commitVariant);
+        if (ok) platform::CurrentSystem().Sleep(kSettleAfterVerifiedMs);
+    }
+    if (!ok) drive.workerStatus = kWorkerFailed;
+}
+
+}  // namespace engine

@@ -1,0 +1,27 @@
+// The texts of start-up: the notice, the checklist and the refusals, by language (1 Traditional
+// Chinese, 2 Japanese, any other value English).
+#pragma once
+
+#include <string>
+
+namespace engine {
+
+std::string NoFirmwareText(int language);
+// The notice before the main window; the third point only for notice kind 2.
+std::string NoticeText(int language, const std::string& driveName, int noticeKind);
+// The checklist of the custom-dialog variant.
+std::string ChecklistText(int language);
+
+struct CaptionedText {
+    std::string text;
+    std::string caption;
+};
+CaptionedText DeviceFailedText(int language);
+// The access refusal as a message box (English and Traditional Chinese).
+CaptionedText AccessDeniedText(int language);
+
+// A restart the system refused.
+inline constexpr char kRebootRefusedText[] =
+    "The application was unable to reboot the computer. Please reboot your computer manually.";
+
+}  // namespace engine

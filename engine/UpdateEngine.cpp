@@ -1,0 +1,608 @@
+#include "engine/UpdateEngine.h"
+
+#include <algorithm>
+
+#include "engine/CommandSet.h"
+#include "engine/Parser.h"
+#include "engine/StartupTexts.h"
+#include "platform/System.h"
+
+namespace engine {
+namespace {
+constexpr int kProgressSteps = 360;  // 36 seconds of 100 ms ticks
+constexpr double kTrayReadySeconds = 120;
+constexpr double kReidentifyReadySeconds = 30;
+constexpr int kBackgroundFormatRepeats = 10;
+constexpr uint8_t kBackgroundFormatRunning = 2;
+constexpr int kIdeSlots = 8;
+constexpr char kCaption[] = "Brenvo";
+}  // namespace
+
+UpdateEngine::UpdateEngine(package::Package& package, UpdateView& view)
+    : package_(package), view_(view) {}
+
+UpdateEngine::~UpdateEngine() = default;
+
+const package::ParseResult& UpdateEngine::ParsePackage() {
+    if (!parsed_) {
+        parseResult_ = package_.Parse();
+        parsed_ = true;
+    }
+    return parseResult_;
+}
+
+RevisionForm UpdateEngine::Form() const {
+    return RevisionForm{package_.LongRevisionMode(), !package_.Options().directIde};
+}
+
+StartEnd UpdateEngine::Stop(StartEnd end) {
+    view_.RequestTerminate();
+    return end;
+}
+
+StartEnd UpdateEngine::StartUp() {
+    const package::ParseResult& parsed = ParsePackage();
+    const auto& o = package_.Options();
+    const int language = o.language;
+    if (parsed.problem == package::PackageProblem::NoImages) {
+        view_.ShowMessage(MessageKind::Error, NoFirmwareText(language), kCaption);
+        return Stop(StartEnd::NoFirmware);
+    }
+    if (!parsed.ok()) {
+        view_.ShowMessage(MessageKind::Error, parsed.message, kCaption);
+        return Stop(StartEnd::DamagedPackage);
+    }
+
+    view_.SetStatus("");
+    SetProgressBar(0, 100);
+    view_.SetPercent("0 %");
+    startupDevice_.reset();
+    ideDriver_.reset();
+    updated_ = false;
+
+    // The device object of the chosen path; building it finds the drives.
+    uint32_t lastError = 0;
+    try {
+        if (o.directIde) {
+            ideDriver_ = std::make_unique<directide::RurDriver>();
+            ideDriver_->InstallAndOpen();
+            lastError = ideDriver_->lastError;
+        } else {
+            startupDevice_ = std::make_unique<device::AtapiDevice>();
+            lastError = startupDevice_->LastError();
+        }
+    } catch (const std::exception&) {
+        startupDevice_.reset();
+        ideDriver_.reset();
+    }
+    if (!startupDevice_ && !ideDriver_) {
+        CaptionedText t = DeviceFailedText(language);
+        view_.ShowMessage(MessageKind::Error, t.text, t.caption);
+        return Stop(StartEnd::DeviceFailed);
+    }
+
+    if (osInfo_.IsNtFamily() && !device::IsAdministrator(osInfo_)) {
+        lastError = platform::kErrorAccessDenied;
+    }
+    if (lastError == platform::kErrorAccessDenied) {
+        if (o.uiVariant == 1 || language == 2) {
+            view_.ShowInvalidUser();
+        } else {
+            CaptionedText t = AccessDeniedText(language);
+            view_.ShowMessage(MessageKind::Error, t.text, t.caption);
+        }
+        return Stop(StartEnd::AccessDenied);
+    }
+
+    FillDriveList();
+    DrivesChange(selectedItem_);
+
+    if (!CountQualifyingDrives()) {
+        if (o.uiVariant == 1) {
+            view_.ShowNoProperDrive();
+        } else if (o.uiVariant == 0 || o.uiVariant == 2) {
+            view_.ShowMessage(MessageKind::Error,
+                              NoMatchReport(language, package_.DriveName(), driveListText_),
+                              kCaption);
+        }
+        return Stop(StartEnd::NoMatchingDrive);
+    }
+    if (!ShowNotice()) return Stop(StartEnd::NoticeDeclined);
+    for (auto& image : imageSlots_)
+        image.clear();
+    return StartEnd::Ready;
+}
+
+bool UpdateEngine::CountQualifyingDrives() const {
+    auto qualifies = [](const device::DriveRecord* r) { return r && r->present && r->matched; };
+    if (ideDriver_) {
+        for (int slot = 0; slot < kIdeSlots; ++slot) {
+            if (qualifies(ideDriver_->DriveAtSlot(slot))) return true;
+        }
+        for (int i = 0; i < ideDriver_->DetectedCount(); ++i) {
+            if (qualifies(ideDriver_->DriveForListPosition(i))) return true;
+        }
+        return false;
+    }
+    for (int i = 0; i < startupDevice_->DriveCount(); ++i) {
+        if (qualifies(startupDevice_->DriveAt(i))) return true;
+    }
+    return false;
+}
+
+bool UpdateEngine::ShowNotice() {
+    const auto& o = package_.Options();
+    if (o.uiVariant == 1) {
+        return view_.Ask(ChecklistText(o.language), kCaption, AskButtons::OkCancel);
+    }
+    if ((o.uiVariant == 0 || o.uiVariant == 2) && (o.noticeKind == 1 || o.noticeKind == 2)) {
+        return view_.Ask(NoticeText(o.language, package_.DriveName(), o.noticeKind), kCaption,
+                         AskButtons::YesNo);
+    }
+    return true;
+}
+
+// --- the drive list ---
+
+void UpdateEngine::FillDriveList() {
+    listLines_.clear();
+    driveListText_.clear();
+    comboToDrive_.fill(0);
+    selectedItem_ = -1;
+    if (!startupDevice_ && !ideDriver_) return;
+
+    // Match every drive, then list them in the same order.
+    std::vector<std::pair<device::DriveRecord*, int32_t>> drives;  // record, comboToDrive value
+    if (ideDriver_) {
+        for (int i = 0; i < ideDriver_->DetectedCount(); ++i) {
+            const device::DriveRecord* listed = ideDriver_->DriveForListPosition(i);
+            if (!listed) continue;
+            int slot = 2 * listed->adapter + listed->target;
+            drives.emplace_back(ideDriver_->DriveAtSlot(slot), slot);
+        }
+    } else {
+        for (int i = 0; i < startupDevice_->DriveCount(); ++i) {
+            drives.emplace_back(startupDevice_->DriveAt(i), i);
+        }
+    }
+    for (auto& [record, index] : drives) {
+        if (record) MatchDrive(*record, package_, Form());
+    }
+    const bool onlyMatched = package_.Options().listMatchedOnly;
+    for (auto& [record, index] : drives) {
+        if (!record || static_cast<int>(listLines_.size()) == kMaxListedDrives) continue;
+        if (onlyMatched && !(record->present && record->matched)) continue;
+        std::string line = DriveLine(*record, Form());
+        driveListText_ += line + "\n";
+        comboToDrive_[listLines_.size()] = index;
+        listLines_.push_back(line);
+    }
+    if (!listLines_.empty()) selectedItem_ = 0;
+    for (int item = 0; item < static_cast<int>(listLines_.size()); ++item) {
+        const device::DriveRecord* r = ListedDrive(item);
+        if (r && r->present && r->matched) selectedItem_ = item;
+    }
+    view_.DriveListChanged();
+}
+
+device::DriveRecord* UpdateEngine::DriveOfItem(int item) {
+    if (item < 0 || item >= static_cast<int>(listLines_.size())) return nullptr;
+    if (ideDriver_) return ideDriver_->DriveAtSlot(comboToDrive_[item]);
+    if (startupDevice_) return startupDevice_->DriveAt(comboToDrive_[item]);
+    return nullptr;
+}
+
+const device::DriveRecord* UpdateEngine::ListedDrive(int item) const {
+    return const_cast<UpdateEngine*>(this)->DriveOfItem(item);
+}
+
+int UpdateEngine::SlotOfItem(int item) const {
+    return comboToDrive_[item];
+}
+
+std::string UpdateEngine::DisplayRevision(const device::DriveRecord& record) const {
+    return Form().Long() ? FieldText(record.driveTag) : FieldText(record.revision);
+}
+
+void UpdateEngine::DrivesChange(int item) {
+    if (item < 0 || item >= static_cast<int>(listLines_.size())) return;
+    selectedItem_ = item;
+    if (ideDriver_) {
+        ideDriver_->SelectSlot(SlotOfItem(item));
+    } else if (startupDevice_) {
+        startupDevice_->OpenDrive(SlotOfItem(item));
+    }
+    const device::DriveRecord* record = DriveOfItem(item);
+    const int language = package_.Options().language;
+    revisionLine_ = RevisionLine{};
+    if (!record || !record->matched) {
+        revisionLine_.message = RefusalText(language);
+        revisionLine_.messageColour = Colour::Maroon;
+    } else {
+        revisionLine_.matched = true;
+        revisionLine_.message = AnnouncementText(language);
+        revisionLine_.newRevision = package_.NewRevisionLabel(record->imageIndex + 1);
+        revisionLine_.oldRevision = DisplayRevision(*record);
+    }
+    view_.DriveListChanged();
+}
+
+// --- the update procedure ---
+
+bool UpdateEngine::NeedsWarning(const device::DriveRecord& record) const {
+    const auto& o = package_.Options();
+    return (record.driveNewer && o.warnNewer) || (record.sameRevision && o.warnSame);
+}
+
+bool UpdateEngine::ChooseDrives(uint8_t& answer) {
+    const auto& o = package_.Options();
+    if (o.unattended) {
+        view_.SetButtons(false, true);
+        bool latch = false;
+        const int count = ideDriver_ ? kIdeSlots : startupDevice_->DriveCount();
+        for (int i = 0; i < count; ++i) {
+            device::DriveRecord* record =
+                ideDriver_ ? ideDriver_->DriveAtSlot(i) : startupDevice_->DriveAt(i);
+            if (!record) continue;
+            if (NeedsWarning(*record)) latch = true;
+            if (latch) {
+                view_.ShowNewerWarning(&answer);
+                if (answer != 1) return false;
+            }
+            if (!record->present || !record->matched) continue;
+            if (ideDriver_) {
+                ideDriver_->SelectSlot(i);
+                slotDrive_[0] = i;
+                driveCount_ = 1;
+                break;
+            }
+            if (o.skipCurrent && record->sameRevision) continue;
+            auto drive = std::make_unique<device::AtapiDevice>();
+            drive->OpenDrive(i);
+            slotDrive_[driveCount_] = i;
+            driveSlots_[driveCount_++] = std::move(drive);
+            view_.SetOldRevision(DisplayRevision(*record));
+            if (driveCount_ == kMaxListedDrives) break;
+        }
+        return true;
+    }
+
+    device::DriveRecord* record = DriveOfItem(selectedItem_);
+    if (!record) return true;
+    if (NeedsWarning(*record)) {
+        if (o.uiVariant == 1) {
+            view_.ShowMostUpdate();
+            answer = 0;
+        } else {
+            view_.ShowNewerWarning(&answer);
+        }
+        if (answer != 1) return false;
+    }
+    driveCount_ = 1;
+    slotDrive_[0] = SlotOfItem(selectedItem_);
+    if (ideDriver_) {
+        ideDriver_->SelectSlot(slotDrive_[0]);
+    } else {
+        auto drive = std::make_unique<device::AtapiDevice>();
+        drive->OpenDrive(slotDrive_[0]);
+        driveSlots_[0] = std::move(drive);
+    }
+    return true;
+}
+
+void UpdateEngine::UpdateClick() {
+    if (running_ > 0 || !runComplete_) return;  // one run at a time
+    uint8_t answer = 0;
+    uint8_t ejectAnswer = 1;
+    driveCount_ = 0;
+    started_ = 0;
+    lastRun_ = RunReport{};
+    for (auto& slot : driveSlots_)
+        slot.reset();
+
+    if (!ChooseDrives(answer)) {
+        for (auto& slot : driveSlots_)
+            slot.reset();
+        lastRun_.end = RunEnd::Declined;
+        view_.RequestTerminate();
+        return;
+    }
+    running_ = 0;
+    if (driveCount_ == 0) {
+        lastRun_.end = RunEnd::NoDrive;
+        if (package_.Options().exitWhenDone) view_.RequestTerminate();
+    }
+
+    runComplete_ = false;
+    for (int slot = 0; slot < driveCount_; ++slot) {
+        if (!PrepareSlot(slot, answer, ejectAnswer)) break;
+    }
+    runComplete_ = true;
+
+    if (started_ == 0) {
+        // Nothing runs: whatever was opened for the run is closed again.
+        for (auto& slot : driveSlots_)
+            slot.reset();
+        if (lastRun_.end == RunEnd::None && driveCount_ > 0) lastRun_.end = RunEnd::Declined;
+        return;
+    }
+    if (package_.Options().directIde) {
+        SetProgressBar(0, 100);
+    } else {
+        animation_ = ProgressAnimation{0, kProgressSteps};
+        SetProgressBar(0, kProgressSteps);
+        view_.SetTimerRunning(true);
+    }
+    view_.SetButtons(false, false);
+    view_.SetStatusColour(Colour::Maroon);
+    // Workers that ended while later drives were still being prepared are reported now.
+    if (running_ == 0) Complete();
+}
+
+bool UpdateEngine::PrepareSlot(int slot, uint8_t& answer, uint8_t& ejectAnswer) {
+    const auto& o = package_.Options();
+    const device::DriveRecord* record = ideDriver_ ? ideDriver_->DriveAtSlot(slotDrive_[slot])
+                                                   : startupDevice_->DriveAt(slotDrive_[slot]);
+    if (!record) return false;
+    const int k = record->imageIndex;
+
+    imageSlots_[slot] = package_.SelectImage(k);
+    if (imageSlots_[slot].empty()) return false;  // never flash what the package does not hold
+
+    DriveResult result;
+    result.line = DriveLine(*record, Form());
+    result.oldRevision = DisplayRevision(*record);
+    result.packageRevision = package_.NewRevision(k + 1, Form().Long());
+
+    FlashJob job;
+    job.image = imageSlots_[slot].data();
+    job.keyTable = package_.KeyTable(k + 1).data();
+    job.imageSize = static_cast<int32_t>(imageSlots_[slot].size());
+    job.commitVariant = o.commitVariant;
+
+    if (ideDriver_) {
+        job.useDirectIde = true;
+        job.ideDevice = ideDriver_.get();
+        job.ideJob.imageSize = static_cast<uint32_t>(job.imageSize);
+        job.ideJob.onProgress = [this](int percent) {
+            view_.PostToUiThread([this, percent] { ShowProgress(percent); });
+        };
+        job.ideJob.onStatus = [this](const std::string& text) {
+            view_.PostToUiThread([this, text] { ShowStatus(text); });
+        };
+    } else {
+        device::AtapiDevice* drive = driveSlots_[slot].get();
+        if (!drive) return false;
+        job.driveDevice = drive;
+        if (o.uiVariant == 1) {
+            if (!o.unattended) {
+                view_.ShowUpdateConfirm(&answer, result.oldRevision,
+                                        package_.NewRevisionLabel(k + 1));
+                if (answer == 0) {
+                    lastRun_.end = RunEnd::Declined;
+                    view_.RequestTerminate();
+                    return false;
+                }
+            }
+            if (o.checkTray) {
+                WaitReady(*drive, kTrayReadySeconds);
+                if (!IsMediumAbsent(*drive)) {
+                    ejectAnswer = 1;
+                    view_.ShowEjectDisc(&ejectAnswer);
+                    if (ejectAnswer == 1) {
+                        WaitReady(*drive, kTrayReadySeconds);
+                        EjectTray(*drive);
+                    }
+                }
+            }
+        } else if ((o.uiVariant == 0 || o.uiVariant == 2) && o.checkTray) {
+            if (!TrayAndDiscLoop(*drive)) {
+                lastRun_.end = RunEnd::Stopped;
+                view_.RequestTerminate();
+                return false;
+            }
+        }
+        StopBackgroundFormatting(*drive);
+        StopUnit(*drive);
+    }
+
+    lastRun_.drives.push_back(result);
+    ++running_;
+    ++started_;
+    Parser::Start(
+        job, [this] { WorkerFinished(); },
+        [this](std::function<void()> task) { view_.PostToUiThread(std::move(task)); });
+    return true;
+}
+
+bool UpdateEngine::TrayAndDiscLoop(device::AtapiDevice& drive) {
+    const int language = package_.Options().language;
+    view_.SetStatus(Text(UpdateText::CheckDiscAndTray, language));
+    while (true) {
+        const bool mediumAbsent = IsMediumAbsent(drive);
+        if (mediumAbsent && !IsTrayOpen(drive)) return true;
+        if (view_.StopRequested()) return false;
+        if (!mediumAbsent) {
+            view_.SetStatus(Text(UpdateText::TrayOut, language));
+            view_.Repaint();
+            EjectTray(drive);
+            WaitReady(drive, kTrayReadySeconds);
+            // The drive no longer reporting a medium means the tray came out.
+            bool trayOut = SenseIs(drive, 2, 0x3A);
+            view_.ShowMessage(
+                MessageKind::Warning,
+                Text(trayOut ? UpdateText::RemoveDisc : UpdateText::CannotEject, language),
+                kCaption);
+        }
+        view_.SetStatus(Text(UpdateText::TrayIn, language));
+        view_.Repaint();
+        LoadTray(drive);
+        view_.SetStatus(Text(UpdateText::WaitingReady, language));
+        view_.Repaint();
+        WaitReady(drive, kTrayReadySeconds);
+        if (IsTrayOpen(drive)) {
+            view_.ShowMessage(MessageKind::Warning, Text(UpdateText::PushTrayIn, language),
+                              kCaption);
+        }
+    }
+}
+
+void UpdateEngine::StopBackgroundFormatting(device::AtapiDevice& drive) {
+    if (IsMediumAbsent(drive) || BackgroundFormatStatus(drive) != kBackgroundFormatRunning) return;
+    StopBackgroundFormat(drive);
+    for (int repeat = 0; repeat < kBackgroundFormatRepeats; ++repeat) {
+        if (BackgroundFormatStatus(drive) != kBackgroundFormatRunning) break;
+        StopBackgroundFormat(drive);
+    }
+}
+
+void UpdateEngine::TimerTick() {
+    ProgressAnimation::Frame frame = animation_.Tick(package_.Options().language);
+    if (frame.stepped) {
+        SetProgressBar(animation_.position, animation_.maximum);
+        view_.SetPercent(frame.percent);
+    }
+    view_.SetStatus(frame.status);
+}
+
+void UpdateEngine::ShowProgress(int percent) {
+    SetProgressBar(percent, 100);
+    view_.SetPercent(std::to_string(progressPosition_ * 100 / progressMaximum_) + " %");
+    view_.Repaint();
+}
+
+void UpdateEngine::ShowStatus(const std::string& text) {
+    view_.SetStatus(text);
+    view_.Repaint();
+}
+
+void UpdateEngine::SetProgressBar(int position, int maximum) {
+    progressMaximum_ = maximum;
+    progressPosition_ = std::clamp(position, 0, maximum);
+    view_.SetProgress(progressPosition_, progressMaximum_);
+}
+
+void UpdateEngine::WorkerFinished() {
+    --running_;
+    if (running_ == 0 && runComplete_) Complete();
+}
+
+void UpdateEngine::Complete() {
+    view_.SetTimerRunning(false);
+    bool success = true;
+    if (ideDriver_) {
+        success = ideDriver_->flashResult == 0;
+    } else {
+        for (int slot = 0; slot < driveCount_; ++slot) {
+            if (driveSlots_[slot] && driveSlots_[slot]->WorkerStatus() != 0) success = false;
+        }
+        for (auto& slot : driveSlots_)
+            slot.reset();  // closes each drive
+    }
+    SetProgressBar(progressMaximum_, progressMaximum_);
+    view_.SetPercent("100 %");
+    view_.SetStatus(Text(UpdateText::Inquiry, package_.Options().language));
+    view_.Repaint();
+    Reidentify();
+    view_.SetButtons(true, true);
+    EndRun(success);
+}
+
+void UpdateEngine::Reidentify() {
+    const bool everyDrive = package_.Options().unattended;
+    const int remembered = selectedItem_;
+    if (ideDriver_) {
+        if (everyDrive) {
+            ideDriver_->DetectDevices();
+        } else if (remembered >= 0) {
+            ideDriver_->SelectSlot(SlotOfItem(remembered));
+            ideDriver_->RedetectCurrent();
+        }
+    } else if (startupDevice_) {
+        auto reidentify = [&](int index) {
+            if (!startupDevice_->OpenDrive(index)) return;
+            WaitReady(*startupDevice_, kReidentifyReadySeconds);
+            startupDevice_->ReidentifyCurrent();
+        };
+        if (everyDrive) {
+            for (int i = 0; i < startupDevice_->DriveCount(); ++i)
+                reidentify(i);
+        } else if (remembered >= 0) {
+            reidentify(SlotOfItem(remembered));
+        }
+    }
+    // What each flashed drive reports now.
+    for (int slot = 0; slot < driveCount_ && slot < static_cast<int>(lastRun_.drives.size());
+         ++slot) {
+        const device::DriveRecord* record = ideDriver_ ? ideDriver_->DriveAtSlot(slotDrive_[slot])
+                                                       : startupDevice_->DriveAt(slotDrive_[slot]);
+        if (record) lastRun_.drives[slot].revisionAfter = DisplayRevision(*record);
+    }
+    FillDriveList();
+    if (!everyDrive && remembered >= 0 && remembered < static_cast<int>(listLines_.size())) {
+        selectedItem_ = remembered;
+        view_.DriveListChanged();
+    }
+}
+
+void UpdateEngine::EndRun(bool success) {
+    const auto& o = package_.Options();
+    const int language = o.language;
+    if (!success) {
+        lastRun_.end = RunEnd::Failed;
+        view_.ShowMessage(MessageKind::Error, Text(UpdateText::Failure, language), kCaption);
+        view_.RequestTerminate();
+        return;
+    }
+    lastRun_.end = RunEnd::Succeeded;
+    view_.SetStatusColour(Colour::Navy);
+    view_.SetStatus(Text(UpdateText::Done, language));
+    updated_ = true;
+
+    auto resetDisplay = [&] {
+        view_.SetStatus("");
+        DrivesChange(selectedItem_);
+        view_.SetPercent("0 %");
+        SetProgressBar(0, progressMaximum_);
+    };
+    switch (o.uiVariant) {
+        case 0:
+            if (o.stayAfterSuccess) {
+                view_.ShowMessage(MessageKind::Information, Text(UpdateText::Success, language),
+                                  kCaption);
+                resetDisplay();
+            }
+            if (o.rebootAfterSuccess) {
+                RestartAfterSuccess();
+                return;
+            }
+            break;
+        case 1:
+            if (o.stayAfterSuccess) resetDisplay();
+            view_.ShowRebootZulk();
+            view_.RequestTerminate();
+            return;
+        case 2:
+            if (o.stayAfterSuccess) DrivesChange(selectedItem_);
+            if (o.rebootAfterSuccess) {
+                RestartAfterSuccess();
+                return;
+            }
+            break;
+        default:
+            break;
+    }
+    if (o.exitWhenDone) view_.RequestTerminate();
+}
+
+void UpdateEngine::RestartAfterSuccess() {
+    if (package_.Options().askBeforeReboot) {
+        view_.ShowReboot();
+    } else if (!device::RebootSystem(osInfo_)) {
+        // The system refused: say so rather than end as if the computer were restarting.
+        view_.ShowMessage(MessageKind::Warning, kRebootRefusedText, kCaption);
+    }
+    view_.RequestTerminate();
+}
+
+}  // namespace engine

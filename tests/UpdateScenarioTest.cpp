@@ -1,0 +1,332 @@
+// Whole updates on emulated PCs: start-up, the drive choice, the questions, tray and disc, the
+// workers and the end of the run, as the console and the window both run them.
+#include <gtest/gtest.h>
+
+#include "engine/StartupTexts.h"
+#include "tests/DriveTestSupport.h"
+#include "tests/EngineTestSupport.h"
+
+namespace {
+using engine::RunEnd;
+using engine::StartEnd;
+using platform::emulated::CommandKind;
+using platform::emulated::DriveFault;
+using platform::emulated::DriveSettings;
+using platform::emulated::Machine;
+using platform::emulated::OpticalDrive;
+using namespace testing_support;
+
+constexpr size_t kMiB = 1024 * 1024;
+
+void AddDrive(Machine& m, const std::string& letter, int target, const std::string& revision) {
+    DriveSettings d = benchtool::QuorvantDrive(letter, "1:0:" + std::to_string(target) + ":0");
+    d.revision = revision;
+    d.driveTag = revision + "-01";
+    m.drives.push_back(std::make_shared<OpticalDrive>(d));
+}
+
+class Scenario {
+  public:
+    Scenario(
+        const std::string& preset, const std::string& options, std::vector<pack::ImageSpec> images,
+        std::function<void(Machine&)> configure = [](Machine&) {})
+        : bench(preset, configure),
+          package(options, std::move(images)),
+          block(package.Block()),
+          engine(block, view) {}
+
+    // Start-up, one click on Update and the loop until the workers are done.
+    void Run() {
+        ASSERT_EQ(engine.StartUp(), StartEnd::Ready) << (view.shown.empty() ? "" : view.shown[0]);
+        engine.UpdateClick();
+        view.RunUntilIdle(engine);
+    }
+    std::vector<uint8_t> Flash(size_t drive) { return bench.drive(drive).Flash(); }
+    bool Untouched(size_t drive) {
+        auto f = Flash(drive);
+        return std::all_of(f.begin(), f.end(), [](uint8_t b) { return b == 0xFF; });
+    }
+
+    DriveBench bench;
+    TestPackage package;
+    package::Package block;
+    TestView view;
+    engine::UpdateEngine engine;
+};
+
+TEST(UpdateRun, AttendedWithTheShippedOptions) {
+    Scenario s("typical", Options({}), {Image("QV12", kMiB)});
+    ASSERT_EQ(s.engine.StartUp(), StartEnd::Ready);
+    ASSERT_EQ(s.engine.ListLines().size(), 2u);
+    EXPECT_EQ(s.engine.ListLines()[0], " 1-0-0-0 E:QUORVANTDVD-RW QV-1600   QV11");
+    EXPECT_EQ(s.engine.SelectedItem(), 0) << "the matching drive is selected";
+    EXPECT_TRUE(s.engine.Revisions().matched);
+    EXPECT_EQ(s.engine.Revisions().message, "It will be updated from");
+    EXPECT_EQ(s.engine.Revisions().oldRevision, "QV11");
+    EXPECT_EQ(s.engine.Revisions().newRevision, "QV12");
+    EXPECT_TRUE(s.view.shown.empty()) << "no notice with notice kind 0";
+
+    s.engine.UpdateClick();
+    EXPECT_TRUE(s.view.timerRunning);
+    EXPECT_FALSE(s.view.updateEnabled || s.view.closeEnabled);
+    EXPECT_EQ(s.view.colour, engine::Colour::Maroon);
+    for (int tick = 0; tick < 15; ++tick)
+        s.engine.TimerTick();
+    EXPECT_EQ(s.view.status, "Programming .....");
+    EXPECT_EQ(s.view.percent, "4 %");
+    s.view.RunUntilIdle(s.engine);
+
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+    EXPECT_EQ(s.Flash(0), s.package.ImageData(0)) << "the flash holds the unscrambled image";
+    EXPECT_EQ(s.bench.drive(0).Settings().revision, "QV12");
+    ASSERT_EQ(s.engine.LastRun().drives.size(), 1u);
+    EXPECT_EQ(s.engine.LastRun().drives[0].revisionAfter, "QV12");
+    EXPECT_TRUE(s.Untouched(1)) << "the foreign drive is left alone";
+    EXPECT_EQ(s.view.shown, (std::vector<std::string>{
+                                "message:information:Firmware has been updated successfully !",
+                                "dialog:Reboot"}));
+    EXPECT_TRUE(s.view.terminated);
+    EXPECT_FALSE(s.view.timerRunning);
+    EXPECT_EQ(s.view.percent, "0 %") << "stayAfterSuccess resets the display";
+    EXPECT_TRUE(s.engine.Updated());
+    EXPECT_EQ(s.engine.ListLines()[0], " 1-0-0-0 E:QUORVANTDVD-RW QV-1600   QV12");
+}
+
+TEST(UpdateRun, UnattendedTakesEveryMatchedDrive) {
+    Scenario s("sixteen", Options({{8, '1'}}), {Image("QV12", kMiB)});
+    s.Run();
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+    ASSERT_EQ(s.engine.LastRun().drives.size(), 16u);
+    for (size_t d = 0; d < 16; ++d) {
+        EXPECT_EQ(s.bench.drive(d).Settings().revision, "QV12") << "drive " << d;
+        EXPECT_EQ(s.engine.LastRun().drives[d].revisionAfter, "QV12");
+    }
+}
+
+TEST(UpdateRun, ANewerDriveIsAskedAboutAndADeclineFlashesNothing) {
+    auto newer = [](Machine& m) { AddDrive(m, "E:", 0, "QV15"); };
+    {
+        Scenario s("default", Options({}), {Image("QV13", kMiB)}, newer);
+        s.view.newerAnswer = 0;
+        s.Run();
+        EXPECT_EQ(s.view.shown, (std::vector<std::string>{"dialog:ShowMsg"}));
+        EXPECT_EQ(s.engine.LastRun().end, RunEnd::Declined);
+        EXPECT_TRUE(s.view.terminated);
+        EXPECT_TRUE(s.Untouched(0));
+    }
+    {
+        Scenario s("default", Options({}), {Image("QV13", kMiB)}, newer);
+        s.Run();
+        EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+        EXPECT_EQ(s.bench.drive(0).Settings().revision, "QV13");
+    }
+    {
+        // The custom-dialog variant refuses: its dialog has no way to go on.
+        Scenario s("default", Options({{1, '1'}}), {Image("QV13", kMiB)}, newer);
+        s.Run();
+        EXPECT_TRUE(s.view.Saw("dialog:MostUpdate"));
+        EXPECT_EQ(s.engine.LastRun().end, RunEnd::Declined);
+        EXPECT_TRUE(s.Untouched(0));
+    }
+}
+
+TEST(UpdateRun, OnceAWarningIsNeededEveryLaterDriveIsAskedAbout) {
+    Scenario s("default", Options({{8, '1'}}), {Image("QV13", kMiB)}, [](Machine& m) {
+        AddDrive(m, "E:", 0, "QV11");
+        AddDrive(m, "F:", 1, "QV15");
+        AddDrive(m, "G:", 2, "QV11");
+    });
+    s.Run();
+    EXPECT_EQ(s.view.Count("dialog:ShowMsg"), 2) << "asked for the second and the third drive";
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+    for (size_t d = 0; d < 3; ++d)
+        EXPECT_EQ(s.bench.drive(d).Settings().revision, "QV13");
+}
+
+TEST(UpdateRun, SkipCurrentLeavesDrivesThatAlreadyHaveTheRevision) {
+    Scenario s("default", Options({{8, '1'}, {18, '1'}}), {Image("QV12", kMiB)}, [](Machine& m) {
+        AddDrive(m, "E:", 0, "QV12");
+        AddDrive(m, "F:", 1, "QV11");
+    });
+    s.Run();
+    ASSERT_EQ(s.engine.LastRun().drives.size(), 1u);
+    EXPECT_TRUE(s.Untouched(0)) << "no device and no worker for the current drive";
+    EXPECT_EQ(s.bench.drive(1).Settings().revision, "QV12");
+}
+
+TEST(UpdateRun, TheTrayIsClosedOnAnEmptyDriveBeforeFlashing) {
+    Scenario s("typical", Options({{5, '1'}}), {Image("QV12", kMiB)}, [](Machine& m) {
+        m.drives[0]->ByHand([](DriveSettings& d) {
+            d.medium = false;
+            d.trayOpen = true;
+        });
+    });
+    s.Run();
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+    EXPECT_EQ(s.view.Count("message:warning"), 0);
+    const auto& st = s.view.statuses;
+    EXPECT_NE(std::find(st.begin(), st.end(), "Tray In ..."), st.end());
+    EXPECT_EQ(std::find(st.begin(), st.end(), "Tray Out ..."), st.end()) << "nothing to eject";
+    EXPECT_FALSE(s.bench.drive(0).Settings().trayOpen);
+}
+
+TEST(UpdateRun, ADiscThatCannotBeEjectedIsAskedForUntilItIsTakenOut) {
+    Scenario s("typical", Options({{5, '1'}}), {Image("QV12", kMiB)}, [](Machine& m) {
+        m.drives[0]->ByHand([](DriveSettings& d) { d.trayLocked = true; });
+    });
+    int warnings = 0;
+    s.view.onMessage = [&](engine::MessageKind, const std::string&) {
+        if (++warnings == 2) {
+            s.bench.drive(0).ByHand([](DriveSettings& d) {
+                d.medium = false;
+                d.trayLocked = false;
+            });
+        }
+    };
+    s.Run();
+    EXPECT_EQ(s.view.Count("message:warning:Disc detected in drive. Unable to eject the disc"), 2)
+        << "the loop repeats until the disc has been removed";
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+}
+
+TEST(UpdateRun, BackgroundFormattingGetsAtMostElevenStopCommands) {
+    Scenario s("typical", Options({}), {Image("QV12", kMiB)}, [](Machine& m) {
+        m.drives[0]->ByHand([](DriveSettings& d) {
+            d.backgroundFormat = 2;
+            DriveFault refuse;
+            refuse.command = CommandKind::CloseTrack;
+            refuse.times = 0;  // every stop command fails: the format keeps running
+            d.faults.push_back(refuse);
+        });
+    });
+    s.Run();
+    EXPECT_EQ(s.bench.drive(0).Received(CommandKind::CloseTrack), 11);
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded) << "the update goes on regardless";
+}
+
+TEST(UpdateRun, OneFailingWorkerFailsTheWholeRun) {
+    Scenario s("default", Options({{8, '1'}}), {Image("QV12", kMiB)}, [](Machine& m) {
+        AddDrive(m, "E:", 0, "QV11");
+        AddDrive(m, "F:", 1, "QV11");
+        AddDrive(m, "G:", 2, "QV11");
+        m.drives[1]->ByHand([](DriveSettings& d) {
+            DriveFault fail;
+            fail.command = CommandKind::Commit;
+            d.faults.push_back(fail);
+        });
+    });
+    s.Run();
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Failed);
+    EXPECT_EQ(s.view.shown, (std::vector<std::string>{"message:error:Unable to flash firmware."}));
+    EXPECT_TRUE(s.view.terminated);
+    EXPECT_FALSE(s.engine.Updated());
+    EXPECT_EQ(s.bench.drive(0).Settings().revision, "QV12");
+    EXPECT_NE(s.bench.drive(1).Settings().revision, "QV12");
+}
+
+TEST(UpdateRun, WithoutStayRestartOrExitTheWindowStaysDone) {
+    Scenario s("typical", Options({{7, '0'}, {14, '0'}}), {Image("QV12", kMiB)});
+    s.Run();
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+    EXPECT_TRUE(s.view.shown.empty());
+    EXPECT_FALSE(s.view.terminated);
+    EXPECT_EQ(s.view.status, "Done.");
+    EXPECT_EQ(s.view.colour, engine::Colour::Navy);
+    EXPECT_EQ(s.view.position, 360);
+    EXPECT_TRUE(s.view.updateEnabled && s.view.closeEnabled);
+}
+
+TEST(UpdateRun, ARestartWithoutAskingGoesToTheSystemAndARefusalIsSaid) {
+    {
+        Scenario s("typical", Options({{15, '0'}, {14, '0'}}), {Image("QV12", kMiB)});
+        s.Run();
+        EXPECT_EQ(s.bench.machine().restart.requests, 1);
+        EXPECT_TRUE(s.view.shown.empty());
+        EXPECT_TRUE(s.view.terminated);
+    }
+    {
+        Scenario s("typical", Options({{15, '0'}, {14, '0'}}), {Image("QV12", kMiB)},
+                   [](Machine& m) { m.shutdown.shutdownPrivilege = false; });
+        s.Run();
+        EXPECT_EQ(s.bench.machine().restart.requests, 0);
+        EXPECT_EQ(s.view.shown, (std::vector<std::string>{
+                                    "message:warning:The application was unable to reboot "
+                                    "the computer. Please reboot your computer manually."}));
+    }
+}
+
+TEST(UpdateRun, TheCustomDialogVariantConfirmsAndEndsWithItsRebootDialog) {
+    Scenario s("typical", Options({{1, '1'}}), {Image("QV12", kMiB)});
+    s.Run();
+    EXPECT_EQ(s.view.shown,
+              (std::vector<std::string>{"ask:" + engine::ChecklistText(0),
+                                        "dialog:UpdateCfm:QV11->QV12", "dialog:RebootZULK"}));
+    EXPECT_TRUE(s.view.terminated);
+    Scenario cancelled("typical", Options({{1, '1'}}), {Image("QV12", kMiB)});
+    cancelled.view.confirmAnswer = 0;
+    cancelled.Run();
+    EXPECT_EQ(cancelled.engine.LastRun().end, RunEnd::Declined);
+    EXPECT_TRUE(cancelled.Untouched(0));
+}
+
+TEST(UpdateRun, TheDirectIdePathFlashesTheFirstMatchedSlot) {
+    Scenario s("ide", Options({{12, '1'}}), {Image("QV12", kMiB)});
+    s.Run();
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+    const auto& slot = s.bench.machine().ide.driveSlots[0];
+    EXPECT_EQ(slot.flash, s.package.ImageData(0));
+    EXPECT_EQ(s.view.maximum, 100) << "the direct path moves the bar by percent";
+    EXPECT_FALSE(s.view.timerRunning);
+    const auto& st = s.view.statuses;
+    EXPECT_NE(std::find(st.begin(), st.end(), "WriteCmd ..."), st.end())
+        << "the sequence's status texts reach the window";
+}
+
+TEST(StartUp, EachFailureShowsItsMessageAndEnds) {
+    {
+        Scenario s("typical", Options({{11, '0'}}), {});
+        EXPECT_EQ(s.engine.StartUp(), StartEnd::NoFirmware);
+        EXPECT_EQ(s.view.shown, (std::vector<std::string>{"message:error:No F/W in executable !"}));
+        EXPECT_TRUE(s.view.terminated);
+    }
+    {
+        Scenario s("typical", Options({}), {Image("QV22", kMiB, {{"QV20", "QV29", "", ""}})});
+        EXPECT_EQ(s.engine.StartUp(), StartEnd::NoMatchingDrive);
+        EXPECT_EQ(s.view.shown,
+                  (std::vector<std::string>{
+                      "message:error:No matched drive detected !\nThis utility is only for "
+                      "DVD-RW QV-1600 drive.\n\nDetected drives :\n"
+                      " 1-0-0-0 E:QUORVANTDVD-RW QV-1600   QV11\n"
+                      " 1-0-1-0 F:OTHERCO CD-ROM XJ-52     1.00\n"}));
+    }
+    {
+        Scenario s("typical", Options({}), {Image("QV12", kMiB)},
+                   [](Machine& m) { m.security.administrator = false; });
+        EXPECT_EQ(s.engine.StartUp(), StartEnd::AccessDenied);
+        EXPECT_EQ(s.view.shown, (std::vector<std::string>{
+                                    "message:error:Access denied ! You must have administrator "
+                                    "privilege to flash drives."}));
+    }
+    {
+        Scenario s("typical", Options({{2, '2'}}), {Image("QV12", kMiB)},
+                   [](Machine& m) { m.security.administrator = false; });
+        EXPECT_EQ(s.engine.StartUp(), StartEnd::AccessDenied);
+        EXPECT_EQ(s.view.shown, (std::vector<std::string>{"dialog:InvalidUser"}));
+    }
+    {
+        Scenario s("typical", Options({{10, '2'}}), {Image("QV12", kMiB)});
+        s.view.askAnswer = false;
+        EXPECT_EQ(s.engine.StartUp(), StartEnd::NoticeDeclined);
+        ASSERT_EQ(s.view.shown.size(), 1u);
+        EXPECT_NE(s.view.shown[0].find("3> Don't remove the adapter and battery"),
+                  std::string::npos);
+    }
+    {
+        // The older family skips the administrator test.
+        Scenario s("aspi", Options({}), {Image("QV12", kMiB)},
+                   [](Machine& m) { m.security.administrator = false; });
+        EXPECT_EQ(s.engine.StartUp(), StartEnd::Ready);
+    }
+}
+
+}  // namespace
