@@ -66,22 +66,16 @@ TBrenvoMain::TBrenvoMain(package::Package& package, QWidget* parent)
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle("Brenvo");
 
-    // The language comes from the package, so the package is read before the window is
-    // localised; start-up reports a package it cannot use.
-    package::ParseResult parsed = package_.Parse();
-    setWindowTitle(Q(parsed.caption));
-    Localise(Language());
-
-    lblMsg->setText(QString());
-    lblPercent->setText("0 %");
-    pbar->setValue(0);
-
     connect(cboDrives, &QComboBox::activated, this, [this] { cboDrivesChange(); });
     connect(cmdUpdate, &QPushButton::clicked, this, [this] { cmdUpdateClick(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdCloseClick(); });
     connect(tmr, &QTimer::timeout, this, [this] { tmrTimer(); });
 
+    // The caption and the language come from the package, so it is read before the window is
+    // localised; start-up then reports a package it cannot use.
     engine_ = std::make_unique<engine::UpdateEngine>(package_, *this);
+    setWindowTitle(Q(engine_->ParsePackage().caption));
+    Localise(Language());
     startResult_ = engine_->StartUp();
     if (startResult_ == engine::StartEnd::Ready && !terminateRequested_) {
         // From here on only the Close button ends the program.
@@ -97,6 +91,13 @@ TBrenvoMain::~TBrenvoMain() {
 
 int TBrenvoMain::Language() const {
     return package_.Options().language;
+}
+
+bool TBrenvoMain::SelectedDriveMatched() const {
+    // The record, not the revision line: the list is matched afresh after every run, the line
+    // only when the selection changes.
+    const device::DriveRecord* record = engine_->ListedDrive(engine_->SelectedItem());
+    return record && record->present && record->matched;
 }
 
 QWidget* TBrenvoMain::DialogOwner() {
@@ -161,11 +162,14 @@ void TBrenvoMain::cboDrivesChange() {
     int item = cboDrives->currentIndex();
     if (item < 0 || !engine_) return;
     engine_->DrivesChange(item);
-    ShowRevisionLine();
 }
 
 void TBrenvoMain::cmdUpdateClick() {
-    if (engine_) engine_->UpdateClick();
+    if (!engine_) return;
+    // The engine takes the selected drive as it is; only a drive the package may update is
+    // offered, whatever state the buttons were left in.
+    if (!engine_->Options().unattended && !SelectedDriveMatched()) return;
+    engine_->UpdateClick();
 }
 
 void TBrenvoMain::cmdCloseClick() {
@@ -184,7 +188,6 @@ void TBrenvoMain::showProgress(int percent) {
         return;
     }
     if (engine_) engine_->ShowProgress(percent);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TBrenvoMain::showStatus(const std::string& text) {
@@ -193,7 +196,6 @@ void TBrenvoMain::showStatus(const std::string& text) {
         return;
     }
     if (engine_) engine_->ShowStatus(text);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TBrenvoMain::ShowRevisionLine() {
@@ -302,7 +304,9 @@ void TBrenvoMain::SetPercent(const std::string& text) {
 }
 
 void TBrenvoMain::SetButtons(bool updateEnabled, bool closeEnabled) {
-    cmdUpdate->setEnabled(updateEnabled);
+    // Update stays off while the selected drive is one the package may not update: a run that
+    // left the drive outside the package's ranges must not offer to flash it again.
+    cmdUpdate->setEnabled(updateEnabled && SelectedDriveMatched());
     cmdClose->setEnabled(closeEnabled);
 }
 
@@ -321,16 +325,28 @@ void TBrenvoMain::SetTimerRunning(bool running) {
 
 void TBrenvoMain::DriveListChanged() {
     QSignalBlocker quiet(cboDrives);
-    cboDrives->clear();
-    for (const std::string& line : engine_->ListLines())
-        cboDrives->addItem(Q(line));
+    const std::vector<std::string>& lines = engine_->ListLines();
+    bool same = cboDrives->count() == static_cast<int>(lines.size());
+    for (int item = 0; same && item < cboDrives->count(); ++item)
+        same = cboDrives->itemText(item) == Q(lines[item]);
+    // A new selection alone leaves the list as it is, open or not.
+    if (!same) {
+        cboDrives->clear();
+        for (const std::string& line : lines)
+            cboDrives->addItem(Q(line));
+    }
     cboDrives->setCurrentIndex(engine_->SelectedItem());
     ShowRevisionLine();
 }
 
 void TBrenvoMain::Repaint() {
     repaint();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Input too: the Close button is how a user gets out of a tray loop that waits for a disc.
+    QCoreApplication::processEvents();
+}
+
+bool TBrenvoMain::StopRequested() {
+    return terminateRequested_;
 }
 
 void TBrenvoMain::RequestTerminate() {

@@ -71,6 +71,7 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     void DriveListChanged() override;
     void Repaint() override;
     void RequestTerminate() override;
+    bool StopRequested() override;
     void PostToUiThread(std::function<void()> task) override;
 
   protected:
@@ -82,6 +83,8 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     int Language() const;
     // The revision line of the selected drive as the engine has it.
     void ShowRevisionLine();
+    // The drive of the selected item is one the package may update.
+    bool SelectedDriveMatched() const;
     // Message boxes and dialogs of start-up have no window to sit on yet.
     QWidget* DialogOwner();
 
