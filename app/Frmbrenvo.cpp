@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 
@@ -129,6 +130,12 @@ void TBrenvoMain::FormShow() {
     LayoutRevisionLine();
     if (shownOnce_) return;
     shownOnce_ = true;
+    // The window opens in the middle of the screen, whatever the window manager would choose.
+    if (screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen()->availableGeometry().center());
+        move(frame.topLeft());
+    }
     // The unattended run starts once the window is on the screen, so that its questions and
     // its progress sit on a window the user can see.
     if (engine_ && engine_->Options().unattended)

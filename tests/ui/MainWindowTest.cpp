@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <memory>
 #include <thread>
@@ -88,6 +89,8 @@ TEST_F(MainWindow, StartsOnTheMatchingDriveReadyToUpdate) {
     window->show();
     QApplication::processEvents();
     EXPECT_EQ(window->lblTo->x(), window->lblOldFW->geometry().right() + 1 + 10);
+    EXPECT_EQ(window->frameGeometry().center(), window->screen()->availableGeometry().center())
+        << "the window opens in the middle of the screen";
 }
 
 TEST_F(MainWindow, ChoosingADriveTheUpdateMayNotTouchRefusesIt) {
