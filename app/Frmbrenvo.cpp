@@ -157,6 +157,11 @@ void TBrenvoMain::HandOverToOemWizard() {
 
 void TBrenvoMain::FormDestroy() {
     tmr->stop();
+    // A worker still flashing owns its drive and hands its end to this window, so the window
+    // waits for it: a program ended in the middle of a run (Close pressed while a later drive's
+    // tray was handled) must not pull the device from under a flash.
+    while (engine_ && engine_->Running() > 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     // The engine owns the device objects, the flash driver and the image copies.
     try {
         engine_.reset();

@@ -319,6 +319,15 @@ TEST_F(MainWindow, UpdateFlashesTheDriveThroughTheWindow) {
     EXPECT_EQ(window->lblPercent->text(), "0 %");
 }
 
+TEST_F(MainWindow, AWindowClosedDuringARunLetsTheFlashFinish) {
+    auto window = Start();
+    window->cmdUpdateClick();
+    ASSERT_EQ(window->Engine().Running(), 1);
+    window.reset();
+    EXPECT_EQ(machine_->machine().FindDrive("E:")->Flash(),
+              platform::emulated::MakeFirmwareImage("QV13", "QV13-00", 1 << 20));
+}
+
 TEST_F(MainWindow, AWarningDeclinedInTheWindowLeavesTheDriveAlone) {
     UseMachine([](auto& m) {
         auto settings = m.drives[0]->Settings();
