@@ -320,6 +320,29 @@ TEST_F(MainWindow, AWindowClosedDuringARunLetsTheFlashFinish) {
               platform::emulated::MakeFirmwareImage("QV13", "QV13-00", 1 << 20));
 }
 
+TEST_F(MainWindow, CloseGetsTheUserOutOfATrayLoopThatWaitsForADisc) {
+    // A disc the drive cannot eject: the loop asks for it to be taken out, again and again.
+    UseMachine([](auto& m) {
+        auto settings = m.drives[0]->Settings();
+        settings.medium = true;
+        settings.trayLocked = true;
+        m.drives[0] = std::make_shared<platform::emulated::OpticalDrive>(settings);
+    });
+    auto window = Start(WithDigit(kShippedOptions, 5, '1'));
+    ASSERT_EQ(window->StartResult(), StartEnd::Ready);
+    window->show();
+    auto before = machine_->machine().FindDrive("E:")->Flash();
+    // The user presses Close while the window repaints between two attempts.
+    QTimer::singleShot(0, window.get(), [&] { window->cmdClose->click(); });
+    window->cmdUpdateClick();
+    EXPECT_EQ(window->Engine().LastRun().end, engine::RunEnd::Stopped);
+    EXPECT_TRUE(window->TerminateRequested());
+    EXPECT_EQ(window->Engine().Running(), 0);
+    ASSERT_FALSE(Modal::Messages().empty());
+    EXPECT_TRUE(Modal::Messages()[0].text.startsWith("Disc detected in drive. Unable to eject"));
+    EXPECT_EQ(machine_->machine().FindDrive("E:")->Flash(), before);
+}
+
 TEST_F(MainWindow, AWarningDeclinedInTheWindowLeavesTheDriveAlone) {
     UseMachine([](auto& m) {
         auto settings = m.drives[0]->Settings();
