@@ -1,14 +1,19 @@
 // brenvo-cli: the Brenvo engine for terminals and scripts.
+#include <unistd.h>
+
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "cli/ConsoleView.h"
 #include "device/HiTimer.h"
 #include "device/SystemInfo.h"
+#include "engine/UpdateEngine.h"
 #include "package/Package.h"
 #include "platform/MachineSession.h"
+#include "platform/MessageBox.h"
 #include "platform/System.h"
 #include "tools/pack/Packer.h"
 
@@ -16,29 +21,44 @@ namespace {
 
 // Exit codes, also in --help and the README.
 constexpr int kExitOk = 0;
+constexpr int kExitFlashFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitNoDrive = 3;
+constexpr int kExitDeclined = 4;
 constexpr int kExitBadPackage = 5;
 constexpr int kExitBadMachine = 6;
 
 constexpr char kUsage[] =
-    "usage: brenvo-cli [--package FILE] COMMAND\n"
+    "usage: brenvo-cli [--package FILE] COMMAND [options]\n"
     "\n"
     "Commands:\n"
+    "  list       list the drives, and for each whether the package may update it\n"
+    "  update     update the selected drive (or, for an unattended package, every drive\n"
+    "             the package takes) as the package's options say\n"
     "  package    show the firmware package this run would use and whether it is usable\n"
     "  machine    show the machine this run acts on (platform family, rights, clock)\n"
     "\n"
     "Options:\n"
     "  --package FILE   use the package carried by FILE (any packaged Brenvo program)\n"
     "                   instead of this program's own\n"
+    "  --drive N        update drive N of the list (from 0; default: the selected one,\n"
+    "                   the last drive the package may update)\n"
+    "  --yes, --no      answer every question; without them the questions are asked at\n"
+    "                   the terminal, and with no terminal the update is refused\n"
     "\n"
     "Environment:\n"
     "  BRENVO_MACHINE=bench.json   run on the emulated PC of a bench file (brenvo-bench new)\n"
+    "  BRENVO_TRACE=file           record every command sent, one JSON line each\n"
     "\n"
-    "Exit status: 0 success, 2 bad usage, 5 bad package, 6 bad machine (bench file).\n";
+    "Exit status: 0 success, 1 the flash failed, 2 bad usage, 3 no drive to update,\n"
+    "4 declined or refused (a question answered no or unanswered, a refusal, access\n"
+    "denied), 5 bad package, 6 bad machine (bench file).\n";
 
 struct Options {
     std::string packageFile;
     std::string command;
+    int drive = -1;
+    cli::Answers answers = cli::Answers::Ask;
 };
 
 bool ParseArgs(int argc, char** argv, Options& o) {
@@ -46,13 +66,26 @@ bool ParseArgs(int argc, char** argv, Options& o) {
         std::string a = argv[i];
         if (a == "--package" && i + 1 < argc) {
             o.packageFile = argv[++i];
+        } else if (a == "--drive" && i + 1 < argc) {
+            std::string n = argv[++i];
+            if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos ||
+                n.size() > 2) {
+                return false;
+            }
+            o.drive = std::stoi(n);
+        } else if (a == "--yes" && o.answers == cli::Answers::Ask) {
+            o.answers = cli::Answers::Yes;
+        } else if (a == "--no" && o.answers == cli::Answers::Ask) {
+            o.answers = cli::Answers::No;
         } else if (!a.empty() && a[0] != '-' && o.command.empty()) {
             o.command = a;
         } else {
             return false;
         }
     }
-    return o.command == "package" || o.command == "machine";
+    if (o.command != "update" && (o.drive >= 0 || o.answers != cli::Answers::Ask)) return false;
+    return o.command == "list" || o.command == "update" || o.command == "package" ||
+           o.command == "machine";
 }
 
 // The block of the package this run uses: this program's own, or a copy of another program's.
@@ -98,6 +131,130 @@ int ShowMachine() {
     return kExitOk;
 }
 
+int StartExit(engine::StartEnd end) {
+    switch (end) {
+        case engine::StartEnd::Ready:
+            return kExitOk;
+        case engine::StartEnd::NoFirmware:
+        case engine::StartEnd::DamagedPackage:
+            return kExitBadPackage;
+        case engine::StartEnd::DeviceFailed:
+            return kExitFlashFailed;
+        case engine::StartEnd::AccessDenied:
+        case engine::StartEnd::NoticeDeclined:
+            return kExitDeclined;
+        case engine::StartEnd::NoMatchingDrive:
+            return kExitNoDrive;
+    }
+    return kExitFlashFailed;
+}
+
+void PrintList(engine::UpdateEngine& engine) {
+    const auto& lines = engine.ListLines();
+    if (lines.empty()) std::cout << "No drives.\n";
+    for (int item = 0; item < static_cast<int>(lines.size()); ++item) {
+        const device::DriveRecord* r = engine.ListedDrive(item);
+        std::cout << (item == engine.SelectedItem() ? "* " : "  ") << item << "  " << lines[item]
+                  << "\n";
+        if (!r || !r->matched) {
+            std::cout << "       not supported by this package\n";
+            continue;
+        }
+        auto& package = engine.Package();
+        std::cout << "       image " << r->imageIndex + 1 << ": "
+                  << (engine.Form().Long() ? engine::FieldText(r->driveTag)
+                                           : engine::FieldText(r->revision))
+                  << " -> " << package.NewRevisionLabel(r->imageIndex + 1);
+        if (r->driveNewer) std::cout << "  (the drive's firmware is newer)";
+        if (r->sameRevision) std::cout << "  (the drive already has this revision)";
+        std::cout << "\n";
+    }
+}
+
+int Update(engine::UpdateEngine& engine, cli::ConsoleView& view, const Options& options) {
+    const auto& o = engine.Options();
+    if (o.unattended) {
+        if (options.drive >= 0) {
+            std::cout << "This package updates every drive it supports by itself; --drive is "
+                         "not used.\n";
+        }
+    } else {
+        int item = options.drive >= 0 ? options.drive : engine.SelectedItem();
+        if (item < 0 || item >= static_cast<int>(engine.ListLines().size())) {
+            std::cerr << "brenvo-cli: there is no drive " << options.drive
+                      << " in the list (brenvo-cli list shows them)\n";
+            return kExitUsage;
+        }
+        engine.DrivesChange(item);
+        if (!engine.Revisions().matched) {
+            std::cerr << "brenvo-cli: " << engine::RefusalText(o.language) << "\n";
+            return kExitNoDrive;
+        }
+        std::cout << "Updating " << engine.ListLines()[item] << "\n"
+                  << engine.Revisions().message << " " << engine.Revisions().oldRevision << " -> "
+                  << engine.Revisions().newRevision << "\n";
+    }
+    engine.UpdateClick();
+    view.RunUntilIdle(engine);
+
+    const engine::RunReport& run = engine.LastRun();
+    for (const auto& d : run.drives) {
+        std::cout << d.line << "\n    before " << d.oldRevision << ", package " << d.packageRevision
+                  << ", now " << d.revisionAfter << "\n";
+        if (run.end == engine::RunEnd::Succeeded && d.revisionAfter != d.packageRevision) {
+            std::cout << "    Note: the drive reports " << d.revisionAfter
+                      << ", not the package's revision " << d.packageRevision
+                      << "; on some drives the new revision shows only after a restart.\n";
+        }
+    }
+    if (view.Unanswered()) return kExitDeclined;
+    switch (run.end) {
+        case engine::RunEnd::Succeeded:
+            return kExitOk;
+        case engine::RunEnd::Failed:
+            return kExitFlashFailed;
+        case engine::RunEnd::NoDrive:
+            std::cerr << "brenvo-cli: no drive to update\n";
+            return kExitNoDrive;
+        case engine::RunEnd::Declined:
+        case engine::RunEnd::Stopped:
+            std::cerr << "brenvo-cli: nothing was flashed\n";
+            return kExitDeclined;
+        case engine::RunEnd::None:
+            break;
+    }
+    std::cerr << "brenvo-cli: nothing was flashed\n";
+    return kExitDeclined;
+}
+
+int RunEngine(std::span<uint8_t> block, const Options& options) {
+    package::Package package(block);
+    const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
+    cli::ConsoleView view(std::cin, std::cout, std::cerr, options.answers, terminal);
+    engine::UpdateEngine engine(package, view);
+    view.SetLanguage(engine.ParsePackage().ok() ? package.Options().language : 0);
+    view.SetAcceptNotice(options.command == "list");
+    // The core's own message boxes (the ASPI manager's) go to the console as well.
+    auto previous = platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
+        view.ShowMessage(engine::MessageKind::Error, r.text, r.caption);
+    });
+    engine::StartEnd start = engine.StartUp();
+    int status;
+    if (options.command == "list") {
+        if (start == engine::StartEnd::Ready || start == engine::StartEnd::NoMatchingDrive) {
+            PrintList(engine);
+        }
+        status = StartExit(start);
+    } else if (start != engine::StartEnd::Ready) {
+        status = StartExit(start);
+        if (view.Unanswered()) status = kExitDeclined;
+    } else {
+        status = Update(engine, view, options);
+    }
+    platform::SetMessageBoxHandler(previous);
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -131,7 +288,7 @@ int main(int argc, char** argv) {
         std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;
     }
-    int status = ShowMachine();
+    int status = options.command == "machine" ? ShowMachine() : RunEngine(block, options);
     if (!session.Finish(error)) {
         std::cerr << "brenvo-cli: the emulated PC's state could not be saved: " << error << "\n";
         return kExitBadMachine;

@@ -12,19 +12,23 @@ rm -rf "$out" && mkdir -p "$out"
 
 step() { printf '\n== %s\n' "$*"; }
 
-step "An emulated PC"
-$bin/tools/bench/brenvo-bench new "$out/pc.json"
+step "An emulated PC: drive E: (QUORVANT DVD-RW QV-1600, QV11) and a foreign drive F:"
+$bin/tools/bench/brenvo-bench new --preset typical "$out/pc.json"
 
-step "Demo firmware (1 MiB) and its key table"
-head -c 1048576 /dev/zero | tr '\0' '\132' > "$out/fw1.bin"
+step "Demo firmware QV12 (1 MiB) and its key table"
+$bin/tools/bench/brenvo-bench firmware --revision QV12 --size 1048576 "$out/fw1.bin"
 $bin/tools/bench/brenvo-bench key --seed 12 "$out/key1.bin"
 
 step "Packing demo/manifest.json into brenvo-cli"
 $bin/tools/pack/brenvo-pack demo/manifest.json $bin/cli/brenvo-cli "$out/brenvo-cli"
+$bin/tools/pack/brenvo-pack --show "$out/brenvo-cli" | grep -E "Title|Image 1|constraint"
 
-step "What the packaged program carries"
-$bin/tools/pack/brenvo-pack --show "$out/brenvo-cli"
+step "The drives as the packaged program sees them"
+BRENVO_MACHINE="$out/pc.json" "$out/brenvo-cli" list
 
-step "The packaged program on the emulated PC"
-BRENVO_MACHINE="$out/pc.json" "$out/brenvo-cli" machine
-$bin/tools/bench/brenvo-bench show "$out/pc.json"
+step "Updating (answers given by --yes; every command goes to $out/trace.jsonl)"
+BRENVO_MACHINE="$out/pc.json" BRENVO_TRACE="$out/trace.jsonl" "$out/brenvo-cli" update --yes
+
+step "The emulated PC afterwards: E: holds the image (its crc32 is the one brenvo-pack showed)"
+$bin/tools/bench/brenvo-bench show "$out/pc.json" | grep -E "Restart|E: |F: "
+echo "$(wc -l < "$out/trace.jsonl") commands traced."

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/emulated/FirmwareImage.h"
+
 #include "directide/FlashChips.h"
 #include "tests/IdeTestSupport.h"
 
@@ -78,7 +80,7 @@ TEST(DirectFlash, AOneMebibyteImageOnAMethodOneChip) {
     ExpectRestored(pc.machine(), 0);
     // The closing detection shows the drive as the new firmware makes it answer.
     const auto& flash = pc.machine().ide.driveSlots[0].flash;
-    std::string revision = platform::emulated::RevisionOfContents(flash);
+    std::string revision = platform::emulated::IdentityOfFlash(flash, "QV11").revision;
     EXPECT_NE(revision, "QV11");
     EXPECT_EQ(pc.machine().ide.driveSlots[0].revision, revision);
 }
@@ -98,7 +100,7 @@ TEST(DirectFlash, TheListShowsTheRevisionTheDriveReportsAfterTheRun) {
     driver.ConfigureRun(job);
     driver.RunFlashing();
     std::string expected =
-        platform::emulated::RevisionOfContents(pc.machine().ide.driveSlots[3].flash);
+        platform::emulated::IdentityOfFlash(pc.machine().ide.driveSlots[3].flash, "QV05").revision;
     EXPECT_STREQ(driver.DriveAtSlot(3)->revision, expected.c_str());
     EXPECT_EQ(driver.DetectedCount(), 2);
 }

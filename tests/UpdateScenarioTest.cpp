@@ -282,6 +282,38 @@ TEST(UpdateRun, TheDirectIdePathFlashesTheFirstMatchedSlot) {
         << "the sequence's status texts reach the window";
 }
 
+TEST(DriveList, TheLastMatchingDriveIsSelectedAndOnlyMatchedOnesMayBeListed) {
+    Scenario many("sixteen", Options({}), {Image("QV12", kMiB)});
+    ASSERT_EQ(many.engine.StartUp(), StartEnd::Ready);
+    EXPECT_EQ(many.engine.SelectedItem(), 15);
+    Scenario matchedOnly("typical", Options({{13, '1'}}), {Image("QV12", kMiB)});
+    ASSERT_EQ(matchedOnly.engine.StartUp(), StartEnd::Ready);
+    ASSERT_EQ(matchedOnly.engine.ListLines().size(), 1u);
+    EXPECT_EQ(matchedOnly.engine.DriveListText(), " 1-0-0-0 E:QUORVANTDVD-RW QV-1600   QV11\n");
+    matchedOnly.engine.DrivesChange(0);
+    EXPECT_EQ(matchedOnly.engine.Revisions().newRevision, "QV12");
+}
+
+TEST(UpdateRun, TheSameRevisionIsAskedAboutOnlyWithWarnSame) {
+    auto same = [](Machine& m) { AddDrive(m, "E:", 0, "QV12"); };
+    Scenario quiet("default", Options({}), {Image("QV12", kMiB)}, same);
+    quiet.Run();
+    EXPECT_FALSE(quiet.view.Saw("dialog:ShowMsg"));
+    Scenario asked("default", Options({{17, '1'}}), {Image("QV12", kMiB)}, same);
+    asked.view.newerAnswer = 0;
+    asked.Run();
+    EXPECT_TRUE(asked.view.Saw("dialog:ShowMsg"));
+    EXPECT_EQ(asked.engine.LastRun().end, RunEnd::Declined);
+}
+
+TEST(UpdateRun, TheWizardVariantRefreshesTheLabelsAndRestartsWithoutAMessage) {
+    Scenario s("typical", Options({{1, '2'}}), {Image("QV12", kMiB)});
+    s.Run();
+    EXPECT_EQ(s.view.shown, (std::vector<std::string>{"dialog:Reboot"}));
+    EXPECT_EQ(s.engine.Revisions().oldRevision, "QV12") << "the labels follow the new revision";
+    EXPECT_EQ(s.view.percent, "100 %") << "only variants 0 and 1 reset the display";
+}
+
 TEST(StartUp, EachFailureShowsItsMessageAndEnds) {
     {
         Scenario s("typical", Options({{11, '0'}}), {});

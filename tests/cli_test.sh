@@ -48,5 +48,50 @@ out=$(BRENVO_MACHINE="$work/pc.json" "$cli" machine 2>&1); check "bad bench" 6 $
   "pc.json.machine.family: expected one of"
 out=$("$cli" frobnicate 2>&1); check "bad usage" 2 $? "$out" "usage: brenvo-cli"
 
+# Whole updates on emulated PCs.
+"$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" > /dev/null
+crc12=$("$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" | sed 's/.*crc32 \([0-9a-f]*\).*/\1/')
+manifest() {  # manifest OPTIONS LOW HIGH
+  cat > "$work/m.json" <<JSON
+{ "title": "Firmware Flasher - QV12", "driveName": "DVD-RW QV-1600", "options": "$1",
+  "images": [ { "file": "fw12.bin", "key": "key.bin", "newRevision": "QV12",
+                "constraints": [ { "low": "$2", "high": "$3" } ] } ] }
+JSON
+  "$pack" "$work/m.json" "$cli" "$work/flasher" > /dev/null
+}
+fresh() { "$bench" new --preset "$1" "$work/pc.json" > /dev/null; }
+run() { BRENVO_MACHINE="$work/pc.json" "$work/flasher" "$@" < /dev/null 2>&1; }
+
+manifest 00010110001001100000000000000000 QV10 QV19
+fresh typical
+out=$(run list); check "list" 0 $? "$out" "image 1: QV11 -> QV12"
+out=$(run list); check "list shows the foreign drive" 0 $? "$out" "not supported by this package"
+out=$(run update --drive 1); check "foreign drive refused" 3 $? "$out" "This drive is not allowed to be updated."
+out=$(run update --drive 7); check "no such drive" 2 $? "$out" "there is no drive 7"
+out=$(run update); check "update with no questions needed" 0 $? "$out" "now QV12"
+out=$("$bench" show "$work/pc.json"); check "flash holds the image" 0 $? "$out" "revision QV12 (QV12-00), flash 1048576 bytes crc32 $crc12"
+check "no restart without an answer" 0 0 "$out" "Restart:           none pending"
+
+# A drive newer than the package needs a yes.
+manifest 00010110001001100000000000000000 QV10 QV19
+fresh typical
+sed -i 's/"revision": "QV11"/"revision": "QV15"/' "$work/pc.json"
+out=$(run update); check "unanswered warning refuses" 4 $? "$out" "run again with --yes or --no"
+out=$(run update --no); check "--no declines" 4 $? "$out" "nothing was flashed"
+out=$("$bench" show "$work/pc.json"); check "declined drive untouched" 0 $? "$out" "revision QV15"
+out=$(run update --yes); check "--yes goes on and restarts" 0 $? "$out" "now QV12"
+out=$("$bench" show "$work/pc.json"); check "restart recorded" 0 $? "$out" "requested, pending"
+
+manifest 00010110001001100000000000000000 QV20 QV29
+fresh typical
+out=$(run list); check "no matching drive" 3 $? "$out" "No matched drive detected !"
+out=$(run update --yes); check "update with no matching drive" 3 $? "$out" "No matched drive detected !"
+
+# The direct-IDE path.
+manifest 00010110001101100000000000000000 QV10 QV19
+fresh ide
+out=$(run update --yes); check "direct-IDE update" 0 $? "$out" "now QV12"
+out=$("$bench" show "$work/pc.json"); check "chip holds the image" 0 $? "$out" "flash crc32 $crc12"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

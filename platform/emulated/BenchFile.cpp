@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "common/Text.h"
-#include "platform/emulated/IdeBench.h"
 #include "platform/emulated/DriveBench.h"
+#include "platform/emulated/IdeBench.h"
 
 namespace platform::emulated {
 namespace {

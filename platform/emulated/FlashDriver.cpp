@@ -6,6 +6,7 @@
 #include "common/Crc32.h"
 #include "directide/DriverRequests.h"
 #include "directide/FlashChips.h"
+#include "platform/emulated/FirmwareImage.h"
 #include "platform/emulated/Machine.h"
 
 namespace platform::emulated {
@@ -204,7 +205,9 @@ Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::spa
                 slot.udmaSelected = 0;
                 // The drive starts from whatever firmware its flash now holds.
                 if (slot.identityCrc && *slot.identityCrc != common::Crc32(slot.flash)) {
-                    slot.revision = RevisionOfContents(slot.flash);
+                    // Firmware made for the bench carries its revision; any other image gives
+                    // one derived from its contents, never the old one.
+                    slot.revision = IdentityOfFlash(slot.flash, slot.revision).revision;
                     slot.identityCrc = common::Crc32(slot.flash);
                 }
             }

@@ -55,12 +55,6 @@ void AddDefaultDosDevices(IdeMachine& ide) {
     ide.dosDevices["SCSI1:"] = "\\Device\\Ide\\IdePort1";
 }
 
-std::string RevisionOfContents(const std::vector<uint8_t>& flash) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", common::Crc32(flash) >> 16);
-    return text;
-}
-
 int IdeSlotOf(uint32_t port, uint32_t select) {
     for (int channel = 0; channel < 4; ++channel) {
         if (kSlotPorts[channel] != port) continue;

@@ -122,10 +122,6 @@ struct IdeMachine {
 // Sets up the default DOS device names of the two IDE channels.
 void AddDefaultDosDevices(IdeMachine& ide);
 
-// The revision a drive reports after its flash was rewritten with contents the bench knows no
-// revision for: four hex digits of the contents' checksum, never the old revision unchanged.
-std::string RevisionOfContents(const std::vector<uint8_t>& flash);
-
 // The slot of a command block port and device select value, or -1.
 int IdeSlotOf(uint32_t port, uint32_t select);
 
