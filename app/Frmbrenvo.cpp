@@ -162,12 +162,9 @@ void TBrenvoMain::FormDestroy() {
     // tray was handled) must not pull the device from under a flash.
     while (engine_ && engine_->Running() > 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    // The engine owns the device objects, the flash driver and the image copies.
-    try {
-        engine_.reset();
-    } catch (...) {
-        engine_.release();
-    }
+    // The engine owns the device objects, the flash driver and the image copies, and releases
+    // each whatever became of the others.
+    engine_.reset();
 }
 
 void TBrenvoMain::cboDrivesChange() {
@@ -320,6 +317,9 @@ void TBrenvoMain::SetButtons(bool updateEnabled, bool closeEnabled) {
     // left the drive outside the package's ranges must not offer to flash it again.
     cmdUpdate->setEnabled(updateEnabled && SelectedDriveMatched());
     cmdClose->setEnabled(closeEnabled);
+    // While workers flash, the selection stays: the run re-identifies the selected drive when
+    // it ends, and that must be the drive it flashed.
+    cboDrives->setEnabled(engine_->Running() == 0);
 }
 
 void TBrenvoMain::SetOldRevision(const std::string& text) {

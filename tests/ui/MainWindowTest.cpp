@@ -283,6 +283,7 @@ TEST_F(MainWindow, UpdateFlashesTheDriveThroughTheWindow) {
     QTest::mouseClick(window->cmdUpdate, Qt::LeftButton);
     EXPECT_FALSE(window->cmdUpdate->isEnabled()) << "both buttons rest while the worker runs";
     EXPECT_FALSE(window->cmdClose->isEnabled());
+    EXPECT_FALSE(window->cboDrives->isEnabled()) << "the selection is the drive being flashed";
     EXPECT_TRUE(window->tmr->isActive());
     EXPECT_EQ(TextColour(window->lblMsg), QColor(128, 0, 0));
     // 15 ticks of the timer: a second and a half.
@@ -306,6 +307,7 @@ TEST_F(MainWindow, UpdateFlashesTheDriveThroughTheWindow) {
     EXPECT_FALSE(window->tmr->isActive());
     EXPECT_TRUE(window->cmdUpdate->isEnabled());
     EXPECT_TRUE(window->cmdClose->isEnabled());
+    EXPECT_TRUE(window->cboDrives->isEnabled());
     EXPECT_EQ(window->cboDrives->itemText(0), " 1-0-0-0 E:QUORVANTDVD-RW QV-1600   QV13");
     EXPECT_EQ(window->lblOldFW->text(), "QV13");
     EXPECT_EQ(window->lblPercent->text(), "0 %");
