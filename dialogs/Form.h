@@ -17,6 +17,7 @@ class QPushButton;
 namespace ui {
 
 // The `language` values; any other value is English.
+inline constexpr int kLanguageEnglish = 0;
 inline constexpr int kLanguageChinese = 1;
 inline constexpr int kLanguageJapanese = 2;
 

@@ -3,6 +3,7 @@
 #include <QPushButton>
 
 #include "dialogs/UiFonts.h"
+#include "engine/DialogTexts.h"
 
 namespace dialogs {
 
@@ -13,7 +14,8 @@ constexpr int kHeight = 11;
 TEjectDisc::TEjectDisc(QWidget* owner)
     : ui::Form(owner, "EjectDisc", ui::TitleButtons::Standard, ui::Placement::Screen),
       ownerWindow(owner) {
-    setWindowTitle("Firmware Updater");
+    engine::EjectDiscTexts words = engine::EjectDiscWords(ui::kLanguageEnglish);
+    setWindowTitle(QString::fromStdString(words.caption));
     ui::DesignFont(*this, "Tahoma", kHeight);
     SetClientSize(ui::ClientSizeFor({391, 146}, ui::Border::Sizeable), ui::Border::Sizeable);
 
@@ -24,11 +26,12 @@ TEjectDisc::TEjectDisc(QWidget* owner)
         ui::DesignFont(*label, "Tahoma", kHeight, true);
         label->SetColour(ui::kBlack);
     }
-    Label1->setText("Under insert disk");
-    Label2->setText("Please click \"OK\" button and eject the disk.");
+    Label1->setText(QString::fromStdString(words.label1));
+    Label2->setText(QString::fromStdString(words.label2));
 
-    cmdOK = ui::MakeButton(this, "cmdOK", {60, 80, 101, 25}, "OK");
-    cmdCancel = ui::MakeButton(this, "cmdCancel", {204, 80, 101, 25}, "Cancel");
+    cmdOK = ui::MakeButton(this, "cmdOK", {60, 80, 101, 25}, QString::fromStdString(words.ok));
+    cmdCancel =
+        ui::MakeButton(this, "cmdCancel", {204, 80, 101, 25}, QString::fromStdString(words.cancel));
     for (QPushButton* button : {cmdOK, cmdCancel})
         ui::DesignFont(*button, "Tahoma", kHeight);
     cmdOK->setDefault(true);
@@ -39,24 +42,22 @@ TEjectDisc::TEjectDisc(QWidget* owner)
 }
 
 void TEjectDisc::ApplyLanguage(int language) {
-    if (language == ui::kLanguageChinese) {
+    engine::EjectDiscTexts words = engine::EjectDiscWords(language);
+    if (words.captionFromOwner) {
         if (ownerWindow) setWindowTitle(ownerWindow->windowTitle());
-        Label1->setText("光碟機內有碟片 !");
-        Label2->setText("請按下 OK 按鍵退出光碟片");
-        cmdOK->setText("確定");
-        cmdCancel->setText("取消");
-    } else if (language == ui::kLanguageJapanese) {
-        setWindowTitle("ファームウェア　アップデータ");
+    } else {
+        setWindowTitle(QString::fromStdString(words.caption));
+    }
+    if (language == ui::kLanguageJapanese) {
         ui::JapaneseFont(*Label1, 9);
-        Label1->setText("ディスクが挿入されています。");
         ui::JapaneseFont(*Label2, 9);
-        Label2->setText("「OK」をクリックしてディスクを取り出してください。");
         ui::JapaneseFont(*cmdOK, 10);
         ui::JapaneseFont(*cmdCancel, 9);
-        cmdCancel->setText("キャンセル");
-    } else {
-        setWindowTitle("Firmware Updater");
     }
+    Label1->setText(QString::fromStdString(words.label1));
+    Label2->setText(QString::fromStdString(words.label2));
+    cmdOK->setText(QString::fromStdString(words.ok));
+    cmdCancel->setText(QString::fromStdString(words.cancel));
 }
 
 void TEjectDisc::cmdOKClick() {

@@ -4,6 +4,7 @@
 
 #include "device/SystemInfo.h"
 #include "dialogs/UiFonts.h"
+#include "engine/DialogTexts.h"
 
 namespace dialogs {
 
@@ -13,7 +14,8 @@ constexpr int kHeight = 11;
 
 TRebootZULK::TRebootZULK(QWidget* owner)
     : ui::Form(owner, "RebootZULK", ui::TitleButtons::None, ui::Placement::Owner) {
-    setWindowTitle("Reboot Warning");
+    engine::RebootZulkTexts words = engine::RebootZulkDesignWords();
+    setWindowTitle(QString::fromStdString(words.caption));
     ui::DesignFont(*this, "Tahoma", kHeight);
     SetClientSize(ui::ClientSizeFor({456, 174}, ui::Border::Sizeable), ui::Border::Sizeable);
 
@@ -25,9 +27,13 @@ TRebootZULK::TRebootZULK(QWidget* owner)
         label->SetColour(ui::kBlack);
     }
 
-    cmdRebootZULKNow = ui::MakeBitmapButton(this, "cmdRebootZULKNow", {167, 112, 102, 25},
-                                            QString(), QStyle::SP_DialogYesButton);
-    cmdRebootZULKNow->setToolTip("RebootZULK Now");
+    Label1->setText(QString::fromStdString(words.label1));
+    Label2->setText(QString::fromStdString(words.label2));
+
+    cmdRebootZULKNow =
+        ui::MakeBitmapButton(this, "cmdRebootZULKNow", {167, 112, 102, 25},
+                             QString::fromStdString(words.reboot), QStyle::SP_DialogYesButton);
+    cmdRebootZULKNow->setToolTip(QString::fromStdString(words.rebootTip));
     ui::DesignFont(*cmdRebootZULKNow, "Tahoma", kHeight, true);
     cmdRebootZULKNow->setDefault(true);
     cmdRebootZULKNow->setFocus();
@@ -35,27 +41,17 @@ TRebootZULK::TRebootZULK(QWidget* owner)
 }
 
 void TRebootZULK::ApplyLanguage(int language) {
-    if (language == ui::kLanguageChinese) {
-        setWindowTitle("重新啟動警告");
-        Label1->setText("韌體更新已經完全成功 !");
-        Label2->setText("新的韌體在重新啟動之後才能正常運作.\n請關閉視窗作業系統並重新啟動.");
-        cmdRebootZULKNow->setText("重新啟動");
-    } else if (language == ui::kLanguageJapanese) {
-        setWindowTitle("再起動警告");
+    if (language == ui::kLanguageJapanese) {
         for (ui::Label* label : {Label1, Label2})
             ui::JapaneseFont(*label, 9);
         ui::JapaneseFont(*cmdRebootZULKNow, 8);
-        Label1->setText("ファームウェアのアップデートは、正常に終了しました。");
-        Label2->setText("更新された内容は、コンピュータの再起動後有効になります。");
-        Label2->setText(Label2->text() + "\n" +
-                        "Windowsを終了し、コンピュータを再起動してください。");
-        cmdRebootZULKNow->setText("再起動");
-    } else {
-        setWindowTitle("Reboot Warning");
-        Label1->setText("The firmware has been successfully updated.");
-        Label2->setText("Please restart your computer to complete the installation.");
-        cmdRebootZULKNow->setText("Reboot");
     }
+    engine::RebootZulkTexts words = engine::RebootZulkWords(language);
+    setWindowTitle(QString::fromStdString(words.caption));
+    Label1->setText(QString::fromStdString(words.label1));
+    Label2->setText(QString::fromStdString(words.label2));
+    cmdRebootZULKNow->setText(QString::fromStdString(words.reboot));
+    cmdRebootZULKNow->setToolTip(QString::fromStdString(words.rebootTip));
 }
 
 void TRebootZULK::cmdRebootZULKNowClick() {

@@ -3,6 +3,7 @@
 #include <QPushButton>
 
 #include "dialogs/UiFonts.h"
+#include "engine/DialogTexts.h"
 
 namespace dialogs {
 
@@ -13,20 +14,21 @@ constexpr int kMargin = 34;
 
 TShowMsg::TShowMsg(QWidget* owner)
     : ui::Form(owner, "ShowMsg", ui::TitleButtons::SystemMenu, ui::Placement::Owner) {
-    setWindowTitle("ShowMsg");
+    engine::ShowMsgTexts words = engine::ShowMsgDesignWords();
+    setWindowTitle(QString::fromStdString(words.caption));
     SetClientSize({362, 104}, ui::Border::Dialog);
 
     lblShowMsg = new ui::Label(this, "lblShowMsg", {60, 27, 250, 0}, true);
     ui::DesignFont(*lblShowMsg, "Tahoma", kHeight);
-    lblShowMsg->setText("Your drive's Firmware is already the most updated ! ");
+    lblShowMsg->setText(QString::fromStdString(words.message));
     Image1 = ui::MakeIcon(this, "Image1", {8, 16, 32, 32}, QStyle::SP_MessageBoxWarning);
 
-    cmdYes =
-        ui::MakeBitmapButton(this, "cmdYes", {110, 68, 77, 25}, "&Yes", QStyle::SP_DialogYesButton);
-    cmdNo =
-        ui::MakeBitmapButton(this, "cmdNo", {193, 68, 77, 25}, "&No", QStyle::SP_DialogNoButton);
-    cmdYes->setToolTip("Yes");
-    cmdNo->setToolTip("No");
+    cmdYes = ui::MakeBitmapButton(this, "cmdYes", {110, 68, 77, 25},
+                                  QString::fromStdString(words.yes), QStyle::SP_DialogYesButton);
+    cmdNo = ui::MakeBitmapButton(this, "cmdNo", {193, 68, 77, 25}, QString::fromStdString(words.no),
+                                 QStyle::SP_DialogNoButton);
+    cmdYes->setToolTip(QString::fromStdString(words.yesTip));
+    cmdNo->setToolTip(QString::fromStdString(words.noTip));
     for (QPushButton* button : {cmdYes, cmdNo})
         ui::DesignFont(*button, "Tahoma", kHeight);
     cmdYes->setDefault(true);
@@ -38,34 +40,21 @@ TShowMsg::TShowMsg(QWidget* owner)
 }
 
 void TShowMsg::ApplyLanguage(int language, int uiVariant) {
-    QString message;
     if (uiVariant >= 0 && uiVariant <= 2) {
-        if (language == ui::kLanguageChinese) {
-            message = QString("您的光碟機韌體已經是最新版本 !\n") + "您確定要繼續嗎 ?";
-            setWindowTitle("Warning");
-            lblShowMsg->setText(message);
-            cmdYes->setText("確定");
-            cmdNo->setText("取消");
-        } else if (language == ui::kLanguageJapanese) {
-            message =
-                QString("お客様のドライブのファームウェアはすでに最新バージョンになっています。") +
-                " \n" + "継続しますか？";
-            setWindowTitle("Warning");
-            ui::SwitchFamily(*lblShowMsg, "MS Gothic", ui::kShiftJisCharset);
-            lblShowMsg->setText(message);
-            ui::SwitchFamily(*cmdYes, "MS Gothic", ui::kShiftJisCharset);
-            cmdYes->setText("はい");
-            ui::SwitchFamily(*cmdNo, "MS Gothic", ui::kShiftJisCharset);
-            cmdNo->setText("いいえ");
-        } else {
-            if (uiVariant == 2) ui::SwitchCharset(*lblShowMsg, ui::kBig5Charset, 9);
-            message = QString("You are about to flash to an older firmware.\n") +
-                      "Do you wish to proceed?";
-            setWindowTitle("Note");
-            lblShowMsg->setText(message);
-            cmdYes->setText("&Yes");
-            cmdNo->setText("&No");
+        if (language == ui::kLanguageJapanese) {
+            for (QWidget* control : {static_cast<QWidget*>(lblShowMsg),
+                                     static_cast<QWidget*>(cmdYes), static_cast<QWidget*>(cmdNo)})
+                ui::SwitchFamily(*control, "MS Gothic", ui::kShiftJisCharset);
+        } else if (language != ui::kLanguageChinese && uiVariant == 2) {
+            ui::SwitchCharset(*lblShowMsg, ui::kBig5Charset, 9);
         }
+        engine::ShowMsgTexts words = engine::ShowMsgWords(language);
+        setWindowTitle(QString::fromStdString(words.caption));
+        lblShowMsg->setText(QString::fromStdString(words.message));
+        cmdYes->setText(QString::fromStdString(words.yes));
+        cmdNo->setText(QString::fromStdString(words.no));
+        cmdYes->setToolTip(QString::fromStdString(words.yesTip));
+        cmdNo->setToolTip(QString::fromStdString(words.noTip));
     }
 
     // The width follows the message; the buttons stay centred, 10 pixels apart. The width is

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "dialogs/UiFonts.h"
+#include "engine/DialogTexts.h"
 
 namespace dialogs {
 
@@ -13,7 +14,8 @@ constexpr int kHeight = 11;
 
 TUpdateCfm::TUpdateCfm(QWidget* owner)
     : ui::Form(owner, "UpdateCfm", ui::TitleButtons::None, ui::Placement::Screen) {
-    setWindowTitle("Update Confirm ...");
+    engine::UpdateCfmTexts words = engine::UpdateCfmDesignWords();
+    setWindowTitle(QString::fromStdString(words.caption));
     ui::DesignFont(*this, "MS Sans Serif", kHeight);
     SetClientSize({462, 212}, ui::Border::Single);
 
@@ -38,14 +40,15 @@ TUpdateCfm::TUpdateCfm(QWidget* owner)
         ui::DesignFont(*label, "Tahoma", kHeight, true);
         label->SetColour(ui::kNavy);
     }
-    lblOldFW->setText("XXXX");
-    Label8->setText("-->");
-    lblNewFW->setText("XXXX");
+    lblOldFW->setText(QString::fromStdString(words.revision));
+    Label8->setText(QString::fromStdString(words.arrow));
+    lblNewFW->setText(QString::fromStdString(words.revision));
 
-    cmdOK =
-        ui::MakeBitmapButton(this, "cmdOK", {119, 177, 96, 25}, "OK", QStyle::SP_DialogOkButton);
-    cmdCancel = ui::MakeBitmapButton(this, "cmdCancel", {271, 177, 96, 25}, "Cancel",
-                                     QStyle::SP_DialogCancelButton);
+    cmdOK = ui::MakeBitmapButton(this, "cmdOK", {119, 177, 96, 25},
+                                 QString::fromStdString(words.ok), QStyle::SP_DialogOkButton);
+    cmdCancel =
+        ui::MakeBitmapButton(this, "cmdCancel", {271, 177, 96, 25},
+                             QString::fromStdString(words.cancel), QStyle::SP_DialogCancelButton);
     for (QPushButton* button : {cmdOK, cmdCancel})
         ui::DesignFont(*button, "Tahoma", kHeight, true);
     cmdOK->setDefault(true);
@@ -57,44 +60,22 @@ TUpdateCfm::TUpdateCfm(QWidget* owner)
 }
 
 void TUpdateCfm::ApplyLanguage(int language) {
-    if (language == ui::kLanguageChinese) {
-        setWindowTitle("更新確認 ...");
-        Label1->setText(
-            "您按了更新的按鈕以後 , 您所選擇的光碟機托盤會退出 , 然後這個程式將更新韌體");
-        Label2->setText("韌體資訊");
-        Label3->setText("目前");
-        Label4->setText("更新後");
-        Label5->setText("版本");
-        cmdOK->setText("更新");
-        cmdCancel->setText("取消");
-    } else if (language == ui::kLanguageJapanese) {
-        setWindowTitle("ファームウェアの確認");
+    if (language == ui::kLanguageJapanese) {
         for (ui::Label* label : {Label1, Label2, Label3, Label4, Label5})
             ui::JapaneseFont(*label, 9);
         for (QPushButton* button : {cmdOK, cmdCancel})
             ui::JapaneseFont(*button, 8);
-        Label1->setText("ファームウェアのアップデートを行います。");
-        Label1->setText(Label1->text() + "\n" +
-                        "[アップデート]ボタンをクリックすると、対象ドライブがイジェクトされアップ"
-                        "デートが開始されます。");
-        Label2->setText("ファームウェアの確認");
-        Label3->setText("現在");
-        Label4->setText("アップデート");
-        Label5->setText("Version");
-        cmdOK->setText("アップデート");
-        cmdCancel->setText("キャンセル");
-    } else {
-        setWindowTitle("Update Confirm ...");
-        Label1->setText(
-            "Do not open the drive while the update is running.\nClick the Update button to "
-            "start the Update.");
-        Label2->setText("FW Information");
-        Label3->setText("Current");
-        Label4->setText("After Updating");
-        Label5->setText("Version");
-        cmdOK->setText("Update");
-        cmdCancel->setText("Cancel");
     }
+    // The revisions and the arrow between them stay as they are.
+    engine::UpdateCfmTexts words = engine::UpdateCfmWords(language);
+    setWindowTitle(QString::fromStdString(words.caption));
+    Label1->setText(QString::fromStdString(words.message));
+    Label2->setText(QString::fromStdString(words.information));
+    Label3->setText(QString::fromStdString(words.current));
+    Label4->setText(QString::fromStdString(words.afterUpdating));
+    Label5->setText(QString::fromStdString(words.version));
+    cmdOK->setText(QString::fromStdString(words.ok));
+    cmdCancel->setText(QString::fromStdString(words.cancel));
 }
 
 void TUpdateCfm::cmdOKClick() {

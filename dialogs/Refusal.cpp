@@ -10,15 +10,18 @@ namespace {
 constexpr int kHeight = 11;
 }
 
-RefusalForm::RefusalForm(QWidget* owner, const char* name, QSize outer, QRect label1, QPoint okAt,
-                         QStyle::StandardPixmap icon)
-    : ui::Form(owner, name, ui::TitleButtons::Standard, ui::Placement::Screen), ownerWindow(owner) {
-    setWindowTitle("Firmware Updater");
+RefusalForm::RefusalForm(QWidget* owner, engine::DialogId id, const char* name, QSize outer,
+                         QRect label1, QPoint okAt, QStyle::StandardPixmap icon)
+    : ui::Form(owner, name, ui::TitleButtons::Standard, ui::Placement::Screen),
+      ownerWindow(owner),
+      dialogId(id) {
+    engine::RefusalTexts words = engine::RefusalWords(id, ui::kLanguageEnglish);
+    setWindowTitle(QString::fromStdString(words.caption));
     ui::DesignFont(*this, "Tahoma", kHeight);
     SetClientSize(ui::ClientSizeFor(outer, ui::Border::Sizeable), ui::Border::Sizeable);
     Image1 = ui::MakeIcon(this, "Image1", {8, 8, 37, 33}, icon);
-    Label1 = AddLabel("Label1", label1, QString());
-    cmdOK = ui::MakeButton(this, "cmdOK", {okAt, QSize(101, 25)}, "OK");
+    Label1 = AddLabel("Label1", label1, QString::fromStdString(words.label1));
+    cmdOK = ui::MakeButton(this, "cmdOK", {okAt, QSize(101, 25)}, QString::fromStdString(words.ok));
     ui::DesignFont(*cmdOK, "Tahoma", kHeight);
     cmdOK->setDefault(true);
     cmdOK->setFocus();
@@ -33,19 +36,18 @@ ui::Label* RefusalForm::AddLabel(const char* name, QRect box, const QString& tex
     return label;
 }
 
-void RefusalForm::ApplyCommon(int language, const QString& chinese, const QString& japanese) {
-    if (language == ui::kLanguageChinese) {
+engine::RefusalTexts RefusalForm::ApplyCommon(int language) {
+    engine::RefusalTexts words = engine::RefusalWords(dialogId, language);
+    if (words.captionFromOwner) {
         if (ownerWindow) setWindowTitle(ownerWindow->windowTitle());
-        Label1->setText(chinese);
-        cmdOK->setText("確定");
-    } else if (language == ui::kLanguageJapanese) {
-        setWindowTitle("ファームウェア　アップデータ");
-        ui::JapaneseFont(*Label1, 9);
-        Label1->setText(japanese);
-        ui::JapaneseFont(*cmdOK, 10);
     } else {
-        setWindowTitle("Firmware Updater");
+        setWindowTitle(QString::fromStdString(words.caption));
     }
+    if (language == ui::kLanguageJapanese) ui::JapaneseFont(*Label1, 9);
+    Label1->setText(QString::fromStdString(words.label1));
+    if (language == ui::kLanguageJapanese) ui::JapaneseFont(*cmdOK, 10);
+    cmdOK->setText(QString::fromStdString(words.ok));
+    return words;
 }
 
 }  // namespace dialogs

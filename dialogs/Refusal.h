@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dialogs/Form.h"
+#include "engine/DialogTexts.h"
 
 namespace dialogs {
 
@@ -16,17 +17,19 @@ class RefusalForm : public ui::Form {
     QPushButton* cmdOK;
 
   protected:
-    // `outer` is the form's outer size, `label1` the box of Label1, `okAt` the top left of cmdOK.
-    RefusalForm(QWidget* owner, const char* name, QSize outer, QRect label1, QPoint okAt,
-                QStyle::StandardPixmap icon);
+    // `id` names the form's words, drawn in English. `outer` is the form's outer size, `label1`
+    // the box of Label1, `okAt` the top left of cmdOK.
+    RefusalForm(QWidget* owner, engine::DialogId id, const char* name, QSize outer, QRect label1,
+                QPoint okAt, QStyle::StandardPixmap icon);
     // A new bold label of the family.
     ui::Label* AddLabel(const char* name, QRect box, const QString& text);
-    // The three-way rule the family shares: English sets the caption only, Chinese copies the
-    // owner's caption and sets Label1 and cmdOK, Japanese sets the caption and switches fonts
-    // before setting Label1.
-    void ApplyCommon(int language, const QString& chinese, const QString& japanese);
+    // What the family shares: the caption (in Chinese the owner's, when there is an owner),
+    // Label1 and cmdOK in the language's words, Japanese switching their fonts first. Returns the
+    // words, for the member's own labels.
+    engine::RefusalTexts ApplyCommon(int language);
 
     QWidget* ownerWindow;
+    engine::DialogId dialogId;
 };
 
 }  // namespace dialogs

@@ -214,7 +214,11 @@ void UpdateEngine::DrivesChange(int item) {
     }
     const device::DriveRecord* record = DriveOfItem(item);
     const int language = package_.Options().language;
+    // The revision labels keep their texts while they are hidden for a drive that is not matched.
+    RevisionLine previous = revisionLine_;
     revisionLine_ = RevisionLine{};
+    revisionLine_.oldRevision = previous.oldRevision;
+    revisionLine_.newRevision = previous.newRevision;
     if (!record || !record->matched) {
         revisionLine_.message = RefusalText(language);
         revisionLine_.messageColour = Colour::Maroon;

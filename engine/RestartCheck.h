@@ -1,0 +1,49 @@
+// The check after a restart: the entry that makes the system run the program once more after the
+// restart, the command line it leaves, and the comparison of the drive's revision with the one
+// expected.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace engine {
+
+class UpdateEngine;
+
+inline constexpr char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+inline constexpr char kRestartValueName[] = "QVFWUpdate";
+inline constexpr char kCheckSwitch[] = "/QVCHECK";
+
+// The command the system runs at the next start: the program's path in quotes (a path with
+// blanks must still give exactly three parameters), the switch, the drive's list index and the
+// revision the drive should then report.
+std::string RestartEntry(const std::string& programPath, int driveIndex,
+                         const std::string& newRevision);
+// Writes the entry under the local machine's RunOnce key; nothing is said when it cannot be.
+void WriteRestartCheck(int driveIndex, const std::string& newRevision);
+
+// Splits a command line as the system hands it to a program: blanks separate parameters,
+// double quotes group them.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+struct CheckRequest {
+    bool requested = false;  // the program was started for the check
+    int driveIndex = -1;     // -1 when the index is not a number: no drive of the list
+    std::string expected;    // trimmed of blanks
+};
+// `parameters` as the program received them, parameter 0 being the program itself.
+CheckRequest ParseCheckCommandLine(const std::vector<std::string>& parameters);
+
+enum class CheckOutcome { Differs = 0, Matches = 1, NotListed = 2 };
+
+struct CheckResult {
+    CheckOutcome outcome = CheckOutcome::NotListed;
+    std::string message;            // the result page's text
+    std::vector<std::string> memo;  // the details when the revision differs
+};
+
+// Selects the drive in the engine's list and compares the revision this start found on it with
+// the expected one.
+CheckResult VerifyUpdate(UpdateEngine& engine, const CheckRequest& request);
+
+}  // namespace engine
