@@ -230,11 +230,11 @@ TEST_F(MainWindow, TheCustomDialogVariantRefusesWithItsDialog) {
     pack::Manifest manifest = QuorvantManifest(WithDigit(kShippedOptions, 1, '1'));
     manifest.images[0].constraints[0] = {"QV20", "QV29", "", ""};
     QString shown;
-    Modal::QueueAnswer(QMessageBox::Ok);  // the checklist, should it come first
     Modal::QueueAction([&](QDialog& dialog) { shown = dialog.objectName(); });
     auto window = Start(manifest);
     EXPECT_EQ(window->StartResult(), StartEnd::NoMatchingDrive);
     EXPECT_EQ(shown, "NoProperDrive");
+    EXPECT_TRUE(Modal::Messages().empty()) << "the refusal comes before the checklist";
 }
 
 TEST_F(MainWindow, DecliningTheNoticeEndsTheProgramBeforeTheCloseCommandGoes) {
