@@ -4,7 +4,6 @@
 // BRENVO_UNATTENDED=1 is for scripts: no message box or dialog waits for a person (a question
 // counts as not answered) and every message box the run asked for is written to stderr at the
 // end.
-#include <QMessageBox>
 #include <cstdio>
 #include <exception>
 #include <string>
