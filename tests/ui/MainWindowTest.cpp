@@ -351,16 +351,19 @@ TEST_F(MainWindow, AWarningDeclinedInTheWindowLeavesTheDriveAlone) {
         settings.revision = "QV15";
         m.drives[0] = std::make_shared<platform::emulated::OpticalDrive>(settings);
     });
-    auto window = Start();
+    auto window = Start(WithDigit(kShippedOptions, 2, '2'));
     ASSERT_EQ(window->StartResult(), StartEnd::Ready);
     auto before = machine_->machine().FindDrive("E:")->Flash();
-    QString shown;
+    QString shown, yes;
     Modal::QueueAction([&](QDialog& dialog) {
         shown = dialog.objectName();
+        yes = dialog.findChild<QPushButton*>("cmdYes")->text();
+        EXPECT_EQ(dialog.parentWidget(), window.get()) << "the window owns its dialogs";
         dialog.findChild<QPushButton*>("cmdNo")->click();
     });
     window->cmdUpdateClick();
     EXPECT_EQ(shown, "ShowMsg");
+    EXPECT_EQ(yes, "はい") << "the dialog speaks the package's language";
     EXPECT_TRUE(window->TerminateRequested());
     EXPECT_EQ(window->Engine().Running(), 0);
     EXPECT_EQ(machine_->machine().FindDrive("E:")->Flash(), before);
