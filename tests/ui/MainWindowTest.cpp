@@ -369,6 +369,26 @@ TEST_F(MainWindow, AWarningDeclinedInTheWindowLeavesTheDriveAlone) {
     EXPECT_EQ(machine_->machine().FindDrive("E:")->Flash(), before);
 }
 
+TEST_F(MainWindow, TheCustomDialogVariantConfirmsFromAndToRevisions) {
+    auto window = [&] {
+        Modal::QueueAnswer(QMessageBox::Ok);  // the checklist
+        return Start(WithDigit(kShippedOptions, 1, '1'));
+    }();
+    ASSERT_EQ(window->StartResult(), StartEnd::Ready);
+    auto before = machine_->machine().FindDrive("E:")->Flash();
+    QString from, to;
+    Modal::QueueAction([&](QDialog& dialog) {
+        from = dialog.findChild<QLabel*>("lblOldFW")->text();
+        to = dialog.findChild<QLabel*>("lblNewFW")->text();
+        dialog.findChild<QPushButton*>("cmdCancel")->click();
+    });
+    window->cmdUpdateClick();
+    EXPECT_EQ(from, "QV11");
+    EXPECT_EQ(to, "QV13");
+    EXPECT_TRUE(window->TerminateRequested()) << "a cancelled confirmation ends the program";
+    EXPECT_EQ(machine_->machine().FindDrive("E:")->Flash(), before);
+}
+
 TEST_F(MainWindow, AnUnattendedPackageUpdatesOnceTheWindowIsShown) {
     // Unattended, no reboot, stay: the window is left as the run ends.
     std::string options = WithDigit(WithDigit(kShippedOptions, 8, '1'), 7, '0');
