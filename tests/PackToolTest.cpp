@@ -229,6 +229,21 @@ TEST_F(PackTool, RefusesAProgramWithoutExactlyOneBlock) {
     ExpectRefused(Manifest(), "holds more than one package block");
 }
 
+TEST_F(PackTool, WarnsOfAnImageTheProgramWouldRefuseToSend) {
+    WriteBytes(dir_.File("odd.bin"), Pattern(100000, 9));
+    const std::string odd = R"({"file": "odd.bin", "key": "key2.bin", "newRevision": "QV05"})";
+    EXPECT_EQ(Pack(Manifest("00010110002001100000000000000000", odd)), 0);
+    EXPECT_NE(err_.str().find("warning: image 2 (odd.bin, 100000 bytes) is not a whole number of "
+                              "2048-byte chunks"),
+              std::string::npos)
+        << err_.str();
+    EXPECT_EQ(Pack(Manifest()), 0);
+    EXPECT_EQ(err_.str(), "") << "1 MiB and 128 KiB images go whole";
+    // The direct-IDE path programs any size up to 1 MiB.
+    EXPECT_EQ(Pack(Manifest("00010110002101100000000000000000", odd)), 0);
+    EXPECT_EQ(err_.str(), "");
+}
+
 TEST_F(PackTool, AFailureAfterWritingRemovesTheUnfinishedCopy) {
     fs::create_directory(output());  // the copy cannot be moved onto a folder
     EXPECT_EQ(Pack(Manifest()), 1);

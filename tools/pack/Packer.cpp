@@ -10,6 +10,8 @@
 
 #include "common/Crc32.h"
 #include "common/JsonFields.h"
+#include "directide/RurDriver.h"
+#include "engine/Downloads.h"
 #include "package/Package.h"
 #include "package/Scramble.h"
 
@@ -115,6 +117,28 @@ std::string Quoted(const std::string& text) {
 }
 
 }  // namespace
+
+std::vector<std::string> TransferWarnings(const Manifest& m) {
+    std::vector<std::string> warnings;
+    const bool directIde = m.options.size() > 11 && m.options[11] != '0';
+    for (size_t i = 0; i < m.images.size(); ++i) {
+        const size_t size = m.images[i].data.size();
+        std::string image = "image " + std::to_string(i + 1) + " (" + m.images[i].file + ", " +
+                            std::to_string(size) + " bytes)";
+        if (directIde) {
+            if (size > directide::kMaxFlashImageSize) {
+                warnings.push_back(image + " is larger than the 1 MiB the direct-IDE path flashes");
+            }
+        } else if (size != engine::kBankImageSize && (size % engine::kVerifiedChunkSize != 0 ||
+                                                      size > engine::kLargestVerifiedImage)) {
+            warnings.push_back(
+                image +
+                " is not a whole number of 2048-byte chunks (up to 16 MiB); the program "
+                "will refuse to send it");
+        }
+    }
+    return warnings;
+}
 
 void WritePackage(const Manifest& m, std::span<uint8_t> block) {
     auto placed = PlaceImages(m);
@@ -266,6 +290,9 @@ int PackExecutable(const std::string& manifestPath, const std::string& input,
         fs::permissions(temporary, fs::status(input).permissions(), fs::perm_options::replace, ec);
         fs::rename(temporary, output, ec);
         if (ec) throw PackError("cannot move the packaged copy to " + output + ": " + ec.message());
+        for (const auto& warning : TransferWarnings(manifest)) {
+            err << "brenvo-pack: warning: " << warning << "\n";
+        }
         out << "brenvo-pack: packaged " << manifest.images.size() << " image(s) into " << output
             << " (block at file offset " << at << "), verified.\n";
         return 0;

@@ -6,6 +6,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "tools/pack/Manifest.h"
 
@@ -24,6 +25,10 @@ void WritePackage(const Manifest& manifest, std::span<uint8_t> block);
 // Reads a written block back as the program will at start and compares it with the manifest.
 // Empty when they agree, else what differs.
 std::string VerifyPackage(const Manifest& manifest, std::span<const uint8_t> block);
+
+// Images that the program would refuse to send whole, each with the reason (an empty list when
+// every image can be flashed).
+std::vector<std::string> TransferWarnings(const Manifest& manifest);
 
 // The package of a block in plain words. `usable` tells whether the program would accept it.
 std::string DescribePackage(std::span<const uint8_t> block, bool& usable);
