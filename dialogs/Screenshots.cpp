@@ -1,12 +1,19 @@
 // brenvo-screenshots OUTDIR: renders every dialog in English, Traditional Chinese and Japanese
-// into OUTDIR/<form>-<language>.png. Run with QT_QPA_PLATFORM=offscreen on a machine without a
+// into OUTDIR/<form>-<language>.png, and the main window in each language on an emulated PC with
+// a matching and a foreign drive (main-<language>.png), and while it updates
+// (main-<language>-updating.png). Run with QT_QPA_PLATFORM=offscreen on a machine without a
 // display. Off screen there is no window manager, so a plain title bar with the caption and the
 // form's title-bar buttons is drawn above each form.
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
 #include <cstdio>
+#include <memory>
+
+#include "app/Frmbrenvo.h"
 
 #include "dialogs/Frmejectdisc.h"
 #include "dialogs/Frminvaliduser.h"
@@ -16,7 +23,12 @@
 #include "dialogs/Frmrebootzulk.h"
 #include "dialogs/Frmshowmsg.h"
 #include "dialogs/Frmupdatecfm.h"
+#include "dialogs/Modal.h"
 #include "dialogs/UiFonts.h"
+#include "platform/emulated/EmulatedSystem.h"
+#include "platform/emulated/FirmwareImage.h"
+#include "tools/bench/Presets.h"
+#include "tools/pack/Packer.h"
 
 namespace {
 
@@ -52,14 +64,85 @@ QPixmap WithTitleBar(QWidget& form) {
     return shot;
 }
 
-bool Save(QWidget& form, const QString& folder, const QString& name) {
-    form.show();
-    QApplication::processEvents();
+// The form as it is drawn now.
+bool SaveAsIs(QWidget& form, const QString& folder, const QString& name) {
     QString file = QDir(folder).filePath(name + ".png");
     bool saved = WithTitleBar(form).save(file);
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
+    return saved;
+}
+
+bool Save(QWidget& form, const QString& folder, const QString& name) {
+    form.show();
+    QApplication::processEvents();
+    bool saved = SaveAsIs(form, folder, name);
     form.close();
     return saved;
+}
+
+// A package with one image for the QUORVANT drives from QV10 to QV19, in `language`.
+std::vector<uint8_t> QuorvantPackage(int language) {
+    pack::Manifest manifest;
+    manifest.title = "Firmware Flasher - QV13 - DVD-RW QV-1600";
+    manifest.driveName = "DVD-RW QV-1600";
+    manifest.options = "00010110001001100000000000000000";
+    manifest.options[1] = static_cast<char>('0' + language);
+    pack::ImageSpec image;
+    image.data = platform::emulated::MakeFirmwareImage("QV13", "QV13-00", 1 << 20);
+    image.key.resize(1024);
+    for (size_t i = 0; i < image.key.size(); ++i)
+        image.key[i] = static_cast<uint8_t>(i * 37 + 11);
+    image.newRevision = "QV13";
+    image.constraints.push_back({"QV10", "QV19", "", ""});
+    manifest.images.push_back(std::move(image));
+    std::vector<uint8_t> block(package::kBlockSize);
+    pack::WritePackage(manifest, block);
+    return block;
+}
+
+// The main window on the typical bench (E: matches, F: does not), at rest and a second and a
+// half into an update. Questions are not asked: nothing here waits for a person.
+bool SaveMainWindow(const QString& folder, int language, const QString& suffix) {
+    auto machine = std::make_shared<platform::emulated::Machine>();
+    benchtool::ApplyPreset("typical", *machine);
+    platform::ScopedSystem system(std::make_unique<platform::emulated::EmulatedSystem>(machine));
+    ui::Modal::SetUnattended(true);
+    std::vector<uint8_t> block = QuorvantPackage(language);
+    package::Package package(block);
+    bool ok = true;
+    {
+        app::TBrenvoMain window(package);
+        window.show();
+        QApplication::processEvents();
+        ok &= SaveAsIs(window, folder, "main" + suffix);
+        if (language == 0) {
+            // The list open: its columns line up.
+            window.cboDrives->showPopup();
+            QApplication::processEvents();
+            QWidget* popup = window.cboDrives->view()->window();
+            QPixmap shot(window.width(), window.height() + popup->height() - 24);
+            shot.fill(window.palette().color(QPalette::Window));
+            QPainter painter(&shot);
+            painter.drawPixmap(0, 0, window.grab());
+            painter.drawPixmap(window.cboDrives->x(), window.cboDrives->geometry().bottom() + 1,
+                               popup->grab());
+            painter.end();
+            window.cboDrives->hidePopup();
+            QString file = QDir(folder).filePath("main" + suffix + "-list.png");
+            bool saved = shot.save(file);
+            std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
+            ok &= saved;
+        }
+        window.cmdUpdateClick();
+        for (int tick = 0; tick < 15; ++tick)
+            window.tmrTimer();
+        ok &= SaveAsIs(window, folder, "main" + suffix + "-updating");
+        // The run ends before the window goes.
+        while (window.Engine().Running() > 0)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    ui::Modal::Reset();
+    return ok;
 }
 
 }  // namespace
@@ -74,13 +157,14 @@ int main(int argc, char** argv) {
     QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
 
-    // The main window is not built here; a plain window stands in for the owner.
+    // A plain window stands in for the dialogs' owner.
     QWidget owner;
     owner.setWindowTitle("Brenvo DVD-RW Firmware Updater");
 
     bool ok = true;
     for (const Language& language : kLanguages) {
         QString suffix = QString("-") + language.name;
+        ok &= SaveMainWindow(folder, language.code, suffix);
         {
             dialogs::TUpdateCfm form(&owner);
             form.lblOldFW->setText("1.00");

@@ -1,0 +1,104 @@
+// TBrenvoMain: the program's one permanent window. Its construction is the program's start-up;
+// its drive list, revision line, buttons and progress display show the update engine, which it
+// serves as the engine's view: message boxes and dialogs go through ui::Modal, work the flash
+// workers hand back is carried to this window's thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/MainForm.h"
+#include "engine/UpdateEngine.h"
+#include "engine/UpdateView.h"
+#include "package/Package.h"
+
+namespace app {
+
+class TBrenvoMain : public MainForm, public engine::UpdateView {
+    Q_OBJECT
+  public:
+    // Builds and localises the window, then runs the engine's start-up. Returns normally when
+    // start-up ended the program: TerminateRequested() tells, and the window must not be shown.
+    explicit TBrenvoMain(package::Package& package, QWidget* parent = nullptr);
+    ~TBrenvoMain() override;
+
+    engine::UpdateEngine& Engine() { return *engine_; }
+    engine::StartEnd StartResult() const { return startResult_; }
+    // Start-up, the update procedure or the Close button asked for the end of the program.
+    bool TerminateRequested() const { return terminateRequested_; }
+    // False once start-up has succeeded: only the Close button ends the program then.
+    bool ClosableFromTitleBar() const { return closableFromTitleBar_; }
+
+    // --- the window's events ---
+    void FormShow();
+    void FormPaint();
+    void FormDestroy();
+    void cboDrivesChange();
+    void cmdUpdateClick();
+    void cmdCloseClick();
+    void tmrTimer();
+    // The direct-IDE path's callbacks; callable from the flash worker, carried out here in the
+    // order they were made.
+    void showProgress(int percent);
+    void showStatus(const std::string& text);
+
+    // The OEM variant hands the program to its wizard at the window's first paint. The wizard
+    // is not built yet: this hides the window and does nothing else.
+    void HandOverToOemWizard();
+
+    // --- engine::UpdateView ---
+    void ShowMessage(engine::MessageKind kind, const std::string& text,
+                     const std::string& caption) override;
+    bool Ask(const std::string& text, const std::string& caption,
+             engine::AskButtons buttons) override;
+    void ShowNewerWarning(uint8_t* answer) override;
+    void ShowMostUpdate() override;
+    void ShowUpdateConfirm(uint8_t* answer, const std::string& oldRevision,
+                           const std::string& newRevision) override;
+    void ShowEjectDisc(uint8_t* answer) override;
+    void ShowInvalidUser() override;
+    void ShowNoProperDrive() override;
+    void ShowReboot() override;
+    void ShowRebootZulk() override;
+    void SetStatus(const std::string& text) override;
+    void SetStatusColour(engine::Colour colour) override;
+    void SetProgress(int position, int maximum) override;
+    void SetPercent(const std::string& text) override;
+    void SetButtons(bool updateEnabled, bool closeEnabled) override;
+    void SetOldRevision(const std::string& text) override;
+    void SetTimerRunning(bool running) override;
+    void DriveListChanged() override;
+    void Repaint() override;
+    void RequestTerminate() override;
+    bool StopRequested() override;
+    void PostToUiThread(std::function<void()> task) override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    int Language() const;
+    // The revision line of the selected drive as the engine has it.
+    void ShowRevisionLine();
+    // The drive of the selected item is one the package may update.
+    bool SelectedDriveMatched() const;
+    // Message boxes and dialogs of start-up have no window to sit on yet.
+    QWidget* DialogOwner();
+
+    package::Package& package_;
+    std::unique_ptr<engine::UpdateEngine> engine_;
+    engine::StartEnd startResult_ = engine::StartEnd::Ready;
+    bool terminateRequested_ = false;
+    bool closableFromTitleBar_ = true;
+    bool closingByButton_ = false;
+    bool shownOnce_ = false;
+    bool handedOver_ = false;
+};
+
+// The one main window while it exists, for the callbacks that need to reach it.
+extern TBrenvoMain* BrenvoMain;
+
+}  // namespace app

@@ -1,0 +1,78 @@
+// A packaged block in memory and the emulated PCs of the bench presets, for the main window's
+// tests.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "package/Package.h"
+#include "package/PackageBlock.h"
+#include "platform/emulated/FirmwareImage.h"
+#include "tests/TestMachine.h"
+#include "tools/bench/Presets.h"
+#include "tools/pack/Packer.h"
+
+namespace main_testing {
+
+// The shipped options: variant 0, English, warnNewer, commit variant, reboot after success with
+// the question, stay after success, one image.
+inline constexpr char kShippedOptions[] = "00010110001001100000000000000000";
+
+// The options with digit `digit` (1-based, as the block counts them) set to `value`.
+inline std::string WithDigit(std::string options, int digit, char value) {
+    options[digit - 1] = value;
+    return options;
+}
+
+inline std::vector<uint8_t> KeyTable(uint32_t seed) {
+    std::vector<uint8_t> key(1024);
+    uint32_t state = seed * 2654435761u + 1;
+    for (auto& k : key) {
+        state = state * 1664525u + 1013904223u;
+        k = static_cast<uint8_t>(state >> 24);
+    }
+    return key;
+}
+
+// One 1 MiB image that gives drives revision QV13, for drives from QV10 to QV19.
+inline pack::Manifest QuorvantManifest(const std::string& options = kShippedOptions) {
+    pack::Manifest manifest;
+    manifest.title = "Firmware Flasher - QV13 - DVD-RW QV-1600";
+    manifest.driveName = "DVD-RW QV-1600";
+    manifest.buildDate = "2026/12/07";
+    manifest.options = options;
+    pack::ImageSpec image;
+    image.file = "fw1.bin";
+    image.data = platform::emulated::MakeFirmwareImage("QV13", "QV13-00", 1 << 20);
+    image.key = KeyTable(12);
+    image.newRevision = "QV13";
+    image.constraints.push_back({"QV10", "QV19", "", ""});
+    manifest.images.push_back(std::move(image));
+    return manifest;
+}
+
+// The block a packaged program would carry, and the package the window reads from it.
+struct PackagedBlock {
+    explicit PackagedBlock(const pack::Manifest& manifest) : bytes(package::kBlockSize) {
+        pack::WritePackage(manifest, bytes);
+    }
+    std::vector<uint8_t> bytes;
+    package::Package package{bytes};
+};
+
+// An emulated PC made as `brenvo-bench new --preset NAME` makes it, changed by `configure`.
+template <typename Configure>
+std::unique_ptr<testing_support::TestMachine> PresetMachine(const std::string& preset,
+                                                            Configure configure) {
+    return std::make_unique<testing_support::TestMachine>(
+        [&](platform::emulated::Machine& machine) {
+            benchtool::ApplyPreset(preset, machine);
+            configure(machine);
+        });
+}
+inline std::unique_ptr<testing_support::TestMachine> PresetMachine(const std::string& preset) {
+    return PresetMachine(preset, [](platform::emulated::Machine&) {});
+}
+
+}  // namespace main_testing

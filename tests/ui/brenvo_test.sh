@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# End to end with the built window program: brenvo on emulated PCs, run by a script (no message
+# box waits for a person; the messages come out on stderr). Usage: brenvo_test.sh BUILD_DIR
+set -u
+build=$1
+pack=$build/tools/pack/brenvo-pack
+bench=$build/tools/bench/brenvo-bench
+brenvo=$build/app/brenvo
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen BRENVO_UNATTENDED=1
+passed=0 failed=0
+
+check() {  # check NAME EXPECTED_STATUS STATUS OUTPUT PATTERN
+  if [ "$3" -eq "$2" ] && grep -qF -- "$5" <<<"$4"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAIL: $1 (status $3, wanted $2; looked for: $5)"
+    echo "$4" | sed 's/^/    /'
+  fi
+}
+
+"$bench" key --seed 7 "$work/key.bin" > /dev/null
+crc12=$("$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" | sed 's/.*crc32 \([0-9a-f]*\).*/\1/')
+packed() {  # packed OPTIONS: brenvo carrying one QV12 image for QV10..QV19
+  cat > "$work/m.json" <<JSON
+{ "title": "Firmware Flasher - QV12", "driveName": "DVD-RW QV-1600", "options": "$1",
+  "images": [ { "file": "fw12.bin", "key": "key.bin", "newRevision": "QV12",
+                "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
+JSON
+  "$pack" "$work/m.json" "$brenvo" "$work/brenvo" > /dev/null
+}
+fresh() { "$bench" new --preset "$1" "$work/pc.json" > /dev/null; }
+run() { BRENVO_MACHINE="$work/pc.json" timeout 60 "$@" < /dev/null 2>&1; }
+
+out=$(env -u BRENVO_MACHINE "$brenvo" 2>&1); check "no backend" 6 $? "$out" "No real-machine backend"
+
+fresh typical
+out=$(run "$brenvo"); check "unpackaged: no firmware" 0 $? "$out" "brenvo: error: No F/W in executable !"
+
+packed 00010110001001100000000000000000
+sed -i 's/"administrator": true/"administrator": false/' "$work/pc.json"
+out=$(run "$work/brenvo"); check "access denied" 0 $? "$out" \
+  "Access denied ! You must have administrator privilege to flash drives."
+
+# Unattended, exit when done, no restart: the program flashes E: and ends by itself.
+packed 00010101101001100000000000000000
+fresh typical
+out=$(run "$work/brenvo"); check "unattended update ends the program" 0 $? "$out" \
+  "brenvo: information: Firmware has been updated successfully !"
+out=$("$bench" show "$work/pc.json"); check "the bench keeps the flash" 0 $? "$out" \
+  "revision QV12 (QV12-00), flash 1048576 bytes crc32 $crc12"
+check "no restart" 0 0 "$out" "Restart:           none pending"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
