@@ -32,3 +32,12 @@ BRENVO_MACHINE="$out/pc.json" BRENVO_TRACE="$out/trace.jsonl" "$out/brenvo-cli" 
 step "The emulated PC afterwards: E: holds the image (its crc32 is the one brenvo-pack showed)"
 $bin/tools/bench/brenvo-bench show "$out/pc.json" | grep -E "Restart|E: |F: "
 echo "$(wc -l < "$out/trace.jsonl") commands traced."
+
+# With a display, the same package in the window, on an emulated PC whose clock keeps real time.
+if [ -n "${DISPLAY:-}" ]; then
+  step "The window on a fresh emulated PC that keeps real time (close it to finish)"
+  $bin/tools/bench/brenvo-bench new --preset typical "$out/window-pc.json"
+  sed -i 's/"mode": "virtual"/"mode": "paced"/' "$out/window-pc.json"
+  $bin/tools/pack/brenvo-pack demo/manifest.json $bin/app/brenvo "$out/brenvo"
+  BRENVO_MACHINE="$out/window-pc.json" "$out/brenvo"
+fi
