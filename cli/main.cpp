@@ -10,6 +10,7 @@
 #include "cli/ConsoleView.h"
 #include "device/HiTimer.h"
 #include "device/SystemInfo.h"
+#include "engine/RestartCheck.h"
 #include "engine/UpdateEngine.h"
 #include "package/Package.h"
 #include "platform/MachineSession.h"
@@ -37,6 +38,9 @@ constexpr char kUsage[] =
     "             the package takes) as the package's options say\n"
     "  package    show the firmware package this run would use and whether it is usable\n"
     "  machine    show the machine this run acts on (platform family, rights, clock)\n"
+    "  /QVCHECK N REVISION\n"
+    "             after a restart: check that drive N of the list now reports REVISION\n"
+    "             (what an OEM wizard package registers to run once after its update)\n"
     "\n"
     "Options:\n"
     "  --package FILE   use the package carried by FILE (any packaged Brenvo program)\n"
@@ -57,11 +61,17 @@ constexpr char kUsage[] =
 struct Options {
     std::string packageFile;
     std::string command;
+    engine::CheckRequest check;
     int drive = -1;
     cli::Answers answers = cli::Answers::Ask;
 };
 
 bool ParseArgs(int argc, char** argv, Options& o) {
+    o.check = engine::ParseCheckCommandLine(std::vector<std::string>(argv, argv + argc));
+    if (o.check.requested) {
+        o.command = "check";
+        return true;
+    }
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--package" && i + 1 < argc) {
@@ -196,6 +206,11 @@ int Update(engine::UpdateEngine& engine, cli::ConsoleView& view, const Options& 
     }
     engine.UpdateClick();
     view.RunUntilIdle(engine);
+    if (o.uiVariant == 2 && engine.LastRun().end == engine::RunEnd::Succeeded) {
+        // The OEM variant checks the drive once more after the restart.
+        engine::WriteRestartCheck(engine.SelectedItem(), engine.Revisions().newRevision);
+        std::cout << "After the restart the drive is checked once more.\n";
+    }
 
     const engine::RunReport& run = engine.LastRun();
     for (const auto& d : run.drives) {
@@ -227,20 +242,36 @@ int Update(engine::UpdateEngine& engine, cli::ConsoleView& view, const Options& 
     return kExitDeclined;
 }
 
+// The check after a restart.
+int Check(engine::UpdateEngine& engine, const engine::CheckRequest& request) {
+    if (engine.Options().uiVariant != 2) {
+        std::cerr << "brenvo-cli: this package does not check drives after a restart (only the OEM "
+                     "wizard variant does)\n";
+        return kExitUsage;
+    }
+    engine::CheckResult result = engine::VerifyUpdate(engine, request);
+    std::cout << "Verifying Firmware update.\n" << result.message << "\n";
+    for (const auto& line : result.memo)
+        std::cout << line << "\n";
+    return result.outcome == engine::CheckOutcome::Matches ? kExitOk : kExitFlashFailed;
+}
+
 int RunEngine(std::span<uint8_t> block, const Options& options) {
     package::Package package(block);
     const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
     cli::ConsoleView view(std::cin, std::cout, std::cerr, options.answers, terminal);
     engine::UpdateEngine engine(package, view);
     view.SetLanguage(engine.ParsePackage().ok() ? package.Options().language : 0);
-    view.SetAcceptNotice(options.command == "list");
+    view.SetAcceptNotice(options.command == "list" || options.command == "check");
     // The core's own message boxes (the ASPI manager's) go to the console as well.
     auto previous = platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
         view.ShowMessage(engine::MessageKind::Error, r.text, r.caption);
     });
     engine::StartEnd start = engine.StartUp();
     int status;
-    if (options.command == "list") {
+    if (options.command == "check") {
+        status = start == engine::StartEnd::Ready ? Check(engine, options.check) : StartExit(start);
+    } else if (options.command == "list") {
         if (start == engine::StartEnd::Ready || start == engine::StartEnd::NoMatchingDrive) {
             PrintList(engine);
         }

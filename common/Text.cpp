@@ -92,4 +92,25 @@ std::string TrimBlanks(std::string_view text) {
     return std::string(text.substr(b, e - b));
 }
 
+std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
+    std::vector<std::string> parameters;
+    std::string current;
+    bool quoted = false, any = false;
+    for (char c : commandLine) {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (any) parameters.push_back(current);
+            current.clear();
+            any = false;
+        } else {
+            current += c;
+            any = true;
+        }
+    }
+    if (any) parameters.push_back(current);
+    return parameters;
+}
+
 }  // namespace common

@@ -18,4 +18,8 @@ std::string Hex(std::span<const uint8_t> bytes);
 std::string UpperAscii(std::string_view text);
 std::string TrimBlanks(std::string_view text);
 
+// Splits a command line as the system hands it to a program: blanks separate parameters,
+// double quotes group them.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
 }  // namespace common

@@ -23,27 +23,6 @@ void WriteRestartCheck(int driveIndex, const std::string& newRevision) {
                              RestartEntry(system.ModuleFileName(), driveIndex, newRevision));
 }
 
-std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
-    std::vector<std::string> parameters;
-    std::string current;
-    bool quoted = false, any = false;
-    for (char c : commandLine) {
-        if (c == '"') {
-            quoted = !quoted;
-            any = true;
-        } else if ((c == ' ' || c == '\t') && !quoted) {
-            if (any) parameters.push_back(current);
-            current.clear();
-            any = false;
-        } else {
-            current += c;
-            any = true;
-        }
-    }
-    if (any) parameters.push_back(current);
-    return parameters;
-}
-
 CheckRequest ParseCheckCommandLine(const std::vector<std::string>& parameters) {
     CheckRequest request;
     if (parameters.size() != 4 || parameters[1] != kCheckSwitch) return request;

@@ -22,10 +22,6 @@ std::string RestartEntry(const std::string& programPath, int driveIndex,
 // Writes the entry under the local machine's RunOnce key; nothing is said when it cannot be.
 void WriteRestartCheck(int driveIndex, const std::string& newRevision);
 
-// Splits a command line as the system hands it to a program: blanks separate parameters,
-// double quotes group them.
-std::vector<std::string> SplitCommandLine(const std::string& commandLine);
-
 struct CheckRequest {
     bool requested = false;  // the program was started for the check
     int driveIndex = -1;     // -1 when the index is not a number: no drive of the list

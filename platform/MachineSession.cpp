@@ -1,6 +1,7 @@
 #include "platform/MachineSession.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/System.h"
 #include "platform/Trace.h"
@@ -24,6 +25,10 @@ bool MachineSession::Open(std::string& error) {
         error = std::string("Bad bench file: ") + e.what();
         return false;
     }
+    // A restart of this bench runs this program again.
+    std::error_code ec;
+    auto self = std::filesystem::canonical("/proc/self/exe", ec);
+    if (!ec) machine_->hostProgram = self.string();
     InstallSystem(std::make_unique<emulated::EmulatedSystem>(machine_));
     return true;
 }

@@ -1,14 +1,15 @@
 // The check after a restart: the RunOnce entry, the command line it gives, and the comparison.
 #include <gtest/gtest.h>
 
+#include "common/Text.h"
 #include "engine/RestartCheck.h"
 #include "tests/DriveTestSupport.h"
 #include "tests/EngineTestSupport.h"
 
 namespace {
+using common::SplitCommandLine;
 using engine::CheckOutcome;
 using engine::ParseCheckCommandLine;
-using engine::SplitCommandLine;
 using namespace testing_support;
 
 TEST(RestartEntry, APathWithBlanksStillGivesExactlyThreeParameters) {

@@ -93,5 +93,22 @@ fresh ide
 out=$(run update --yes); check "direct-IDE update" 0 $? "$out" "now QV12"
 out=$("$bench" show "$work/pc.json"); check "chip holds the image" 0 $? "$out" "flash crc32 $crc12"
 
+# The OEM cycle: update, restart entry, the restart, the check.
+manifest 20010110001001100000000000000000 QV10 QV19
+fresh typical
+out=$(run update --yes); check "OEM update writes the restart entry" 0 $? "$out" "checked once more"
+out=$("$bench" show "$work/pc.json"); check "RunOnce entry" 0 $? "$out" '/QVCHECK 0 QV12'
+out=$("$bench" boot "$work/pc.json" 2>&1); check "the check after the restart" 0 $? "$out" "The firmware update was successful."
+out=$("$bench" show "$work/pc.json"); check "RunOnce entry removed" 0 $? "$out" "Registry:          no values"
+
+# A package whose range still takes a drive left half written (it reports 0000).
+manifest 20010110001001100000000000000000 0000 QV19
+fresh typical
+sed -i '0,/"faults": \[\]/s//"faults": [{"kind": "powerCut", "command": "commit"}]/' "$work/pc.json"
+out=$(run update --yes); check "power cut during the commit fails" 1 $? "$out" "Unable to flash firmware."
+sed -i 's/"registry": \[\]/"registry": [{"key": "HKLM\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\RunOnce", "name": "QVFWUpdate", "value": "\\"C:\\\\Program Files\\\\Brenvo\\\\brenvo.exe\\" \/QVCHECK 0 QV12"}]/' "$work/pc.json"
+out=$("$bench" boot "$work/pc.json" 2>&1); check "a drive left half written fails the check" 1 $? "$out" "not match the expected version(QV12)."
+out=$(BRENVO_MACHINE="$work/pc.json" "$work/flasher" /QVCHECK x QV12 < /dev/null 2>&1); check "a non-numeric index" 1 $? "$out" "Firmware update failed."
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -107,6 +107,7 @@ std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& 
         m.family = f.Choice("family", "nt", {"nt", "9x"}) == "nt" ? Family::Nt : Family::Windows9x;
         m.versionCallFails = f.Bool("getVersionFails", m.versionCallFails);
         m.programPath = f.String("programPath", m.programPath);
+        m.hostProgram = f.String("hostProgram", m.hostProgram);
     });
     top.Object("clock", [&](Fields& f) { ReadClock(f, m.clockSettings); });
     top.Object("security", [&](Fields& f) { ReadSecurity(f, m.security); });
@@ -143,7 +144,8 @@ std::string SerializeBench(Machine& m) {
     root["brenvoBench"] = kBenchFormat;
     root["machine"] = {{"family", m.family == Family::Nt ? "nt" : "9x"},
                        {"getVersionFails", m.versionCallFails},
-                       {"programPath", m.programPath}};
+                       {"programPath", m.programPath},
+                       {"hostProgram", m.hostProgram}};
     const auto& c = m.clockSettings;
     root["clock"] = {{"mode", c.paced ? "paced" : "virtual"},
                      {"now", c.now},

@@ -97,4 +97,17 @@ std::shared_ptr<EmulatedDevice> Machine::OpenDevice(const std::string& name, uin
     return nullptr;
 }
 
+void Machine::Restart() {
+    std::lock_guard lock(mutex);
+    restart.pending = false;
+    restart.boots++;
+    for (auto& drive : drives) {
+        drive->ByHand([](DriveSettings& d) { d.unitAttention = true; });
+    }
+    for (auto& [name, service] : ide.services)
+        service.running = false;
+    for (auto& cdrom : ide.cdroms)
+        cdrom.started = true;
+}
+
 }  // namespace platform::emulated

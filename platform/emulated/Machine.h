@@ -91,6 +91,8 @@ class Machine {
     std::optional<std::string> windowsDirectory = std::string("C:\\WINDOWS");
     std::optional<std::string> systemDirectory = std::string("C:\\WINDOWS\\system32");
     std::string programPath = "C:\\Program Files\\Brenvo\\brenvo.exe";
+    // The program file on this host that last ran as programPath; a restart runs it again.
+    std::string hostProgram;
 
     // Keyed by the upper-cased path (Windows paths are case-insensitive).
     std::map<std::string, FileEntry> files;
@@ -126,6 +128,10 @@ class Machine {
 
     // The drive with this letter ("E:", any case), or null.
     std::shared_ptr<OpticalDrive> FindDrive(const std::string& letter) const;
+
+    // What a restart does to the hardware and the services: drives come back with a unit
+    // attention, services stop, CD-ROM devices start, the pending restart is done.
+    void Restart();
 
     // Takes the clock's reading back into clockSettings.now before the bench is saved.
     void FreezeClock();

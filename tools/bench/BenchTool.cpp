@@ -1,11 +1,17 @@
 #include "tools/bench/BenchTool.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdio>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <ostream>
 
 #include "common/Crc32.h"
+#include "common/Text.h"
 #include "directide/FlashChips.h"
 #include "platform/emulated/BenchFile.h"
 #include "platform/emulated/DriveBench.h"
@@ -23,6 +29,9 @@ constexpr char kUsage[] =
     "       brenvo-bench show BENCH.json                 print a bench in plain words\n"
     "       brenvo-bench key [--seed N] OUT              write a 1024-byte key table for trying\n"
     "                                                    packages (not a vendor's key)\n"
+    "       brenvo-bench boot BENCH.json                 restart the emulated PC: reset what a\n"
+    "                                                    restart resets, then run each RunOnce\n"
+    "                                                    entry once, as the system does\n"
     "       brenvo-bench firmware --revision R --size N [--tag T] OUT\n"
     "                                                    make a firmware image that gives a\n"
     "                                                    drive revision R once flashed\n"
@@ -39,28 +48,54 @@ std::string Hex8(uint32_t v) {
     return text;
 }
 
+// A verb's words: "--name value" options (only the given names) and one output file.
+struct VerbArgs {
+    std::map<std::string, std::string> options;
+    std::string path;
+};
+
+bool ReadVerbArgs(const std::vector<std::string>& args, std::initializer_list<const char*> names,
+                  VerbArgs& verb, std::ostream& err) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        bool option = false;
+        for (const char* name : names) {
+            if (args[i] == name && i + 1 < args.size()) {
+                verb.options[name] = args[++i];
+                option = true;
+                break;
+            }
+        }
+        if (option) continue;
+        if (args[i].empty() || args[i][0] == '-' || !verb.path.empty()) {
+            err << kUsage;
+            return false;
+        }
+        verb.path = args[i];
+    }
+    if (verb.path.empty()) err << kUsage;
+    return !verb.path.empty();
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::ostream& err) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    if (!file.flush()) err << "brenvo-bench: cannot write " << path << "\n";
+    return static_cast<bool>(file);
+}
+
 // A key table for trying packages: deterministic bytes from a seed.
 int Key(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    VerbArgs verb;
+    if (!ReadVerbArgs(args, {"--seed"}, verb, err)) return 2;
     uint32_t seed = 1;
-    std::string path;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--seed" && i + 1 < args.size()) {
-            try {
-                seed = static_cast<uint32_t>(std::stoul(args[++i]));
-            } catch (const std::exception&) {
-                err << "brenvo-bench: --seed takes a whole number\n";
-                return 2;
-            }
-        } else if (path.empty() && !args[i].empty() && args[i][0] != '-') {
-            path = args[i];
-        } else {
-            err << kUsage;
+    if (verb.options.count("--seed")) {
+        try {
+            seed = static_cast<uint32_t>(std::stoul(verb.options["--seed"]));
+        } catch (const std::exception&) {
+            err << "brenvo-bench: --seed takes a whole number\n";
             return 2;
         }
-    }
-    if (path.empty()) {
-        err << kUsage;
-        return 2;
     }
     std::vector<uint8_t> key(1024);
     uint32_t state = seed * 2654435761u + 0x9E3779B9u;
@@ -68,13 +103,8 @@ int Key(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         state = state * 1664525u + 1013904223u;
         k = static_cast<uint8_t>(state >> 24);
     }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(key.data()), static_cast<std::streamsize>(key.size()));
-    if (!file.flush()) {
-        err << "brenvo-bench: cannot write " << path << "\n";
-        return 1;
-    }
-    out << "brenvo-bench: wrote the key table " << path << " (seed " << seed << ")\n";
+    if (!WriteBytes(verb.path, key, err)) return 1;
+    out << "brenvo-bench: wrote the key table " << verb.path << " (seed " << seed << ")\n";
     return 0;
 }
 
@@ -121,21 +151,11 @@ void ShowIde(Machine& m, std::ostream& out) {
 }
 
 int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string preset = "default", path;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--preset" && i + 1 < args.size()) {
-            preset = args[++i];
-        } else if (!args[i].empty() && args[i][0] != '-' && path.empty()) {
-            path = args[i];
-        } else {
-            err << kUsage;
-            return 2;
-        }
-    }
-    if (path.empty()) {
-        err << kUsage;
-        return 2;
-    }
+    VerbArgs verb;
+    if (!ReadVerbArgs(args, {"--preset"}, verb, err)) return 2;
+    const std::string preset =
+        verb.options.count("--preset") ? verb.options["--preset"] : "default";
+    const std::string& path = verb.path;
     Machine machine;
     if (!ApplyPreset(preset, machine)) {
         std::string names;
@@ -214,43 +234,90 @@ void Show(Machine& m, std::ostream& out) {
     }
 }
 
-int Firmware(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string revision, tag, path;
-    long long size = -1;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--revision" && i + 1 < args.size()) {
-            revision = args[++i];
-        } else if (args[i] == "--tag" && i + 1 < args.size()) {
-            tag = args[++i];
-        } else if (args[i] == "--size" && i + 1 < args.size()) {
-            try {
-                size = std::stoll(args[++i], nullptr, 0);
-            } catch (const std::exception&) {
-                size = -1;
-            }
-        } else if (!args[i].empty() && args[i][0] != '-' && path.empty()) {
-            path = args[i];
-        } else {
-            err << kUsage;
-            return 2;
-        }
+constexpr char kRunOnceKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+// Runs one RunOnce command on the bench: the bench's program is the program that last ran on it.
+int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::string& command,
+                   std::ostream& out, std::ostream& err) {
+    auto parameters = common::SplitCommandLine(command);
+    if (parameters.empty() ||
+        common::UpperAscii(parameters[0]) != common::UpperAscii(m.programPath) ||
+        m.hostProgram.empty()) {
+        err << "brenvo-bench: cannot run \"" << command
+            << "\": it does not name this bench's program (" << m.programPath << ")\n";
+        return -1;
     }
-    if (revision.empty() || revision.size() > 4 || tag.size() > 7 || path.empty() || size < 0x60 ||
+    std::vector<std::string> argvText{m.hostProgram};
+    argvText.insert(argvText.end(), parameters.begin() + 1, parameters.end());
+    std::vector<char*> argv;
+    for (auto& a : argvText)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    out << "brenvo-bench: running " << command << "\n" << std::flush;
+    pid_t child = fork();
+    if (child == 0) {
+        setenv("BRENVO_MACHINE", benchPath.c_str(), 1);
+        execv(m.hostProgram.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) < 0) return -1;
+    int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    out << "brenvo-bench: " << m.programPath << " ended with status " << code << "\n";
+    return code;
+}
+
+int Boot(const std::string& path, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> commands;
+    std::string hostProgram;
+    try {
+        auto machine = platform::emulated::LoadBench(path);
+        machine->Restart();
+        // The system removes each RunOnce value before it runs it.
+        std::vector<std::string> names;
+        for (const auto& [key, value] : machine->registry) {
+            if (common::UpperAscii(value.key) == common::UpperAscii(kRunOnceKey)) {
+                names.push_back(value.name);
+                commands.push_back(value.value);
+            }
+        }
+        for (const auto& name : names)
+            machine->RemoveRegistry(kRunOnceKey, name);
+        platform::emulated::SaveBench(*machine, path);
+        out << "brenvo-bench: restarted " << path << " (restart " << machine->restart.boots << "), "
+            << commands.size() << " RunOnce entr" << (commands.size() == 1 ? "y" : "ies") << "\n";
+        int worst = 0;
+        for (const auto& command : commands) {
+            int code = RunOnceCommand(*machine, path, command, out, err);
+            if (code != 0) worst = 1;
+        }
+        return worst;
+    } catch (const BenchError& e) {
+        err << "brenvo-bench: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+int Firmware(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    VerbArgs verb;
+    if (!ReadVerbArgs(args, {"--revision", "--tag", "--size"}, verb, err)) return 2;
+    const std::string revision = verb.options["--revision"], tag = verb.options["--tag"];
+    long long size = -1;
+    try {
+        size = std::stoll(verb.options["--size"], nullptr, 0);
+    } catch (const std::exception&) {
+        size = -1;
+    }
+    if (revision.empty() || revision.size() > 4 || tag.size() > 7 || size < 0x60 ||
         size > (16 << 20)) {
         err << "brenvo-bench: firmware needs --revision (1-4 characters), --size (96 bytes to "
                "16 MiB), an optional --tag (up to 7 characters) and the output file\n";
         return 2;
     }
     auto image = platform::emulated::MakeFirmwareImage(revision, tag, static_cast<size_t>(size));
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(image.data()),
-               static_cast<std::streamsize>(image.size()));
-    if (!file) {
-        err << "brenvo-bench: cannot write " << path << "\n";
-        return 1;
-    }
-    out << "brenvo-bench: wrote " << path << " (" << image.size() << " bytes, revision " << revision
-        << ", crc32 " << Hex8(common::Crc32(image)) << ")\n";
+    if (!WriteBytes(verb.path, image, err)) return 1;
+    out << "brenvo-bench: wrote " << verb.path << " (" << image.size() << " bytes, revision "
+        << revision << ", crc32 " << Hex8(common::Crc32(image)) << ")\n";
     return 0;
 }
 
@@ -264,6 +331,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (args[0] == "new") return New(args, out, err);
     if (args[0] == "key") return Key(args, out, err);
     if (args[0] == "firmware") return Firmware(args, out, err);
+    if (args[0] == "boot" && args.size() == 2) return Boot(args[1], out, err);
     if (args[0] == "show" && args.size() == 2) {
         try {
             auto machine = platform::emulated::LoadBench(args[1]);
