@@ -414,9 +414,10 @@ void TMainQV::FormCreate(const QStringList& commandLine) {
 
 void TMainQV::FormDestroy() {
     tmrT1->stop();
-    // The wizard is the program's face: when it goes, the program ends. The main window may
-    // already be going itself.
-    if (app::BrenvoMain) app::BrenvoMain->RequestTerminate();
+    // The wizard is the program's face: when it goes, the program ends. When its main window is
+    // itself going (it frees the wizard as its last step), there is nothing left to end, and
+    // another window that has since become the main one is not ours to end.
+    if (app::BrenvoMain == &main_) main_.RequestTerminate();
 }
 
 void TMainQV::btnNextClick() {
