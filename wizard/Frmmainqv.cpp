@@ -199,6 +199,8 @@ TMainQV::TMainQV(app::TBrenvoMain& main, const QStringList& commandLine)
     btnCancel = ui::MakeButton(this, "btnCancel", {360, 247, 75, 20}, "Cancel");
     setTabOrder(btnNext, btnBack);
     setTabOrder(btnBack, btnCancel);
+    // Next is first in the tab order: Space on a fresh page moves the user on.
+    btnNext->setFocus();
 
     lblVersion->setText(kVersionText);
     FitPageTexts();

@@ -143,6 +143,8 @@ TEST_F(Wizard, OpensOnTheWelcomePageWithTheMainWindowsCaption) {
     EXPECT_TRUE(wizard.tmrT1->isActive()) << "the timer runs from the start";
     EXPECT_EQ(wizard.tmrT1->interval(), 1000);
     EXPECT_FALSE(wizard.windowFlags() & Qt::WindowCloseButtonHint) << "no title-bar buttons";
+    EXPECT_EQ(wizard.focusWidget(), wizard.btnNext) << "Next comes first in the tab order";
+    EXPECT_EQ(wizard.btnNext->nextInFocusChain(), wizard.btnBack);
 }
 
 TEST_F(Wizard, NextOnTheWelcomePageShowsTheMainWindowsDrives) {
