@@ -114,7 +114,9 @@ QLabel* AddLogo(QWidget* panel, const char* name, int top, int part) {
     auto* picture = new QLabel(panel);
     picture->setObjectName(name);
     // Inside the panel's border, as the pictures sat in its client area.
-    picture->setGeometry(1, 1 + top, 112, 94);
+    // The panel's client area lies inside its border; the last picture is cut at the bottom.
+    picture->setGeometry(1, 1 + top, std::min(112, panel->width() - 2),
+                         std::min(94, panel->height() - 2 - top));
     picture->setPixmap(LogoPicture(part));
     return picture;
 }
