@@ -290,6 +290,36 @@ TEST_F(Wizard, UpdatesThroughTheMainWindowAndMirrorsItsProgress) {
     EXPECT_TRUE(RestartEntry().has_value());
 }
 
+TEST_F(Wizard, AFailedUpdateEndsTheProgramAndNeverReachesTheCompletePage) {
+    machine_.reset();
+    machine_ = PresetMachine("typical", [](platform::emulated::Machine& m) {
+        m.FindDrive("E:")->ByHand([](platform::emulated::DriveSettings& d) {
+            platform::emulated::DriveFault fail;
+            fail.command = platform::emulated::CommandKind::Commit;
+            d.faults.push_back(fail);
+        });
+    });
+    TMainQV& wizard = Start();
+    StartUpdate(wizard);
+    WaitForRun();
+    EXPECT_EQ(window_->Engine().LastRun().end, engine::RunEnd::Failed);
+    EXPECT_TRUE(window_->TerminateRequested()) << "the wizard closes with the program";
+    wizard.tmrT1Timer();
+    EXPECT_EQ(wizard.page, wizard::kProgressPage);
+    EXPECT_FALSE(RestartEntry().has_value()) << "no check after a restart for a failed flash";
+}
+
+TEST_F(Wizard, SpeaksEnglishWhateverThePackagesLanguage) {
+    block_ = std::make_unique<PackagedBlock>(QuorvantManifest(WithDigit(kOemOptions, 2, '2')));
+    window_ = std::make_unique<TBrenvoMain>(block_->package);
+    ASSERT_EQ(window_->Label1->text(), "対象ドライブを選択して下さい。") << "a Japanese package";
+    auto* wizard = new TMainQV(*window_, {"brenvo.exe"});
+    EXPECT_TRUE(wizard->lblMessage->text().startsWith("Welcome to the Quorvant firmware"));
+    EXPECT_EQ(wizard->btnCancel->text(), "Cancel");
+    wizard->btnNext->click();
+    EXPECT_EQ(wizard->lblMessage->text(), kDriveText);
+}
+
 TEST_F(Wizard, TheTimerLeavesThePageAloneUntilTheUpdateSucceeded) {
     TMainQV& wizard = Start();
     wizard.btnNext->click();
