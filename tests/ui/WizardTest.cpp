@@ -14,6 +14,7 @@
 #include "app/Frmbrenvo.h"
 #include "common/Text.h"
 #include "dialogs/Modal.h"
+#include "dialogs/UiFonts.h"
 #include "engine/RestartCheck.h"
 #include "tests/ui/MainWindowSupport.h"
 #include "tests/ui/UiTestSupport.h"
@@ -147,6 +148,35 @@ TEST_F(Wizard, OpensOnTheWelcomePageWithTheMainWindowsCaption) {
     EXPECT_EQ(wizard.btnNext->nextInFocusChain(), wizard.btnBack);
 }
 
+TEST_F(Wizard, AsksForItsDesignFontsAndFitsEveryPageText) {
+    TMainQV& wizard = Start();
+    EXPECT_EQ(ui_testing::RequestedFamily(wizard.lblMessage), "MS Sans Serif");
+    EXPECT_EQ(ui_testing::RequestedCharset(wizard.lblMessage), ui::kBig5Charset);
+    EXPECT_EQ(wizard.lblMessage->font().pixelSize(), 12);
+    EXPECT_EQ(ui_testing::RequestedFamily(wizard.cboDrives), "Courier New");
+    EXPECT_EQ(wizard.height(), wizard::kClientHeight);
+    EXPECT_GE(wizard.width(), wizard::kClientWidth);
+    // The faces standing in for MS Sans Serif are wider: no page's text may run off the form
+    // or under the buttons, and the buttons stay at the right edge.
+    auto fits = [&](const char* page) {
+        QRect text(wizard.lblMessage->pos(), wizard.lblMessage->sizeHint());
+        EXPECT_LE(text.right(), wizard.width() - ui::kRightMargin) << page;
+        EXPECT_LT(text.bottom(), wizard.btnNext->y()) << page;
+    };
+    fits("welcome");
+    wizard.btnNext->click();
+    fits("drive");
+    EXPECT_EQ(wizard.btnCancel->geometry().right(), wizard.width() - 10);
+    EXPECT_LE(wizard.lblNewFW->x() + wizard.lblNewFW->sizeHint().width(),
+              wizard.width() - ui::kRightMargin);
+    wizard.ShowCompletePage();
+    fits("complete");
+    ASSERT_TRUE(wizard.pbar->isVisibleTo(&wizard));
+    TMainQV& result = Check("0", "QV12");
+    QRect text(result.lblMessage->pos(), result.lblMessage->sizeHint());
+    EXPECT_LT(text.bottom(), result.memShowMsg->y()) << "the failure text above the details";
+}
+
 TEST_F(Wizard, NextOnTheWelcomePageShowsTheMainWindowsDrives) {
     TMainQV& wizard = Start();
     wizard.btnNext->click();
@@ -168,9 +198,21 @@ TEST_F(Wizard, NextOnTheWelcomePageShowsTheMainWindowsDrives) {
     ExpectShown(wizard.btnNext);
     ExpectShown(wizard.btnCancel);
     EXPECT_EQ(wizard.btnNext->text(), "&Next>");
-    // The revisions sit in the gaps of the last line, the old one before "to version".
-    EXPECT_LT(wizard.lblOldFW->geometry().right(), wizard.lblNewFW->x());
-    EXPECT_GT(wizard.lblOldFW->y(), wizard.cboDrives->geometry().bottom());
+    // The revisions sit in the gaps of the last line, whatever face draws it: below the line
+    // before, the old one between "version" and "to version", the new one after it.
+    const QFontMetrics metrics(wizard.lblMessage->font());
+    const int pitch = wizard.lblMessage->LinePitch();
+    const int lastLine = wizard.lblMessage->y() + 6 * pitch;
+    for (const ui::Label* label : {wizard.lblOldFW, wizard.lblNewFW}) {
+        EXPECT_GE(label->y(), lastLine - 1) << label->objectName().toStdString();
+        EXPECT_LT(label->y(), lastLine + pitch) << label->objectName().toStdString();
+    }
+    const int left = wizard.lblMessage->x();
+    EXPECT_GE(wizard.lblOldFW->x(), left + metrics.horizontalAdvance("version"));
+    EXPECT_LE(wizard.lblOldFW->x() + wizard.lblOldFW->sizeHint().width(),
+              left + metrics.horizontalAdvance("version             "));
+    EXPECT_GE(wizard.lblNewFW->x(),
+              left + metrics.horizontalAdvance("version             to version"));
 }
 
 TEST_F(Wizard, BackOnTheDrivePageReturnsToTheWelcomePage) {
