@@ -18,6 +18,7 @@
 #include "dialogs/Frmshowmsg.h"
 #include "dialogs/Frmupdatecfm.h"
 #include "dialogs/Modal.h"
+#include "wizard/Frmmainqv.h"
 
 namespace app {
 
@@ -153,6 +154,10 @@ void TBrenvoMain::FormPaint() {
 
 void TBrenvoMain::HandOverToOemWizard() {
     hide();
+    // The wizard reads the command line: a start for the check after a restart goes straight to
+    // its result.
+    auto* wizard = new wizard::TMainQV(*this, QCoreApplication::arguments());
+    wizard->show();
 }
 
 void TBrenvoMain::FormDestroy() {

@@ -43,8 +43,8 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     void showProgress(int percent);
     void showStatus(const std::string& text);
 
-    // The OEM variant hands the program to its wizard at the window's first paint. The wizard
-    // is not built yet: this hides the window and does nothing else.
+    // The OEM variant hands the program to its wizard at the window's first paint: the window
+    // hides and the wizard, which it owns, shows instead.
     void HandOverToOemWizard();
 
     // --- engine::UpdateView ---

@@ -1,9 +1,9 @@
 // brenvo-screenshots OUTDIR: renders every dialog in English, Traditional Chinese and Japanese
 // into OUTDIR/<form>-<language>.png, and the main window in each language on an emulated PC with
 // a matching and a foreign drive (main-<language>.png), and while it updates
-// (main-<language>-updating.png). Run with QT_QPA_PLATFORM=offscreen on a machine without a
-// display. Off screen there is no window manager, so a plain title bar with the caption and the
-// form's title-bar buttons is drawn above each form.
+// (main-<language>-updating.png), and the OEM wizard's pages (wizard-<page>.png). Run with
+// QT_QPA_PLATFORM=offscreen on a machine without a display. Off screen there is no window manager,
+// so a plain title bar with the caption and the form's title-bar buttons is drawn above each form.
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -29,6 +29,7 @@
 #include "platform/emulated/FirmwareImage.h"
 #include "tools/bench/Presets.h"
 #include "tools/pack/Packer.h"
+#include "wizard/Frmmainqv.h"
 
 namespace {
 
@@ -81,11 +82,12 @@ bool Save(QWidget& form, const QString& folder, const QString& name) {
 }
 
 // A package with one image for the QUORVANT drives from QV10 to QV19, in `language`.
-std::vector<uint8_t> QuorvantPackage(int language) {
+std::vector<uint8_t> QuorvantPackage(
+    int language, const std::string& options = "00010110001001100000000000000000") {
     pack::Manifest manifest;
     manifest.title = "Firmware Flasher - QV13 - DVD-RW QV-1600";
     manifest.driveName = "DVD-RW QV-1600";
-    manifest.options = "00010110001001100000000000000000";
+    manifest.options = options;
     manifest.options[1] = static_cast<char>('0' + language);
     pack::ImageSpec image;
     image.data = platform::emulated::MakeFirmwareImage("QV13", "QV13-00", 1 << 20);
@@ -145,6 +147,55 @@ bool SaveMainWindow(const QString& folder, int language, const QString& suffix) 
     return ok;
 }
 
+// The OEM wizard's pages on the typical bench: welcome, drive, progress a second and a half into
+// the update, complete, and the result page for each outcome of the check after a restart.
+bool SaveWizard(const QString& folder) {
+    auto machine = std::make_shared<platform::emulated::Machine>();
+    benchtool::ApplyPreset("typical", *machine);
+    platform::ScopedSystem system(std::make_unique<platform::emulated::EmulatedSystem>(machine));
+    ui::Modal::SetUnattended(true);
+    bool ok = true;
+    auto shoot = [&](QWidget& form, const QString& name) {
+        form.show();
+        QApplication::processEvents();
+        ok &= SaveAsIs(form, folder, name);
+    };
+    {
+        std::string options = "20010110001001100000000000000000";
+        std::vector<uint8_t> oem = QuorvantPackage(0, options);
+        package::Package package(oem);
+        app::TBrenvoMain window(package);
+        auto* wizard = new wizard::TMainQV(window, {"brenvo"});
+        shoot(*wizard, "wizard-1-welcome");
+        wizard->ShowDrivePage();
+        shoot(*wizard, "wizard-2-drive");
+        wizard->ShowProgressPage();
+        for (int tick = 0; tick < 15; ++tick)
+            window.tmrTimer();
+        wizard->tmrT1Timer();
+        shoot(*wizard, "wizard-3-progress");
+        while (window.Engine().Running() > 0)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        wizard->tmrT1Timer();
+        shoot(*wizard, "wizard-4-complete");
+        struct Check {
+            const char* index;
+            const char* revision;
+            const char* name;
+        };
+        for (const Check& check :
+             {Check{"0", "QV13", "wizard-6-matches"}, Check{"0", "QV14", "wizard-6-differs"},
+              Check{"7", "QV13", "wizard-6-notlisted"}}) {
+            auto* result =
+                new wizard::TMainQV(window, {"brenvo", "/QVCHECK", check.index, check.revision});
+            shoot(*result, check.name);
+            delete result;
+        }
+    }
+    ui::Modal::Reset();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,6 +216,8 @@ int main(int argc, char** argv) {
     for (const Language& language : kLanguages) {
         QString suffix = QString("-") + language.name;
         ok &= SaveMainWindow(folder, language.code, suffix);
+        // The wizard speaks English whatever the package's language.
+        if (language.code == 0) ok &= SaveWizard(folder);
         {
             dialogs::TUpdateCfm form(&owner);
             form.lblOldFW->setText("1.00");

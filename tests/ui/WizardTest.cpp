@@ -1,0 +1,525 @@
+// The OEM wizard in front of the main window on emulated PCs: each page's look and texts, every
+// button on every page, the progress it mirrors, the restart entry and the restart, the check
+// after a restart, and one whole cycle from the welcome page to the check's result.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <memory>
+
+#include "app/Frmbrenvo.h"
+#include "common/Text.h"
+#include "dialogs/Modal.h"
+#include "dialogs/UiFonts.h"
+#include "engine/RestartCheck.h"
+#include "tests/ui/MainWindowSupport.h"
+#include "tests/ui/UiTestSupport.h"
+#include "wizard/Frmmainqv.h"
+
+namespace {
+using app::TBrenvoMain;
+using main_testing::kShippedOptions;
+using main_testing::PackagedBlock;
+using main_testing::PresetMachine;
+using main_testing::QuorvantManifest;
+using main_testing::WithDigit;
+using ui::MessageKind;
+using ui::Modal;
+using wizard::TMainQV;
+
+// The OEM variant, staying on the complete page after success (no restart, no exit).
+const std::string kOemOptions = WithDigit(WithDigit(kShippedOptions, 1, '2'), 7, '0');
+
+const QString kDriveText =
+    "Select the supported Quorvant drive to be updated.\n    \n    \n    \n    \nThe firmware of "
+    "the selected drive will be changed from\nversion             to version";
+const QString kFailureText =
+    "Firmware update failed.\n    \nThe firmware update program could not verify that\nthe "
+    "selected drive has been properly updated.";
+
+class Wizard : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Modal::Reset();
+        Modal::SetUnattended(true);
+    }
+    void TearDown() override {
+        window_.reset();
+        Modal::Reset();
+    }
+
+    // The main window of the OEM package and, in front of it, the wizard started with
+    // `commandLine`; the window owns the wizard.
+    TMainQV& Start(const QStringList& commandLine = {"brenvo.exe"}) {
+        block_ = std::make_unique<PackagedBlock>(QuorvantManifest(kOemOptions));
+        window_ = std::make_unique<TBrenvoMain>(block_->package);
+        EXPECT_EQ(window_->StartResult(), engine::StartEnd::Ready);
+        wizard_ = new TMainQV(*window_, commandLine);
+        return *wizard_;
+    }
+    TMainQV& Check(const QString& index, const QString& revision) {
+        return Start({"brenvo.exe", "/QVCHECK", index, revision});
+    }
+
+    // Visible and enabled, visible and disabled, hidden and disabled.
+    static void ExpectShown(const QWidget* control) {
+        EXPECT_TRUE(control->isVisibleTo(control->parentWidget()))
+            << control->objectName().toStdString();
+        EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
+    }
+    static void ExpectDisabled(const QWidget* control) {
+        EXPECT_TRUE(control->isVisibleTo(control->parentWidget()))
+            << control->objectName().toStdString();
+        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+    }
+    static void ExpectHidden(const QWidget* control) {
+        EXPECT_FALSE(control->isVisibleTo(control->parentWidget()))
+            << control->objectName().toStdString();
+    }
+    static void ExpectButtonsHiddenAndOff(const QPushButton* button) {
+        ExpectHidden(button);
+        EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
+    }
+
+    std::optional<std::string> RestartEntry() {
+        return machine_->system().QueryRegistryString(platform::RegistryRoot::LocalMachine,
+                                                      engine::kRunOnceKey, "QVFWUpdate");
+    }
+
+    // Lets the loop turn until the update run has ended: the worker runs on its own thread and
+    // the emulated PC's clock is virtual, so this is as long as the computing takes.
+    void WaitForRun() {
+        bool ended = QTest::qWaitFor(
+            [&] {
+                return window_->Engine().Running() == 0 &&
+                       window_->Engine().LastRun().end != engine::RunEnd::None;
+            },
+            60000);
+        ASSERT_TRUE(ended) << "the update run did not end";
+    }
+
+    // From the welcome page through the question to the progress page.
+    void StartUpdate(TMainQV& wizard) {
+        wizard.btnNext->click();
+        Modal::QueueAnswer(QMessageBox::Yes);
+        wizard.btnNext->click();
+    }
+
+    std::unique_ptr<testing_support::TestMachine> machine_ = PresetMachine("typical");
+    std::unique_ptr<PackagedBlock> block_;
+    std::unique_ptr<TBrenvoMain> window_;
+    QPointer<TMainQV> wizard_;
+};
+
+TEST_F(Wizard, OpensOnTheWelcomePageWithTheMainWindowsCaption) {
+    TMainQV& wizard = Start();
+    EXPECT_EQ(wizard.page, wizard::kWelcomePage);
+    EXPECT_EQ(wizard.windowTitle(), "Firmware Flasher - QV13 - DVD-RW QV-1600");
+    EXPECT_EQ(wizard.lblMessage->text(),
+              "Welcome to the Quorvant firmware update program.\n\nThis program will update the "
+              "firmware for the\nQuorvant drive you select.\n\nIt is strongly recommended that "
+              "you close all files and exit any\nWindows applications before you continue with "
+              "this update.\nAt the end of the update you will be required to restart your\n"
+              "computer; any files left open may result in lose of data.\nRemove any disc from "
+              "the drive that you will be updating.");
+    EXPECT_EQ(wizard.lblMessage->pos(), QPoint(146, 55));
+    ExpectShown(wizard.lblVersion);
+    EXPECT_EQ(wizard.lblVersion->text(), "v2.1.2d Aug 18 2004");
+    for (QWidget* control :
+         {static_cast<QWidget*>(wizard.lblOldFW), static_cast<QWidget*>(wizard.lblNewFW),
+          static_cast<QWidget*>(wizard.cboDrives), static_cast<QWidget*>(wizard.pbar),
+          static_cast<QWidget*>(wizard.memShowMsg), static_cast<QWidget*>(wizard.imgRedx),
+          static_cast<QWidget*>(wizard.imgCheck)})
+        ExpectHidden(control);
+    ExpectDisabled(wizard.btnBack);
+    EXPECT_EQ(wizard.btnBack->text(), "<&Back");
+    ExpectShown(wizard.btnNext);
+    EXPECT_EQ(wizard.btnNext->text(), "&Next>");
+    ExpectShown(wizard.btnCancel);
+    EXPECT_EQ(wizard.btnCancel->text(), "Cancel");
+    EXPECT_TRUE(wizard.tmrT1->isActive()) << "the timer runs from the start";
+    EXPECT_EQ(wizard.tmrT1->interval(), 1000);
+    EXPECT_FALSE(wizard.windowFlags() & Qt::WindowCloseButtonHint) << "no title-bar buttons";
+    EXPECT_EQ(wizard.focusWidget(), wizard.btnNext) << "Next comes first in the tab order";
+    EXPECT_EQ(wizard.btnNext->nextInFocusChain(), wizard.btnBack);
+}
+
+TEST_F(Wizard, AsksForItsDesignFontsAndFitsEveryPageText) {
+    TMainQV& wizard = Start();
+    EXPECT_EQ(ui_testing::RequestedFamily(wizard.lblMessage), "MS Sans Serif");
+    EXPECT_EQ(ui_testing::RequestedCharset(wizard.lblMessage), ui::kBig5Charset);
+    EXPECT_EQ(wizard.lblMessage->font().pixelSize(), 12);
+    EXPECT_EQ(ui_testing::RequestedFamily(wizard.cboDrives), "Courier New");
+    EXPECT_EQ(wizard.height(), wizard::kClientHeight);
+    EXPECT_GE(wizard.width(), wizard::kClientWidth);
+    // The faces standing in for MS Sans Serif are wider: no page's text may run off the form
+    // or under the buttons, and the buttons stay at the right edge.
+    auto fits = [&](const char* page) {
+        QRect text(wizard.lblMessage->pos(), wizard.lblMessage->sizeHint());
+        EXPECT_LE(text.right(), wizard.width() - ui::kRightMargin) << page;
+        EXPECT_LT(text.bottom(), wizard.btnNext->y()) << page;
+    };
+    fits("welcome");
+    wizard.btnNext->click();
+    fits("drive");
+    EXPECT_EQ(wizard.btnCancel->geometry().right(), wizard.width() - 10);
+    EXPECT_LE(wizard.lblNewFW->x() + wizard.lblNewFW->sizeHint().width(),
+              wizard.width() - ui::kRightMargin);
+    wizard.ShowCompletePage();
+    fits("complete");
+    ASSERT_TRUE(wizard.pbar->isVisibleTo(&wizard));
+    TMainQV& result = Check("0", "QV12");
+    QRect text(result.lblMessage->pos(), result.lblMessage->sizeHint());
+    EXPECT_LT(text.bottom(), result.memShowMsg->y()) << "the failure text above the details";
+}
+
+TEST_F(Wizard, NextOnTheWelcomePageShowsTheMainWindowsDrives) {
+    TMainQV& wizard = Start();
+    wizard.btnNext->click();
+    EXPECT_EQ(wizard.page, wizard::kDrivePage);
+    EXPECT_EQ(wizard.lblMessage->text(), kDriveText);
+    EXPECT_EQ(wizard.lblMessage->pos(), QPoint(146, 30));
+    ASSERT_EQ(wizard.cboDrives->count(), 2);
+    for (int item = 0; item < 2; ++item)
+        EXPECT_EQ(wizard.cboDrives->itemText(item), window_->cboDrives->itemText(item));
+    EXPECT_EQ(wizard.cboDrives->currentIndex(), 0);
+    EXPECT_EQ(wizard.lblOldFW->text(), "QV11");
+    EXPECT_EQ(wizard.lblNewFW->text(), "QV13");
+    ExpectShown(wizard.cboDrives);
+    ExpectShown(wizard.lblOldFW);
+    ExpectShown(wizard.lblNewFW);
+    ExpectHidden(wizard.lblVersion);
+    ExpectHidden(wizard.pbar);
+    ExpectShown(wizard.btnBack);
+    ExpectShown(wizard.btnNext);
+    ExpectShown(wizard.btnCancel);
+    EXPECT_EQ(wizard.btnNext->text(), "&Next>");
+    // The revisions sit in the gaps of the last line, whatever face draws it: below the line
+    // before, the old one between "version" and "to version", the new one after it.
+    const QFontMetrics metrics(wizard.lblMessage->font());
+    const int pitch = wizard.lblMessage->LinePitch();
+    const int lastLine = wizard.lblMessage->y() + 6 * pitch;
+    for (const ui::Label* label : {wizard.lblOldFW, wizard.lblNewFW}) {
+        EXPECT_GE(label->y(), lastLine - 1) << label->objectName().toStdString();
+        EXPECT_LT(label->y(), lastLine + pitch) << label->objectName().toStdString();
+    }
+    const int left = wizard.lblMessage->x();
+    EXPECT_GE(wizard.lblOldFW->x(), left + metrics.horizontalAdvance("version"));
+    EXPECT_LE(wizard.lblOldFW->x() + wizard.lblOldFW->sizeHint().width(),
+              left + metrics.horizontalAdvance("version             "));
+    EXPECT_GE(wizard.lblNewFW->x(),
+              left + metrics.horizontalAdvance("version             to version"));
+}
+
+TEST_F(Wizard, BackOnTheDrivePageReturnsToTheWelcomePage) {
+    TMainQV& wizard = Start();
+    wizard.btnNext->click();
+    wizard.btnBack->click();
+    EXPECT_EQ(wizard.page, wizard::kWelcomePage);
+    ExpectHidden(wizard.cboDrives);
+    ExpectShown(wizard.lblVersion);
+    ExpectDisabled(wizard.btnBack);
+}
+
+TEST_F(Wizard, ADriveTheMainWindowMayNotUpdateDisablesNext) {
+    TMainQV& wizard = Start();
+    wizard.btnNext->click();
+    wizard.cboDrives->setCurrentIndex(1);
+    wizard.cboDrivesChange();
+    EXPECT_EQ(window_->cboDrives->currentIndex(), 1) << "the main window follows the choice";
+    EXPECT_EQ(window_->Engine().SelectedItem(), 1);
+    EXPECT_FALSE(window_->cmdUpdate->isEnabled());
+    ExpectDisabled(wizard.btnNext);
+
+    wizard.cboDrives->setCurrentIndex(0);
+    wizard.cboDrivesChange();
+    EXPECT_EQ(window_->cboDrives->currentIndex(), 0);
+    ExpectShown(wizard.btnNext);
+    EXPECT_EQ(wizard.lblOldFW->text(), "QV11");
+}
+
+TEST_F(Wizard, NextOnTheDrivePageAsksAndNoLeavesTheDriveAlone) {
+    TMainQV& wizard = Start();
+    wizard.btnNext->click();
+    Modal::QueueAnswer(QMessageBox::No);
+    wizard.btnNext->click();
+    ASSERT_EQ(Modal::Messages().size(), 1u);
+    EXPECT_EQ(Modal::Messages()[0].kind, MessageKind::Confirmation);
+    EXPECT_EQ(Modal::Messages()[0].text,
+              "The firmware of the selected drive will now be updated to version QV13.\n\n"
+              "Continue with the update ?");
+    EXPECT_EQ(wizard.page, wizard::kDrivePage);
+    EXPECT_EQ(window_->Engine().Running(), 0);
+    EXPECT_EQ(window_->Engine().LastRun().end, engine::RunEnd::None);
+}
+
+TEST_F(Wizard, CancelAsksAndNoStaysOnThePage) {
+    TMainQV& wizard = Start();
+    for (uint8_t page : {wizard::kWelcomePage, wizard::kDrivePage}) {
+        Modal::Reset();
+        Modal::SetUnattended(true);
+        if (page == wizard::kDrivePage) wizard.btnNext->click();
+        Modal::QueueAnswer(QMessageBox::No);
+        wizard.btnCancel->click();
+        ASSERT_EQ(Modal::Messages().size(), 1u);
+        EXPECT_EQ(Modal::Messages()[0].kind, MessageKind::Confirmation);
+        EXPECT_EQ(Modal::Messages()[0].text, "Cancel the Firmware update ?");
+        EXPECT_EQ(wizard.page, page);
+        EXPECT_FALSE(window_->TerminateRequested());
+    }
+}
+
+TEST_F(Wizard, CancelAnsweredYesEndsTheProgramFromTheDrivePage) {
+    TMainQV& wizard = Start();
+    wizard.btnNext->click();
+    Modal::QueueAnswer(QMessageBox::Yes);
+    wizard.btnCancel->click();
+    EXPECT_TRUE(window_->TerminateRequested());
+}
+
+TEST_F(Wizard, UpdatesThroughTheMainWindowAndMirrorsItsProgress) {
+    TMainQV& wizard = Start();
+    StartUpdate(wizard);
+    EXPECT_EQ(wizard.page, wizard::kProgressPage);
+    EXPECT_EQ(window_->Engine().Running(), 1) << "the main window's update runs";
+    EXPECT_EQ(wizard.lblMessage->text(),
+              "Waiting for the update operation to complete.\n    \nWARNING: DO not turn off "
+              "the computer while the firmware\nis being updated. However,if the progress "
+              "indicator stops for\nmore than a minute you will need to restart your computer."
+              "\nThe firmware update program will then continue\nautomatically after the "
+              "restart.");
+    EXPECT_EQ(wizard.lblMessage->pos(), QPoint(146, 55));
+    ExpectShown(wizard.pbar);
+    ExpectHidden(wizard.cboDrives);
+    for (QPushButton* button : {wizard.btnBack, wizard.btnNext, wizard.btnCancel})
+        ExpectButtonsHiddenAndOff(button);
+    EXPECT_EQ(wizard.cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(wizard.pbar->maximum(), window_->pbar->maximum());
+
+    for (int tick = 0; tick < 15; ++tick)
+        window_->tmrTimer();
+    ASSERT_GT(window_->pbar->value(), 0);
+    wizard.tmrT1Timer();
+    EXPECT_EQ(wizard.pbar->value(), window_->pbar->value());
+    EXPECT_EQ(wizard.page, wizard::kProgressPage) << "not updated yet";
+    EXPECT_FALSE(RestartEntry().has_value());
+
+    WaitForRun();
+    ASSERT_TRUE(window_->Engine().Updated());
+    wizard.tmrT1Timer();
+    EXPECT_EQ(wizard.page, wizard::kCompletePage);
+    EXPECT_EQ(wizard.lblMessage->text(),
+              "Firmware update complete.\n    \nRemove all flopies, click the Shut Down button, "
+              "and then\nTURN OFF your computer. When you restart your computer\nthe firmware "
+              "update will be in effect.");
+    ExpectShown(wizard.btnCancel);
+    EXPECT_EQ(wizard.btnCancel->text(), "&Shut Down");
+    ExpectButtonsHiddenAndOff(wizard.btnBack);
+    ExpectButtonsHiddenAndOff(wizard.btnNext);
+    ExpectShown(wizard.pbar);
+    EXPECT_EQ(wizard.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(RestartEntry(), engine::RestartEntry(machine_->machine().programPath, 0, "QV13"));
+
+    // Every tick sets the page up again and writes the entry again.
+    machine_->machine().RemoveRegistry(std::string("HKLM\\") + engine::kRunOnceKey, "QVFWUpdate");
+    ASSERT_FALSE(RestartEntry().has_value());
+    wizard.tmrT1Timer();
+    EXPECT_EQ(wizard.page, wizard::kCompletePage);
+    EXPECT_TRUE(RestartEntry().has_value());
+}
+
+TEST_F(Wizard, AFailedUpdateEndsTheProgramAndNeverReachesTheCompletePage) {
+    machine_.reset();
+    machine_ = PresetMachine("typical", [](platform::emulated::Machine& m) {
+        m.FindDrive("E:")->ByHand([](platform::emulated::DriveSettings& d) {
+            platform::emulated::DriveFault fail;
+            fail.command = platform::emulated::CommandKind::Commit;
+            d.faults.push_back(fail);
+        });
+    });
+    TMainQV& wizard = Start();
+    StartUpdate(wizard);
+    WaitForRun();
+    EXPECT_EQ(window_->Engine().LastRun().end, engine::RunEnd::Failed);
+    EXPECT_TRUE(window_->TerminateRequested()) << "the wizard closes with the program";
+    wizard.tmrT1Timer();
+    EXPECT_EQ(wizard.page, wizard::kProgressPage);
+    EXPECT_FALSE(RestartEntry().has_value()) << "no check after a restart for a failed flash";
+}
+
+TEST_F(Wizard, SpeaksEnglishWhateverThePackagesLanguage) {
+    block_ = std::make_unique<PackagedBlock>(QuorvantManifest(WithDigit(kOemOptions, 2, '2')));
+    window_ = std::make_unique<TBrenvoMain>(block_->package);
+    ASSERT_EQ(window_->Label1->text(), "対象ドライブを選択して下さい。") << "a Japanese package";
+    auto* wizard = new TMainQV(*window_, {"brenvo.exe"});
+    EXPECT_TRUE(wizard->lblMessage->text().startsWith("Welcome to the Quorvant firmware"));
+    EXPECT_EQ(wizard->btnCancel->text(), "Cancel");
+    wizard->btnNext->click();
+    EXPECT_EQ(wizard->lblMessage->text(), kDriveText);
+}
+
+TEST_F(Wizard, TheTimerLeavesThePageAloneUntilTheUpdateSucceeded) {
+    TMainQV& wizard = Start();
+    wizard.btnNext->click();
+    wizard.tmrT1Timer();
+    EXPECT_EQ(wizard.page, wizard::kDrivePage);
+    EXPECT_FALSE(RestartEntry().has_value());
+}
+
+TEST_F(Wizard, BackOnTheProgressPageReturnsToTheDrivePage) {
+    TMainQV& wizard = Start();
+    StartUpdate(wizard);
+    ASSERT_EQ(wizard.page, wizard::kProgressPage);
+    wizard.btnBackClick();  // the button is hidden; only its handler is left
+    EXPECT_EQ(wizard.page, wizard::kDrivePage);
+    WaitForRun();
+}
+
+TEST_F(Wizard, ShutDownRestartsTheComputerAndEndsTheProgram) {
+    TMainQV& wizard = Start();
+    wizard.ShowCompletePage();
+    wizard.btnCancel->click();
+    EXPECT_EQ(machine_->machine().restart.requests, 1);
+    EXPECT_EQ(machine_->machine().restart.lastFlags & 0x2u, 0x2u) << "a restart, not power off";
+    EXPECT_TRUE(Modal::Messages().empty());
+    EXPECT_TRUE(window_->TerminateRequested());
+}
+
+TEST_F(Wizard, ARefusedRestartIsSaidAndThePageStays) {
+    machine_->machine().shutdown.exitWindowsFails = true;
+    TMainQV& wizard = Start();
+    wizard.ShowCompletePage();
+    wizard.btnCancel->click();
+    ASSERT_EQ(Modal::Messages().size(), 1u);
+    EXPECT_EQ(Modal::Messages()[0].kind, MessageKind::Warning);
+    EXPECT_EQ(Modal::Messages()[0].text,
+              "The application was unable to reboot the computer. Please reboot your computer "
+              "manually.");
+    EXPECT_EQ(wizard.page, wizard::kCompletePage);
+    EXPECT_EQ(wizard.btnCancel->text(), "&Shut Down");
+    EXPECT_FALSE(window_->TerminateRequested());
+}
+
+TEST_F(Wizard, ACheckThatMatchesShowsTheCheckMarkAndNoDetails) {
+    TMainQV& wizard = Check("0", " QV11 ");
+    EXPECT_EQ(wizard.page, wizard::kResultPage);
+    EXPECT_EQ(wizard.lblMessage->text(), "The firmware update was successful.");
+    EXPECT_EQ(wizard.lblMessage->pos(), QPoint(195, 30));
+    ExpectShown(wizard.imgCheck);
+    ExpectHidden(wizard.imgRedx);
+    ExpectHidden(wizard.memShowMsg);
+    ExpectShown(wizard.btnBack);
+    ExpectShown(wizard.btnNext);
+    EXPECT_EQ(wizard.btnNext->text(), "&Finished");
+    ExpectDisabled(wizard.btnCancel);
+    EXPECT_EQ(wizard::checkDriveIndex, 0);
+    EXPECT_EQ(wizard::expectedVersion, "QV11") << "trimmed";
+    EXPECT_FALSE(RestartEntry().has_value()) << "the check does not write the entry again";
+}
+
+TEST_F(Wizard, ARevisionThatDiffersShowsTheCrossAndTwoLinesOfDetails) {
+    TMainQV& wizard = Check("0", "qv11");
+    EXPECT_EQ(wizard.page, wizard::kResultPage);
+    EXPECT_EQ(wizard.lblMessage->text(), kFailureText);
+    ExpectShown(wizard.imgRedx);
+    ExpectHidden(wizard.imgCheck);
+    ExpectShown(wizard.memShowMsg);
+    EXPECT_EQ(wizard.memShowMsg->toPlainText(),
+              "The firmware version reported by the drive QV11 does\nnot match the expected "
+              "version(qv11).");
+    EXPECT_TRUE(wizard.memShowMsg->isReadOnly());
+}
+
+TEST_F(Wizard, ADriveBeyondTheListFailsWithoutDetails) {
+    for (QString index : {"2", "x"}) {
+        TMainQV& wizard = Check(index, "QV11");
+        EXPECT_EQ(wizard.page, wizard::kResultPage);
+        EXPECT_EQ(wizard.lblMessage->text(), kFailureText);
+        ExpectShown(wizard.imgRedx);
+        ExpectHidden(wizard.imgCheck);
+        ExpectHidden(wizard.memShowMsg);
+        window_.reset();
+    }
+}
+
+TEST_F(Wizard, ACheckWithTwoOrFourValuesShowsTheWelcomePage) {
+    for (QStringList line : {QStringList{"brenvo.exe", "/QVCHECK", "0"},
+                             QStringList{"brenvo.exe", "/QVCHECK", "0", "QV11", "more"},
+                             QStringList{"brenvo.exe", "/qvcheck", "0", "QV11"}}) {
+        TMainQV& wizard = Start(line);
+        EXPECT_EQ(wizard.page, wizard::kWelcomePage) << line.join(' ').toStdString();
+        window_.reset();
+    }
+}
+
+TEST_F(Wizard, BackOnTheResultPageShowsTheDrivePageAndFinishedEndsTheProgram) {
+    TMainQV& wizard = Check("0", "QV12");
+    wizard.btnBack->click();
+    EXPECT_EQ(wizard.page, wizard::kDrivePage);
+    EXPECT_EQ(wizard.cboDrives->count(), 2);
+    ExpectHidden(wizard.memShowMsg);
+    ExpectHidden(wizard.imgRedx);
+    EXPECT_FALSE(window_->TerminateRequested());
+
+    TMainQV& finished = Check("0", "QV11");
+    EXPECT_FALSE(window_->TerminateRequested()) << "the wizard of the window before is not ours";
+    finished.btnNext->click();
+    EXPECT_TRUE(window_->TerminateRequested());
+}
+
+TEST_F(Wizard, ClosingTheWizardEndsTheProgram) {
+    TMainQV& wizard = Start();
+    wizard.show();
+    wizard.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(wizard_.isNull()) << "the form is freed on close";
+    EXPECT_TRUE(window_->TerminateRequested());
+}
+
+TEST_F(Wizard, TheOemMainWindowHandsOverToTheWizardAtItsFirstPaint) {
+    block_ = std::make_unique<PackagedBlock>(QuorvantManifest(kOemOptions));
+    window_ = std::make_unique<TBrenvoMain>(block_->package);
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    TMainQV* wizard = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        wizard = window_->findChild<TMainQV*>();
+        return wizard != nullptr;
+    }));
+    EXPECT_TRUE(window_->isHidden());
+    EXPECT_TRUE(wizard->isVisible()) << "shown without waiting";
+    EXPECT_TRUE(wizard->isWindow());
+    EXPECT_EQ(wizard->page, wizard::kWelcomePage);
+}
+
+// The whole OEM cycle: update through the wizard, restart, and the program the restart entry
+// names checks the drive on the restarted machine.
+TEST_F(Wizard, TheWholeCycleEndsOnASuccessfulCheck) {
+    TMainQV& wizard = Start();
+    StartUpdate(wizard);
+    WaitForRun();
+    wizard.tmrT1Timer();
+    ASSERT_EQ(wizard.page, wizard::kCompletePage);
+    wizard.btnCancel->click();
+    ASSERT_TRUE(window_->TerminateRequested());
+    ASSERT_TRUE(machine_->machine().restart.pending);
+    std::optional<std::string> entry = RestartEntry();
+    ASSERT_TRUE(entry.has_value());
+    window_.reset();
+
+    machine_->machine().Restart();
+    QStringList commandLine;
+    for (const std::string& parameter : common::SplitCommandLine(*entry))
+        commandLine << QString::fromStdString(parameter);
+    TMainQV& check = Start(commandLine);
+    EXPECT_EQ(check.page, wizard::kResultPage);
+    EXPECT_EQ(check.lblMessage->text(), "The firmware update was successful.");
+    ExpectShown(check.imgCheck);
+    ExpectHidden(check.memShowMsg);
+}
+
+}  // namespace
