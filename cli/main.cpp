@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -105,18 +104,12 @@ bool LoadBlock(const std::string& file, std::vector<uint8_t>& storage, std::span
         block = package::OwnBlock();
         return true;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + file;
+    try {
+        storage = pack::ReadPackageBlock(file);
+    } catch (const pack::PackError& e) {
+        error = e.what();
         return false;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-    int64_t at = package::LocateBlock(bytes);
-    if (at < 0) {
-        error = file + (at == -1 ? " carries no package block" : " carries more than one block");
-        return false;
-    }
-    storage.assign(bytes.begin() + at, bytes.begin() + at + package::kBlockSize);
     block = storage;
     return true;
 }

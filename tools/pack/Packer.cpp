@@ -262,6 +262,12 @@ std::string DescribePackage(std::span<const uint8_t> block, bool& usable) {
     return s.str();
 }
 
+std::vector<uint8_t> ReadPackageBlock(const std::string& path) {
+    std::vector<uint8_t> file = ReadAll(path);
+    int64_t at = FindBlock(file, path);
+    return std::vector<uint8_t>(file.begin() + at, file.begin() + at + kBlockSize);
+}
+
 int PackExecutable(const std::string& manifestPath, const std::string& input,
                    const std::string& output, std::ostream& out, std::ostream& err) {
     const std::string temporary = output + ".packing";

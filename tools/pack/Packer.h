@@ -33,6 +33,10 @@ std::vector<std::string> TransferWarnings(const Manifest& manifest);
 // The package of a block in plain words. `usable` tells whether the program would accept it.
 std::string DescribePackage(std::span<const uint8_t> block, bool& usable);
 
+// A copy of the one package block of a program file. Throws PackError when the file cannot be
+// read or holds no block or more than one.
+std::vector<uint8_t> ReadPackageBlock(const std::string& path);
+
 // The two commands. They return the process exit code; on any refusal no output file exists.
 int PackExecutable(const std::string& manifestPath, const std::string& input,
                    const std::string& output, std::ostream& out, std::ostream& err);
