@@ -28,6 +28,26 @@ bool IsServiceHandle(const IdeMachine& ide, ScHandle h) {
     auto it = ide.scHandles.find(h);
     return it != ide.scHandles.end() && !it->second.empty();
 }
+
+// The service behind a service handle; null, with the manager's failure, when there is none.
+EmulatedService* ServiceOf(IdeMachine& ide, ScHandle h, Status& failure) {
+    if (!IsServiceHandle(ide, h)) {
+        failure = Status::Failure(kErrorInvalidHandle);
+        return nullptr;
+    }
+    auto it = ide.services.find(ide.scHandles[h]);
+    if (it == ide.services.end()) {
+        failure = Status::Failure(kErrorServiceDoesNotExist);
+        return nullptr;
+    }
+    return &it->second;
+}
+
+ScHandle NewServiceHandle(IdeMachine& ide, const std::string& key) {
+    ScHandle h = ide.nextScHandle++;
+    ide.scHandles[h] = key;
+    return h;
+}
 bool IsManagerHandle(const IdeMachine& ide, ScHandle h) {
     auto it = ide.scHandles.find(h);
     return it != ide.scHandles.end() && it->second.empty();
@@ -74,9 +94,7 @@ ScHandle EmulatedSystem::CreateService(ScHandle manager, const ServiceConfig& co
         return kNullScHandle;
     }
     ide.services[key].config = config;
-    ScHandle h = ide.nextScHandle++;
-    ide.scHandles[h] = key;
-    return h;
+    return NewServiceHandle(ide, key);
 }
 
 ScHandle EmulatedSystem::OpenService(ScHandle manager, const std::string& name, uint32_t /*access*/,
@@ -93,21 +111,19 @@ ScHandle EmulatedSystem::OpenService(ScHandle manager, const std::string& name, 
         error = kErrorServiceDoesNotExist;
         return kNullScHandle;
     }
-    ScHandle h = ide.nextScHandle++;
-    ide.scHandles[h] = key;
-    return h;
+    return NewServiceHandle(ide, key);
 }
 
 Status EmulatedSystem::ControlService(ScHandle service, uint32_t control) {
     std::lock_guard lock(machine_->mutex);
     IdeMachine& ide = machine_->ide;
     ide.counters.serviceManagerCalls++;
-    if (!IsServiceHandle(ide, service)) return Status::Failure(kErrorInvalidHandle);
-    auto it = ide.services.find(ide.scHandles[service]);
-    if (it == ide.services.end()) return Status::Failure(kErrorServiceDoesNotExist);
+    Status failure;
+    EmulatedService* s = ServiceOf(ide, service, failure);
+    if (!s) return failure;
     if (control != kServiceControlStop) return Status::Failure(kErrorNotSupported);
-    if (!it->second.running) return Status::Failure(1062);  // ERROR_SERVICE_NOT_ACTIVE
-    it->second.running = false;
+    if (!s->running) return Status::Failure(1062);  // ERROR_SERVICE_NOT_ACTIVE
+    s->running = false;
     return Status::Success();
 }
 
@@ -126,13 +142,13 @@ Status EmulatedSystem::StartService(ScHandle service) {
     std::lock_guard lock(machine_->mutex);
     IdeMachine& ide = machine_->ide;
     ide.counters.serviceManagerCalls++;
-    if (!IsServiceHandle(ide, service)) return Status::Failure(kErrorInvalidHandle);
-    auto it = ide.services.find(ide.scHandles[service]);
-    if (it == ide.services.end()) return Status::Failure(kErrorServiceDoesNotExist);
-    if (it->second.running) return Status::Failure(kErrorServiceAlreadyRunning);
+    Status failure;
+    EmulatedService* s = ServiceOf(ide, service, failure);
+    if (!s) return failure;
+    if (s->running) return Status::Failure(kErrorServiceAlreadyRunning);
     uint32_t error = 0;
-    if (!DriverServiceMayStart(*machine_, it->second, error)) return Status::Failure(error);
-    it->second.running = true;
+    if (!DriverServiceMayStart(*machine_, *s, error)) return Status::Failure(error);
+    s->running = true;
     return Status::Success();
 }
 
