@@ -5,6 +5,7 @@
 
 #include "common/Text.h"
 #include "directide/DriverImages.h"
+#include "directide/SetupApiLayout.h"
 
 namespace directide {
 namespace {
@@ -23,17 +24,8 @@ constexpr uint32_t kServiceFileSystemDriver = 2;
 constexpr uint32_t kServiceDemandStart = 3;
 constexpr uint32_t kServiceErrorIgnore = 0;
 
-// {53F56308-B6BF-11D0-94F2-00A0C91EFB8B}, the CD-ROM device interface class, in memory order.
-constexpr uint8_t kCdromInterfaceGuid[16] = {0x08, 0x63, 0xF5, 0x53, 0xBF, 0xB6, 0xD0, 0x11,
-                                             0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B};
 constexpr uint32_t kDigcfPresentProfileInterface = 0x1A;
-constexpr uint32_t kDifPropertyChange = 0x12;
-constexpr uint32_t kDicsStart = 4;
-constexpr uint32_t kDicsStop = 5;
 constexpr uint32_t kDicsFlagConfigSpecific = 2;
-constexpr size_t kPropChangeParamsSize = 20;
-constexpr size_t kDevInstallParamsSize = 296;
-constexpr uint32_t kDiNeedReboot = 0x100;
 
 constexpr int kOpenAttempts = 5;
 constexpr uint32_t kOpenRetryMs = 1000;

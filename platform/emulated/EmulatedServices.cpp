@@ -4,25 +4,26 @@
 
 #include "common/Text.h"
 #include "directide/DriverRequests.h"
+#include "directide/SetupApiLayout.h"
 #include "platform/emulated/EmulatedSystem.h"
 
 namespace platform::emulated {
 namespace {
 using directide::GetLe32;
+using directide::kCdromInterfaceGuid;
+using directide::kDevInstallParamsSize;
+using directide::kDicsStart;
+using directide::kDicsStop;
+using directide::kDifPropertyChange;
+using directide::kDiNeedReboot;
+using directide::kPropChangeParamsSize;
 using directide::PutLe32;
 
-constexpr uint8_t kCdromInterfaceGuid[16] = {0x08, 0x63, 0xF5, 0x53, 0xBF, 0xB6, 0xD0, 0x11,
-                                             0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B};
 // The CD-ROM device setup class {4D36E965-E325-11CE-BFC1-08002BE10318}.
 constexpr uint8_t kCdromClassGuid[16] = {0x65, 0xE9, 0x36, 0x4D, 0x25, 0xE3, 0xCE, 0x11,
                                          0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18};
 constexpr uint32_t kDigcfDeviceInterface = 0x10;
 constexpr uint32_t kDevInfoSize = 28;
-constexpr uint32_t kPropChangeSize = 20;
-constexpr uint32_t kDevInstallParamsSize = 296;
-constexpr uint32_t kDifPropertyChange = 0x12;
-constexpr uint32_t kDicsStart = 4, kDicsStop = 5;
-constexpr uint32_t kDiNeedReboot = 0x100;
 
 bool IsServiceHandle(const IdeMachine& ide, ScHandle h) {
     auto it = ide.scHandles.find(h);
@@ -220,7 +221,7 @@ bool EmulatedSystem::SetupDiSetClassInstallParams(DeviceSet set, std::span<const
     auto it = ide.deviceSets.find(set);
     CdromDevice* device = DeviceOf(ide, info);
     if (it == ide.deviceSets.end() || !device) return false;
-    if (params.size() != kPropChangeSize || GetLe32(params.data()) != 8) return false;
+    if (params.size() != kPropChangeParamsSize || GetLe32(params.data()) != 8) return false;
     it->second[GetLe32(info.data() + 20)].assign(params.begin(), params.end());
     return true;
 }
@@ -234,7 +235,7 @@ bool EmulatedSystem::SetupDiCallClassInstaller(uint32_t function, DeviceSet set,
     CdromDevice* device = DeviceOf(ide, info);
     if (it == ide.deviceSets.end() || !device || function != kDifPropertyChange) return false;
     auto params = it->second.find(GetLe32(info.data() + 20));
-    if (params == it->second.end() || params->second.size() != kPropChangeSize) return false;
+    if (params == it->second.end() || params->second.size() != kPropChangeParamsSize) return false;
     const uint8_t* p = params->second.data();
     if (GetLe32(p + 4) != kDifPropertyChange || device->changeFails) return false;
     uint32_t change = GetLe32(p + 8);
