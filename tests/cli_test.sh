@@ -8,17 +8,7 @@ bench=$build/tools/bench/brenvo-bench
 cli=$build/cli/brenvo-cli
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-
-check() {  # check NAME EXPECTED_STATUS STATUS OUTPUT PATTERN
-  if [ "$3" -eq "$2" ] && grep -qF -- "$5" <<<"$4"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAIL: $1 (status $3, wanted $2; looked for: $5)"
-    echo "$4" | sed 's/^/    /'
-  fi
-}
+source "$(dirname "$0")/check.sh"
 
 head -c 262144 /dev/zero | tr '\0' '\132' > "$work/fw.bin"
 "$bench" key --seed 7 "$work/key.bin" > /dev/null

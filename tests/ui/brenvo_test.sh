@@ -9,17 +9,7 @@ brenvo=$build/app/brenvo
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen BRENVO_UNATTENDED=1
-passed=0 failed=0
-
-check() {  # check NAME EXPECTED_STATUS STATUS OUTPUT PATTERN
-  if [ "$3" -eq "$2" ] && grep -qF -- "$5" <<<"$4"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAIL: $1 (status $3, wanted $2; looked for: $5)"
-    echo "$4" | sed 's/^/    /'
-  fi
-}
+source "$(dirname "$0")/../check.sh"
 
 "$bench" key --seed 7 "$work/key.bin" > /dev/null
 crc12=$("$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" | sed 's/.*crc32 \([0-9a-f]*\).*/\1/')
