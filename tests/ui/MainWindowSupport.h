@@ -9,6 +9,7 @@
 #include "package/Package.h"
 #include "package/PackageBlock.h"
 #include "platform/emulated/FirmwareImage.h"
+#include "tests/EngineTestSupport.h"
 #include "tests/TestMachine.h"
 #include "tools/bench/Presets.h"
 #include "tools/pack/Packer.h"
@@ -20,19 +21,8 @@ namespace main_testing {
 inline constexpr char kShippedOptions[] = "00010110001001100000000000000000";
 
 // The options with digit `digit` (1-based, as the block counts them) set to `value`.
-inline std::string WithDigit(std::string options, int digit, char value) {
-    options[digit - 1] = value;
-    return options;
-}
-
-inline std::vector<uint8_t> KeyTable(uint32_t seed) {
-    std::vector<uint8_t> key(1024);
-    uint32_t state = seed * 2654435761u + 1;
-    for (auto& k : key) {
-        state = state * 1664525u + 1013904223u;
-        k = static_cast<uint8_t>(state >> 24);
-    }
-    return key;
+inline std::string WithDigit(const std::string& options, int digit, char value) {
+    return testing_support::Options({{digit, value}}, options);
 }
 
 // One 1 MiB image that gives drives revision QV13, for drives from QV10 to QV19.
@@ -45,7 +35,7 @@ inline pack::Manifest QuorvantManifest(const std::string& options = kShippedOpti
     pack::ImageSpec image;
     image.file = "fw1.bin";
     image.data = platform::emulated::MakeFirmwareImage("QV13", "QV13-00", 1 << 20);
-    image.key = KeyTable(12);
+    image.key = testing_support::KeyBytes(12);
     image.newRevision = "QV13";
     image.constraints.push_back({"QV10", "QV19", "", ""});
     manifest.images.push_back(std::move(image));
