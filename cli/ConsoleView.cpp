@@ -168,25 +168,13 @@ void ConsoleView::DrawProgress() {
 }
 
 void ConsoleView::PostToUiThread(std::function<void()> task) {
-    std::lock_guard lock(mutex_);
-    tasks_.push_back(std::move(task));
-    ready_.notify_one();
+    tasks_.Post(std::move(task));
 }
 
 void ConsoleView::RunUntilIdle(engine::UpdateEngine& engine) {
     auto nextTick = std::chrono::steady_clock::now() + kTick;
-    while (true) {
-        std::function<void()> task;
-        {
-            std::unique_lock lock(mutex_);
-            if (tasks_.empty() && engine.Running() == 0) break;
-            ready_.wait_until(lock, nextTick, [&] { return !tasks_.empty(); });
-            if (!tasks_.empty()) {
-                task = std::move(tasks_.front());
-                tasks_.pop_front();
-            }
-        }
-        if (task) task();
+    while (!tasks_.Empty() || engine.Running() > 0) {
+        if (auto task = tasks_.Next(nextTick)) task();
         if (std::chrono::steady_clock::now() >= nextTick) {
             if (timerRunning_) engine.TimerTick();
             nextTick += kTick;

@@ -2,13 +2,11 @@
 // prompt, message boxes as lines, a progress bar on a terminal and plain lines otherwise.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <iosfwd>
-#include <mutex>
 #include <string>
 
+#include "engine/TaskQueue.h"
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateView.h"
 
@@ -81,9 +79,7 @@ class ConsoleView : public engine::UpdateView {
     bool barShown_ = false;
     bool busy_ = false;  // workers are running
 
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<std::function<void()>> tasks_;
+    engine::TaskQueue tasks_;
 };
 
 }  // namespace cli

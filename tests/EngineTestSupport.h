@@ -5,13 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "engine/TaskQueue.h"
 #include "engine/UpdateEngine.h"
 #include "package/PackageBlock.h"
 #include "platform/emulated/FirmwareImage.h"
@@ -89,27 +87,17 @@ class TestView : public engine::UpdateView {
     void RequestTerminate() override { terminated = true; }
     bool StopRequested() override { return stopRequested; }
 
-    void PostToUiThread(std::function<void()> task) override {
-        std::lock_guard lock(mutex_);
-        tasks_.push_back(std::move(task));
-        ready_.notify_one();
-    }
+    void PostToUiThread(std::function<void()> task) override { tasks_.Post(std::move(task)); }
 
     // The user-interface loop: runs posted work until no worker of the engine is running.
     // `ticks` timer ticks are given while waiting (0 = none). Fails the test after a minute.
     void RunUntilIdle(engine::UpdateEngine& engine, int ticks = 0) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (true) {
-            std::function<void()> task;
-            {
-                std::unique_lock lock(mutex_);
-                if (tasks_.empty() && engine.Running() == 0) return;
-                if (!ready_.wait_until(lock, deadline, [&] { return !tasks_.empty(); })) {
-                    ADD_FAILURE() << "the workers did not finish";
-                    return;
-                }
-                task = std::move(tasks_.front());
-                tasks_.pop_front();
+        while (!tasks_.Empty() || engine.Running() > 0) {
+            auto task = tasks_.Next(deadline);
+            if (!task) {
+                ADD_FAILURE() << "the workers did not finish";
+                return;
             }
             for (; ticks > 0 && timerRunning; --ticks)
                 engine.TimerTick();
@@ -131,9 +119,7 @@ class TestView : public engine::UpdateView {
     }
 
   private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<std::function<void()>> tasks_;
+    engine::TaskQueue tasks_;
 };
 
 inline std::vector<uint8_t> KeyBytes(uint8_t seed) {
