@@ -102,16 +102,9 @@ class UpdateEngine {
     bool Updated() const { return updated_; }
     const RunReport& LastRun() const { return lastRun_; }
 
-    // --- progress as shown (the OEM wizard mirrors it) ---
-    int ProgressPosition() const { return progressPosition_; }
-    int ProgressMaximum() const { return progressMaximum_; }
-
     const package::PackageOptions& Options() const { return package_.Options(); }
     package::Package& Package() { return package_; }
     RevisionForm Form() const;
-    bool DirectIde() const { return package_.Options().directIde; }
-    device::AtapiDevice* StartupDevice() { return startupDevice_.get(); }
-    directide::RurDriver* IdeDriver() { return ideDriver_.get(); }
 
   private:
     device::DriveRecord* DriveOfItem(int item);
