@@ -5,7 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build build > /dev/null
+# Only the programs the demo runs; ./scripts/test.sh builds the rest.
+programs=(brenvo-cli brenvo-bench brenvo-pack)
+if [ -n "${DISPLAY:-}" ]; then programs+=(brenvo); fi
+cmake --build build --target "${programs[@]}" > /dev/null
 bin=build
 out=demo/out
 rm -rf "$out" && mkdir -p "$out"
