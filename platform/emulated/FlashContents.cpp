@@ -2,20 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "common/Crc32.h"
 
 namespace platform::emulated {
-namespace {
-std::string Hex8(uint32_t value) {
-    char text[12];
-    std::snprintf(text, sizeof text, "%08x", value);
-    return text;
-}
-}  // namespace
+namespace {}  // namespace
 
 FlashContents::FlashContents(size_t size, uint8_t fill) : size_(size), fill_(fill) {}
 
@@ -50,8 +43,9 @@ const std::vector<uint8_t>& FlashContents::Loaded() const {
         throw FlashFileError(file_ + ": cannot read the flash contents file");
     uint32_t crc = common::Crc32(*bytes);
     if (crc_ && crc != *crc_) {
-        throw FlashFileError(file_ + ": the flash contents file has crc32 " + Hex8(crc) +
-                             ", the bench says " + Hex8(*crc_));
+        throw FlashFileError(file_ + ": the flash contents file has crc32 " +
+                             common::Crc32Text(crc) + ", the bench says " +
+                             common::Crc32Text(*crc_));
     }
     bytes_ = std::move(bytes);
     return *bytes_;

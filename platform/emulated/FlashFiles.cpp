@@ -22,12 +22,6 @@ using nlohmann::ordered_json;
 constexpr char kContentsSuffix[] = ".flash";
 constexpr char kWritingSuffix[] = ".writing";
 
-std::string Hex8(uint32_t value) {
-    char text[12];
-    std::snprintf(text, sizeof text, "%08x", value);
-    return text;
-}
-
 std::optional<uint32_t> ParseHex8(const std::string& text) {
     if (text.size() != 8 || !std::all_of(text.begin(), text.end(), [](char c) {
             return std::isxdigit(static_cast<unsigned char>(c)) != 0;
@@ -123,7 +117,7 @@ ordered_json FlashWriter::Store(const std::string& name, const FlashContents& fl
     }
     auto named = [&](const std::string& path, uint32_t crc) {
         object["file"] = fs::path(path).filename().string();
-        object["crc32"] = Hex8(crc);
+        object["crc32"] = common::Crc32Text(crc);
         return object;
     };
     std::string flashName;
