@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "common/Crc32.h"
 #include "common/Text.h"
@@ -53,16 +54,17 @@ bool ParseContentsName(std::string name, const std::string& stem, std::string& f
 
 // Writes the file completely and to the disk before anything names it.
 void WriteDurably(const std::string& path, std::span<const uint8_t> bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
+                                                         &std::fclose);
     if (!file) throw FlashFileError(path + ": cannot write the flash contents file");
-    bool written =
-        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
+                   std::fflush(file.get()) == 0;
 #ifdef _WIN32
-    written = written && _commit(_fileno(file)) == 0;
+    written = written && _commit(_fileno(file.get())) == 0;
 #else
-    written = written && fsync(fileno(file)) == 0;
+    written = written && fsync(fileno(file.get())) == 0;
 #endif
-    written = std::fclose(file) == 0 && written;
+    written = std::fclose(file.release()) == 0 && written;
     if (!written) {
         std::remove(path.c_str());
         throw FlashFileError(path + ": cannot write the flash contents file");
