@@ -199,6 +199,24 @@ TEST(FlashFiles, AMissingOrBadContentsFileIsAnErrorNamingIt) {
     EXPECT_EQ(LoadBench(path)->drives[0]->Flash(), MakeFirmwareImage("QV12", "", kFlashSize));
 }
 
+TEST(FlashContents, ACopyKeepsTheBytesItWasTakenWith) {
+    OpticalDrive drive([] {
+        DriveSettings d;
+        d.flash = FlashContents(16, 0xFF);
+        return d;
+    }());
+    DriveSettings before = drive.Settings();
+    drive.ByHand([](DriveSettings& d) { d.flash.Write(4, std::vector<uint8_t>{7, 8}); });
+    DriveSettings after = drive.Settings();
+    drive.ByHand([](DriveSettings& d) { d.flash.Write(4, std::vector<uint8_t>{9}); });
+    EXPECT_EQ(before.flash.Uniform(), std::optional<uint8_t>(0xFF));
+    EXPECT_EQ(after.flash.ToVector()[4], 7) << "the drive's later write reached an older copy";
+    EXPECT_EQ(drive.Flash()[4], 9);
+    EXPECT_EQ(drive.Flash()[5], 8);
+    drive.ByHand([](DriveSettings& d) { d.flash.Fill(0xFF); });
+    EXPECT_EQ(drive.Settings().flash.Crc32(), before.flash.Crc32());
+}
+
 TEST(FlashFiles, ABenchNamesOnlyFilesBesideIt) {
     for (const char* name : {"../pc.E.1.flash", "/etc/passwd", "..", ""}) {
         std::string text = std::string(R"({"brenvoBench": 1, "drives": [{"letter": "E:",
