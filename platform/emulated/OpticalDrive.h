@@ -125,6 +125,9 @@ class OpticalDrive {
     std::string ReportedRevision() const;
     bool InLoaderMode() const;
     bool SmallProfileChip() const;
+    // The chip's row of the profile table (-1 none), and how long its profile transfer is.
+    int ProfileEntry() const;
+    size_t ProfileTransferLength() const;
 
     mutable std::mutex mutex_;
     DriveSettings settings_;
