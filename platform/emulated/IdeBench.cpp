@@ -44,6 +44,7 @@ void ReadSlot(Fields& f, IdeMachine& ide) {
     slot.udmaSelected = Byte(f, "udmaSelected", slot.udmaSelected);
     slot.chipRow = static_cast<int>(f.Integer("chipRow", -1, -1, directide::kFlashChipRows - 2));
     slot.alternateSequence = f.Bool("alternateSequence", false);
+    slot.flashIncomplete = f.Bool("flashIncomplete", false);
     slot.seed = static_cast<uint64_t>(f.Integer("seed", 1, 0, int64_t{1} << 53));
     std::string flash = f.String("flash", "");
     if (slot.chipRow >= 0) {
@@ -200,6 +201,7 @@ ordered_json WriteIdeSection(const Machine& m) {
                          {"udmaSelected", s.udmaSelected},
                          {"chipRow", s.chipRow},
                          {"alternateSequence", s.alternateSequence},
+                         {"flashIncomplete", s.flashIncomplete},
                          {"seed", s.seed},
                          {"flash", common::Base64Encode(std::span(s.flash.data(), used))},
                          {"faults", faults}});
