@@ -263,4 +263,39 @@ TEST(EmulatedFlashChip, AMethodOneChipOnlyClearsBitsUntilItIsErased) {
     EXPECT_TRUE(driver.ProgramChunk(0));
     EXPECT_TRUE(driver.VerifyChunk(0));
 }
+TEST(DirectFlash, AnImageLargerThanTheChipIsRefusedBeforeTheErase) {
+    auto pc = IdeMachine();
+    // Slot 3 carries a 512 KiB chip.
+    auto before = pc.machine().ide.driveSlots[3].flash;
+    FlashRun run = Flash(3, TestImage(0x100000, 9));
+    EXPECT_EQ(run.result, directide::kFlashImageRefused);
+    EXPECT_EQ(pc.machine().ide.counters.eraseRequests, 0);
+    EXPECT_EQ(pc.machine().ide.counters.pageRequests + pc.machine().ide.counters.programRequests,
+              0);
+    EXPECT_EQ(pc.machine().ide.driveSlots[3].flash, before);
+    EXPECT_EQ(pc.machine().ide.driveSlots[3].revision, "QV05");
+    ExpectRestored(pc.machine(), 3);
+}
+
+TEST(DirectFlashFaults, AFlashCutShortAfterItsFirstChunkReportsTheBootLoader) {
+    auto pc = IdeMachine();
+    // The first chunk carries the image's identity; programming fails from the second on.
+    pc.machine().ide.driveSlots[0].faults = {{IdeFaultKind::Program, 128, -1}};
+    auto image = platform::emulated::MakeFirmwareImage("QV12", "", 0x100000);
+    RurDriver driver;
+    testing::internal::CaptureStdout();
+    driver.InstallAndOpen();
+    testing::internal::GetCapturedStdout();
+    driver.SelectSlot(0);
+    directide::IdeJob job;
+    job.image = image.data();
+    job.imageSize = static_cast<uint32_t>(image.size());
+    driver.ConfigureRun(job);
+    driver.RunFlashing();
+    EXPECT_NE(driver.flashResult, 0);
+    EXPECT_STREQ(driver.DriveAtSlot(0)->revision, "0000");
+    EXPECT_STREQ(driver.DriveAtSlot(0)->vendorSpecific, "FLASH INCOMPLETE");
+    EXPECT_TRUE(pc.machine().ide.driveSlots[0].flashIncomplete);
+}
+
 }  // namespace
