@@ -569,6 +569,12 @@ std::string PackedProgram(const std::string& program, const Case& c, const std::
 
 }  // namespace
 
+bool UnattendedChoosesNothing(const Case& c) {
+    Case unattended = c;
+    unattended.unattended = true;
+    return Chosen(unattended).empty();
+}
+
 const char* VerdictName(Verdict v) {
     static const char* names[] = {"true", "FALSE SUCCESS", "FALSE FAILURE", "unknown"};
     return names[static_cast<int>(v)];
@@ -601,7 +607,14 @@ Judgement RunInProcess(const Case& c) {
     return judged;
 }
 
-Judgement RunProgram(const Case& c, const Programs& programs, bool window) {
+Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
+    // The window starts a run by itself only for an unattended package, and says success in a
+    // message box only in the standard variant.
+    Case c = asked;
+    if (window) {
+        c.unattended = true;
+        c.uiVariant = 0;
+    }
     const fs::path dir = fs::path(programs.workDir) / Slug(c.name + (window ? "-window" : ""));
     fs::remove_all(dir);
     fs::create_directories(dir);
@@ -614,7 +627,7 @@ Judgement RunProgram(const Case& c, const Programs& programs, bool window) {
     Said said;
     said.window = window;
     // A window that never ends is a fault of its own; the time limit keeps the matrix going.
-    said.status = Run(env + "timeout 60 '" + program + "'" + (window ? "" : " update --yes") +
+    said.status = Run(env + "timeout 30 '" + program + "'" + (window ? "" : " update --yes") +
                       " > out.txt 2> err.txt < /dev/null");
     said.out = ReadText(dir / "out.txt");
     said.err = ReadText(dir / "err.txt");

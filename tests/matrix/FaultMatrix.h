@@ -69,12 +69,16 @@ std::vector<Case> GenerateCases(bool full);
 Judgement RunInProcess(const Case& c);
 
 // Runs the case through a real program on a bench file in `workDir`: brenvo-cli, or the window
-// (brenvo) in script mode when `window` is set. `benchTool` restarts the bench for the check after
-// the restart.
+// (brenvo) in script mode when `window` is set, as an unattended run of the standard variant.
+// `benchTool` restarts the bench for the check after the restart.
 struct Programs {
     std::string cli, window, benchTool, workDir;
 };
 Judgement RunProgram(const Case& c, const Programs& programs, bool window);
+
+// An unattended run of the case would find nothing to update (every drive skipped): the window
+// then waits for its user, as designed, and gives no verdict a script could wait for.
+bool UnattendedChoosesNothing(const Case& c);
 
 const char* VerdictName(Verdict v);
 

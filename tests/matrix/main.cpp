@@ -84,8 +84,9 @@ int main(int argc, char** argv) {
         }
         if (i % static_cast<size_t>(every) == 0)
             count(c, matrix::RunProgram(c, programs, false), "brenvo-cli");
-        // The window's subset: runs it can end by itself (no OEM wizard waiting for Shut Down).
-        if (i % static_cast<size_t>(windowEvery) == 0 && c.uiVariant == 0)
+        // The window's subset, as unattended runs of the standard variant: it starts and ends
+        // them by itself.
+        if (i % static_cast<size_t>(windowEvery) == 0 && !matrix::UnattendedChoosesNothing(c))
             count(c, matrix::RunProgram(c, programs, true), "brenvo");
     }
     const int falseVerdicts = falseSuccesses + falseFailures;
