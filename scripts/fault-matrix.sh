@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The fault matrix in full. Every generated case runs in this process's engine with the console's
-# view; every 15th also through the real brenvo-cli, and every 40th through the window in script
+# view; every 20th also through the real brenvo-cli, and every 50th through the window in script
 # mode (as an unattended run of the standard variant, which it starts and ends by itself), each on
 # a bench file of its own.
 #
@@ -21,7 +21,7 @@ matrix=$build/tests/matrix/brenvo-fault-matrix
 
 "$matrix" > "$work/engine.txt"
 QT_QPA_PLATFORM=offscreen "$matrix" --cli "$build/cli/brenvo-cli" --window "$build/app/brenvo" \
-  --bench-tool "$build/tools/bench/brenvo-bench" --dir "$work/runs" --every 15 --window-every 40 \
+  --bench-tool "$build/tools/bench/brenvo-bench" --dir "$work/runs" --every 20 --window-every 50 \
   > "$work/programs.txt"
 
 grep -h "^FALSE" "$work/engine.txt" "$work/programs.txt"

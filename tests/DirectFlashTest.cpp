@@ -21,6 +21,7 @@ struct FlashRun {
     std::vector<std::string> statuses;
     std::vector<int> progress;
     uint8_t result = 0xEE;
+    std::string revision, vendorSpecific;  // the flashed slot's record after the run
 };
 
 // Installs the driver, selects the slot and runs one flashing of `image` (its first `size`
@@ -40,6 +41,10 @@ FlashRun Flash(int slot, const std::vector<uint8_t>& image, size_t size = 0) {
     EXPECT_TRUE(driver.ConfigureRun(job));
     driver.RunFlashing();
     run.result = driver.flashResult;
+    if (const auto* record = driver.DriveAtSlot(slot)) {
+        run.revision = record->revision;
+        run.vendorSpecific = record->vendorSpecific;
+    }
     return run;
 }
 
@@ -281,20 +286,10 @@ TEST(DirectFlashFaults, AFlashCutShortAfterItsFirstChunkReportsTheBootLoader) {
     auto pc = IdeMachine();
     // The first chunk carries the image's identity; programming fails from the second on.
     pc.machine().ide.driveSlots[0].faults = {{IdeFaultKind::Program, 128, -1}};
-    auto image = platform::emulated::MakeFirmwareImage("QV12", "", 0x100000);
-    RurDriver driver;
-    testing::internal::CaptureStdout();
-    driver.InstallAndOpen();
-    testing::internal::GetCapturedStdout();
-    driver.SelectSlot(0);
-    directide::IdeJob job;
-    job.image = image.data();
-    job.imageSize = static_cast<uint32_t>(image.size());
-    driver.ConfigureRun(job);
-    driver.RunFlashing();
-    EXPECT_NE(driver.flashResult, 0);
-    EXPECT_STREQ(driver.DriveAtSlot(0)->revision, "0000");
-    EXPECT_STREQ(driver.DriveAtSlot(0)->vendorSpecific, "FLASH INCOMPLETE");
+    FlashRun run = Flash(0, platform::emulated::MakeFirmwareImage("QV12", "", 0x100000));
+    EXPECT_NE(run.result, 0);
+    EXPECT_EQ(run.revision, "0000");
+    EXPECT_EQ(run.vendorSpecific, "FLASH INCOMPLETE");
     EXPECT_TRUE(pc.machine().ide.driveSlots[0].flashIncomplete);
 }
 
