@@ -274,6 +274,13 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
                  " and reports " + Reports(m, c, i) + ";";
     }
 
+    // The messages must agree with the status: no success message without the image in every
+    // chosen drive, no failure message when it is there.
+    const std::string text = said.out + said.err;
+    if (Contains(text, success) && !truth)
+        return False(Verdict::FalseSuccess, "the success message;" + facts);
+    if (Contains(text, engine::Text(engine::UpdateText::Failure, 0)) && truth)
+        return False(Verdict::FalseFailure, "the failure message;" + facts);
     if (claimsSuccess && !truth) return False(Verdict::FalseSuccess, "success claimed;" + facts);
     if (!claimsSuccess && !claimsUnknown && truth)
         return False(Verdict::FalseFailure, "failure claimed;" + facts);
