@@ -33,7 +33,7 @@ for f in "$work/engine.txt" "$work/programs.txt"; do
     failures=$((failures + 1))
     continue
   fi
-  echo "$(basename "$f" .txt): $last"
+  echo "$(basename "$f" .txt): $last; $(grep "^checks after" "$f")"
   cases=$((cases + BASH_REMATCH[1])) successes=$((successes + BASH_REMATCH[2]))
   failures=$((failures + BASH_REMATCH[3])) unknown=$((unknown + BASH_REMATCH[4]))
 done

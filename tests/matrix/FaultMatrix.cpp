@@ -47,6 +47,8 @@ constexpr char kShippedOptions[] = "00010110001001100000000000000000";
 // Longer than the device's 108000-second command time-out.
 constexpr double kTimeOutSeconds = 200000;
 constexpr int kConsoleUnknown = cli::kExitOutcomeUnknown;
+// The RunOnce key as the emulated registry files it, under the local machine.
+const std::string kRunOnce = std::string("HKLM\\") + engine::kRunOnceKey;
 
 bool IsIde(Path p) {
     return p == Path::DirectIde || p == Path::DirectIde98 || p == Path::DirectIdePage;
@@ -161,8 +163,9 @@ std::shared_ptr<Machine> BuildMachine(const Case& c) {
                 d.medium = true;
                 d.trayLocked = true;
                 break;
-            case DriveState::Skipped:
+            case DriveState::Skipped:  // it already runs the package's firmware
                 d.revision = kNewRevision;
+                d.flash = Image(ImageSize(c.path));
                 break;
         }
         add(d);
@@ -328,6 +331,7 @@ Judgement JudgeCheck(const Case& c, const Said& said, Machine& m, Judgement run)
     if (!said.checkRan || run.verdict == Verdict::FalseSuccess ||
         run.verdict == Verdict::FalseFailure)
         return run;
+    run.checked = true;
     size_t drive = static_cast<size_t>(std::max(said.checkIndex, 0));
     if (IsIde(c.path)) drive = said.checkIndex == 0 ? 0 : 3;  // the listed slots
     const bool holds = drive < (IsIde(c.path) ? 8 : m.drives.size()) && Holds(m, c, drive);
@@ -385,11 +389,11 @@ Observed Observe(const Case& c) {
 // The check the run left for the next start, run after an emulated restart.
 void CheckAfterRestart(const Case& c, Observed& o) {
     Machine& m = *o.machine;
-    const auto* entry = m.FindRegistry(engine::kRunOnceKey, engine::kRestartValueName);
+    const auto* entry = m.FindRegistry(kRunOnce, engine::kRestartValueName);
     if (!entry) return;
     engine::CheckRequest request =
         engine::ParseCheckCommandLine(common::SplitCommandLine(entry->value));
-    m.RemoveRegistry(engine::kRunOnceKey, engine::kRestartValueName);
+    m.RemoveRegistry(kRunOnce, engine::kRestartValueName);
     ClearFaults(m);
     m.Restart();
     platform::ScopedSystem scope(std::make_unique<platform::emulated::EmulatedSystem>(o.machine));
@@ -643,7 +647,7 @@ Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
     Judgement judged = Judge(c, said, *after, false);
     if (judged.verdict == Verdict::FalseSuccess || judged.verdict == Verdict::FalseFailure)
         return judged;
-    const auto* entry = after->FindRegistry(engine::kRunOnceKey, engine::kRestartValueName);
+    const auto* entry = after->FindRegistry(kRunOnce, engine::kRestartValueName);
     if (window || !entry) return judged;
     engine::CheckRequest request =
         engine::ParseCheckCommandLine(common::SplitCommandLine(entry->value));

@@ -49,6 +49,7 @@ struct Judgement {
     Verdict verdict = Verdict::True;
     std::string why;         // for a false verdict: what was said and what is so
     std::string transcript;  // what the front-end wrote
+    bool checked = false;    // a check after the restart ran and was judged
 };
 
 // What a front-end said: its exit status and its text (console), or its messages (window).

@@ -10,6 +10,7 @@
 // The last line reads "cases N, false successes F, false failures G, unknown U"; the status is
 // non-zero unless F and G are 0.
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -47,6 +48,11 @@ int main(int argc, char** argv) {
         }
     }
     const bool programsMode = !programs.cli.empty();
+    // The programs run from each case's own folder.
+    for (std::string* path :
+         {&programs.cli, &programs.window, &programs.benchTool, &programs.workDir}) {
+        if (!path->empty()) *path = std::filesystem::absolute(*path).string();
+    }
     if (programsMode && (programs.window.empty() || programs.benchTool.empty() ||
                          programs.workDir.empty() || every <= 0 || windowEvery <= 0)) {
         std::cerr << "brenvo-fault-matrix: --cli needs --window, --bench-tool, --dir, --every "
@@ -54,9 +60,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    int cases = 0, falseSuccesses = 0, falseFailures = 0, unknown = 0;
+    int cases = 0, falseSuccesses = 0, falseFailures = 0, unknown = 0, checks = 0;
     auto count = [&](const matrix::Case& c, const matrix::Judgement& j, const char* how) {
         ++cases;
+        checks += j.checked;
         switch (j.verdict) {
             case matrix::Verdict::True:
                 return;
@@ -90,6 +97,7 @@ int main(int argc, char** argv) {
             count(c, matrix::RunProgram(c, programs, true), "brenvo");
     }
     const int falseVerdicts = falseSuccesses + falseFailures;
+    std::cout << "checks after a restart judged: " << checks << "\n";
     std::cout << cases - falseVerdicts << " passed, " << falseVerdicts << " failed\n";
     std::cout << "cases " << cases << ", false successes " << falseSuccesses << ", false failures "
               << falseFailures << ", unknown " << unknown << "\n";
