@@ -271,13 +271,13 @@ TEST(EmulatedFlashChip, AMethodOneChipOnlyClearsBitsUntilItIsErased) {
 TEST(DirectFlash, AnImageLargerThanTheChipIsRefusedBeforeTheErase) {
     auto pc = IdeMachine();
     // Slot 3 carries a 512 KiB chip.
-    auto before = pc.machine().ide.driveSlots[3].flash;
+    auto before = pc.machine().ide.driveSlots[3].flash.ToVector();
     FlashRun run = Flash(3, TestImage(0x100000, 9));
     EXPECT_EQ(run.result, directide::kFlashImageRefused);
     EXPECT_EQ(pc.machine().ide.counters.eraseRequests, 0);
     EXPECT_EQ(pc.machine().ide.counters.pageRequests + pc.machine().ide.counters.programRequests,
               0);
-    EXPECT_EQ(pc.machine().ide.driveSlots[3].flash, before);
+    EXPECT_EQ(pc.machine().ide.driveSlots[3].flash.ToVector(), before);
     EXPECT_EQ(pc.machine().ide.driveSlots[3].revision, "QV05");
     ExpectRestored(pc.machine(), 3);
 }

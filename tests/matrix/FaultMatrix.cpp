@@ -119,7 +119,7 @@ DriveSettings FamilyDrive(Path path, const std::string& letter, const std::strin
     d.medium = false;
     if (path == Path::VerifiedSmallChip) d.flashId = std::array<uint8_t, 4>{0xDA, 0xC8, 0, 0};
     if (path == Path::TwoBank || path == Path::Block) {
-        d.flash.assign(kBankImage, 0xFF);
+        d.flash = platform::emulated::FlashContents(kBankImage, 0xFF);
         d.flashId = std::array<uint8_t, 4>{0xBF, 0xB6, 0x00, 0x01};
         if (path == Path::Block) d.flashId.reset();
     }
@@ -133,7 +133,7 @@ std::shared_ptr<Machine> BuildMachine(const Case& c) {
         auto& slot = m->ide.driveSlots[0];
         if (c.path == Path::DirectIdePage) {
             slot.chipRow = kIdePageChipRow;
-            slot.flash.assign(kPageChipImage, 0xFF);
+            slot.flash = platform::emulated::FlashContents(kPageChipImage, 0xFF);
         }
         slot.faults = c.ideFaults;
         return m;
