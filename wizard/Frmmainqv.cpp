@@ -17,6 +17,8 @@
 #include "device/SystemInfo.h"
 #include "dialogs/Form.h"
 #include "dialogs/Modal.h"
+#include "dialogs/QtWords.h"
+#include "dialogs/TitleBar.h"
 #include "dialogs/UiFonts.h"
 
 namespace wizard {
@@ -119,6 +121,14 @@ QLabel* AddLogo(QWidget* panel, const char* name, int top, int part) {
                          std::min(94, panel->height() - 2 - top));
     picture->setPixmap(LogoPicture(part));
     return picture;
+}
+
+// The wizard's own message boxes, in English whatever the package's language, Qt's buttons
+// included.
+QMessageBox::StandardButton SayInEnglish(QWidget& wizard, ui::MessageKind kind, const QString& text,
+                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
+    ui::ScopedQtWords english(ui::kLanguageEnglish);
+    return ui::Modal::Message(&wizard, kind, wizard.windowTitle(), text, buttons);
 }
 
 enum class Button { Shown, Disabled, Hidden };
@@ -226,6 +236,7 @@ TMainQV::~TMainQV() {
 }
 
 void TMainQV::showEvent(QShowEvent* event) {
+    ui::ApplyTitleBar(*this);
     QWidget::showEvent(event);
     if (shownOnce_ || !screen()) return;
     shownOnce_ = true;
@@ -433,8 +444,8 @@ void TMainQV::btnNextClick() {
             QString question =
                 "The firmware of the selected drive will now be updated to version " +
                 lblNewFW->text() + ".\n\nContinue with the update ?";
-            if (ui::Modal::Message(this, ui::MessageKind::Confirmation, windowTitle(), question,
-                                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+            if (SayInEnglish(*this, ui::MessageKind::Confirmation, question,
+                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
                 ShowProgressPage();
             break;
         }
@@ -476,14 +487,14 @@ void TMainQV::btnCancelClick() {
 }
 
 void TMainQV::ConfirmCancel() {
-    if (ui::Modal::Message(this, ui::MessageKind::Confirmation, windowTitle(), kCancelQuestion,
-                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+    if (SayInEnglish(*this, ui::MessageKind::Confirmation, kCancelQuestion,
+                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
         main_.cmdCloseClick();
 }
 
 void TMainQV::ShutDown() {
     if (!device::RebootSystem(device::OSInfo())) {
-        ui::Modal::Message(this, ui::MessageKind::Warning, windowTitle(), kRebootRefused);
+        SayInEnglish(*this, ui::MessageKind::Warning, kRebootRefused);
         return;
     }
     // The system ends every program on its way down; the emulated PC leaves that to us, and
