@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -15,6 +16,7 @@
 
 #include "app/Frmbrenvo.h"
 #include "device/SystemInfo.h"
+#include "dialogs/Accessible.h"
 #include "dialogs/Form.h"
 #include "dialogs/Modal.h"
 #include "dialogs/QtWords.h"
@@ -209,6 +211,15 @@ TMainQV::TMainQV(app::TBrenvoMain& main, const QStringList& commandLine)
     btnBack = ui::MakeButton(this, "btnBack", {193, 247, 75, 20}, "< &Back");
     btnNext = ui::MakeButton(this, "btnNext", {268, 247, 75, 20}, "&Next >");
     btnCancel = ui::MakeButton(this, "btnCancel", {360, 247, 75, 20}, "Cancel");
+    // What assistive technology reads: the list by the drive page's first line, the revisions
+    // within that page's sentence.
+    cboDrives->setAccessibleName(QString(kDriveText).section('\n', 0, 0));
+    lblMessage->setBuddy(cboDrives);
+    pbar->setAccessibleName("Progress");
+    memShowMsg->setAccessibleName("Details");
+    ui::ReadElsewhere(*lblOldFW);
+    ui::ReadElsewhere(*lblNewFW);
+
     setTabOrder(btnNext, btnBack);
     setTabOrder(btnBack, btnCancel);
     // Next is first in the tab order: Space on a fresh page moves the user on.
@@ -284,6 +295,7 @@ void TMainQV::SetLook(const Look& look) {
     SetButton(*btnCancel, look.cancel, look.cancelText);
     lblMessage->move(look.messageAt);
     lblMessage->setText(look.message);
+    lblMessage->setAccessibleName(QString());
     // The result page decides these by the outcome.
     imgRedx->hide();
     imgCheck->hide();
@@ -328,6 +340,11 @@ void TMainQV::CopyVersions() {
     lblOldFW->setText(main_.lblOldFW->text());
     lblNewFW->setText(main_.lblNewFW->text());
     btnNext->setEnabled(main_.cmdUpdate->isEnabled());
+    // Read with the revisions in the gaps they fill on the screen.
+    QString sentence = kDriveText;
+    sentence.replace(QRegularExpression("version +to version$"),
+                     "version " + lblOldFW->text() + " to version " + lblNewFW->text());
+    lblMessage->setAccessibleName(sentence);
 }
 
 void TMainQV::ShowProgressPage() {
