@@ -8,9 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "platform/emulated/Machine.h"
-
 namespace platform {
+
+namespace emulated {
+class Machine;
+}
 
 class MachineSession {
   public:
@@ -20,10 +22,8 @@ class MachineSession {
     // Writes the emulated PC's state back to its bench file. False (and `error`) when it cannot.
     bool Finish(std::string& error);
 
-    // The emulated PC of this run, or null on a real machine.
-    std::shared_ptr<emulated::Machine> Emulated() const { return machine_; }
-
   private:
+    // The emulated PC of this run, or null on a real machine.
     std::shared_ptr<emulated::Machine> machine_;
 };
 
