@@ -31,6 +31,10 @@ MotifHints MotifHintsFor(Qt::WindowFlags flags, bool sizeable) {
     return hints;
 }
 
+MotifHints TitleBarHintsOf(const QWidget& window) {
+    return MotifHintsFor(window.windowFlags(), window.minimumSize() != window.maximumSize());
+}
+
 void ApplyTitleBar(QWidget& window) {
 #if BRENVO_HAVE_XCB
     if (!window.isWindow() || QGuiApplication::platformName() != "xcb") return;
@@ -41,8 +45,7 @@ void ApplyTitleBar(QWidget& window) {
     xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, false, sizeof kName - 1, kName), nullptr);
     if (!atom) return;
-    const bool sizeable = window.minimumSize() != window.maximumSize();
-    MotifHints hints = MotifHintsFor(window.windowFlags(), sizeable);
+    const MotifHints hints = TitleBarHintsOf(window);
     // flags, functions, decorations, input mode, status.
     const uint32_t data[5] = {hints.flags, hints.functions, hints.decorations, 0, 0};
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE,

@@ -38,6 +38,8 @@ inline constexpr uint32_t kMotifDecorMaximize = 1u << 6;
 // minimise and maximise boxes as the flags ask, closing only with the close button, resizing
 // only for a window that is not fixed in size.
 MotifHints MotifHintsFor(Qt::WindowFlags flags, bool sizeable);
+// The hints of the window as it is: its flags, and sizeable unless fixed in size.
+MotifHints TitleBarHintsOf(const QWidget& window);
 
 // Writes the window's hints where a window manager reads them: on X11, before the window is
 // mapped (from its show event) and again whenever its flags change. Elsewhere Qt's own frame
