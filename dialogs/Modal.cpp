@@ -48,14 +48,24 @@ class GivenLinesBox : public QMessageBox {
 
   protected:
     void showEvent(QShowEvent* event) override {
+        // The text is as wide as its longest line, whenever the box lays itself out.
+        if (auto* label = findChild<QLabel*>("qt_msgbox_label")) {
+            const QFontMetrics metrics(label->font());
+            int longest = 0;
+            for (const QString& line : label->text().split('\n'))
+                longest = std::max(longest, metrics.horizontalAdvance(line));
+            const QMargins margins = label->contentsMargins();
+            // A pixel or two for the rounding of the glyphs' advances.
+            label->setMinimumWidth(longest + margins.left() + margins.right() + 2);
+        }
         // Sizes and places the box.
         QMessageBox::showEvent(event);
         KeepGivenLines();
     }
     bool event(QEvent* event) override {
         bool handled = QMessageBox::event(event);
-        // The box sizes itself again whenever its layout asks.
-        if (event->type() == QEvent::LayoutRequest && isVisible()) KeepGivenLines();
+        // The box sizes itself again whenever its layout, font, style or screen changes.
+        if (isVisible() && event->type() != QEvent::Paint) KeepGivenLines();
         return handled;
     }
 
