@@ -120,24 +120,28 @@ main_hints="0x3, 0x4, 0x1a"     # move; border, title, system menu
 plain_hints="0x3, 0x4, 0xa"     # move; border, title: no buttons
 sizeable_plain="0x3, 0x6, 0xe"  # the same, with a sizeable border
 
+# meet PICTURE TITLE [HINTS] [KEYS...]: the program's window with that title comes (other than
+# the last one met, for a box in the same title), gives the hints when they are named, is
+# pictured, and gets the keys.
+w=none
+meet() {
+  local picture=$1 title=$2 expected=${3:-}
+  shift 3
+  w=$(window "$title" "$w")
+  found "$picture" "$w"
+  [ -n "$w" ] || return
+  [ -n "$expected" ] && hints "$picture" "$w" "$expected"
+  shot "$picture" "$w"
+  [ $# -gt 0 ] && press "$w" "$@"
+}
+
 # English, the custom-dialog variant: checklist, confirmation, the reboot window.
 packed en 10010110001001100000000000000000
 start en en
-w=$(window "^Brenvo$"); found "en checklist" "$w"
-shot en-1-checklist "$w"
-press "$w" Return
-w=$(window "Firmware Flasher"); found "en main window" "$w"
-hints "en main window" "$w" "$main_hints"
-shot en-2-main "$w"
-press "$w" Tab space
-w=$(window "Update Confirm"); found "en confirmation" "$w"
-hints "en confirmation" "$w" "$plain_hints"
-shot en-3-confirm "$w"
-press "$w" Return
-w=$(window "Reboot Warning"); found "en reboot window" "$w"
-hints "en reboot window" "$w" "$sizeable_plain"
-shot en-4-reboot "$w"
-press "$w" Return
+meet en-1-checklist "^Brenvo$" "" Return
+meet en-2-main "Firmware Flasher" "$main_hints" Tab space
+meet en-3-confirm "Update Confirm" "$plain_hints" Return
+meet en-4-reboot "Reboot Warning" "$sizeable_plain" Return
 finished en
 flashed en en
 
@@ -145,51 +149,32 @@ flashed en en
 # Japanese buttons, the success message, the reboot question.
 packed ja 02010110021001100000000000000000
 start ja ja 2
-w=$(window "^Brenvo$"); found "ja notice" "$w"
-shot ja-1-notice "$w"
-press "$w" Return
-w=$(window "Firmware Flasher"); found "ja main window" "$w"
-hints "ja main window" "$w" "$main_hints"
-shot ja-2-main "$w"
-press "$w" Tab space
-w=$(window "^Brenvo$"); found "ja success message" "$w"
-shot ja-3-success "$w"
-press "$w" Return
-w=$(window "再起動警告"); found "ja reboot question" "$w"
-hints "ja reboot question" "$w" "$sizeable_plain"
-shot ja-4-reboot "$w"
-press "$w" Return
+meet ja-1-notice "^Brenvo$" "" Return
+meet ja-2-main "Firmware Flasher" "$main_hints" Tab space
+meet ja-3-success "^Brenvo$" "" Return
+meet ja-4-reboot "再起動警告" "$sizeable_plain" Return
 finished ja
 flashed ja ja
 
-# Traditional Chinese: the checklist with Qt's Chinese buttons, the main window; declined.
+# Traditional Chinese: the checklist with Qt's Chinese buttons, declined.
 packed zh 11010110001001100000000000000000
 start zh zh
-w=$(window "^Brenvo$"); found "zh checklist" "$w"
-shot zh-1-checklist "$w"
-press "$w" Escape
+meet zh-1-checklist "^Brenvo$" "" Escape
 finished "zh checklist declined"
 
 # The main window in English at twice the scale, for the README; closed with its Close button.
 packed en2 00010110001001100000000000000000
 start en2 en2 2
-w=$(window "Firmware Flasher"); found "en main window at 2x" "$w"
-shot en-main-2x "$w"
-press "$w" Tab Tab space
+meet en-main-2x "Firmware Flasher" "$main_hints" Tab Tab space
 finished "en main window at 2x"
 
-# The OEM wizard: no title-bar buttons; cancelled from its drive page.
+# The OEM wizard: no title-bar buttons; Next, then cancelled from its drive page.
 packed oem 20010110001001100000000000000000
 start oem oem
-w=$(window "Firmware Flasher"); found "wizard" "$w"
-hints "wizard" "$w" "$plain_hints"
-shot wizard-1-welcome "$w"
-press "$w" space
+meet wizard-1-welcome "Firmware Flasher" "$plain_hints" space
 shot wizard-2-drive "$w"
 press "$w" Tab Tab space
-q=$(window "Firmware Flasher" "$w"); found "wizard's question" "$q"
-shot wizard-3-cancel "$q"
-press "$q" alt+y
+meet wizard-3-cancel "Firmware Flasher" "" alt+y
 finished wizard
 
 # The window tests on this server, at both scales.
