@@ -66,6 +66,7 @@ start() {  # start PACKAGE BENCH [SCALE]
   BRENVO_MACHINE="$work/$2.json" QT_SCALE_FACTOR=${3:-1} "$work/$1" >> "$log" 2>&1 &
   app_pid=$!
   pids+=($app_pid)
+  w=none  # X reuses the window numbers of programs that ended
 }
 # The program's visible window whose title matches, other than the one given, once it is up
 # (nothing when none comes).
