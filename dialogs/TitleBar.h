@@ -41,9 +41,9 @@ MotifHints MotifHintsFor(Qt::WindowFlags flags, bool sizeable);
 // The hints of the window as it is: its flags, and sizeable unless fixed in size.
 MotifHints TitleBarHintsOf(const QWidget& window);
 
-// Writes the window's hints where a window manager reads them: on X11, before the window is
-// mapped (from its show event) and again whenever its flags change. Elsewhere Qt's own frame
-// styles already say the same, and nothing is done.
+// Writes the window's hints where a window manager reads them: on X11, from the window's show
+// event, before it is mapped (a window manager reads them when it maps the window). Elsewhere
+// Qt's own frame styles already say the same, and nothing is done.
 void ApplyTitleBar(QWidget& window);
 
 }  // namespace ui
