@@ -69,10 +69,10 @@ start() {  # start PACKAGE BENCH [SCALE]
   w=none  # X reuses the window numbers of programs that ended
 }
 # The program's visible window whose title matches, other than the one given, once it is up
-# (nothing when none comes).
+# (within 30 seconds; nothing when none comes).
 window() {
   local id
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     id=$(xdotool search --all --onlyvisible --pid "$app_pid" --name "$1" 2> /dev/null |
       grep -vx -- "${2:-none}" | tail -1)
     [ -n "$id" ] && { echo "$id"; return; }
@@ -98,9 +98,9 @@ press() {  # press WINDOW KEY...: keys typed into the window
   xdotool windowactivate --sync "$target" 2> /dev/null
   xdotool key --clearmodifiers "$@"
 }
-finished() {  # finished NAME: the program ended by itself
+finished() {  # finished NAME: the program ended by itself (within 30 seconds)
   local status=124
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     kill -0 "$app_pid" 2> /dev/null || { wait "$app_pid"; status=$?; break; }
     sleep 0.1
   done
