@@ -8,6 +8,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohm
   qt6-translations-l10n libxcb1-dev
   # The windows on a real desktop (scripts/x11-test.sh): X server, window manager, driving, pictures.
   xvfb openbox xdotool x11-utils imagemagick)
+# GNU time: the peak memory of the benchmark command's runs.
+packages+=(time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
