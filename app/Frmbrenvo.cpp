@@ -18,6 +18,8 @@
 #include "dialogs/Frmshowmsg.h"
 #include "dialogs/Frmupdatecfm.h"
 #include "dialogs/Modal.h"
+#include "dialogs/QtWords.h"
+#include "dialogs/TitleBar.h"
 #include "wizard/Frmmainqv.h"
 
 namespace app {
@@ -77,6 +79,8 @@ TBrenvoMain::TBrenvoMain(package::Package& package, QWidget* parent)
     // localised; start-up then reports a package it cannot use.
     engine_ = std::make_unique<engine::UpdateEngine>(package_, *this);
     setWindowTitle(Q(engine_->ParsePackage().caption));
+    // Qt's own words (the message boxes' buttons) follow the package's language as well.
+    ui::UseQtWords(Language());
     Localise(Language());
     startResult_ = engine_->StartUp();
     if (startResult_ == engine::StartEnd::Ready && !terminateRequested_) {
@@ -109,6 +113,7 @@ QWidget* TBrenvoMain::DialogOwner() {
 // --- the window's events ---
 
 void TBrenvoMain::showEvent(QShowEvent* event) {
+    ui::ApplyTitleBar(*this);
     MainForm::showEvent(event);
     FormShow();
 }

@@ -7,6 +7,7 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 
+#include "dialogs/Accessible.h"
 #include "dialogs/UiFonts.h"
 
 namespace app {
@@ -92,6 +93,11 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent) {
     tmr->setObjectName("tmr");
     tmr->setInterval(100);
 
+    // The list is named by the label above it; the revision line is read as one sentence.
+    Label1->setBuddy(cboDrives);
+    for (ui::Label* part : {lblOldFW, lblTo, lblNewFW})
+        ui::ReadElsewhere(*part);
+
     setTabOrder(cboDrives, cmdUpdate);
     setTabOrder(cmdUpdate, cmdClose);
     cboDrives->setFocus();
@@ -105,6 +111,7 @@ void MainForm::Localise(int language) {
         lblMsg->setText("狀態訊息");
         cmdUpdate->setText("更新");
         cmdClose->setText("關閉");
+        pbar->setAccessibleName("進度");
     } else if (language == ui::kLanguageJapanese) {
         for (QWidget* label : {Label1, lblUpdateMsg, lblTo})
             JapaneseFamily(*label);
@@ -120,6 +127,7 @@ void MainForm::Localise(int language) {
         lblMsg->setText("メッセージ");
         cmdUpdate->setText("アップデート");
         cmdClose->setText("クローズ");
+        pbar->setAccessibleName("進捗");
     } else {
         Label1->setText("Please select target drive");
         lblUpdateMsg->setText("it will be updated from");
@@ -127,7 +135,9 @@ void MainForm::Localise(int language) {
         lblMsg->setText("Message");
         cmdUpdate->setText("Update");
         cmdClose->setText("Close");
+        pbar->setAccessibleName("Progress");
     }
+    cboDrives->setAccessibleName(Label1->text());
 }
 
 void MainForm::LayoutRevisionLine() {
@@ -138,6 +148,7 @@ void MainForm::LayoutRevisionLine() {
         label->move(left, top);
         left += label->width() + kRevisionSpacing;
     }
+    lblUpdateMsg->setAccessibleName(ui::SentenceOf({lblUpdateMsg, lblOldFW, lblTo, lblNewFW}));
 }
 
 }  // namespace app

@@ -34,7 +34,8 @@ class MainForm : public QWidget {
     void Localise(int language);
 
     // Places old revision, "to" and new revision after the message, 10 pixels apart and centred
-    // on its height. The labels size themselves, so this follows whatever they hold.
+    // on its height. The labels size themselves, so this follows whatever they hold. The line is
+    // read out as one sentence, from the message.
     void LayoutRevisionLine();
 
     ui::Label* Label1;

@@ -10,6 +10,8 @@
 #include <QTextLayout>
 #include <cmath>
 
+#include "dialogs/TitleBar.h"
+
 namespace ui {
 
 namespace {
@@ -92,6 +94,7 @@ void Form::FitContents() {
 }
 
 void Form::showEvent(QShowEvent* event) {
+    ApplyTitleBar(*this);
     FitContents();
     QDialog::showEvent(event);
     // A parent makes Qt centre the dialog on it; the screen-centred forms move themselves.

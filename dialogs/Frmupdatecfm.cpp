@@ -71,6 +71,8 @@ void TUpdateCfm::ApplyLanguage(int language) {
     setWindowTitle(QString::fromStdString(words.caption));
     Label1->setText(QString::fromStdString(words.message));
     Label2->setText(QString::fromStdString(words.information));
+    // The box has no caption of its own: its heading names it.
+    GroupBox1->setAccessibleName(Label2->text());
     Label3->setText(QString::fromStdString(words.current));
     Label4->setText(QString::fromStdString(words.afterUpdating));
     Label5->setText(QString::fromStdString(words.version));

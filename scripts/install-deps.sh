@@ -3,7 +3,11 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   # The Qt front-end, and the faces that stand in for the Windows fonts its windows ask for.
-  qt6-base-dev fonts-noto-cjk fonts-dejavu-core fonts-dejavu-extra)
+  qt6-base-dev fonts-noto-cjk fonts-dejavu-core fonts-dejavu-extra
+  # Qt's own words in Chinese and Japanese; the title-bar hints on X11 (xcb).
+  qt6-translations-l10n libxcb1-dev
+  # The windows on a real desktop (scripts/x11-test.sh): X server, window manager, driving, pictures.
+  xvfb openbox xdotool x11-utils imagemagick)
 # GNU time: the peak memory of the benchmark command's runs.
 packages+=(time)
 missing=()

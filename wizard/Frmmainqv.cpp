@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -16,8 +17,11 @@
 
 #include "app/Frmbrenvo.h"
 #include "device/SystemInfo.h"
+#include "dialogs/Accessible.h"
 #include "dialogs/Form.h"
 #include "dialogs/Modal.h"
+#include "dialogs/QtWords.h"
+#include "dialogs/TitleBar.h"
 #include "dialogs/UiFonts.h"
 
 namespace wizard {
@@ -122,6 +126,14 @@ QLabel* AddLogo(QWidget* panel, const char* name, int top, int part) {
     return picture;
 }
 
+// The wizard's own message boxes, in English whatever the package's language, Qt's buttons
+// included.
+QMessageBox::StandardButton SayInEnglish(QWidget& wizard, ui::MessageKind kind, const QString& text,
+                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
+    ui::ScopedQtWords english(ui::kLanguageEnglish);
+    return ui::Modal::Message(&wizard, kind, wizard.windowTitle(), text, buttons);
+}
+
 enum class Button { Shown, Disabled, Hidden };
 
 void SetButton(QPushButton& button, Button state, const char* text) {
@@ -200,6 +212,15 @@ TMainQV::TMainQV(app::TBrenvoMain& main, const QStringList& commandLine)
     btnBack = ui::MakeButton(this, "btnBack", {193, 247, 75, 20}, "< &Back");
     btnNext = ui::MakeButton(this, "btnNext", {268, 247, 75, 20}, "&Next >");
     btnCancel = ui::MakeButton(this, "btnCancel", {360, 247, 75, 20}, "Cancel");
+    // What assistive technology reads: the list by the drive page's first line, the revisions
+    // within that page's sentence.
+    cboDrives->setAccessibleName(QString(kDriveText).section('\n', 0, 0));
+    lblMessage->setBuddy(cboDrives);
+    pbar->setAccessibleName("Progress");
+    memShowMsg->setAccessibleName("Details");
+    ui::ReadElsewhere(*lblOldFW);
+    ui::ReadElsewhere(*lblNewFW);
+
     setTabOrder(btnNext, btnBack);
     setTabOrder(btnBack, btnCancel);
     // Next is first in the tab order: Space on a fresh page moves the user on.
@@ -227,6 +248,7 @@ TMainQV::~TMainQV() {
 }
 
 void TMainQV::showEvent(QShowEvent* event) {
+    ui::ApplyTitleBar(*this);
     QWidget::showEvent(event);
     if (shownOnce_ || !screen()) return;
     shownOnce_ = true;
@@ -274,6 +296,7 @@ void TMainQV::SetLook(const Look& look) {
     SetButton(*btnCancel, look.cancel, look.cancelText);
     lblMessage->move(look.messageAt);
     lblMessage->setText(look.message);
+    lblMessage->setAccessibleName(QString());
     // The result page decides these by the outcome.
     imgRedx->hide();
     imgCheck->hide();
@@ -318,6 +341,11 @@ void TMainQV::CopyVersions() {
     lblOldFW->setText(main_.lblOldFW->text());
     lblNewFW->setText(main_.lblNewFW->text());
     btnNext->setEnabled(main_.cmdUpdate->isEnabled());
+    // Read with the revisions in the gaps they fill on the screen.
+    QString sentence = kDriveText;
+    sentence.replace(QRegularExpression("version +to version$"),
+                     "version " + lblOldFW->text() + " to version " + lblNewFW->text());
+    lblMessage->setAccessibleName(sentence);
 }
 
 void TMainQV::ShowProgressPage() {
@@ -434,8 +462,8 @@ void TMainQV::btnNextClick() {
             QString question =
                 "The firmware of the selected drive will now be updated to version " +
                 lblNewFW->text() + ".\n\nContinue with the update ?";
-            if (ui::Modal::Message(this, ui::MessageKind::Confirmation, windowTitle(), question,
-                                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+            if (SayInEnglish(*this, ui::MessageKind::Confirmation, question,
+                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
                 ShowProgressPage();
             break;
         }
@@ -494,14 +522,14 @@ void TMainQV::closeEvent(QCloseEvent* event) {
 void TMainQV::ConfirmCancel() {
     // A flash that has started runs to its end: stopping it would leave the drive half written.
     if (Flashing()) return;
-    if (ui::Modal::Message(this, ui::MessageKind::Confirmation, windowTitle(), kCancelQuestion,
-                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+    if (SayInEnglish(*this, ui::MessageKind::Confirmation, kCancelQuestion,
+                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
         main_.cmdCloseClick();
 }
 
 void TMainQV::ShutDown() {
     if (!device::RebootSystem(device::OSInfo())) {
-        ui::Modal::Message(this, ui::MessageKind::Warning, windowTitle(), kRebootRefused);
+        SayInEnglish(*this, ui::MessageKind::Warning, kRebootRefused);
         return;
     }
     // The system ends every program on its way down; the emulated PC leaves that to us, and

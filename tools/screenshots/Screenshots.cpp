@@ -4,6 +4,7 @@
 // (main-<language>-updating.png), and the OEM wizard's pages (wizard-<page>.png). Run with
 // QT_QPA_PLATFORM=offscreen on a machine without a display. Off screen there is no window manager,
 // so a plain title bar with the caption and the form's title-bar buttons is drawn above each form.
+// The pictures follow the screen's scale: with QT_SCALE_FACTOR=2 they are twice as large.
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -29,6 +30,7 @@
 #include "platform/emulated/FirmwareImage.h"
 #include "tools/bench/Presets.h"
 #include "tools/pack/Packer.h"
+#include "tools/screenshots/Picture.h"
 #include "wizard/Frmmainqv.h"
 
 namespace {
@@ -39,36 +41,10 @@ struct Language {
 };
 constexpr Language kLanguages[] = {{0, "en"}, {1, "zh"}, {2, "ja"}};
 
-constexpr int kCaption = 19;
-
-QPixmap WithTitleBar(QWidget& form) {
-    QPixmap client = form.grab();
-    QPixmap shot(client.width(), client.height() + kCaption);
-    QPainter painter(&shot);
-    painter.fillRect(0, 0, shot.width(), kCaption, QColor(0x0a, 0x24, 0x6a));
-    QFont font;
-    font.setFamilies({"Tahoma"});
-    font.setPixelSize(11);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(4, 0, shot.width() - 60, kCaption), Qt::AlignVCenter | Qt::AlignLeft,
-                     form.windowTitle());
-    Qt::WindowFlags flags = form.windowFlags();
-    QString buttons;
-    if (flags & Qt::WindowMinimizeButtonHint) buttons += "_ ";
-    if (flags & Qt::WindowMaximizeButtonHint) buttons += "□ ";
-    if (flags & Qt::WindowCloseButtonHint) buttons += "×";
-    painter.drawText(QRect(0, 0, shot.width() - 4, kCaption), Qt::AlignVCenter | Qt::AlignRight,
-                     buttons.trimmed());
-    painter.drawPixmap(0, kCaption, client);
-    return shot;
-}
-
 // The form as it is drawn now.
 bool SaveAsIs(QWidget& form, const QString& folder, const QString& name) {
     QString file = QDir(folder).filePath(name + ".png");
-    bool saved = WithTitleBar(form).save(file);
+    bool saved = screenshots::WithTitleBar(form).save(file);
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
     return saved;
 }
@@ -122,10 +98,12 @@ bool SaveMainWindow(const QString& folder, int language, const QString& suffix) 
             window.cboDrives->showPopup();
             QApplication::processEvents();
             QWidget* popup = window.cboDrives->view()->window();
-            QPixmap shot(window.width(), window.height() + popup->height() - 24);
-            shot.fill(window.palette().color(QPalette::Window));
+            const QPixmap drawn = window.grab();
+            QPixmap shot = screenshots::Canvas(
+                {window.width(), window.height() + popup->height() - 24}, drawn.devicePixelRatio(),
+                window.palette().color(QPalette::Window));
             QPainter painter(&shot);
-            painter.drawPixmap(0, 0, window.grab());
+            painter.drawPixmap(0, 0, drawn);
             painter.drawPixmap(window.cboDrives->x(), window.cboDrives->geometry().bottom() + 1,
                                popup->grab());
             painter.end();

@@ -1,0 +1,191 @@
+#!/usr/bin/env bash
+# The windows on a real desktop: starts an X server (Xvfb) with a window manager (openbox),
+# drives the packed brenvo with xdotool through whole updates on emulated PCs, with their
+# dialogs, in English and in Japanese (the latter at twice the scale) and the OEM wizard, and
+# checks there what a user meets:
+#   - the title-bar hints each window gives the window manager (_MOTIF_WM_HINTS, read with xprop;
+#     what openbox then allows is kept in the log),
+#   - the drive flashed and the restart asked for, on the bench,
+#   - the window tests of Qt's words, whole lines, names and keyboard paths, and title-bar hints,
+#     run on this server at scale 1 and 2.
+# Pictures of every window (taken with `import`) and the log go to ci-output/x11/.
+# Usage: scripts/x11-test.sh [BUILD_DIR]   (builds what it needs; ends with "N passed, M failed")
+set -u
+cd "$(dirname "$0")/.."
+build=${1:-build}
+out=ci-output/x11
+rm -rf "$out" && mkdir -p "$out"
+log=$out/log.txt
+: > "$log"
+source tests/check.sh
+
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+fi
+cmake --build "$build" --target brenvo brenvo-pack brenvo-bench brenvo_ui_tests > /dev/null
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null; done
+  wait 2> /dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The X server picks a free display itself; the window manager is up once it names itself.
+Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3> "$work/display" 2>> "$log" &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$work/display")
+openbox --sm-disable >> "$log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id" && break
+  sleep 0.1
+done
+echo "X server $DISPLAY, openbox running" >> "$log"
+
+# --- packages and emulated PCs ---
+bench=$build/tools/bench/brenvo-bench
+"$bench" key --seed 7 "$work/key.bin" > /dev/null
+"$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" > /dev/null
+packed() {  # packed NAME OPTIONS: brenvo carrying one QV12 image for QV10..QV19
+  cat > "$work/$1.json" << JSON
+{ "title": "Firmware Flasher - QV12", "driveName": "DVD-RW QV-1600", "options": "$2",
+  "images": [ { "file": "fw12.bin", "key": "key.bin", "newRevision": "QV12",
+                "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
+JSON
+  "$build/tools/pack/brenvo-pack" "$work/$1.json" "$build/app/brenvo" "$work/$1" > /dev/null
+}
+
+# --- driving the program ---
+app_pid=0
+start() {  # start PACKAGE BENCH [SCALE]
+  "$bench" new --preset typical "$work/$2.json" > /dev/null
+  BRENVO_MACHINE="$work/$2.json" QT_SCALE_FACTOR=${3:-1} "$work/$1" >> "$log" 2>&1 &
+  app_pid=$!
+  pids+=($app_pid)
+  w=none  # X reuses the window numbers of programs that ended
+}
+# The program's visible window whose title matches, other than the one given, once it is up
+# (within 30 seconds; nothing when none comes).
+window() {
+  local id
+  for _ in $(seq 300); do
+    id=$(xdotool search --all --onlyvisible --pid "$app_pid" --name "$1" 2> /dev/null |
+      grep -vx -- "${2:-none}" | tail -1)
+    [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.1
+  done
+}
+# shot NAME WINDOW: the window with the frame openbox gave it.
+shot() {
+  sleep 0.3  # drawn, and framed
+  import -window "$2" -frame "$out/$1.png" 2>> "$log"
+}
+# hints NAME WINDOW EXPECTED: the title-bar hints the window gives the window manager.
+hints() {
+  local got
+  got=$(xprop -id "$2" _MOTIF_WM_HINTS 2>&1)
+  echo "$1: $got" >> "$log"
+  echo "$1 (what openbox allows): $(xprop -id "$2" _NET_WM_ALLOWED_ACTIONS 2>&1)" >> "$log"
+  check "$1: title-bar hints" 0 0 "$got" "= $3"
+}
+press() {  # press WINDOW KEY...: keys typed into the window
+  local target=$1
+  shift
+  xdotool windowactivate --sync "$target" 2> /dev/null
+  xdotool key --clearmodifiers "$@"
+}
+finished() {  # finished NAME: the program ended by itself (within 30 seconds)
+  local status=124
+  for _ in $(seq 300); do
+    kill -0 "$app_pid" 2> /dev/null || { wait "$app_pid"; status=$?; break; }
+    sleep 0.1
+  done
+  check "$1: the program ends" 0 "$status" "" ""
+}
+flashed() {  # flashed NAME BENCH: the bench's drive E: holds QV12 and a restart was asked for
+  local shown
+  shown=$("$bench" show "$work/$2.json")
+  check "$1: E: flashed" 0 0 "$shown" "revision QV12"
+  check "$1: restart asked for" 0 0 "$shown" "Restart:           requested, pending"
+}
+found() {  # found NAME WINDOW: the window came
+  check "$1 is shown" 0 "$([ -n "$2" ]; echo $?)" "" ""
+}
+
+# Motif hints: flags 3 (functions and decorations), functions, decorations.
+main_hints="0x3, 0x4, 0x1a"     # move; border, title, system menu
+plain_hints="0x3, 0x4, 0xa"     # move; border, title: no buttons
+sizeable_plain="0x3, 0x6, 0xe"  # the same, with a sizeable border
+
+# meet PICTURE TITLE [HINTS] [KEYS...]: the program's window with that title comes (other than
+# the last one met, for a box in the same title), gives the hints when they are named, is
+# pictured, and gets the keys.
+w=none
+meet() {
+  local picture=$1 title=$2 expected=${3:-}
+  shift 3
+  w=$(window "$title" "$w")
+  found "$picture" "$w"
+  [ -n "$w" ] || return
+  [ -n "$expected" ] && hints "$picture" "$w" "$expected"
+  shot "$picture" "$w"
+  [ $# -gt 0 ] && press "$w" "$@"
+}
+
+# English, the custom-dialog variant: checklist, confirmation, the reboot window.
+packed en 10010110001001100000000000000000
+start en en
+meet en-1-checklist "^Brenvo$" "" Return
+meet en-2-main "Firmware Flasher" "$main_hints" Tab space
+meet en-3-confirm "Update Confirm" "$plain_hints" Return
+meet en-4-reboot "Reboot Warning" "$sizeable_plain" Return
+finished en
+flashed en en
+
+# Japanese at twice the scale, the standard variant with the notice: message boxes with Qt's
+# Japanese buttons, the success message, the reboot question.
+packed ja 02010110021001100000000000000000
+start ja ja 2
+meet ja-1-notice "^Brenvo$" "" Return
+meet ja-2-main "Firmware Flasher" "$main_hints" Tab space
+meet ja-3-success "^Brenvo$" "" Return
+meet ja-4-reboot "再起動警告" "$sizeable_plain" Return
+finished ja
+flashed ja ja
+
+# Traditional Chinese: the checklist with Qt's Chinese buttons, declined.
+packed zh 11010110001001100000000000000000
+start zh zh
+meet zh-1-checklist "^Brenvo$" "" Escape
+finished "zh checklist declined"
+
+# The main window in English at twice the scale, for the README; closed with its Close button.
+packed en2 00010110001001100000000000000000
+start en2 en2 2
+meet en-main-2x "Firmware Flasher" "$main_hints" Tab Tab space
+finished "en main window at 2x"
+
+# The OEM wizard: no title-bar buttons; Next, then cancelled from its drive page.
+packed oem 20010110001001100000000000000000
+start oem oem
+meet wizard-1-welcome "Firmware Flasher" "$plain_hints" space
+shot wizard-2-drive "$w"
+press "$w" Tab Tab space
+meet wizard-3-cancel "Firmware Flasher" "" alt+y
+finished wizard
+
+# The window tests on this server, at both scales.
+for scale in 1 2; do
+  result=$(QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale "$build/tests/ui/brenvo_ui_tests" \
+    --gtest_filter='MessageBoxWords.*:Accessibility.*:TitleBar.*:ScreenshotPicture.*' 2>&1)
+  status=$?
+  echo "$result" >> "$log"
+  check "window tests on X at scale $scale" 0 "$status" "$result" "[  PASSED  ]"
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
