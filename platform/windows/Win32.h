@@ -6,9 +6,11 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// windows.h first: the others build on its types.
+#include <windows.h>
+
 #include <ntddscsi.h>
 #include <setupapi.h>
-#include <windows.h>
 
 #undef CopyFile
 #undef CreateEvent

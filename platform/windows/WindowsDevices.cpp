@@ -3,26 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/windows/Crossing.h"
 #include "platform/windows/Modules.h"
 #include "platform/windows/ScsiLayouts.h"
 #include "platform/windows/WindowsSystem.h"
 
 namespace platform::windows {
 namespace {
-HANDLE ToHandle(Handle handle) {
-    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
-}
-Handle FromHandle(HANDLE handle) {
-    return static_cast<Handle>(reinterpret_cast<intptr_t>(handle));
-}
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-void PutLe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 // The ASPI request's command code, buffer pointer and the command that carries data.
 constexpr size_t kSrbCommand = 0;
 constexpr size_t kSrbBufPointer = 16;
@@ -66,13 +53,13 @@ Handle WindowsSystem::CreateDevice(const std::string& name, uint32_t access, uin
     HANDLE handle =
         ::CreateFileA(name.c_str(), access, share, nullptr, disposition, flags, nullptr);
     error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : kErrorSuccess;
-    return handle == INVALID_HANDLE_VALUE ? kInvalidHandle : FromHandle(handle);
+    return handle == INVALID_HANDLE_VALUE ? kInvalidHandle : SeamHandle(handle);
 }
 
 Status WindowsSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<uint8_t> in,
                                       std::span<uint8_t> out, uint32_t& returned) {
     DWORD written = 0;
-    BOOL ok = ::DeviceIoControl(ToHandle(handle), code, in.empty() ? nullptr : in.data(),
+    BOOL ok = ::DeviceIoControl(NativeHandle(handle), code, in.empty() ? nullptr : in.data(),
                                 static_cast<DWORD>(in.size()), out.empty() ? nullptr : out.data(),
                                 static_cast<DWORD>(out.size()), &written, nullptr);
     returned = written;
@@ -80,7 +67,7 @@ Status WindowsSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<ui
 }
 
 bool WindowsSystem::CloseHandle(Handle handle) {
-    return ::CloseHandle(ToHandle(handle)) != FALSE;
+    return ::CloseHandle(NativeHandle(handle)) != FALSE;
 }
 
 uint32_t WindowsSystem::GetLogicalDriveStrings(std::span<char> buffer) {
@@ -100,7 +87,7 @@ Status WindowsSystem::ScsiPassThroughDirect(Handle drive,
     DWORD returned = 0;
 #ifdef _WIN64
     NativePassThrough native = ToNative(request, buffer);
-    BOOL ok = ::DeviceIoControl(ToHandle(drive), IOCTL_SCSI_PASS_THROUGH_DIRECT, &native,
+    BOOL ok = ::DeviceIoControl(NativeHandle(drive), IOCTL_SCSI_PASS_THROUGH_DIRECT, &native,
                                 sizeof native, &native, sizeof native, &returned, nullptr);
     DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
     FromNative(native, request);
@@ -110,7 +97,7 @@ Status WindowsSystem::ScsiPassThroughDirect(Handle drive,
     PutLe32(&request[kPassThrough32.dataBuffer],
             static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer)));
     BOOL ok =
-        ::DeviceIoControl(ToHandle(drive), IOCTL_SCSI_PASS_THROUGH_DIRECT, request.data(),
+        ::DeviceIoControl(NativeHandle(drive), IOCTL_SCSI_PASS_THROUGH_DIRECT, request.data(),
                           kScsiRequestSize, request.data(), kScsiRequestSize, &returned, nullptr);
     DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
     PutLe32(&request[kPassThrough32.dataBuffer], tag);
@@ -126,13 +113,13 @@ Handle WindowsSystem::LoadAspiLibrary() {
 #else
     auto& m = *modules_;
     if (!m.aspi) m.aspi = ::LoadLibraryA("WNASPI32");
-    return m.aspi ? FromHandle(m.aspi) : kNullModule;
+    return m.aspi ? SeamHandle(m.aspi) : kNullModule;
 #endif
 }
 
 bool WindowsSystem::ResolveAspiEntry(Handle module, const std::string& name) {
     auto& m = *modules_;
-    HMODULE library = reinterpret_cast<HMODULE>(ToHandle(module));
+    HMODULE library = NativeHandle<HMODULE>(module);
     if (!library || library != m.aspi) return false;
     if (name == "GetASPI32SupportInfo") {
         m.getSupportInfo = Entry<GetASPI32SupportInfoFn>(library, name.c_str());
@@ -147,7 +134,7 @@ bool WindowsSystem::ResolveAspiEntry(Handle module, const std::string& name) {
 
 void WindowsSystem::FreeAspiLibrary(Handle module) {
     auto& m = *modules_;
-    if (!m.aspi || reinterpret_cast<HMODULE>(ToHandle(module)) != m.aspi) return;
+    if (!m.aspi || NativeHandle<HMODULE>(module) != m.aspi) return;
     ::FreeLibrary(m.aspi);
     m.aspi = nullptr;
     m.getSupportInfo = nullptr;
@@ -175,11 +162,11 @@ uint32_t WindowsSystem::SendASPI32Command(std::span<uint8_t> srb, std::span<uint
 
 Handle WindowsSystem::CreateEvent(bool manualReset, bool initiallySignalled) {
     HANDLE event = ::CreateEventA(nullptr, manualReset, initiallySignalled, nullptr);
-    return event ? FromHandle(event) : kInvalidHandle;
+    return event ? SeamHandle(event) : kInvalidHandle;
 }
 
 uint32_t WindowsSystem::WaitForSingleObject(Handle handle, uint32_t milliseconds) {
-    return ::WaitForSingleObject(ToHandle(handle), milliseconds);
+    return ::WaitForSingleObject(NativeHandle(handle), milliseconds);
 }
 
 }  // namespace platform::windows

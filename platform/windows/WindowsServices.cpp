@@ -2,6 +2,7 @@
 // manager through setupapi.dll, loaded at run time.
 #include <cstring>
 
+#include "platform/windows/Crossing.h"
 #include "platform/windows/Modules.h"
 #include "platform/windows/WindowsSystem.h"
 
@@ -24,65 +25,46 @@ static_assert(sizeof(void*) == 8 || (sizeof(SP_DEVINFO_DATA) == kDevInfo32Size &
                                      sizeof(SP_DEVINSTALL_PARAMS_A) == kInstallParams32Size),
               "the setup API's structures are not the documented 32-bit layouts");
 
-SC_HANDLE ToSc(ScHandle handle) {
-    return reinterpret_cast<SC_HANDLE>(static_cast<intptr_t>(handle));
-}
-ScHandle FromSc(SC_HANDLE handle) {
-    return static_cast<ScHandle>(reinterpret_cast<intptr_t>(handle));
-}
-HDEVINFO ToSet(DeviceSet set) {
-    return reinterpret_cast<HDEVINFO>(static_cast<intptr_t>(set));
-}
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-void PutLe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-Status LastStatus(BOOL ok) {
-    return ok ? Status::Success() : Status::Failure(::GetLastError());
-}
 }  // namespace
 
 ScHandle WindowsSystem::OpenServiceManager(uint32_t access, uint32_t& error) {
     SC_HANDLE manager = ::OpenSCManagerA(nullptr, nullptr, access);
     error = manager ? kErrorSuccess : ::GetLastError();
-    return FromSc(manager);
+    return SeamHandle(manager);
 }
 
 ScHandle WindowsSystem::CreateService(ScHandle manager, const ServiceConfig& config,
                                       uint32_t& error) {
-    SC_HANDLE service =
-        ::CreateServiceA(ToSc(manager), config.name.c_str(), config.displayName.c_str(),
-                         config.access, config.serviceType, config.startType, config.errorControl,
-                         config.imagePath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+    SC_HANDLE service = ::CreateServiceA(
+        NativeHandle<SC_HANDLE>(manager), config.name.c_str(), config.displayName.c_str(),
+        config.access, config.serviceType, config.startType, config.errorControl,
+        config.imagePath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
     error = service ? kErrorSuccess : ::GetLastError();
-    return FromSc(service);
+    return SeamHandle(service);
 }
 
 ScHandle WindowsSystem::OpenService(ScHandle manager, const std::string& name, uint32_t access,
                                     uint32_t& error) {
-    SC_HANDLE service = ::OpenServiceA(ToSc(manager), name.c_str(), access);
+    SC_HANDLE service = ::OpenServiceA(NativeHandle<SC_HANDLE>(manager), name.c_str(), access);
     error = service ? kErrorSuccess : ::GetLastError();
-    return FromSc(service);
+    return SeamHandle(service);
 }
 
 Status WindowsSystem::ControlService(ScHandle service, uint32_t control) {
     SERVICE_STATUS status{};
-    return LastStatus(::ControlService(ToSc(service), control, &status));
+    return LastStatus(::ControlService(NativeHandle<SC_HANDLE>(service), control, &status));
 }
 
 Status WindowsSystem::DeleteService(ScHandle service) {
-    return LastStatus(::DeleteService(ToSc(service)));
+    return LastStatus(::DeleteService(NativeHandle<SC_HANDLE>(service)));
 }
 
 Status WindowsSystem::StartService(ScHandle service) {
-    return LastStatus(::StartServiceA(ToSc(service), 0, nullptr));
+    return LastStatus(::StartServiceA(NativeHandle<SC_HANDLE>(service), 0, nullptr));
 }
 
 bool WindowsSystem::CloseServiceHandle(ScHandle handle) {
-    return ::CloseServiceHandle(ToSc(handle)) != FALSE;
+    return ::CloseServiceHandle(NativeHandle<SC_HANDLE>(handle)) != FALSE;
 }
 
 std::optional<std::string> WindowsSystem::QueryDosDevice(const std::string& name) {
@@ -131,8 +113,7 @@ DeviceSet WindowsSystem::SetupDiGetClassDevs(std::span<const uint8_t, 16> classG
     GUID guid;
     std::memcpy(&guid, classGuid.data(), sizeof guid);
     HDEVINFO set = m.getClassDevs(&guid, nullptr, nullptr, flags);
-    return set == INVALID_HANDLE_VALUE ? kInvalidDeviceSet
-                                       : static_cast<DeviceSet>(reinterpret_cast<intptr_t>(set));
+    return set == INVALID_HANDLE_VALUE ? kInvalidDeviceSet : SeamHandle(set);
 }
 
 bool WindowsSystem::SetupDiEnumDeviceInfo(DeviceSet set, uint32_t index,
@@ -145,7 +126,7 @@ bool WindowsSystem::SetupDiEnumDeviceInfo(DeviceSet set, uint32_t index,
     }
     SP_DEVINFO_DATA native{};
     native.cbSize = sizeof native;
-    if (!m.enumDeviceInfo(ToSet(set), index, &native)) return false;
+    if (!m.enumDeviceInfo(NativeHandle<HDEVINFO>(set), index, &native)) return false;
     std::memcpy(&deviceInfo[kDevInfoGuid], &native.ClassGuid, sizeof(GUID));
     PutLe32(&deviceInfo[kDevInfoDevInst], native.DevInst);
     PutLe32(&deviceInfo[kDevInfoReserved], static_cast<uint32_t>(native.Reserved));
@@ -182,7 +163,7 @@ bool WindowsSystem::SetupDiSetClassInstallParams(DeviceSet set, std::span<const 
         return false;
     }
     std::memcpy(&change, params.data(), sizeof change);
-    return m.setClassInstallParams(ToSet(set), &native, &change.ClassInstallHeader,
+    return m.setClassInstallParams(NativeHandle<HDEVINFO>(set), &native, &change.ClassInstallHeader,
                                    sizeof change) != FALSE;
 }
 
@@ -194,7 +175,7 @@ bool WindowsSystem::SetupDiCallClassInstaller(uint32_t function, DeviceSet set,
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    return m.callClassInstaller(function, ToSet(set), &native) != FALSE;
+    return m.callClassInstaller(function, NativeHandle<HDEVINFO>(set), &native) != FALSE;
 }
 
 bool WindowsSystem::SetupDiGetDeviceInstallParams(DeviceSet set,
@@ -210,7 +191,7 @@ bool WindowsSystem::SetupDiGetDeviceInstallParams(DeviceSet set,
     }
     SP_DEVINSTALL_PARAMS_A install{};
     install.cbSize = sizeof install;
-    if (!m.getDeviceInstallParams(ToSet(set), &native, &install)) return false;
+    if (!m.getDeviceInstallParams(NativeHandle<HDEVINFO>(set), &native, &install)) return false;
     // The program reads the flags; the pointers mean nothing to it.
     PutLe32(&params[kInstallParamsFlags], install.Flags);
     PutLe32(&params[kInstallParamsFlagsEx], install.FlagsEx);

@@ -1,6 +1,7 @@
 // Time, the platform family, the security token, the restart, files and the registry.
 #include "platform/windows/WindowsSystem.h"
 
+#include "platform/windows/Crossing.h"
 #include "platform/windows/Modules.h"
 #include "platform/windows/Win32.h"
 
@@ -8,9 +9,6 @@ namespace platform::windows {
 namespace {
 static_assert(sizeof(OSVERSIONINFOA) == 148, "GetVersionExA is asked with the 148-byte record");
 
-Status LastStatus(BOOL ok) {
-    return ok ? Status::Success() : Status::Failure(::GetLastError());
-}
 // The registry answers with its error code instead of setting the last error.
 Status RegistryStatus(LONG code) {
     return code == ERROR_SUCCESS ? Status::Success() : Status::Failure(static_cast<uint32_t>(code));
