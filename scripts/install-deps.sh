@@ -3,10 +3,12 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   # The Qt front-end, and the faces that stand in for the Windows fonts its windows ask for.
-  qt6-base-dev fonts-noto-cjk fonts-dejavu-core fonts-dejavu-extra
-  # The Windows cross builds and Wine to run them (scripts/wine-test.sh); 32-bit programs need
-  # wine32 of the i386 architecture. GoogleTest's sources are built for Windows.
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 wine32:i386)
+  qt6-base-dev fonts-noto-cjk fonts-dejavu-core fonts-dejavu-extra)
+# GNU time: the peak memory of the benchmark command's runs.
+packages+=(time)
+# The Windows cross builds and Wine to run them (scripts/wine-test.sh); 32-bit programs need
+# wine32 of the i386 architecture. GoogleTest's sources are built for Windows.
+packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 wine32:i386)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
