@@ -234,7 +234,13 @@ TEST_F(BlockTest, SelectingAnImageCopiesItsStoredBytes) {
 }
 
 TEST(OwnBlock, LiesInTheProgramFileExactlyOnce) {
+#ifdef _WIN32
+    char* self = nullptr;
+    _get_pgmptr(&self);
+    std::ifstream in(self, std::ios::binary);
+#else
     std::ifstream in("/proc/self/exe", std::ios::binary);
+#endif
     std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
     int64_t at = LocateBlock(file);
     ASSERT_GE(at, 0) << "the block must be initialised data the packaging step can find";
