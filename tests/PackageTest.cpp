@@ -1,4 +1,8 @@
 // The package block: the start-up parse, its refusals, image selection and the revision texts.
+#ifdef _WIN32
+#define NOMINMAX
+#include <windows.h>
+#endif
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -235,8 +239,8 @@ TEST_F(BlockTest, SelectingAnImageCopiesItsStoredBytes) {
 
 TEST(OwnBlock, LiesInTheProgramFileExactlyOnce) {
 #ifdef _WIN32
-    char* self = nullptr;
-    _get_pgmptr(&self);
+    char self[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::ifstream in(self, std::ios::binary);
 #else
     std::ifstream in("/proc/self/exe", std::ios::binary);
