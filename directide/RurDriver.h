@@ -148,7 +148,8 @@ class RurDriver {
   private:
     // One driver request; false when there is no driver or the call fails (the output then
     // reads zero). Written to the trace when one is open.
-    bool Request(DriverRequest request, std::span<const uint8_t> in, std::span<uint8_t> out);
+    // The driver gets `in` itself: a request without output answers in it.
+    bool Request(DriverRequest request, std::span<uint8_t> in, std::span<uint8_t> out);
     uint8_t SendSelectDevice(uint16_t port, uint8_t select, uint32_t partner);
     void PortWrite(uint32_t port, uint32_t value);
     uint32_t PortRead(uint32_t port);

@@ -59,7 +59,7 @@ void RurDriver::RunFlashing() {
         EnumerateCdromDevices();
         StopCdromDevices();
     } else {
-        StatusRequest(DriverRequest::StopCdrom);
+        Request(DriverRequest::StopCdrom, {}, {});  // neither input nor output
     }
     Status("DetectSiSChip ...");
     DetectSisChip();

@@ -53,8 +53,7 @@ void TraceRequest(int slot, uint32_t code, std::span<const uint8_t> in,
 }
 }  // namespace
 
-bool RurDriver::Request(DriverRequest request, std::span<const uint8_t> in,
-                        std::span<uint8_t> out) {
+bool RurDriver::Request(DriverRequest request, std::span<uint8_t> in, std::span<uint8_t> out) {
     uint32_t code = RequestCode(request, ntFamily);
     if (driverHandle == 0 || driverHandle == platform::kInvalidHandle || code == kNoCode) {
         std::fill(out.begin(), out.end(), 0);
@@ -100,10 +99,11 @@ uint32_t RurDriver::PciRead(uint32_t address) {
         PortWrite(kPciAddressPort, address);
         return PortRead(kPciDataPort);
     }
-    std::array<uint8_t, kPciRequestSize> buffer{};
-    PutLe32(buffer.data(), address);
-    Request(DriverRequest::PciConfigRead, buffer, buffer);
-    return GetLe32(buffer.data() + 4);
+    // No output buffer: the driver fills the request's result field.
+    std::array<uint8_t, kPciRequestSize> request{};
+    PutLe32(request.data(), address);
+    Request(DriverRequest::PciConfigRead, request, {});
+    return GetLe32(request.data() + 4);
 }
 
 void RurDriver::PciWrite(uint32_t address, uint32_t value) {

@@ -7,12 +7,28 @@
 #include "platform/Trace.h"
 #include "platform/emulated/BenchFile.h"
 #include "platform/emulated/EmulatedSystem.h"
+#ifdef _WIN32
+#include "platform/MessageBox.h"
+#include "platform/windows/WindowsSystem.h"
+#endif
 
 namespace platform {
 
 bool MachineSession::Open(std::string& error) {
     if (!Trace::OpenFromEnvironment(error)) return false;
     const char* bench = std::getenv("BRENVO_MACHINE");
+#ifdef _WIN32
+    // Without a bench file a Windows build runs on this computer; its message boxes are the
+    // system's own unless the front-end shows them itself.
+    if (!bench || !*bench) {
+        if (auto frontEnd = SetMessageBoxHandler(nullptr))
+            SetMessageBoxHandler(frontEnd);
+        else
+            SetMessageBoxHandler(windows::ShowWin32MessageBox);
+        InstallSystem(std::make_unique<windows::WindowsSystem>());
+        return true;
+    }
+#endif
     if (!bench || !*bench) {
         error =
             "No real-machine backend is built into this program yet. Run it on an emulated PC: "

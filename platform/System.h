@@ -175,8 +175,9 @@ class System {
     virtual Handle CreateDevice(const std::string& name, uint32_t access, uint32_t share,
                                 uint32_t disposition, uint32_t flags, uint32_t& error) = 0;
     // A synchronous DeviceIoControl with separate input and output buffers (they may be the same
-    // bytes). `returned` receives the number of output bytes written.
-    virtual Status DeviceIoControl(Handle handle, uint32_t code, std::span<const uint8_t> in,
+    // bytes). `returned` receives the number of output bytes written. The driver gets the input
+    // buffer itself, not a copy: some drivers answer in it (the older family's PCI read).
+    virtual Status DeviceIoControl(Handle handle, uint32_t code, std::span<uint8_t> in,
                                    std::span<uint8_t> out, uint32_t& returned) = 0;
     virtual bool CloseHandle(Handle handle) = 0;
 

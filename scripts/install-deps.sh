@@ -10,6 +10,9 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohm
   xvfb openbox xdotool x11-utils imagemagick)
 # GNU time: the peak memory of the benchmark command's runs.
 packages+=(time)
+# The Windows cross builds and Wine to run them (scripts/wine-test.sh); 32-bit programs need
+# wine32 of the i386 architecture. GoogleTest's sources are built for Windows.
+packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 wine32:i386)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -18,5 +21,6 @@ done
 echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
+case " ${missing[*]} " in *:i386*) $sudo dpkg --add-architecture i386 ;; esac
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"

@@ -1,4 +1,8 @@
 // The package block: the start-up parse, its refusals, image selection and the revision texts.
+#ifdef _WIN32
+#define NOMINMAX
+#include <windows.h>
+#endif
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -235,7 +239,13 @@ TEST_F(BlockTest, SelectingAnImageCopiesItsStoredBytes) {
 }
 
 TEST(OwnBlock, LiesInTheProgramFileExactlyOnce) {
+#ifdef _WIN32
+    char self[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::ifstream in(self, std::ios::binary);
+#else
     std::ifstream in("/proc/self/exe", std::ios::binary);
+#endif
     std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
     int64_t at = LocateBlock(file);
     ASSERT_GE(at, 0) << "the block must be initialised data the packaging step can find";

@@ -215,7 +215,10 @@ void WriteBenchText(const std::string& text, const std::string& path) {
             throw BenchError(path + ": cannot write the bench file");
         }
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    // std::rename keeps an existing file on Windows; the filesystem's rename replaces it there too.
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
         std::remove(temporary.c_str());
         throw BenchError(path + ": cannot replace the bench file");
     }

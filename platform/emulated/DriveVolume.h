@@ -15,7 +15,7 @@ class DriveVolume : public EmulatedDevice {
   public:
     explicit DriveVolume(std::shared_ptr<OpticalDrive> drive) : drive_(std::move(drive)) {}
 
-    Status Control(uint32_t code, std::span<const uint8_t> in, std::span<uint8_t> out,
+    Status Control(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out,
                    uint32_t& returned) override;
 
     OpticalDrive& drive() { return *drive_; }

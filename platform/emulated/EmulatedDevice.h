@@ -12,7 +12,7 @@ namespace platform::emulated {
 class EmulatedDevice {
   public:
     virtual ~EmulatedDevice() = default;
-    virtual Status Control(uint32_t code, std::span<const uint8_t> in, std::span<uint8_t> out,
+    virtual Status Control(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out,
                            uint32_t& returned) = 0;
 };
 

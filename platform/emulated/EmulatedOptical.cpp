@@ -38,7 +38,7 @@ std::string DeviceName(const OpticalDrive& drive) {
 }
 }  // namespace
 
-Status DriveVolume::Control(uint32_t code, std::span<const uint8_t> /*in*/, std::span<uint8_t> out,
+Status DriveVolume::Control(uint32_t code, std::span<uint8_t> /*in*/, std::span<uint8_t> out,
                             uint32_t& returned) {
     returned = 0;
     if (code != kIoctlScsiGetAddress) return Status::Failure(kErrorInvalidFunction);

@@ -182,7 +182,7 @@ Handle EmulatedSystem::CreateDevice(const std::string& name, uint32_t access, ui
     return handle;
 }
 
-Status EmulatedSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<const uint8_t> in,
+Status EmulatedSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<uint8_t> in,
                                        std::span<uint8_t> out, uint32_t& returned) {
     returned = 0;
     std::shared_ptr<EmulatedDevice> device;

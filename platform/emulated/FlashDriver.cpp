@@ -61,7 +61,7 @@ bool HasChip(const IdeSlot& slot) {
 
 }  // namespace
 
-Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::span<uint8_t> out,
+Status FlashDriver::Control(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out,
                             uint32_t& returned) {
     returned = 0;
     DriverRequest request;
@@ -92,15 +92,17 @@ Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::spa
             status(true);
             break;
         }
-        case DriverRequest::PciConfigRead: {
-            std::copy(in.begin(), in.begin() + std::min(in.size(), replySize), reply);
-            PutLe32(reply + 4, PciConfigRead(ide.pci, inWord(0)));
+        case DriverRequest::PciConfigRead:
+            // The answer goes into the request's own result field; the request has no output.
+            if (in.size() != directide::kPciRequestSize || !out.empty())
+                return Status::Failure(kErrorInvalidParameter);
+            PutLe32(in.data() + 4, PciConfigRead(ide.pci, inWord(0)));
             break;
-        }
         case DriverRequest::PciConfigWrite:
             PciConfigWrite(ide.pci, inWord(0), inWord(4));
             break;
         case DriverRequest::StopCdrom:
+            if (!in.empty() || !out.empty()) return Status::Failure(kErrorInvalidParameter);
             ide.counters.stopCdromRequests++;
             break;
         case DriverRequest::SelectDevice: {

@@ -12,7 +12,7 @@ struct IdeSlot;
 class FlashDriver : public EmulatedDevice {
   public:
     explicit FlashDriver(Machine& machine) : machine_(machine) {}
-    Status Control(uint32_t code, std::span<const uint8_t> in, std::span<uint8_t> out,
+    Status Control(uint32_t code, std::span<uint8_t> in, std::span<uint8_t> out,
                    uint32_t& returned) override;
 
   private:

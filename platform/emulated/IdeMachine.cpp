@@ -25,8 +25,7 @@ constexpr FaultName kFaultNames[] = {
 // A channel handle of the storage stack ("\\.\scsi0:"): the program opens it and never uses it.
 class ChannelDevice : public EmulatedDevice {
   public:
-    Status Control(uint32_t, std::span<const uint8_t>, std::span<uint8_t>,
-                   uint32_t& returned) override {
+    Status Control(uint32_t, std::span<uint8_t>, std::span<uint8_t>, uint32_t& returned) override {
         returned = 0;
         return Status::Failure(kErrorNotSupported);
     }

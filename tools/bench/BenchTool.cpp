@@ -1,7 +1,11 @@
 #include "tools/bench/BenchTool.h"
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 #include <cstdio>
 
 #include <cstdlib>
@@ -254,6 +258,11 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
         argv.push_back(a.data());
     argv.push_back(nullptr);
     out << "brenvo-bench: running " << command << "\n" << std::flush;
+#ifdef _WIN32
+    _putenv_s("BRENVO_MACHINE", benchPath.c_str());
+    intptr_t code = _spawnv(_P_WAIT, m.hostProgram.c_str(), argv.data());
+    if (code < 0) return -1;
+#else
     pid_t child = fork();
     if (child == 0) {
         setenv("BRENVO_MACHINE", benchPath.c_str(), 1);
@@ -263,6 +272,7 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
     int status = 0;
     if (child < 0 || waitpid(child, &status, 0) < 0) return -1;
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     out << "brenvo-bench: " << m.programPath << " ended with status " << code << "\n";
     return code;
 }

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The Windows build, proven under Wine: cross-builds the 32-bit and the 64-bit programs with
+# mingw-w64 (build-windows/i686, build-windows/x86_64) and runs them in a Wine prefix of their own:
+# the core's tests on the emulated PC, the Windows backend against Wine's own services, the layout
+# checks, brenvo-cli.exe on this (Wine) machine, and a packed brenvo-cli.exe flashing an emulated
+# PC's drive with the same commands as the Linux build. Ends with "N passed, M failed".
+# Usage: scripts/wine-test.sh   (installs nothing; scripts/install-deps.sh does)
+set -u
+cd "$(dirname "$0")/.."
+root=$PWD
+source tests/check.sh
+build_type=${BRENVO_WINE_BUILD_TYPE:-Release}
+launcher=()
+if command -v ccache > /dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
+job=$(mktemp -d /tmp/brenvo-wine.XXXXXX)
+export WINEPREFIX=$job/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  wineserver -k 2> /dev/null
+  rm -rf "$job"
+}
+trap cleanup EXIT
+
+# `gtests NAME OUTPUT STATUS`: counts a test program's tests from its summary (a crash counts as
+# one failure).
+gtests() {
+  local ran ok
+  ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' <<< "$2" | tail -1)
+  ran=$(sed -n 's/^\[==========\] \([0-9]*\) tests\{0,1\} from .* ran\..*/\1/p' <<< "$2" | tail -1)
+  if [ -z "$ran" ] || [ -z "$ok" ]; then
+    failed=$((failed + 1))
+    echo "FAIL: $1 did not finish (status $3)"
+    tail -20 <<< "$2" | sed 's/^/    /'
+    return
+  fi
+  passed=$((passed + ok))
+  failed=$((failed + ran - ok))
+  [ "$ran" -eq "$ok" ] && [ "$3" -eq 0 ] || grep -E '^\[  FAILED  \]|Failure' <<< "$2" | sed 's/^/    /'
+  echo "$1: $ok of $ran passed"
+}
+
+echo "== Building (host tools, then Windows i686 and x86_64, $build_type)"
+if [ ! -f build/CMakeCache.txt ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
+fi
+out=$(ninja -C build brenvo-cli brenvo-pack brenvo-bench 2>&1); check "host build" 0 $? "$out" ""
+for arch in i686 x86_64; do
+  out=$(cmake -S . -B build-windows/$arch -G Ninja -DCMAKE_BUILD_TYPE="$build_type" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" "${launcher[@]}" 2>&1 &&
+    ninja -C build-windows/$arch brenvo_tests brenvo_windows_tests brenvo-cli brenvo-pack 2>&1)
+  check "$arch cross build" 0 $? "$out" ""
+done
+
+echo "== A Wine prefix with drive D: a CD-ROM drive"
+wineboot -i > /dev/null 2>&1
+mkdir -p "$job/cdrom" "$WINEPREFIX/drive_c/windows/syswow64/drivers"
+ln -sfn "$job/cdrom" "$WINEPREFIX/dosdevices/d:"
+# The mount manager is a 64-bit driver: it reads the 64-bit view of the registry at its start.
+wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f /reg:64 > /dev/null 2>&1
+wineserver -k 2> /dev/null
+wineserver -p > /dev/null 2>&1 < /dev/null
+wine cmd /c exit > /dev/null 2>&1 < /dev/null
+
+work=$job/work
+mkdir -p "$work"
+cd "$work"
+bench=$root/build/tools/bench/brenvo-bench
+"$bench" firmware --revision QV12 --size 1048576 fw.bin > /dev/null
+"$bench" key --seed 12 key.bin > /dev/null
+cat > manifest.json << 'JSON'
+{ "title": "Firmware Flasher - QV12 - DVD-RW QV-1600", "driveName": "DVD-RW QV-1600",
+  "options": "00010110001001100000000000000000",
+  "images": [ { "file": "fw.bin", "key": "key.bin", "newRevision": "QV12",
+                "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
+JSON
+# The Linux build's run, the one each Windows run is compared with.
+"$root/build/tools/pack/brenvo-pack" manifest.json "$root/build/cli/brenvo-cli" linux-cli > /dev/null
+"$bench" new --preset typical linux.json > /dev/null
+BRENVO_MACHINE=linux.json BRENVO_TRACE=linux.jsonl ./linux-cli update --yes < /dev/null > /dev/null 2>&1
+sed 's/,"t":[^,}]*//' linux.jsonl > linux.commands
+
+for arch in i686 x86_64; do
+  echo "== $arch under Wine"
+  bin=$root/build-windows/$arch
+  out=$(wine "$bin/tests/brenvo_tests.exe" --gtest_brief=1 2>&1 < /dev/null)
+  gtests "$arch core tests on the emulated PC" "$out" $?
+  out=$(BRENVO_WINE_CDROM=D: wine "$bin/tests/windows/brenvo_windows_tests.exe" --gtest_brief=1 \
+    2>&1 < /dev/null)
+  gtests "$arch Windows backend on Wine's services" "$out" $?
+
+  # The layout checks stop a build whose structures are packed otherwise.
+  printf '#pragma pack(push, 1)\n#include "platform/windows/ScsiLayouts.h"\n' > probe.cpp
+  out=$($arch-w64-mingw32-g++-posix -std=c++20 -I"$root" -fsyntax-only probe.cpp 2>&1)
+  check "$arch layout check refuses one-byte packing" 1 $? "$out" \
+    "SCSI_PASS_THROUGH_DIRECT is not the documented layout"
+
+  cp "$bin/cli/brenvo-cli.exe" "$bin/tools/pack/brenvo-pack.exe" .
+  out=$(wine brenvo-pack.exe manifest.json brenvo-cli.exe flasher.exe 2>&1 < /dev/null)
+  check "$arch brenvo-pack.exe packs brenvo-cli.exe" 0 $? "$out" "verified"
+  out=$(wine flasher.exe list 2>&1 < /dev/null)
+  check "$arch list on Wine's drives: no matching drive" 3 $? "$out" "No matched drive detected !"
+  check "$arch list names Wine's CD-ROM drive" 3 3 "$out" "D:"
+
+  "$bench" new --preset typical $arch.json > /dev/null
+  out=$(BRENVO_MACHINE=$arch.json BRENVO_TRACE=$arch.jsonl wine flasher.exe update --yes 2>&1 < /dev/null)
+  check "$arch flashes the emulated PC's drive" 0 $? "$out" "Firmware has been updated successfully"
+  sed 's/,"t":[^,}]*//' $arch.jsonl > $arch.commands
+  out=$(diff linux.commands $arch.commands 2>&1)
+  check "$arch trace equals the Linux build's ($(wc -l < linux.commands) commands)" 0 $? "$out" ""
+done
+wineserver -k 2> /dev/null
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,173 @@
+// The Windows backend against the services of the system it runs on, with the core on top where
+// the core is what uses them. Under Wine these are Wine's own services.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "device/AtapiDevice.h"
+#include "device/HiTimer.h"
+#include "device/SystemInfo.h"
+#include "directide/DriverImages.h"
+#include "directide/RurDriver.h"
+#include "engine/RestartCheck.h"
+#include "platform/windows/Win32.h"
+#include "platform/windows/WindowsSystem.h"
+
+namespace {
+using platform::CurrentSystem;
+using platform::RegistryRoot;
+
+class WindowsBackend : public testing::Test {
+  protected:
+    platform::ScopedSystem system_{std::make_unique<platform::windows::WindowsSystem>()};
+};
+
+TEST_F(WindowsBackend, ReportsTheNtFamilyAndItsVersion) {
+    EXPECT_EQ(CurrentSystem().PlatformId(), platform::kPlatformWin32Nt);
+    EXPECT_TRUE(device::OSInfo().IsNtFamily());
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    ASSERT_TRUE(::GetVersionExA(&version));
+#pragma GCC diagnostic pop
+    EXPECT_GE(version.dwMajorVersion, 5u);
+    RecordProperty("version", std::to_string(version.dwMajorVersion) + "." +
+                                  std::to_string(version.dwMinorVersion));
+}
+
+TEST_F(WindowsBackend, ThePerformanceCounterRunsAndTimesASleep) {
+    auto& system = CurrentSystem();
+    int64_t frequency = 0, before = 0, after = 0;
+    ASSERT_TRUE(system.QueryPerformanceFrequency(frequency));
+    ASSERT_GT(frequency, 0);
+    ASSERT_TRUE(system.QueryPerformanceCounter(before));
+    system.Sleep(20);
+    ASSERT_TRUE(system.QueryPerformanceCounter(after));
+    EXPECT_GE(after - before, frequency / 100);  // at least 10 ms went by
+    device::HiTimer timer;
+    timer.Start(true);
+    system.Sleep(20);
+    timer.Stop();
+    EXPECT_GT(timer.TotalSeconds(), 0.01);
+}
+
+TEST_F(WindowsBackend, FindsTheAdministratorAndMayEnableTheShutdownPrivilege) {
+    device::OSInfo info;
+    EXPECT_TRUE(device::IsAdministrator(info));  // Wine's user is an administrator
+    EXPECT_TRUE(info.allocateAndInitializeSid && info.checkTokenMembership && info.freeSid);
+    auto& system = CurrentSystem();
+    ASSERT_TRUE(system.OpenProcessTokenForPrivileges());
+    EXPECT_EQ(system.EnableShutdownPrivilege(), platform::kErrorSuccess);
+    system.CloseProcessToken();
+}
+
+TEST_F(WindowsBackend, WritesReadsAndDeletesTheRunOnceValue) {
+    auto& system = CurrentSystem();
+    engine::WriteRestartCheck(0, "QV12");
+    auto entry = system.QueryRegistryString(RegistryRoot::LocalMachine, engine::kRunOnceKey,
+                                            engine::kRestartValueName);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(*entry, engine::RestartEntry(system.ModuleFileName(), 0, "QV12"));
+    EXPECT_NE(entry->find(".exe\" /QVCHECK 0 QV12"), std::string::npos) << *entry;
+    EXPECT_TRUE(system.DeleteRegistryValue(RegistryRoot::LocalMachine, engine::kRunOnceKey,
+                                           engine::kRestartValueName));
+    EXPECT_FALSE(system.QueryRegistryString(RegistryRoot::LocalMachine, engine::kRunOnceKey,
+                                            engine::kRestartValueName));
+    EXPECT_EQ(system
+                  .DeleteRegistryValue(RegistryRoot::LocalMachine, engine::kRunOnceKey,
+                                       engine::kRestartValueName)
+                  .error,
+              platform::kErrorFileNotFound);
+}
+
+// The service's configuration as the service control manager keeps it.
+std::string ServiceConfiguration() {
+    SC_HANDLE manager = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = manager ? ::OpenServiceA(manager, "RUR", SERVICE_QUERY_CONFIG) : nullptr;
+    std::string text = "none";
+    alignas(8) char buffer[8192];
+    DWORD needed = 0;
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
+    if (service && ::QueryServiceConfigA(service, config, sizeof buffer, &needed)) {
+        text = std::to_string(config->dwServiceType) + " " + std::to_string(config->dwStartType) +
+               " " + std::to_string(config->dwErrorControl) + " " + config->lpBinaryPathName;
+    }
+    if (service) ::CloseServiceHandle(service);
+    if (manager) ::CloseServiceHandle(manager);
+    return text;
+}
+
+TEST_F(WindowsBackend, InstallsTheDriverServiceAndTakesTheFailedStartsPath) {
+    auto& system = CurrentSystem();
+    directide::RurDriver driver;
+    std::string target = driver.DriverTargetPath();
+    ASSERT_FALSE(target.empty());
+    // A read-only driver file left by an earlier run.
+    const uint8_t old[] = {'o', 'l', 'd'};
+    ASSERT_TRUE(system.WriteWholeFile(target, old));
+    ASSERT_TRUE(system.SetFileAttributes(target, platform::kFileAttributeReadOnly));
+
+    testing::internal::CaptureStdout();
+    driver.InstallAndOpen();
+    std::string said = testing::internal::GetCapturedStdout();
+
+    // The file was replaced by the carried image.
+    auto placed = system.ReadWholeFile(target);
+    ASSERT_TRUE(placed);
+    auto image = directide::CarriedDriverImage(true);
+    EXPECT_TRUE(std::equal(placed->begin(), placed->end(), image.begin(), image.end()));
+    EXPECT_EQ(system.GetFileAttributes(target) & platform::kFileAttributeReadOnly, 0u);
+    // The first attempt created the service; each later one stopped, deleted and created it again.
+    EXPECT_EQ(ServiceConfiguration(), "2 3 0 System32\\Drivers\\rur.sys");
+    EXPECT_NE(said.find("Unstalling.\nService installed.\n"), std::string::npos) << said;
+    EXPECT_EQ(said.find("CreateService failed."), std::string::npos) << said;
+    // The stand-in driver does not start here: the device never appears, the open gives up after
+    // its attempts with the system's error, and no drive is listed.
+    uint32_t error = 0;
+    auto manager = system.OpenServiceManager(platform::kScManagerAllAccess, error);
+    auto service = system.OpenService(manager, "RUR", platform::kServiceAllAccess, error);
+    ASSERT_NE(service, platform::kNullScHandle) << error;
+    platform::Status started = system.StartService(service);
+    EXPECT_FALSE(started.ok);
+    EXPECT_NE(started.error, 0u);
+    system.CloseServiceHandle(service);
+    system.CloseServiceHandle(manager);
+    EXPECT_EQ(driver.driverHandle, platform::kInvalidHandle);
+    EXPECT_NE(driver.lastError, 0u);
+    EXPECT_EQ(driver.DetectedCount(), 0);
+    RecordProperty("start_error", std::to_string(started.error));
+    RecordProperty("open_error", std::to_string(driver.lastError));
+}
+
+TEST_F(WindowsBackend, TheDriveLetterScanFindsAndOpensTheCdromDrive) {
+    const char* letter = std::getenv("BRENVO_WINE_CDROM");  // "D:", set up by wine-test.sh
+    ASSERT_TRUE(letter && std::string(letter).size() == 2) << "BRENVO_WINE_CDROM is not set";
+    std::string root = std::string(letter) + "\\";
+    auto& system = CurrentSystem();
+    char list[512] = {};
+    uint32_t length = system.GetLogicalDriveStrings(list);
+    ASSERT_GT(length, 0u);
+    bool listed = false;
+    for (const char* p = list; *p; p += std::strlen(p) + 1)
+        listed = listed || root == p;
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(system.GetDriveType(root), platform::kDriveCdrom);
+    uint32_t error = 0;
+    auto handle = system.CreateDevice(
+        std::string("\\\\.\\") + letter, platform::kGenericRead | platform::kGenericWrite,
+        platform::kFileShareRead | platform::kFileShareWrite, platform::kOpenExisting, 0, error);
+    ASSERT_NE(handle, platform::kInvalidHandle) << error;
+    EXPECT_TRUE(system.CloseHandle(handle));
+
+    // The core's enumeration lists it (with the substitute address when the system gives none).
+    device::AtapiDevice atapi;
+    ASSERT_EQ(atapi.DriveCount(), 1);
+    EXPECT_EQ(std::string(atapi.DriveAt(0)->rootPath), root);
+    EXPECT_EQ(atapi.LastError(), 0u);
+}
+
+}  // namespace
