@@ -6,6 +6,7 @@
 #include "platform/System.h"
 #include "platform/Trace.h"
 #include "platform/emulated/BenchFile.h"
+#include "platform/emulated/BenchLock.h"
 #include "platform/emulated/EmulatedSystem.h"
 
 namespace platform {
@@ -20,8 +21,12 @@ bool MachineSession::Open(std::string& error) {
         return false;
     }
     try {
-        machine_ = emulated::LoadBench(bench);
-    } catch (const emulated::BenchError& e) {
+        machine_ = emulated::LoadHeldBench(bench, lock_);
+    } catch (const emulated::BenchInUse& e) {
+        error = e.what();
+        return false;
+    } catch (const std::exception& e) {
+        lock_.Release();
         error = std::string("Bad bench file: ") + e.what();
         return false;
     }
@@ -37,10 +42,12 @@ bool MachineSession::Finish(std::string& error) {
     if (!machine_) return true;
     try {
         emulated::SaveBench(*machine_, machine_->benchPath);
-    } catch (const emulated::BenchError& e) {
+    } catch (const std::exception& e) {
+        lock_.Release();
         error = e.what();
         return false;
     }
+    lock_.Release();
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/emulated/BenchLock.h"
 #include "platform/emulated/Machine.h"
 
 namespace platform {
@@ -15,7 +16,8 @@ namespace platform {
 class MachineSession {
   public:
     // Installs the process's System. On failure returns false and `error` says why (a bad bench
-    // file names the file and the field); nothing is installed then.
+    // file names the file and the field, a bench another run holds says so); nothing is
+    // installed then. The bench stays held by this run until Finish or the session's end.
     bool Open(std::string& error);
     // Writes the emulated PC's state back to its bench file. False (and `error`) when it cannot.
     bool Finish(std::string& error);
@@ -25,6 +27,7 @@ class MachineSession {
 
   private:
     std::shared_ptr<emulated::Machine> machine_;
+    emulated::BenchLock lock_;
 };
 
 }  // namespace platform
