@@ -374,7 +374,16 @@ void TBrenvoMain::RequestTerminate() {
 }
 
 void TBrenvoMain::PostToUiThread(std::function<void()> task) {
-    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+    // The task itself travels through a queue guarded by a standard mutex, so that what a worker
+    // wrote before posting (its result byte, the device's state) is seen to happen before the
+    // task reads it here, by a thread checker too; Qt's event queue only carries the wake-up.
+    posted_.Post(std::move(task));
+    QMetaObject::invokeMethod(
+        this, [this] { RunPostedTask(); }, Qt::QueuedConnection);
+}
+
+void TBrenvoMain::RunPostedTask() {
+    if (auto task = posted_.Next(std::chrono::steady_clock::time_point::min())) task();
 }
 
 }  // namespace app

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/MainForm.h"
+#include "engine/TaskQueue.h"
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateView.h"
 #include "package/Package.h"
@@ -87,8 +88,12 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     bool SelectedDriveMatched() const;
     // Message boxes and dialogs of start-up have no window to sit on yet.
     QWidget* DialogOwner();
+    // Runs the oldest task the workers posted.
+    void RunPostedTask();
 
     package::Package& package_;
+    // Declared before the engine: the engine's end waits for its workers, which may still post.
+    engine::TaskQueue posted_;
     std::unique_ptr<engine::UpdateEngine> engine_;
     engine::StartEnd startResult_ = engine::StartEnd::Ready;
     bool terminateRequested_ = false;
