@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/CommandSet.h"
-#include "package/SendChipProfile.h"
+#include "engine/SendChipProfile.h"
 
 namespace engine {
 namespace {
@@ -72,7 +72,7 @@ bool BankDownload(device::AtapiDevice& device, std::span<const uint8_t> image, u
         return false;
     for (uint8_t bank : {uint8_t{1}, uint8_t{0}}) {
         WaitReady(device, kReadyWaitSeconds);
-        package::SendChipProfile(device);
+        SendChipProfile(device);
         if (!TransferAndVerify(device, image, bank, chunkSize)) return false;
         WaitSeconds(device, kPauseBeforeBankCommit);
         // The upper half is always committed with the plain control.
@@ -93,7 +93,7 @@ bool VerifiedDownload(device::AtapiDevice& device, std::span<const uint8_t> imag
     device.SetTimeout(device::AtapiDevice::kDefaultTimeout);
     WaitReady(device, kReadyWaitSeconds);
     StopUnit(device);
-    package::SendChipProfile(device);
+    SendChipProfile(device);
     uint32_t chunks = static_cast<uint32_t>(image.size() / kVerifiedChunkSize);
     bool transferred = false;
     for (int attempt = 0; attempt < kDownloadAttempts && !transferred; ++attempt) {

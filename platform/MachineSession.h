@@ -9,9 +9,12 @@
 #include <string>
 
 #include "platform/emulated/BenchLock.h"
-#include "platform/emulated/Machine.h"
 
 namespace platform {
+
+namespace emulated {
+class Machine;
+}
 
 class MachineSession {
   public:
@@ -22,10 +25,8 @@ class MachineSession {
     // Writes the emulated PC's state back to its bench file. False (and `error`) when it cannot.
     bool Finish(std::string& error);
 
-    // The emulated PC of this run, or null on a real machine.
-    std::shared_ptr<emulated::Machine> Emulated() const { return machine_; }
-
   private:
+    // The emulated PC of this run, or null on a real machine.
     std::shared_ptr<emulated::Machine> machine_;
     emulated::BenchLock lock_;
 };

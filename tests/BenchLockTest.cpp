@@ -39,16 +39,19 @@ TEST_F(BenchInUse, ASecondRunIsRefusedUntilTheFirstHasWrittenItsStateBack) {
     platform::MachineSession first, second;
     std::string error;
     ASSERT_TRUE(first.Open(error)) << error;
-    first.Emulated()->restart.boots = 5;
+    platform::CurrentSystem().SetRegistryString(platform::RegistryRoot::LocalMachine,
+                                                "SOFTWARE\\Brenvo", "Run", "first");
 
     EXPECT_FALSE(second.Open(error));
     EXPECT_EQ(error, InUse());
-    EXPECT_EQ(second.Emulated(), nullptr);
     EXPECT_NO_THROW(LoadBench(path_)) << "brenvo-bench show reads a bench in use";
 
     ASSERT_TRUE(first.Finish(error)) << error;
     ASSERT_TRUE(second.Open(error)) << error;
-    EXPECT_EQ(second.Emulated()->restart.boots, 5) << "the second run finds the first one's state";
+    EXPECT_EQ(platform::CurrentSystem().QueryRegistryString(platform::RegistryRoot::LocalMachine,
+                                                            "SOFTWARE\\Brenvo", "Run"),
+              "first")
+        << "the second run finds the first one's state";
 }
 
 TEST_F(BenchInUse, ARunThatEndsWithoutFinishingLetsGo) {

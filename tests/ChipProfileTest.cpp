@@ -5,8 +5,8 @@
 
 #include "device/AtapiDevice.h"
 #include "engine/CommandSet.h"
+#include "engine/SendChipProfile.h"
 #include "package/FlashProfiles.h"
-#include "package/SendChipProfile.h"
 #include "tests/DriveTestSupport.h"
 
 namespace {
@@ -41,7 +41,7 @@ TEST_P(SendChipProfile, SendsTheEntrysProfileAndTheDriveTakesIt) {
     AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
     TraceCapture trace;
-    EXPECT_TRUE(package::SendChipProfile(device));
+    EXPECT_TRUE(engine::SendChipProfile(device));
     auto lines = trace.Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0]["cdb"], "df1100000000000000000000");
@@ -84,7 +84,7 @@ TEST(SendChipProfileRefusal, UnknownOrMissingChipSendsNothing) {
     AtapiDevice device;
     for (int drive : {0, 1}) {
         ASSERT_TRUE(device.OpenDrive(drive));
-        EXPECT_FALSE(package::SendChipProfile(device));
+        EXPECT_FALSE(engine::SendChipProfile(device));
         EXPECT_EQ(bench.drive(drive).Received(CommandKind::Profile), 0);
     }
 }
@@ -103,7 +103,7 @@ TEST(SendChipProfileRefusal, TheLoaderRefusesAProfileForAnotherChip) {
     EXPECT_EQ(device.SenseKey(), 0x05);
     // Without an accepted profile the loader takes no firmware data.
     EXPECT_FALSE(engine::WriteBuffer(device, 0, 2048, engine::kControlData));
-    EXPECT_TRUE(package::SendChipProfile(device));
+    EXPECT_TRUE(engine::SendChipProfile(device));
     EXPECT_TRUE(engine::WriteBuffer(device, 0, 2048, engine::kControlData));
 }
 

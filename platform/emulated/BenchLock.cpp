@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/emulated/BenchFile.h"
+
 namespace platform::emulated {
 
 BenchLock::~BenchLock() {

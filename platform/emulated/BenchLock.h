@@ -6,18 +6,9 @@
 // file with a new one. Readers (brenvo-bench show) take no lock.
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "platform/emulated/BenchFile.h"
-
 namespace platform::emulated {
-
-// Another run holds the bench.
-class BenchInUse : public BenchError {
-  public:
-    using BenchError::BenchError;
-};
 
 class BenchLock {
   public:
@@ -37,9 +28,5 @@ class BenchLock {
   private:
     int fd_ = -1;
 };
-
-// Takes the lock of an existing bench, then loads it. Throws BenchInUse when another run holds
-// it, and BenchError when it cannot be read (which is said before a lock that cannot be made).
-std::shared_ptr<Machine> LoadHeldBench(const std::string& path, BenchLock& lock);
 
 }  // namespace platform::emulated

@@ -3,10 +3,10 @@
 
 #include "device/AtapiDevice.h"
 
-namespace package {
+namespace engine {
 
 // Reads the drive's flash identification, looks up its profile and sends it with WRITE BUFFER.
 // False for an unknown chip, a failing or all-zero identification, or a failing transfer.
 bool SendChipProfile(device::AtapiDevice& device);
 
-}  // namespace package
+}  // namespace engine

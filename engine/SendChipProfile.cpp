@@ -1,11 +1,11 @@
-#include "package/SendChipProfile.h"
+#include "engine/SendChipProfile.h"
 
 #include <algorithm>
 
 #include "engine/CommandSet.h"
 #include "package/FlashProfiles.h"
 
-namespace package {
+namespace engine {
 namespace {
 constexpr size_t kClearedArea = 32768;
 // The first two profiles go to the loader's own address with a 4-byte header and no control.
@@ -20,23 +20,22 @@ bool SendChipProfile(device::AtapiDevice& device) {
     auto out = device.WriteBuffer();
     if (out.size() < kClearedArea) return false;
     std::fill_n(out.begin(), kClearedArea, 0);
-    if (!engine::ReadFlashId(device)) return false;
+    if (!ReadFlashId(device)) return false;
     auto id = device.ReadBuffer();
-    int entry = FindChipProfile(id[0], id[1], id[2], id[3]);
+    int entry = package::FindChipProfile(id[0], id[1], id[2], id[3]);
     if (entry < 0) return false;
 
-    uint32_t length = kFlashIdTable[entry].length;
+    uint32_t length = package::kFlashIdTable[entry].length;
     bool small = entry <= kLastSmallProfileEntry;
-    auto header = FlashIdBytes(entry).first(small ? 4 : 6);
-    auto profile = ProfileBytes(entry);
+    auto header = package::FlashIdBytes(entry).first(small ? 4 : 6);
+    auto profile = package::ProfileBytes(entry);
     std::copy(header.begin(), header.end(), out.begin());
     std::copy(profile.begin(), profile.end(), out.begin() + header.size());
 
     uint32_t transfer = length + (length & 1) + static_cast<uint32_t>(header.size());
     if (entry >= kFirstHeaderInsideEntry && entry <= kLastHeaderInsideEntry) transfer = length;
-    if (small)
-        return engine::WriteBuffer(device, kSmallProfileOffset, transfer, engine::kControlData);
-    return engine::WriteBuffer(device, 0, transfer, engine::kControlProfile);
+    if (small) return WriteBuffer(device, kSmallProfileOffset, transfer, kControlData);
+    return WriteBuffer(device, 0, transfer, kControlProfile);
 }
 
-}  // namespace package
+}  // namespace engine
