@@ -3,7 +3,9 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   # The Qt front-end, and the faces that stand in for the Windows fonts its windows ask for.
-  qt6-base-dev fonts-noto-cjk fonts-dejavu-core fonts-dejavu-extra)
+  qt6-base-dev fonts-noto-cjk fonts-dejavu-core fonts-dejavu-extra
+  # The fuzzers (scripts/fuzz.sh): clang and its libFuzzer.
+  clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
