@@ -163,7 +163,7 @@ void Fields::Array(const std::string& key, const std::function<void(Fields&, siz
 
 void Fields::Finish() const {
     for (const auto& [key, value] : object_.items()) {
-        if (!taken_.count(key)) throw JsonError(where_ + "." + key + ": unknown field");
+        if (!taken_.count(key)) throw JsonError(where_ + "." + Cut(key) + ": unknown field");
     }
 }
 

@@ -112,6 +112,8 @@ TEST(BenchFile, DeepNestingIsRefusedAndMessagesQuoteLittle) {
     EXPECT_EQ(ErrorOf(R"({"brenvoBench": 1, "machine": {"getVersionFails": ")" + huge + R"("}})"),
               "bench.json.machine.getVersionFails: expected true or false, found \"" +
                   std::string(59, 'x') + "...");
+    EXPECT_EQ(ErrorOf(R"({"brenvoBench": 1, ")" + huge + R"(": 0})"),
+              "bench.json." + std::string(60, 'x') + "...: unknown field");
     // Cut before a character that would not fit whole: 19 three-byte characters after the quote.
     std::string wide;
     for (int i = 0; i < 40; ++i)
