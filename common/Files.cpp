@@ -29,6 +29,18 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
     }
     // read() keeps a failing device or file system from throwing: it sets badbit instead.
     std::vector<uint8_t> bytes;
+    // A program is tens of megabytes: what the system says the file holds comes in one read, and
+    // anything beyond it (a file that grew, one whose size is not told) in pieces.
+    const uintmax_t told = fs::file_size(path, ec);
+    if (!ec && told > maxBytes) {
+        problem = "is larger than " + std::to_string(maxBytes >> 20) + " MiB";
+        return std::nullopt;
+    }
+    if (!ec && told > 0) {
+        bytes.resize(static_cast<size_t>(told));
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(told));
+        bytes.resize(static_cast<size_t>(in.gcount()));
+    }
     char chunk[65536];
     while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
         bytes.insert(bytes.end(), chunk, chunk + in.gcount());

@@ -48,6 +48,15 @@ bool MachineSession::Finish(std::string& error) {
         return false;
     }
     lock_.Release();
+    // A drive whose contents file turned out bad answered nothing; the run must not pass for a
+    // sound one. Its contents stay as the bench named them.
+    for (const auto& drive : machine_->drives) {
+        std::string problem = drive->ContentsProblem();
+        if (!problem.empty()) {
+            error = "bad bench file: " + problem;
+            return false;
+        }
+    }
     return true;
 }
 

@@ -22,7 +22,8 @@ class MachineSession {
     // file names the file and the field, a bench another run holds says so); nothing is
     // installed then. The bench stays held by this run until Finish or the session's end.
     bool Open(std::string& error);
-    // Writes the emulated PC's state back to its bench file. False (and `error`) when it cannot.
+    // Writes the emulated PC's state back to its bench file. False (and `error`) when it cannot,
+    // or when a flash contents file of the bench turned out bad during the run.
     bool Finish(std::string& error);
 
   private:

@@ -6,6 +6,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohm
   qt6-base-dev fonts-noto-cjk fonts-dejavu-core fonts-dejavu-extra
   # The fuzzers (scripts/fuzz.sh): clang and its libFuzzer.
   clang libclang-rt-dev)
+# GNU time: the peak memory of the benchmark command's runs.
+packages+=(time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

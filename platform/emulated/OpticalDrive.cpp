@@ -142,8 +142,15 @@ CommandKind ClassifyCommand(std::span<const uint8_t, 12> cdb) {
     }
 }
 
-OpticalDrive::OpticalDrive(DriveSettings settings)
-    : settings_(std::move(settings)), staging_(settings_.flash) {}
+OpticalDrive::OpticalDrive(DriveSettings settings) : settings_(std::move(settings)) {}
+
+std::vector<uint8_t>& OpticalDrive::Staging() {
+    if (!staged_) {
+        staging_ = settings_.flash.ToVector();
+        staged_ = true;
+    }
+    return staging_;
+}
 
 void OpticalDrive::ByHand(const std::function<void(DriveSettings&)>& change) {
     std::lock_guard lock(mutex_);
@@ -157,7 +164,12 @@ DriveSettings OpticalDrive::Settings() const {
 
 std::vector<uint8_t> OpticalDrive::Flash() const {
     std::lock_guard lock(mutex_);
-    return settings_.flash;
+    return settings_.flash.ToVector();
+}
+
+std::string OpticalDrive::ContentsProblem() const {
+    std::lock_guard lock(mutex_);
+    return contentsProblem_;
 }
 
 bool OpticalDrive::PoweredOff() const {
@@ -173,18 +185,32 @@ int OpticalDrive::Received(CommandKind kind) const {
 DriveAnswer OpticalDrive::Execute(std::span<const uint8_t, 12> cdb, int direction,
                                   std::span<uint8_t> data, double now) {
     std::lock_guard lock(mutex_);
+    try {
+        return Answer(cdb, direction, data, now);
+    } catch (const FlashFileError& e) {
+        // The bench's contents file went bad: the drive cannot go on, and the run says why.
+        contentsProblem_ = e.what();
+        DriveAnswer silent;
+        silent.status = DriveAnswer::Status::NoAnswer;
+        return silent;
+    }
+}
+
+DriveAnswer OpticalDrive::Answer(std::span<const uint8_t, 12> cdb, int direction,
+                                 std::span<uint8_t> data, double now) {
     DriveAnswer answer;
     answer.seconds = kTurnaround + kSecondsPerByte * static_cast<double>(data.size());
     if (direction == 1) std::fill(data.begin(), data.end(), 0);
-    if (poweredOff_) {
+    if (poweredOff_ || !contentsProblem_.empty()) {
         answer.status = DriveAnswer::Status::NoAnswer;
         return answer;
     }
     CommandKind kind = ClassifyCommand(cdb);
-    // The loader of the two smallest chips takes its profile at 0x80000 without a control byte;
-    // every other loader sees data for that offset there.
+    // The loader of the two smallest chips takes its profile at 0x80000 without a control byte,
+    // where a large image has data too: it is a profile only while the loader waits for one and
+    // it is exactly as long as the chip's profile.
     if (kind == CommandKind::WriteBuffer && Be24(&cdb[3]) == kSmallProfileOffset && cdb[9] == 0 &&
-        SmallProfileChip())
+        SmallProfileChip() && !profileAccepted_ && Be24(&cdb[6]) == ProfileTransferLength())
         kind = CommandKind::Profile;
     int count = ++received_[static_cast<size_t>(kind)];
     int anyCount = ++received_[static_cast<size_t>(CommandKind::Any)];
@@ -230,7 +256,7 @@ DriveAnswer OpticalDrive::Execute(std::span<const uint8_t, 12> cdb, int directio
                 offset = cdb[10] == 1 ? kBankSize : 0;
                 length = kBankSize;
             }
-            std::copy_n(staging_.begin(), length / 2, settings_.flash.begin() + offset);
+            settings_.flash.Write(offset, std::span(Staging()).first(length / 2));
             settings_.flashIncomplete = true;
         }
         return answer;
@@ -308,9 +334,9 @@ DriveAnswer OpticalDrive::Run(std::span<const uint8_t, 12> cdb, CommandKind kind
             return answer;
         case CommandKind::ReadBuffer: {
             uint32_t offset = Be24(&cdb[3]), length = Be24(&cdb[6]);
-            if ((cdb[1] & 0x1F) != 0x01 || cdb[2] != 0x01 || offset + length > staging_.size())
+            if ((cdb[1] & 0x1F) != 0x01 || cdb[2] != 0x01 || offset + length > Staging().size())
                 return Check(answer, 0x05, 0x24, 0x00);
-            std::copy_n(staging_.begin() + offset, std::min<size_t>(length, data.size()),
+            std::copy_n(Staging().begin() + offset, std::min<size_t>(length, data.size()),
                         data.begin());
             return answer;
         }
@@ -323,26 +349,28 @@ DriveAnswer OpticalDrive::Run(std::span<const uint8_t, 12> cdb, CommandKind kind
             std::copy_n(settings_.flashId->begin(), std::min<size_t>(4, data.size()), data.begin());
             return answer;
         case CommandKind::ReadDriveTag:
-            if (!settings_.driveTag) return Check(answer, 0x05, 0x20, 0x00);
+            // The boot loader of a drive whose flash is not whole knows no tag.
+            if (!settings_.driveTag || settings_.flashIncomplete)
+                return Check(answer, 0x05, 0x20, 0x00);
             PutText(data.first(std::min<size_t>(data.size(), 7)), *settings_.driveTag, 0);
             return answer;
         case CommandKind::DownloadOpen:
             downloadOpen_ = true;
-            staging_ = settings_.flash;
+            settings_.flash.CopyTo(Staging());
             return answer;
         case CommandKind::DownloadBlock: {
             if (!downloadOpen_ && !InLoaderMode()) return Check(answer, 0x05, 0x2C, 0x00);
             uint32_t offset = Be32(&cdb[2]), announced = Be16(&cdb[8]);
             if (announced < 2 || data.size() != announced) return Check(answer, 0x05, 0x24, 0x00);
             size_t length = announced - 2;
-            if (offset + length > staging_.size()) return Check(answer, 0x05, 0x24, 0x00);
+            if (offset + length > Staging().size()) return Check(answer, 0x05, 0x24, 0x00);
             uint16_t sum = 0;
             for (size_t i = 0; i < length; ++i)
                 sum = static_cast<uint16_t>(sum + data[i]);
             // The sum behind the data comes low byte first.
             if ((data[length] | data[length + 1] << 8) != sum)
                 return Check(answer, 0x05, 0x26, 0x00);
-            std::copy_n(data.begin(), length, staging_.begin() + offset);
+            std::copy_n(data.begin(), length, Staging().begin() + offset);
             return answer;
         }
         case CommandKind::DownloadCommit: {
@@ -377,9 +405,9 @@ DriveAnswer OpticalDrive::WriteBuffer(std::span<const uint8_t, 12> cdb, CommandK
     // Without the profile of its chip the loader cannot program the flash.
     if (settings_.flashId && !profileAccepted_) return Check(answer, 0x05, 0x2C, 0x00);
     if (kind == CommandKind::WriteBuffer) {
-        if (data.size() != length || offset + length > staging_.size())
+        if (data.size() != length || offset + length > Staging().size())
             return Check(answer, 0x05, 0x24, 0x00);
-        std::copy(data.begin(), data.end(), staging_.begin() + offset);
+        std::copy(data.begin(), data.end(), Staging().begin() + offset);
         return answer;
     }
     // The commit: a two-bank flash takes the staged 64 KiB into the bank of byte 10, any other
@@ -404,17 +432,28 @@ DriveAnswer OpticalDrive::WriteBuffer(std::span<const uint8_t, 12> cdb, CommandK
     return answer;
 }
 
-bool OpticalDrive::AcceptProfile(uint32_t offset, std::span<const uint8_t> data) {
-    if (!settings_.flashId) return false;
+int OpticalDrive::ProfileEntry() const {
+    if (!settings_.flashId) return -1;
     const auto& id = *settings_.flashId;
-    int entry = package::FindChipProfile(id[0], id[1], id[2], id[3]);
+    return package::FindChipProfile(id[0], id[1], id[2], id[3]);
+}
+
+size_t OpticalDrive::ProfileTransferLength() const {
+    int entry = ProfileEntry();
+    if (entry < 0) return 0;
+    size_t profileLength = package::kFlashIdTable[entry].length;
+    if (entry >= 2 && entry <= 4) return profileLength;
+    return profileLength + (profileLength & 1) + (entry <= 1 ? 4 : 6);
+}
+
+bool OpticalDrive::AcceptProfile(uint32_t offset, std::span<const uint8_t> data) {
+    int entry = ProfileEntry();
     if (entry < 0) return false;
+    const auto& id = *settings_.flashId;
     size_t profileLength = package::kFlashIdTable[entry].length;
     auto profile = package::ProfileBytes(entry);
     size_t header = entry <= 1 ? 4 : 6;
-    size_t expected = profileLength + (profileLength & 1) + header;
-    if (entry >= 2 && entry <= 4) expected = profileLength;
-    if (data.size() != expected) return false;
+    if (data.size() != ProfileTransferLength()) return false;
     if (entry <= 1) {
         if (offset != kSmallProfileOffset || !std::equal(id.begin(), id.end(), data.begin()))
             return false;
@@ -428,18 +467,20 @@ bool OpticalDrive::AcceptProfile(uint32_t offset, std::span<const uint8_t> data)
 
 void OpticalDrive::CommitToFlash(size_t flashOffset, size_t stagingOffset, size_t length,
                                  double /*now*/) {
-    std::copy_n(staging_.begin() + stagingOffset, length, settings_.flash.begin() + flashOffset);
-    FirmwareIdentity identity = IdentityOfFlash(settings_.flash, settings_.revision);
-    settings_.revision = identity.revision;
-    if (settings_.driveTag) settings_.driveTag = identity.driveTag;
-    settings_.flashIncomplete = false;
+    settings_.flash.Write(flashOffset, std::span(Staging()).subspan(stagingOffset, length));
+    // The drive restarts from what its flash now holds; firmware that is not whole leaves it in
+    // its boot loader (one bank of two written, say).
+    FirmwareIdentity identity = IdentityOfFlash(settings_.flash.Bytes(), settings_.revision);
+    settings_.flashIncomplete = identity.incomplete;
+    if (!identity.incomplete) {
+        settings_.revision = identity.revision;
+        if (settings_.driveTag) settings_.driveTag = identity.driveTag;
+    }
     settings_.unitAttention = true;
 }
 
 bool OpticalDrive::SmallProfileChip() const {
-    if (!settings_.flashId) return false;
-    const auto& id = *settings_.flashId;
-    int entry = package::FindChipProfile(id[0], id[1], id[2], id[3]);
+    int entry = ProfileEntry();
     return entry == 0 || entry == 1;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -14,6 +15,7 @@
 #include "directide/RurDriver.h"
 #include "engine/Downloads.h"
 #include "package/Package.h"
+#include "package/PackageChecksum.h"
 #include "package/Scramble.h"
 
 namespace pack {
@@ -72,6 +74,21 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
     auto bytes = common::ReadWholeFile(path, problem);
     if (!bytes) throw PackError(path + " " + problem);
     return std::move(*bytes);
+}
+
+// Whether the file on disk holds exactly `bytes`; read back a piece at a time.
+bool ReadsBackAs(const std::string& path, std::span<const uint8_t> bytes) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> piece(1 << 20);
+    size_t done = 0;
+    while (in) {
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        auto got = static_cast<size_t>(in.gcount());
+        if (got > bytes.size() - done || std::memcmp(piece.data(), bytes.data() + done, got) != 0)
+            return false;
+        done += got;
+    }
+    return in.eof() && done == bytes.size();
 }
 
 int64_t FindBlock(const std::vector<uint8_t>& file, const std::string& path) {
@@ -180,6 +197,8 @@ void WritePackage(const Manifest& m, std::span<uint8_t> block) {
             SetFieldText(block, at + kEntryProductOffset, kEntryProductSize, c.product);
         }
     }
+    // Option digits 19-32 carry the checksum start-up checks the package against.
+    StampChecksum(block);
 }
 
 std::string VerifyPackage(const Manifest& m, std::span<const uint8_t> written) {
@@ -189,8 +208,11 @@ std::string VerifyPackage(const Manifest& m, std::span<const uint8_t> written) {
     if (!parsed.ok() && !(m.images.empty() && parsed.problem == PackageProblem::NoImages)) {
         return "the written package does not parse: " + parsed.message;
     }
-    if (p.Title() != m.title || p.DriveName() != m.driveName || p.OptionDigits() != m.options ||
-        p.BuildDate() != m.buildDate || p.CreditTag() != m.creditTag || p.ToolTag() != m.toolTag ||
+    if (p.Title() != m.title || p.DriveName() != m.driveName ||
+        p.OptionDigits().substr(0, kChecksumFirstDigit - 1) !=
+            m.options.substr(0, kChecksumFirstDigit - 1) ||
+        CheckChecksum(written) != ChecksumState::Matches || p.BuildDate() != m.buildDate ||
+        p.CreditTag() != m.creditTag || p.ToolTag() != m.toolTag ||
         p.VersionTag() != m.versionTag) {
         return "the texts or options read back differ from the manifest";
     }
@@ -299,13 +321,12 @@ int PackExecutable(const std::string& manifestPath, const std::string& input,
             o.flush();
             if (!o) throw PackError("cannot write " + temporary);
         }
-        // Read the copy back from disk, find its block again and compare it with the manifest.
-        std::vector<uint8_t> written = ReadAll(temporary);
-        if (written != file) throw PackError("the written copy reads back differently");
-        int64_t again = FindBlock(written, temporary);
-        if (again != at) throw PackError("the written copy's block moved");
+        // Read the copy back from disk and compare it with what was meant; its block, at the same
+        // place, must read as the manifest says.
+        if (!ReadsBackAs(temporary, file))
+            throw PackError("the written copy reads back differently");
         std::string problem =
-            VerifyPackage(manifest, std::span<const uint8_t>(written.data() + again, kBlockSize));
+            VerifyPackage(manifest, std::span<const uint8_t>(file.data() + at, kBlockSize));
         if (!problem.empty()) throw PackError("verification failed: " + problem);
         std::error_code ec;
         fs::permissions(temporary, fs::status(input).permissions(), fs::perm_options::replace, ec);
