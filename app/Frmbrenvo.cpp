@@ -172,6 +172,9 @@ void TBrenvoMain::FormDestroy() {
     // tray was handled) must not pull the device from under a flash.
     while (engine_ && engine_->Running() > 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // The last worker's completion may have run before that worker finished waking this window
+    // (an earlier wake-up took it from the queue); let it finish before the window goes.
+    { std::lock_guard lock(posting_); }
     // The engine owns the device objects, the flash driver and the image copies, and releases
     // each whatever became of the others.
     engine_.reset();
@@ -382,7 +385,17 @@ void TBrenvoMain::RequestTerminate() {
 }
 
 void TBrenvoMain::PostToUiThread(std::function<void()> task) {
-    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+    // The task itself travels through a queue guarded by a standard mutex, so that what a worker
+    // wrote before posting (its result byte, the device's state) is seen to happen before the
+    // task reads it here, by a thread checker too; Qt's event queue only carries the wake-up.
+    // Posting and waking are one step: the window's end waits for a worker inside it.
+    std::lock_guard lock(posting_);
+    posted_.Post(std::move(task));
+    QMetaObject::invokeMethod(this, "RunPostedTask", Qt::QueuedConnection);
+}
+
+void TBrenvoMain::RunPostedTask() {
+    if (auto task = posted_.Next(std::chrono::steady_clock::time_point::min())) task();
 }
 
 }  // namespace app

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "app/MainForm.h"
+#include "engine/TaskQueue.h"
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateView.h"
 #include "package/Package.h"
@@ -73,6 +75,9 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     void RequestTerminate() override;
     bool StopRequested() override;
     void PostToUiThread(std::function<void()> task) override;
+    // Runs the oldest task the workers posted (invoked by name, so no functor object of ours
+    // crosses threads inside Qt's queue).
+    Q_INVOKABLE void RunPostedTask();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -89,6 +94,9 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     QWidget* DialogOwner();
 
     package::Package& package_;
+    // Declared before the engine: the engine's end waits for its workers, which may still post.
+    engine::TaskQueue posted_;
+    std::mutex posting_;
     std::unique_ptr<engine::UpdateEngine> engine_;
     engine::StartEnd startResult_ = engine::StartEnd::Ready;
     bool terminateRequested_ = false;

@@ -102,7 +102,7 @@ bool LoadBlock(const std::string& file, std::vector<uint8_t>& storage, std::span
     }
     try {
         storage = pack::ReadPackageBlock(file);
-    } catch (const pack::PackError& e) {
+    } catch (const std::exception& e) {
         error = e.what();
         return false;
     }

@@ -5,12 +5,56 @@
 
 namespace common {
 namespace {
+constexpr size_t kExcerptBytes = 60;
+
+std::string Cut(std::string text) {
+    if (text.size() <= kExcerptBytes) return text;
+    size_t end = kExcerptBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    text.resize(end);
+    return text + "...";
+}
+
 std::string Plain(double d) {
     char text[32];
     std::snprintf(text, sizeof text, "%.15g", d);
     return text;
 }
 }  // namespace
+
+nlohmann::json ParseJson(const std::string& text, const std::string& where) {
+    using nlohmann::json;
+    auto depthLimit = [](int depth, json::parse_event_t event, json&) {
+        if ((event == json::parse_event_t::object_start ||
+             event == json::parse_event_t::array_start) &&
+            depth >= kMaxJsonDepth) {
+            throw JsonError("nested deeper than " + std::to_string(kMaxJsonDepth) + " levels");
+        }
+        return true;
+    };
+    try {
+        return json::parse(text, depthLimit);
+    } catch (const json::parse_error& e) {
+        throw JsonError(where + ": not valid JSON (" + e.what() + ")");
+    } catch (const JsonError& e) {
+        throw JsonError(where + ": " + e.what());
+    }
+}
+
+std::string Excerpt(const nlohmann::json& value) {
+    if (value.is_string()) return QuotedExcerpt(value.get_ref<const std::string&>());
+    // Containers are cut before they are written out whole: a huge list costs nothing here.
+    if (value.is_array() && value.size() > kExcerptBytes) {
+        nlohmann::json head(value.begin(), value.begin() + kExcerptBytes);
+        return Cut(head.dump());
+    }
+    return Cut(value.dump());
+}
+
+std::string QuotedExcerpt(std::string_view text) {
+    return Cut("\"" + std::string(text) + "\"");
+}
 
 Fields::Fields(const nlohmann::json& object, std::string where)
     : object_(object), where_(std::move(where)) {
@@ -38,18 +82,18 @@ void Fields::Fail(const std::string& key, const std::string& problem) const {
 bool Fields::Bool(const std::string& key, bool fallback) {
     const auto* v = Take(key);
     if (!v) return fallback;
-    if (!v->is_boolean()) Fail(key, "expected true or false, found " + v->dump());
+    if (!v->is_boolean()) Fail(key, "expected true or false, found " + Excerpt(*v));
     return v->get<bool>();
 }
 
 double Fields::Number(const std::string& key, double fallback, double min, double max) {
     const auto* v = Take(key);
     if (!v) return fallback;
-    if (!v->is_number()) Fail(key, "expected a number, found " + v->dump());
+    if (!v->is_number()) Fail(key, "expected a number, found " + Excerpt(*v));
     double d = v->get<double>();
     if (!std::isfinite(d) || d < min || d > max) {
-        Fail(key,
-             "expected a number from " + Plain(min) + " to " + Plain(max) + ", found " + v->dump());
+        Fail(key, "expected a number from " + Plain(min) + " to " + Plain(max) + ", found " +
+                      Excerpt(*v));
     }
     return d;
 }
@@ -57,12 +101,12 @@ double Fields::Number(const std::string& key, double fallback, double min, doubl
 int64_t Fields::Integer(const std::string& key, int64_t fallback, int64_t min, int64_t max) {
     const auto* v = Take(key);
     if (!v) return fallback;
-    if (!v->is_number_integer()) Fail(key, "expected a whole number, found " + v->dump());
+    if (!v->is_number_integer()) Fail(key, "expected a whole number, found " + Excerpt(*v));
     int64_t n =
         v->is_number_unsigned() && v->get<uint64_t>() > INT64_MAX ? INT64_MAX : v->get<int64_t>();
     if (n < min || n > max) {
         Fail(key, "expected a whole number from " + std::to_string(min) + " to " +
-                      std::to_string(max) + ", found " + v->dump());
+                      std::to_string(max) + ", found " + Excerpt(*v));
     }
     return n;
 }
@@ -70,7 +114,7 @@ int64_t Fields::Integer(const std::string& key, int64_t fallback, int64_t min, i
 std::string Fields::String(const std::string& key, const std::string& fallback) {
     const auto* v = Take(key);
     if (!v) return fallback;
-    if (!v->is_string()) Fail(key, "expected a text, found " + v->dump());
+    if (!v->is_string()) Fail(key, "expected a text, found " + Excerpt(*v));
     return v->get<std::string>();
 }
 
@@ -79,7 +123,7 @@ std::optional<std::string> Fields::NullableString(const std::string& key,
     const auto* v = Take(key);
     if (!v) return fallback;
     if (v->is_null()) return std::nullopt;
-    if (!v->is_string()) Fail(key, "expected a text or null, found " + v->dump());
+    if (!v->is_string()) Fail(key, "expected a text or null, found " + Excerpt(*v));
     return v->get<std::string>();
 }
 
@@ -91,13 +135,13 @@ std::string Fields::Choice(const std::string& key, const std::string& fallback,
         if (value == w) return value;
         list += (list.empty() ? "\"" : ", \"") + std::string(w) + "\"";
     }
-    Fail(key, "expected one of " + list + ", found \"" + value + "\"");
+    Fail(key, "expected one of " + list + ", found " + QuotedExcerpt(value));
 }
 
 void Fields::Object(const std::string& key, const std::function<void(Fields&)>& read) {
     const auto* v = Take(key);
     if (!v) return;
-    if (!v->is_object()) Fail(key, "expected an object, found " + v->dump());
+    if (!v->is_object()) Fail(key, "expected an object, found " + Excerpt(*v));
     Fields inner(*v, where_ + "." + key);
     read(inner);
     inner.Finish();
@@ -106,7 +150,7 @@ void Fields::Object(const std::string& key, const std::function<void(Fields&)>& 
 void Fields::Array(const std::string& key, const std::function<void(Fields&, size_t)>& read) {
     const auto* v = Take(key);
     if (!v) return;
-    if (!v->is_array()) Fail(key, "expected a list, found " + v->dump());
+    if (!v->is_array()) Fail(key, "expected a list, found " + Excerpt(*v));
     for (size_t i = 0; i < v->size(); ++i) {
         const auto& element = (*v)[i];
         std::string where = where_ + "." + key + "[" + std::to_string(i) + "]";
@@ -119,7 +163,7 @@ void Fields::Array(const std::string& key, const std::function<void(Fields&, siz
 
 void Fields::Finish() const {
     for (const auto& [key, value] : object_.items()) {
-        if (!taken_.count(key)) throw JsonError(where_ + "." + key + ": unknown field");
+        if (!taken_.count(key)) throw JsonError(where_ + "." + Cut(key) + ": unknown field");
     }
 }
 

@@ -10,6 +10,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -19,6 +20,20 @@ class JsonError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// How deep the readers let arrays and objects nest. Ours nest a handful of levels; a deeper
+// value could only exhaust the stack of whatever walks it.
+inline constexpr int kMaxJsonDepth = 64;
+
+// Parses a whole JSON text. Throws JsonError "<where>: not valid JSON (...)", or
+// "<where>: nested deeper than 64 levels".
+nlohmann::json ParseJson(const std::string& text, const std::string& where);
+
+// What an error message quotes of a bad value: its JSON text, cut to a few dozen bytes (at a
+// whole character) with "..." when longer.
+std::string Excerpt(const nlohmann::json& value);
+// The same for a text, in double quotes (the text as it is, not escaped).
+std::string QuotedExcerpt(std::string_view text);
 
 class Fields {
   public:

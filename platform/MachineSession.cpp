@@ -6,6 +6,7 @@
 #include "platform/System.h"
 #include "platform/Trace.h"
 #include "platform/emulated/BenchFile.h"
+#include "platform/emulated/BenchLock.h"
 #include "platform/emulated/EmulatedSystem.h"
 #ifdef _WIN32
 #include "platform/MessageBox.h"
@@ -36,8 +37,12 @@ bool MachineSession::Open(std::string& error) {
         return false;
     }
     try {
-        machine_ = emulated::LoadBench(bench);
-    } catch (const emulated::BenchError& e) {
+        machine_ = emulated::LoadHeldBench(bench, lock_);
+    } catch (const emulated::BenchInUse& e) {
+        error = e.what();
+        return false;
+    } catch (const std::exception& e) {
+        lock_.Release();
         error = std::string("Bad bench file: ") + e.what();
         return false;
     }
@@ -53,10 +58,12 @@ bool MachineSession::Finish(std::string& error) {
     if (!machine_) return true;
     try {
         emulated::SaveBench(*machine_, machine_->benchPath);
-    } catch (const emulated::BenchError& e) {
+    } catch (const std::exception& e) {
+        lock_.Release();
         error = e.what();
         return false;
     }
+    lock_.Release();
     // A drive whose contents file turned out bad answered nothing; the run must not pass for a
     // sound one. Its contents stay as the bench named them.
     for (const auto& drive : machine_->drives) {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/emulated/BenchLock.h"
+
 namespace platform {
 
 namespace emulated {
@@ -17,7 +19,8 @@ class Machine;
 class MachineSession {
   public:
     // Installs the process's System. On failure returns false and `error` says why (a bad bench
-    // file names the file and the field); nothing is installed then.
+    // file names the file and the field, a bench another run holds says so); nothing is
+    // installed then. The bench stays held by this run until Finish or the session's end.
     bool Open(std::string& error);
     // Writes the emulated PC's state back to its bench file. False (and `error`) when it cannot,
     // or when a flash contents file of the bench turned out bad during the run.
@@ -26,6 +29,7 @@ class MachineSession {
   private:
     // The emulated PC of this run, or null on a real machine.
     std::shared_ptr<emulated::Machine> machine_;
+    emulated::BenchLock lock_;
 };
 
 }  // namespace platform

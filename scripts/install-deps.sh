@@ -7,7 +7,9 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohm
   # Qt's own words in Chinese and Japanese; the title-bar hints on X11 (xcb).
   qt6-translations-l10n libxcb1-dev
   # The windows on a real desktop (scripts/x11-test.sh): X server, window manager, driving, pictures.
-  xvfb openbox xdotool x11-utils imagemagick)
+  xvfb openbox xdotool x11-utils imagemagick
+  # The fuzzers (scripts/fuzz.sh): clang and its libFuzzer.
+  clang libclang-rt-dev)
 # GNU time: the peak memory of the benchmark command's runs.
 packages+=(time)
 # The Windows cross builds and Wine to run them (scripts/wine-test.sh); 32-bit programs need

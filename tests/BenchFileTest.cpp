@@ -82,13 +82,48 @@ TEST(BenchFile, ErrorsNameTheFileAndTheField) {
               "(AllocateAndInitializeSid, CheckTokenMembership or FreeSid)");
 }
 
-TEST(BenchFile, AMissingFileIsAnErrorNamingIt) {
+std::string LoadError(const std::string& path) {
     try {
-        LoadBench("/nonexistent/pc.json");
-        FAIL() << "loaded a bench that does not exist";
+        LoadBench(path);
     } catch (const BenchError& e) {
-        EXPECT_STREQ(e.what(), "/nonexistent/pc.json: cannot open the bench file");
+        return e.what();
     }
+    return "";
+}
+
+TEST(BenchFile, AFileThatCannotBeReadIsAnErrorNamingIt) {
+    TempDir dir;
+    EXPECT_EQ(LoadError("/nonexistent/pc.json"),
+              "/nonexistent/pc.json: the bench file does not exist");
+    EXPECT_EQ(LoadError(dir.path()), dir.path() + ": the bench file is a folder, not a file");
+    // Opens, but every read fails (whoever runs the test, root too).
+    EXPECT_EQ(LoadError("/proc/self/mem"),
+              "/proc/self/mem: the bench file cannot be read: Input/output error");
+}
+
+TEST(BenchFile, DeepNestingIsRefusedAndMessagesQuoteLittle) {
+    const std::string deep(100'000, '[');
+    EXPECT_EQ(ErrorOf(R"({"brenvoBench": 1, "machine": {"family": )" + deep),
+              "bench.json: nested deeper than 64 levels");
+    const std::string nested = std::string(60, '[') + std::string(60, ']');
+    EXPECT_EQ(ErrorOf(R"({"brenvoBench": 1, "machine": {"family": )" + nested + "}}"),
+              "bench.json.machine.family: expected a text, found " + std::string(60, '[') + "...");
+    const std::string huge(1 << 20, 'x');
+    EXPECT_EQ(ErrorOf(R"({"brenvoBench": 1, "machine": {"getVersionFails": ")" + huge + R"("}})"),
+              "bench.json.machine.getVersionFails: expected true or false, found \"" +
+                  std::string(59, 'x') + "...");
+    EXPECT_EQ(ErrorOf(R"({"brenvoBench": 1, ")" + huge + R"(": 0})"),
+              "bench.json." + std::string(60, 'x') + "...: unknown field");
+    // Cut before a character that would not fit whole: 19 three-byte characters after the quote.
+    std::string wide;
+    for (int i = 0; i < 40; ++i)
+        wide += "\xe6\x97\xa5";
+    std::string expected;
+    for (int i = 0; i < 19; ++i)
+        expected += "\xe6\x97\xa5";
+    EXPECT_EQ(
+        ErrorOf(R"({"brenvoBench": 1, "machine": {"family": ")" + wide + R"("}})"),
+        "bench.json.machine.family: expected one of \"nt\", \"9x\", found \"" + expected + "...");
 }
 
 TEST(BenchFile, SavingNeverLeavesAHalfWrittenBench) {

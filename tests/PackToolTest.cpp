@@ -201,7 +201,7 @@ TEST_F(PackTool, RefusesAndWritesNothing) {
                   "a key table is 1024 bytes; this one is 1048576");
     ExpectRefused(Manifest("00010110002001100000000000000000",
                            R"({"file": "missing.bin", "key": "key2.bin", "newRevision": "QV05"})"),
-                  "cannot read");
+                  "missing.bin does not exist");
     ExpectRefused(Manifest("00010110002001100000000000000000",
                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05",
                                "colour": "red"})"),
@@ -210,7 +210,7 @@ TEST_F(PackTool, RefusesAndWritesNothing) {
         Manifest("00010110002001100000000000000000",
                  R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05"})",
                  std::string(64, 'T')),
-        "title: \"" + std::string(64, 'T') + "\" is 64 bytes; the field holds at most 63");
+        "title: \"" + std::string(59, 'T') + "... is 64 bytes; the field holds at most 63");
     std::string five = R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "A"})";
     ExpectRefused(
         Manifest("00010110005001100000000000000000", five + "," + five + "," + five + "," + five),
@@ -277,3 +277,47 @@ TEST_F(PackTool, RepackingStartsFromTheUnpackagedState) {
 }
 
 }  // namespace
+
+TEST_F(PackTool, RefusesWhatNoProgramCouldUse) {
+    const std::string none =
+        R"({"title": "T", "driveName": "D", "options": "00010110000001100000000000000000",
+            "images": []})";
+    ExpectRefused(none, "images: the list is empty; a package holds 1 to 4 images");
+    ExpectRefused(Manifest("90010110002001100000000000000000"),
+                  "option digit 1 (the user-interface variant) is 9; the variants are 0");
+    ExpectRefused(R"({"title": )" + std::string(100'000, '['),
+                  "manifest.json: nested deeper than 64 levels");
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05"})",
+                           std::string(5000, 'T')),
+                  "title: \"" + std::string(59, 'T') + "... is 5000 bytes");
+}
+
+TEST_F(PackTool, RefusesToWriteOverItsInput) {
+    const auto original = ReadBytes(input());
+    std::ofstream(dir_.File("manifest.json")) << Manifest();
+    const std::string spelt = dir_.path() + "/./brenvo.exe";
+    fs::create_symlink(input(), dir_.File("link.exe"));
+    for (const std::string& target : {input(), spelt, dir_.File("link.exe")}) {
+        err_.str("");
+        EXPECT_EQ(pack::PackExecutable(dir_.File("manifest.json"), input(), target, out_, err_), 1);
+        EXPECT_NE(err_.str().find("is the input program itself"), std::string::npos) << err_.str();
+    }
+    EXPECT_EQ(ReadBytes(input()), original);
+}
+
+TEST_F(PackTool, SaysWhyAnInputCannotBeRead) {
+    std::ofstream(dir_.File("manifest.json")) << Manifest();
+    auto refusal = [&](const std::string& manifest, const std::string& program) {
+        err_.str("");
+        EXPECT_EQ(pack::PackExecutable(manifest, program, output(), out_, err_), 1);
+        return err_.str();
+    };
+    EXPECT_NE(refusal(dir_.path(), input()).find(dir_.path() + ": the manifest is a folder"),
+              std::string::npos);
+    EXPECT_NE(refusal(dir_.File("manifest.json"), dir_.path()).find("is a folder, not a file"),
+              std::string::npos);
+    EXPECT_NE(refusal(dir_.File("manifest.json"), "/proc/self/mem").find("cannot be read"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(output()));
+}

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "common/Files.h"
 #include "common/Text.h"
 #include "platform/emulated/DriveBench.h"
 #include "platform/emulated/FlashFiles.h"
@@ -38,7 +38,7 @@ void ReadSecurity(Fields& f, SecuritySettings& s) {
                 s.freeSid = false;
             else
                 f.Fail("missingEntries",
-                       "unknown entry " + name.dump() +
+                       "unknown entry " + common::Excerpt(name) +
                            " (AllocateAndInitializeSid, CheckTokenMembership or FreeSid)");
         }
     }
@@ -80,7 +80,8 @@ void ReadFile(Fields& f, Machine& m) {
 void ReadRegistryValue(Fields& f, Machine& m) {
     std::string key = f.String("key", "");
     if (key.rfind("HKLM\\", 0) != 0 && key.rfind("HKCU\\", 0) != 0) {
-        f.Fail("key", "expected a key starting with HKLM\\ or HKCU\\, found \"" + key + "\"");
+        f.Fail("key", "expected a key starting with HKLM\\ or HKCU\\, found " +
+                          common::QuotedExcerpt(key));
     }
     std::string name = f.String("name", "");
     m.PutRegistry(key, name, f.String("value", ""));
@@ -89,12 +90,7 @@ void ReadRegistryValue(Fields& f, Machine& m) {
 }  // namespace
 
 std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& name) {
-    json root;
-    try {
-        root = json::parse(text);
-    } catch (const json::parse_error& e) {
-        throw BenchError(name + ": not valid JSON (" + e.what() + ")");
-    }
+    json root = common::ParseJson(text, name);
     Fields top(root, name);
     auto format = top.Integer("brenvoBench", -1, -1, 1'000'000);
     if (format == -1)
@@ -132,11 +128,10 @@ std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& 
 }
 
 std::shared_ptr<Machine> LoadBench(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw BenchError(path + ": cannot open the bench file");
-    std::stringstream text;
-    text << in.rdbuf();
-    auto machine = ParseBench(text.str(), path);
+    std::string problem;
+    auto bytes = common::ReadWholeFile(path, problem);
+    if (!bytes) throw BenchError(path + ": the bench file " + problem);
+    auto machine = ParseBench(std::string(bytes->begin(), bytes->end()), path);
     machine->benchPath = path;
     return machine;
 }

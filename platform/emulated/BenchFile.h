@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/JsonFields.h"
+#include "platform/emulated/BenchLock.h"
 #include "platform/emulated/Machine.h"
 
 namespace platform::emulated {
@@ -19,6 +20,16 @@ inline constexpr int kBenchFormat = 1;
 // a machine is never built from a bench that is only partly understood.
 std::shared_ptr<Machine> LoadBench(const std::string& path);
 std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& nameForMessages);
+
+// Another run holds the bench.
+class BenchInUse : public BenchError {
+  public:
+    using BenchError::BenchError;
+};
+
+// Takes the lock of an existing bench, then loads it. Throws BenchInUse when another run holds
+// it, and BenchError when it cannot be read (which is said before a lock that cannot be made).
+std::shared_ptr<Machine> LoadHeldBench(const std::string& path, BenchLock& lock);
 
 // The bench as text, for a bench that stays in memory: changed flash contents are written inline.
 std::string SerializeBench(Machine& machine);

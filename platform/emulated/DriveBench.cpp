@@ -40,25 +40,25 @@ DriveFault ReadFault(common::Fields& f) {
     std::string kind = f.String("kind", "");
     auto k = FaultKindFromName(kind);
     if (!k)
-        f.Fail("kind", "unknown fault \"" + kind +
-                           "\" (failCommand, corruptReadBack, neverReady, unitAttentionForever, "
+        f.Fail("kind", "unknown fault " + common::QuotedExcerpt(kind) +
+                           " (failCommand, corruptReadBack, neverReady, unitAttentionForever, "
                            "transportFailure, slowCommand, powerCut)");
     fault.kind = *k;
     std::string command = f.String("command", "any");
     auto c = CommandKindFromName(command);
-    if (!c) f.Fail("command", "unknown command kind \"" + command + "\"");
+    if (!c) f.Fail("command", "unknown command kind " + common::QuotedExcerpt(command));
     fault.command = *c;
     fault.nth = static_cast<int>(f.Integer("nth", 1, 1, 1'000'000'000));
     fault.times = static_cast<int>(f.Integer("times", 1, 0, 1'000'000'000));
     if (const json* sense = f.Raw("sense")) {
         if (!sense->is_array() || sense->size() != 3)
-            f.Fail("sense", "expected [key, asc, ascq], found " + sense->dump());
+            f.Fail("sense", "expected [key, asc, ascq], found " + common::Excerpt(*sense));
         for (size_t i = 0; i < 3; ++i) {
             const json& v = (*sense)[i];
             if (!v.is_number_integer() || v.get<int64_t>() < 0 || v.get<int64_t>() > 255 ||
                 (i == 0 && v.get<int64_t>() > 15))
-                f.Fail("sense",
-                       "expected [key 0-15, asc 0-255, ascq 0-255], found " + sense->dump());
+                f.Fail("sense", "expected [key 0-15, asc 0-255, ascq 0-255], found " +
+                                    common::Excerpt(*sense));
             fault.sense[i] = static_cast<uint8_t>(v.get<int64_t>());
         }
     }
@@ -93,15 +93,15 @@ void ReadDrive(common::Fields& f, Machine& m, const std::string& benchFolder) {
     d.letter = common::UpperAscii(f.String("letter", ""));
     if (!d.letter.empty() &&
         (d.letter.size() != 2 || d.letter[1] != ':' || d.letter[0] < 'D' || d.letter[0] > 'Z'))
-        f.Fail("letter",
-               "expected a drive letter from \"D:\" to \"Z:\", found \"" + d.letter + "\"");
+        f.Fail("letter", "expected a drive letter from \"D:\" to \"Z:\", found " +
+                             common::QuotedExcerpt(d.letter));
     if (!d.letter.empty() && m.FindDrive(d.letter))
         f.Fail("letter", "two drives have the letter " + d.letter);
     if (auto address = f.NullableString("address", std::nullopt)) {
         d.address = ParseAddress(*address);
         if (!d.address)
-            f.Fail("address",
-                   "expected \"port:path:target:lun\" (0-255 each), found \"" + *address + "\"");
+            f.Fail("address", "expected \"port:path:target:lun\" (0-255 each), found " +
+                                  common::QuotedExcerpt(*address));
     }
     d.openError = static_cast<uint32_t>(f.Integer("openError", 0, 0, 0xFFFFFFFF));
     d.vendor = f.String("vendor", "");
@@ -145,7 +145,7 @@ void ReadAspi(common::Fields& f, AspiSettings& a) {
             else if (name == "SendASPI32Command")
                 a.sendCommandEntry = false;
             else
-                f.Fail("missingEntries", "unknown entry " + name.dump() +
+                f.Fail("missingEntries", "unknown entry " + common::Excerpt(name) +
                                              " (GetASPI32SupportInfo or SendASPI32Command)");
         }
     }

@@ -91,8 +91,8 @@ void ReadSlot(Fields& f, IdeMachine& ide, const std::string& benchFolder) {
         IdeFault fault;
         std::string kind = ff.String("kind", "");
         if (!IdeFaultFromName(kind, fault.kind)) {
-            ff.Fail("kind", "unknown fault \"" + kind +
-                                "\" (program, verify, erase, identify, readOnce or neverReady)");
+            ff.Fail("kind", "unknown fault " + common::QuotedExcerpt(kind) +
+                                " (program, verify, erase, identify, readOnce or neverReady)");
         }
         fault.address = ff.Integer("address", -1, -1, int64_t{1} << 32);
         fault.times = static_cast<int>(ff.Integer("times", -1, -1, 1'000'000'000));
@@ -123,7 +123,7 @@ void ReadIdeSection(Fields& f, Machine& m, const std::string& benchFolder) {
                     known = true;
                 }
             }
-            if (!known) f.Fail("missingSetupEntries", "unknown entry " + name.dump());
+            if (!known) f.Fail("missingSetupEntries", "unknown entry " + common::Excerpt(name));
         }
     }
     ide.swapTemporaryDriver = f.Bool("swapTemporaryDriver", false);

@@ -10,6 +10,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen BRENVO_UNATTENDED=1
 source "$(dirname "$0")/../check.sh"
+# Seconds a run of the window program may take (longer under the sanitizers).
+limit=$((60 * ${BRENVO_TIME_SCALE:-1}))
 
 "$bench" key --seed 7 "$work/key.bin" > /dev/null
 crc12=$("$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" | sed 's/.*crc32 \([0-9a-f]*\).*/\1/')
@@ -22,7 +24,7 @@ JSON
   "$pack" "$work/m.json" "$brenvo" "$work/brenvo" > /dev/null
 }
 fresh() { "$bench" new --preset "$1" "$work/pc.json" > /dev/null; }
-run() { BRENVO_MACHINE="$work/pc.json" timeout 60 "$@" < /dev/null 2>&1; }
+run() { BRENVO_MACHINE="$work/pc.json" timeout "$limit" "$@" < /dev/null 2>&1; }
 
 out=$(env -u BRENVO_MACHINE "$brenvo" 2>&1); check "no backend" 6 $? "$out" "No real-machine backend"
 

@@ -18,6 +18,7 @@
 #include "common/Text.h"
 #include "directide/FlashChips.h"
 #include "platform/emulated/BenchFile.h"
+#include "platform/emulated/BenchLock.h"
 #include "platform/emulated/DriveBench.h"
 #include "platform/emulated/FirmwareImage.h"
 #include "tools/bench/Presets.h"
@@ -168,9 +169,15 @@ int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         err << "brenvo-bench: no preset \"" << preset << "\" (there are: " << names << ")\n";
         return 2;
     }
+    platform::emulated::BenchLock lock;
+    std::string error;
+    if (lock.Acquire(path, error) != platform::emulated::BenchLock::Result::Held) {
+        err << "brenvo-bench: " << error << "\n";
+        return 1;
+    }
     try {
         platform::emulated::SaveBench(machine, path);
-    } catch (const BenchError& e) {
+    } catch (const std::exception& e) {
         err << "brenvo-bench: " << e.what() << "\n";
         return 1;
     }
@@ -280,8 +287,10 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
 int Boot(const std::string& path, std::ostream& out, std::ostream& err) {
     std::vector<std::string> commands;
     std::string hostProgram;
+    // The restart itself holds the bench; the programs it then runs take it in turn.
+    platform::emulated::BenchLock lock;
     try {
-        auto machine = platform::emulated::LoadBench(path);
+        auto machine = platform::emulated::LoadHeldBench(path, lock);
         machine->Restart();
         // The system removes each RunOnce value before it runs it.
         std::vector<std::string> names;
@@ -294,6 +303,7 @@ int Boot(const std::string& path, std::ostream& out, std::ostream& err) {
         for (const auto& name : names)
             machine->RemoveRegistry(kRunOnceKey, name);
         platform::emulated::SaveBench(*machine, path);
+        lock.Release();
         out << "brenvo-bench: restarted " << path << " (restart " << machine->restart.boots << "), "
             << commands.size() << " RunOnce entr" << (commands.size() == 1 ? "y" : "ies") << "\n";
         int worst = 0;
@@ -302,7 +312,7 @@ int Boot(const std::string& path, std::ostream& out, std::ostream& err) {
             if (code != 0) worst = 1;
         }
         return worst;
-    } catch (const BenchError& e) {
+    } catch (const std::exception& e) {
         err << "brenvo-bench: " << e.what() << "\n";
         return 1;
     }
@@ -347,7 +357,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             auto machine = platform::emulated::LoadBench(args[1]);
             Show(*machine, out);
             return 0;
-        } catch (const BenchError& e) {
+        } catch (const std::exception& e) {
             err << "brenvo-bench: " << e.what() << "\n";
             return 1;
         }

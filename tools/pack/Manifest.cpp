@@ -1,10 +1,10 @@
 #include "tools/pack/Manifest.h"
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "common/Files.h"
 #include "common/JsonFields.h"
 #include "package/PackageBlock.h"
 
@@ -20,7 +20,7 @@ std::string Text(Fields& f, const std::string& key, size_t size, bool required,
     if (required && !f.Has(key)) f.Fail(key, "missing");
     std::string value = f.String(key, fallback);
     if (value.size() > size - 1) {
-        f.Fail(key, "\"" + value + "\" is " + std::to_string(value.size()) +
+        f.Fail(key, common::QuotedExcerpt(value) + " is " + std::to_string(value.size()) +
                         " bytes; the field holds at most " + std::to_string(size - 1));
     }
     if (value.find('\0') != std::string::npos) f.Fail(key, "a text may not contain a zero byte");
@@ -31,9 +31,10 @@ std::vector<uint8_t> ReadFile(Fields& f, const std::string& key, const fs::path&
     std::string name = f.String(key, "");
     if (name.empty()) f.Fail(key, "missing: the name of a file beside the manifest");
     fs::path path = folder / name;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) f.Fail(key, "cannot read " + path.string());
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    std::string problem;
+    auto bytes = common::ReadWholeFile(path.string(), problem);
+    if (!bytes) f.Fail(key, path.string() + " " + problem);
+    return std::move(*bytes);
 }
 
 std::string Today() {
@@ -47,16 +48,10 @@ std::string Today() {
 }  // namespace
 
 Manifest LoadManifest(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw JsonError(path + ": cannot open the manifest");
-    std::stringstream content;
-    content << in.rdbuf();
-    nlohmann::json root;
-    try {
-        root = nlohmann::json::parse(content.str());
-    } catch (const nlohmann::json::parse_error& e) {
-        throw JsonError(path + ": not valid JSON (" + e.what() + ")");
-    }
+    std::string problem;
+    auto content = common::ReadWholeFile(path, problem);
+    if (!content) throw JsonError(path + ": the manifest " + problem);
+    nlohmann::json root = common::ParseJson(std::string(content->begin(), content->end()), path);
     const fs::path folder = fs::path(path).parent_path();
     using namespace package;
 
@@ -72,7 +67,8 @@ Manifest LoadManifest(const std::string& path) {
     m.options = top.String("options", "");
     if (m.options.size() != kOptionDigits ||
         m.options.find_first_not_of("0123456789") != std::string::npos) {
-        top.Fail("options", "expected exactly 32 digits, found \"" + m.options + "\"");
+        top.Fail("options",
+                 "expected exactly 32 digits, found " + common::QuotedExcerpt(m.options));
     }
     if (!top.Has("images")) top.Fail("images", "missing: a list of 1 to 4 images");
     top.Array("images", [&](Fields& f, size_t) {
@@ -102,6 +98,15 @@ Manifest LoadManifest(const std::string& path) {
         m.images.push_back(std::move(image));
     });
     top.Finish();
+    if (m.images.empty()) {
+        top.Fail("images", "the list is empty; a package holds 1 to 4 images");
+    }
+    if (m.options[0] > '2') {
+        top.Fail("options", std::string("option digit 1 (the user-interface variant) is ") +
+                                m.options[0] +
+                                "; the variants are 0 (message boxes), 1 (custom dialogs) and 2 "
+                                "(OEM wizard)");
+    }
     if (m.images.size() > static_cast<size_t>(kMaxImages)) {
         top.Fail("images", "a package holds at most 4 images; the manifest lists " +
                                std::to_string(m.images.size()));

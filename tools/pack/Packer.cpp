@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Crc32.h"
+#include "common/Files.h"
 #include "common/JsonFields.h"
 #include "directide/RurDriver.h"
 #include "engine/Downloads.h"
@@ -60,15 +61,19 @@ std::vector<Placement> PlaceImages(const Manifest& m) {
     return placed;
 }
 
-// The whole file in one read: a program is tens of megabytes.
+// True when both names reach one file (the same path spelt otherwise, or a link to it).
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ecA, ecB;
+    if (fs::equivalent(a, b, ecA)) return true;
+    fs::path pathA = fs::weakly_canonical(a, ecA), pathB = fs::weakly_canonical(b, ecB);
+    return !ecA && !ecB && pathA == pathB;
+}
+
 std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) throw PackError("cannot read " + path);
-    std::vector<uint8_t> bytes(static_cast<size_t>(std::streamoff(in.tellg())));
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
-        throw PackError("cannot read " + path);
-    return bytes;
+    std::string problem;
+    auto bytes = common::ReadWholeFile(path, problem);
+    if (!bytes) throw PackError(path + " " + problem);
+    return std::move(*bytes);
 }
 
 // Whether the file on disk holds exactly `bytes`; read back a piece at a time.
@@ -299,6 +304,11 @@ int PackExecutable(const std::string& manifestPath, const std::string& input,
                    const std::string& output, std::ostream& out, std::ostream& err) {
     const std::string temporary = output + ".packing";
     try {
+        if (SameFile(input, output)) {
+            throw PackError("the output " + output +
+                            " is the input program itself; name another file for the packaged "
+                            "copy");
+        }
         Manifest manifest = LoadManifest(manifestPath);
         std::vector<uint8_t> file = ReadAll(input);
         int64_t at = FindBlock(file, input);

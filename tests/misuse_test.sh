@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Every program, given a folder, a missing file or an unreadable file wherever it takes a path,
+# ends with its own error and exit status (never a crash); a bench held by one run is refused to
+# another. Usage: misuse_test.sh BUILD_DIR
+set -u
+build=$1
+pack=$build/tools/pack/brenvo-pack
+bench=$build/tools/bench/brenvo-bench
+cli=$build/cli/brenvo-cli
+brenvo=$build/app/brenvo
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen BRENVO_UNATTENDED=1
+source "$(dirname "$0")/check.sh"
+# Seconds a run of the window program may take (longer under the sanitizers).
+limit=$((60 * ${BRENVO_TIME_SCALE:-1}))
+
+"$bench" key --seed 7 "$work/key.bin" > /dev/null
+"$bench" firmware --revision QV12 --size 1048576 "$work/fw.bin" > /dev/null
+"$bench" new --preset typical "$work/pc.json" > /dev/null
+manifest() {  # manifest IMAGE_FILE
+  cat > "$work/m.json" <<JSON
+{ "title": "T", "driveName": "D", "options": "00010110001001100000000000000000",
+  "images": [ { "file": "$1", "key": "key.bin", "newRevision": "QV12",
+                "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
+JSON
+}
+manifest fw.bin
+"$pack" "$work/m.json" "$cli" "$work/flasher" > /dev/null
+
+# Inputs: a folder, a missing file, and a file that cannot be read. As root, permissions do not
+# stop reading; /proc/self/mem opens and then fails every read, whoever reads it.
+mkdir "$work/folder"
+: > "$work/locked" && chmod 000 "$work/locked"
+inputs=("$work/folder" "$work/missing" /proc/self/mem)
+says=("is a folder, not a file" "does not exist" "cannot be read")
+if [ "$(id -u)" -ne 0 ]; then
+  inputs+=("$work/locked") says+=("cannot be opened")
+else
+  echo "misuse_test: as root a chmod 000 file stays readable; /proc/self/mem stands in for it"
+fi
+
+machine() { BRENVO_MACHINE=$1 "${@:2}" < /dev/null 2>&1; }
+for i in "${!inputs[@]}"; do
+  p=${inputs[$i]} s=${says[$i]}
+  out=$("$cli" --package "$p" list 2>&1); check "brenvo-cli --package $p" 5 $? "$out" "$s"
+  out=$(machine "$p" "$cli" list); check "brenvo-cli BRENVO_MACHINE=$p" 6 $? "$out" "$s"
+  out=$(machine "$p" timeout "$limit" "$brenvo"); check "brenvo BRENVO_MACHINE=$p" 6 $? "$out" "$s"
+  out=$("$pack" "$p" "$cli" "$work/out" 2>&1); check "brenvo-pack manifest $p" 1 $? "$out" "$s"
+  out=$("$pack" "$work/m.json" "$p" "$work/out" 2>&1); check "brenvo-pack input $p" 1 $? "$out" "$s"
+  manifest "$p"
+  out=$("$pack" "$work/m.json" "$cli" "$work/out" 2>&1); check "brenvo-pack image $p" 1 $? "$out" "$s"
+  manifest fw.bin
+  out=$("$pack" --show "$p" 2>&1); check "brenvo-pack --show $p" 1 $? "$out" "$s"
+  out=$("$bench" show "$p" 2>&1); check "brenvo-bench show $p" 1 $? "$out" "$s"
+  out=$("$bench" boot "$p" 2>&1); check "brenvo-bench boot $p" 1 $? "$out" "$s"
+done
+[ ! -e "$work/out" ]; check "no output after a refusal" 0 $? "x" "x"
+
+# Outputs: a folder, and a file in a folder that does not exist.
+for p in "$work/folder" "$work/nowhere/file"; do
+  out=$("$pack" "$work/m.json" "$cli" "$p" 2>&1); check "brenvo-pack output $p" 1 $? "$out" "brenvo-pack: "
+  out=$("$bench" new "$p" 2>&1); check "brenvo-bench new $p" 1 $? "$out" "brenvo-bench: "
+  out=$("$bench" key "$p" 2>&1); check "brenvo-bench key $p" 1 $? "$out" "cannot write"
+  out=$("$bench" firmware --revision QV12 --size 4096 "$p" 2>&1)
+  check "brenvo-bench firmware $p" 1 $? "$out" "cannot write"
+  out=$(BRENVO_TRACE=$p machine "$work/pc.json" "$cli" list); check "brenvo-cli BRENVO_TRACE=$p" 6 $? "$out" "cannot open the trace file"
+  out=$(BRENVO_TRACE=$p machine "$work/pc.json" timeout "$limit" "$brenvo"); check "brenvo BRENVO_TRACE=$p" 6 $? "$out" "cannot open the trace file"
+done
+out=$("$pack" "$work/m.json" "$work/flasher" "$work/flasher" 2>&1); check "brenvo-pack output = input" 1 $? "$out" "is the input program itself"
+
+# A bench held by a run (here by flock, as a run holds it) is refused to every other run.
+held() { flock -n "$work/pc.json.lock" env BRENVO_MACHINE="$work/pc.json" "$@" < /dev/null 2>&1; }
+out=$(held "$work/flasher" update --yes); check "brenvo-cli on a held bench" 6 $? "$out" "pc.json is in use by another run"
+out=$(held timeout "$limit" "$brenvo"); check "brenvo on a held bench" 6 $? "$out" "pc.json is in use by another run"
+out=$(held "$bench" boot "$work/pc.json"); check "brenvo-bench boot on a held bench" 1 $? "$out" "pc.json is in use by another run"
+out=$(held "$bench" show "$work/pc.json"); check "brenvo-bench show reads a held bench" 0 $? "$out" "revision QV11"
+out=$(machine "$work/pc.json" "$work/flasher" update --yes); check "the bench is free again" 0 $? "$out" "now QV12"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
