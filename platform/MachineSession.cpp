@@ -7,12 +7,27 @@
 #include "platform/Trace.h"
 #include "platform/emulated/BenchFile.h"
 #include "platform/emulated/EmulatedSystem.h"
+#ifdef __linux__
+#include "platform/linux/LinuxSystem.h"
+#endif
 
 namespace platform {
 
 bool MachineSession::Open(std::string& error) {
     if (!Trace::OpenFromEnvironment(error)) return false;
     const char* bench = std::getenv("BRENVO_MACHINE");
+#ifdef __linux__
+    if (!bench || !*bench) {
+        auto system = linuxhost::OpenThisComputer();
+        accessHint_ = system->AccessHint();
+        for (const auto& drive : system->Drives())
+            deviceNodes_[drive.letter] =
+                drive.sgNode + (drive.blockNode.empty() ? "" : " " + drive.blockNode);
+        directIde_ = false;
+        InstallSystem(std::move(system));
+        return true;
+    }
+#endif
     if (!bench || !*bench) {
         error =
             "No real-machine backend is built into this program yet. Run it on an emulated PC: "
@@ -31,6 +46,11 @@ bool MachineSession::Open(std::string& error) {
     if (!ec) machine_->hostProgram = self.string();
     InstallSystem(std::make_unique<emulated::EmulatedSystem>(machine_));
     return true;
+}
+
+std::string MachineSession::DeviceNode(const std::string& root) const {
+    auto it = deviceNodes_.find(root.substr(0, 2));
+    return it == deviceNodes_.end() ? std::string() : it->second;
 }
 
 bool MachineSession::Finish(std::string& error) {
