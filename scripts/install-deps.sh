@@ -3,7 +3,9 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   # The Qt front-end, and the faces that stand in for the Windows fonts its windows ask for.
-  qt6-base-dev fonts-noto-cjk fonts-dejavu-core fonts-dejavu-extra)
+  qt6-base-dev fonts-noto-cjk fonts-dejavu-core fonts-dejavu-extra
+  # The VM stage: the kernel's SCSI stack in qemu, with busybox, sg_inq and the TCMU header.
+  qemu-system-x86 busybox-static sg3-utils linux-libc-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

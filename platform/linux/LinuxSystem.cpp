@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 constexpr uint32_t kDriveFixed = 3;
 constexpr uint32_t kDriveNoRootDir = 1;
 constexpr uint32_t kFileAttributeDirectory = 0x10;
+constexpr uint32_t kErrorTooManyOpenFiles = 4;
 constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
 constexpr char kDevicePrefix[] = "\\\\.\\";
 // sr refuses vendor commands and WRITE BUFFER to users without CAP_SYS_RAWIO; sg carries all.
@@ -35,8 +36,9 @@ LinuxSystem::LinuxSystem(LinuxHost host)
       registry_(host_.configDir) {}
 
 LinuxSystem::~LinuxSystem() {
-    for (const auto& [handle, drive] : handles_)
-        host_.close(static_cast<int>(handle));
+    for (int fd = 0; fd < kHandleSlots; ++fd) {
+        if (handles_[fd].load()) host_.close(fd);
+    }
 }
 
 std::string LinuxSystem::AccessHint() const {
@@ -46,6 +48,11 @@ std::string LinuxSystem::AccessHint() const {
     return "Flashing a drive needs read and write access to its SCSI generic node (" +
            (nodes.empty() ? std::string("/dev/sgN") : nodes) +
            "): run as root, or give your user access to the node.";
+}
+
+const OpticalNode* LinuxSystem::DriveOf(Handle handle) const {
+    if (handle < 0 || handle >= kHandleSlots) return nullptr;
+    return handles_[handle].load(std::memory_order_acquire);
 }
 
 const OpticalNode* LinuxSystem::FindLetter(const std::string& letterAndColon) const {
@@ -172,8 +179,12 @@ Handle LinuxSystem::CreateDevice(const std::string& name, uint32_t /*access*/, u
         error = WindowsError(errno);
         return kInvalidHandle;
     }
-    std::lock_guard lock(handlesMutex_);
-    handles_[fd] = drive;
+    if (fd >= kHandleSlots) {
+        host_.close(fd);
+        error = kErrorTooManyOpenFiles;
+        return kInvalidHandle;
+    }
+    handles_[fd].store(drive, std::memory_order_release);
     error = kErrorSuccess;
     return fd;
 }
@@ -181,13 +192,8 @@ Handle LinuxSystem::CreateDevice(const std::string& name, uint32_t /*access*/, u
 Status LinuxSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<const uint8_t> /*in*/,
                                     std::span<uint8_t> out, uint32_t& returned) {
     returned = 0;
-    const OpticalNode* drive = nullptr;
-    {
-        std::lock_guard lock(handlesMutex_);
-        auto it = handles_.find(handle);
-        if (it == handles_.end()) return Status::Failure(kErrorInvalidHandle);
-        drive = it->second;
-    }
+    const OpticalNode* drive = DriveOf(handle);
+    if (!drive) return Status::Failure(kErrorInvalidHandle);
     if (code != kIoctlScsiGetAddress) return Status::Failure(kErrorNotSupported);
     if (out.size() < kScsiAddressSize) return Status::Failure(kErrorInvalidParameter);
     // SCSI_ADDRESS: Length, PortNumber, PathId, TargetId, Lun; from sysfs's
@@ -201,10 +207,8 @@ Status LinuxSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<cons
 }
 
 bool LinuxSystem::CloseHandle(Handle handle) {
-    {
-        std::lock_guard lock(handlesMutex_);
-        if (handles_.erase(handle) == 0) return false;
-    }
+    if (!DriveOf(handle)) return false;
+    handles_[handle].store(nullptr, std::memory_order_release);
     host_.close(static_cast<int>(handle));
     return true;
 }
@@ -229,10 +233,7 @@ uint32_t LinuxSystem::GetDriveType(const std::string& root) {
 Status LinuxSystem::ScsiPassThroughDirect(Handle drive,
                                           std::span<uint8_t, kScsiRequestSize> request,
                                           std::span<uint8_t> data) {
-    {
-        std::lock_guard lock(handlesMutex_);
-        if (!handles_.count(drive)) return Status::Failure(kErrorInvalidHandle);
-    }
+    if (!DriveOf(drive)) return Status::Failure(kErrorInvalidHandle);
     return SendPassThrough(host_, static_cast<int>(drive), request, data);
 }
 

@@ -7,8 +7,8 @@
 // a request to the service manager. There is no ASPI manager and no flash driver.
 #pragma once
 
-#include <map>
-#include <mutex>
+#include <array>
+#include <atomic>
 
 #include "platform/System.h"
 #include "platform/linux/LinuxHost.h"
@@ -105,8 +105,12 @@ class LinuxSystem : public System {
     LinuxHost host_;
     std::vector<OpticalNode> drives_;
     RegistryFile registry_;
-    std::mutex handlesMutex_;
-    std::map<Handle, const OpticalNode*> handles_;  // open sg nodes and their drives
+    // The drive behind an open handle (its descriptor), or null. Looked up on every command, so
+    // a plain table indexed by the descriptor rather than a locked map.
+    const OpticalNode* DriveOf(Handle handle) const;
+
+    static constexpr int kHandleSlots = 1024;
+    std::array<std::atomic<const OpticalNode*>, kHandleSlots> handles_{};
 };
 
 // The System of this computer at the start of a run. A RunOnce entry whose command line is this
