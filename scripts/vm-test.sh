@@ -111,7 +111,7 @@ sed -i "s/@IMAGE_CRC@/$image_crc/" "$root/init"
 # --- the VM ----------------------------------------------------------------------------------
 truncate -s 4M "$work/disc.iso"
 start=$(date +%s)
-timeout 270 qemu-system-x86_64 -machine pc,accel=tcg -cpu max -m 768 -smp 1 -nographic -no-reboot \
+timeout 285 qemu-system-x86_64 -machine pc,accel=tcg -cpu max -m 768 -smp 1 -nographic -no-reboot \
   -kernel "$vmlinuz" -initrd "$work/initrd" \
   -append "console=ttyS0 panic=-1 quiet loglevel=3 tsc=reliable clocksource=tsc block.events_dfl_poll_msecs=0" \
   -device isa-debug-exit,iobase=0xf4,iosize=0x04 \

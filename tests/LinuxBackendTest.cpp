@@ -79,21 +79,21 @@ struct FakeKernel {
 TEST(LinuxDrives, AreTheType5DevicesWithAnSgNodeInAddressOrder) {
     TempDir sysfs;
     AddDevice(sysfs.path(), "0:0:0:0", 0, "sg0");         // a disk
-    AddDevice(sysfs.path(), "10:0:0:0", 5, "sg4");        // sorts after 2, not before
+    AddDevice(sysfs.path(), "10:0:0:0", 5, "sg1");        // sorts after 2, not before
     AddDevice(sysfs.path(), "2:0:1:0", 5, "sg2", "sr1");  // a drive with sr bound
-    AddDevice(sysfs.path(), "1:0:0:0", 5, "sg1", "sr0");  // the first drive
+    AddDevice(sysfs.path(), "1:0:0:0", 5, "sg9", "sr0");  // the first drive
     AddDevice(sysfs.path(), "3:0:0:0", 5, "");            // no sg node: cannot take commands
     Write(fs::path(sysfs.path()) / "class/scsi_device/host5/device/type", "5\n");  // not an address
 
     auto drives = platform::linuxhost::FindOpticalDrives(sysfs.path(), "/dev");
     ASSERT_EQ(drives.size(), 3u);
     EXPECT_EQ(drives[0].address, (std::array<int, 4>{1, 0, 0, 0}));
-    EXPECT_EQ(drives[0].sgNode, "/dev/sg1");
+    EXPECT_EQ(drives[0].sgNode, "/dev/sg9");
     EXPECT_EQ(drives[0].blockNode, "/dev/sr0");
     EXPECT_EQ(drives[0].letter, "E:");
     EXPECT_EQ(drives[1].address, (std::array<int, 4>{2, 0, 1, 0}));
     EXPECT_EQ(drives[1].letter, "F:");
-    EXPECT_EQ(drives[2].sgNode, "/dev/sg4");
+    EXPECT_EQ(drives[2].sgNode, "/dev/sg1");
     EXPECT_EQ(drives[2].blockNode, "");
     EXPECT_EQ(drives[2].letter, "G:");
 

@@ -83,6 +83,8 @@ manifest 00010110001101100000000000000000 QV10 QV19
 fresh ide
 out=$(run update --yes); check "direct-IDE update" 0 $? "$out" "now QV12"
 out=$("$bench" show "$work/pc.json"); check "chip holds the image" 0 $? "$out" "flash crc32 $crc12"
+out=$(env -u BRENVO_MACHINE "$work/flasher" list < /dev/null 2>&1); check "direct-IDE refused on Linux" 7 $? \
+  "$out" "exists only for Windows"
 
 # The OEM cycle: update, restart entry, the restart, the check.
 manifest 20010110001001100000000000000000 QV10 QV19

@@ -15,6 +15,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -60,12 +61,9 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }
 
 // The same commands as bare SG_IO ioctls on the node, with nothing of ours in between.
-double BareLoop(const std::string& node, const uint8_t* cdb, int direction, uint8_t* data,
-                unsigned length, int count) {
-    int fd = open(node.c_str(), O_RDWR | O_NONBLOCK);
-    if (fd < 0) return -1;
+bool BareLoop(int fd, const uint8_t* cdb, int direction, uint8_t* data, unsigned length,
+              int count) {
     uint8_t sense[32];
-    auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
         sg_io_hdr_t h{};
         h.interface_id = 'S';
@@ -77,27 +75,26 @@ double BareLoop(const std::string& node, const uint8_t* cdb, int direction, uint
         h.mx_sb_len = sizeof sense;
         h.sbp = sense;
         h.timeout = 108000u * 1000u;  // what AtapiDevice passes by default
-        if (ioctl(fd, SG_IO, &h) != 0 || h.status || h.host_status) {
-            close(fd);
-            return -1;
-        }
+        if (ioctl(fd, SG_IO, &h) != 0 || h.status || h.host_status) return false;
     }
-    double seconds = Seconds(start);
-    close(fd);
-    return seconds;
+    return true;
 }
 
+double Median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+// Both paths in alternating blocks of 16 commands, `count` commands each per round, five rounds;
+// the median block of each, so a busy moment of the host (qemu shares it) hurts neither.
 int Bench(LinuxSystem& system, AtapiDevice& device, int index, int count) {
-    const std::string node = system.Drives().at(index).sgNode;
+    constexpr int kBlock = 16;
+    constexpr int kRounds = 5;
+    int fd = open(system.Drives().at(index).sgNode.c_str(), O_RDWR | O_NONBLOCK);
+    if (fd < 0) return 1;
     std::array<uint8_t, 12> write{0x3B, 0x02, 0, 0, 0, 0, 0, 0x08, 0};  // mode 2, 2048 bytes
     std::array<uint8_t, 12> ready{};
     std::vector<uint8_t> data(2048, 0x5A);
-    // Warm both paths once, then alternate so neither gets the quieter half of the run.
-    for (int round = 0; round < 2; ++round) {
-        BareLoop(node, ready.data(), SG_DXFER_NONE, nullptr, 0, 16);
-        for (int i = 0; i < 16; ++i)
-            device.Execute(ready, device::kNoData, 0);
-    }
     struct Row {
         const char* name;
         std::array<uint8_t, 12>& cdb;
@@ -106,29 +103,29 @@ int Bench(LinuxSystem& system, AtapiDevice& device, int index, int count) {
         unsigned length;
     } rows[] = {{"write_buffer_2048", write, SG_DXFER_TO_DEV, device::kDataOut, 2048},
                 {"test_unit_ready", ready, SG_DXFER_NONE, device::kNoData, 0}};
-    // Alternating rounds; the best of each path, so a busy moment of the host hurts neither.
-    constexpr int kRounds = 5;
     for (auto& row : rows) {
         std::copy(data.begin(), data.end(), device.WriteBuffer().begin());
-        double bare = 1e9, ours = 1e9;
-        for (int round = 0; round < kRounds; ++round) {
-            double b =
-                BareLoop(node, row.cdb.data(), row.sgDirection, data.data(), row.length, count);
+        std::vector<double> bare, ours;
+        bool ok = BareLoop(fd, row.cdb.data(), row.sgDirection, data.data(), row.length, kBlock);
+        for (int block = 0; ok && block < kRounds * count / kBlock; ++block) {
             auto start = std::chrono::steady_clock::now();
-            bool ok = true;
-            for (int i = 0; i < count; ++i)
+            ok = BareLoop(fd, row.cdb.data(), row.sgDirection, data.data(), row.length, kBlock);
+            bare.push_back(Seconds(start));
+            start = std::chrono::steady_clock::now();
+            for (int i = 0; i < kBlock; ++i)
                 ok = device.Execute(row.cdb, row.direction, row.length) && ok;
-            double o = Seconds(start);
-            if (!ok || b <= 0) {
-                std::cout << row.name << " failed " << Result(device) << "\n";
-                return 1;
-            }
-            bare = std::min(bare, b);
-            ours = std::min(ours, o);
+            ours.push_back(Seconds(start));
         }
-        std::printf("%s count=%d bare_us=%.2f execute_us=%.2f ratio=%.3f\n", row.name, count,
-                    bare / count * 1e6, ours / count * 1e6, ours / bare);
+        if (!ok) {
+            std::cout << row.name << " failed " << Result(device) << "\n";
+            close(fd);
+            return 1;
+        }
+        double b = Median(bare) / kBlock, o = Median(ours) / kBlock;
+        std::printf("%s count=%dx%d bare_us=%.2f execute_us=%.2f ratio=%.3f\n", row.name, kRounds,
+                    count, b * 1e6, o * 1e6, o / b);
     }
+    close(fd);
     return 0;
 }
 }  // namespace
