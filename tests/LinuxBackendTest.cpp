@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "device/AtapiDevice.h"
 #include "device/SystemInfo.h"
@@ -73,6 +74,17 @@ struct FakeKernel {
             return runStatus;
         };
         return host;
+    }
+};
+
+// This computer with one drive at 1:0:0:0 (/dev/sg1), installed as the process's System.
+struct OneDrive {
+    TempDir sysfs, config;
+    FakeKernel kernel;
+    std::optional<platform::ScopedSystem> scoped;
+    OneDrive() {
+        AddDevice(sysfs.path(), "1:0:0:0", 5, "sg1");
+        scoped.emplace(std::make_unique<LinuxSystem>(kernel.Host(sysfs.path(), config.path())));
     }
 };
 
@@ -159,11 +171,8 @@ TEST(LinuxRights, AreOpeningTheSgNodeReadWrite) {
 
 // The result categories the core sees, from what the kernel puts in the SG_IO header.
 TEST(LinuxPassThrough, ResultCategoriesFollowStatusHostAndDriver) {
-    TempDir sysfs, config;
-    AddDevice(sysfs.path(), "1:0:0:0", 5, "sg1");
-    FakeKernel kernel;
-    platform::ScopedSystem scoped(
-        std::make_unique<LinuxSystem>(kernel.Host(sysfs.path(), config.path())));
+    OneDrive machine;
+    FakeKernel& kernel = machine.kernel;
     device::AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
 
@@ -214,11 +223,8 @@ TEST(LinuxPassThrough, ResultCategoriesFollowStatusHostAndDriver) {
 }
 
 TEST(LinuxPassThrough, HandsTheKernelTheCommandBufferSenseAndTimeOut) {
-    TempDir sysfs, config;
-    AddDevice(sysfs.path(), "1:0:0:0", 5, "sg1");
-    FakeKernel kernel;
-    platform::ScopedSystem scoped(
-        std::make_unique<LinuxSystem>(kernel.Host(sysfs.path(), config.path())));
+    OneDrive machine;
+    FakeKernel& kernel = machine.kernel;
     device::AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
     device.SetTimeout(20);

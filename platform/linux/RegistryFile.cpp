@@ -4,6 +4,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "common/Text.h"
+
 namespace platform::linuxhost {
 namespace {
 namespace fs = std::filesystem;
@@ -66,27 +68,6 @@ std::string Canonical(const std::string& path) {
 }
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(const std::string& line) {
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false, quoted = false;
-    for (char c : line) {
-        if (c == '"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if ((c == ' ' || c == '\t') && !quoted) {
-            if (inWord) words.push_back(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord) words.push_back(word);
-    return words;
-}
-
 RegistryFile::RegistryFile(std::string configDir) : configDir_(std::move(configDir)) {}
 
 std::string RegistryFile::FilePath() const {
@@ -107,7 +88,7 @@ Status RegistryFile::Set(RegistryRoot root, const std::string& key, const std::s
         std::string entry =
             "[Desktop Entry]\nType=Application\nName=Brenvo check after the restart\n"
             "Exec=" +
-            DesktopExec(SplitCommandLine(value)) +
+            DesktopExec(common::SplitCommandLine(value)) +
             "\nTerminal=true\n"
             "X-GNOME-Autostart-enabled=true\n";
         if (!WriteAtomically(AutostartPath(name), entry))
@@ -149,7 +130,7 @@ void RegistryFile::RemoveRunOnceStartedAs(const std::vector<std::string>& argv) 
     std::vector<std::string> started;
     for (const auto& [name, value] : keyIt->items()) {
         if (!value.is_string()) continue;
-        auto words = SplitCommandLine(value.get<std::string>());
+        auto words = common::SplitCommandLine(value.get<std::string>());
         if (words.size() != argv.size() || Canonical(words[0]) != Canonical(argv[0])) continue;
         if (std::equal(words.begin() + 1, words.end(), argv.begin() + 1)) started.push_back(name);
     }

@@ -35,7 +35,4 @@ class RegistryFile {
     std::string configDir_;
 };
 
-// The words of a command line: blanks separate, double quotes group.
-std::vector<std::string> SplitCommandLine(const std::string& line);
-
 }  // namespace platform::linuxhost
