@@ -24,7 +24,15 @@ cmake --build "$build" --target brenvo-cli brenvo-pack brenvo-bench brenvo-tcmu 
 
 # --- the kernel: Debian's package, unpacked, never installed --------------------------------
 mkdir -p "$cache"
-package=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
+kernel_package() {
+  apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}'
+}
+package=$(kernel_package)
+if [ -z "$package" ]; then  # a fresh machine may have no package lists yet
+  sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq > /dev/null 2>&1
+  package=$(kernel_package)
+fi
 [ -n "$package" ] || fail "apt-cache knows no linux-image-amd64"
 if [ ! -d "$cache/$package" ]; then
   (cd "$cache" && rm -f "$package"_*.deb && apt-get download "$package" > /dev/null 2>&1) ||
@@ -67,7 +75,8 @@ sed -i '0,/"faults": \[\]/s//"faults": [{"kind": "corruptReadBack", "command": "
 root=$work/root
 mkdir -p "$root"/{bin,sbin,lib,lib64,dev,proc,sys,tmp,etc,work,modules}
 cp /bin/busybox "$root/bin/busybox" 2>/dev/null || cp "$(command -v busybox)" "$root/bin/busybox"
-[[ "$(ldd "$root/bin/busybox" 2>&1)" == *"not a dynamic"* ]] || fail "busybox is not static (install busybox-static)"
+[[ "$(ldd "$root/bin/busybox" 2>&1)" == *"not a dynamic"* || "$(ldd "$root/bin/busybox" 2>&1)" == *"statically linked"* ]] ||
+  fail "busybox is not static (install busybox-static)"
 add_program() {  # add_program FILE: the program and its shared libraries
   cp "$1" "$root/bin/"
   strip --strip-debug "$root/bin/$(basename "$1")" 2>/dev/null
