@@ -13,6 +13,7 @@
 #include "device/AtapiDevice.h"
 #include "device/SystemInfo.h"
 #include "engine/CommandSet.h"
+#include "platform/Trace.h"
 #include "platform/linux/LinuxSystem.h"
 
 namespace {
@@ -262,6 +263,38 @@ TEST(LinuxPassThrough, HandsTheKernelTheCommandBufferSenseAndTimeOut) {
     device.SetTimeout(108000);  // the default: 108 million milliseconds still fit
     engine::TestUnitReady(device);
     EXPECT_EQ(seen.timeout, 108000000u);
+}
+
+TEST(LinuxPassThrough, RecordsEachCommandInTheTraceAsTheEmulatedPcDoes) {
+    OneDrive machine;
+    TempDir folder;
+    std::string error, path = folder.path() + "/trace.jsonl";
+    ASSERT_TRUE(platform::Trace::OpenFile(path, error)) << error;
+    machine.kernel.answer = [](sg_io_hdr_t& h) {
+        auto* sense = static_cast<uint8_t*>(h.sbp);
+        sense[0] = 0x70;
+        sense[2] = 0x02;
+        sense[12] = 0x3A;
+        h.sb_len_wr = 18;
+        h.status = 0x02;
+        return 0;
+    };
+    {
+        device::AtapiDevice device;
+        ASSERT_TRUE(device.OpenDrive(0));
+        engine::TestUnitReady(device);
+    }
+    platform::Trace::Close();
+    std::ifstream in(path);
+    std::string last, line;
+    while (std::getline(in, line))
+        last = line;
+    auto json = nlohmann::json::parse(last);
+    EXPECT_EQ(json["device"], "E:");
+    EXPECT_EQ(json["cdb"], "000000000000000000000000");
+    EXPECT_EQ(json["dir"], 2);
+    EXPECT_EQ(json["outcome"], 2);
+    EXPECT_EQ(json["sense"], nlohmann::json::array({2, 0x3A, 0}));
 }
 
 TEST(LinuxRegistry, KeepsValuesInAFileAndRunOnceAsAOneShotAutostartEntry) {
