@@ -1,6 +1,7 @@
 #include "common/Crc32.h"
 
 #include <array>
+#include <cstdio>
 
 namespace common {
 namespace {
@@ -22,6 +23,12 @@ uint32_t Crc32(std::span<const uint8_t> bytes, uint32_t crc) {
     for (uint8_t b : bytes)
         crc = kTable[(crc ^ b) & 0xFF] ^ (crc >> 8);
     return ~crc;
+}
+
+std::string Crc32Text(uint32_t crc) {
+    char text[12];
+    std::snprintf(text, sizeof text, "%08x", crc);
+    return text;
 }
 
 }  // namespace common

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "package/UnpackagedHeader.h"
 
@@ -59,10 +60,12 @@ bool IsBlockAt(std::span<const uint8_t> file, size_t start) {
 int64_t LocateBlock(std::span<const uint8_t> file) {
     // The constraint key with its terminating zero.
     const std::string_view key(kConstraintsKey, sizeof(kConstraintsKey));
+    // One pass over the program, however large, skipping ahead by the key's length.
+    const std::boyer_moore_horspool_searcher searcher(key.begin(), key.end());
     int64_t found = -1;
     auto from = file.begin();
     while (true) {
-        auto hit = std::search(from, file.end(), key.begin(), key.end());
+        auto hit = std::search(from, file.end(), searcher);
         if (hit == file.end()) break;
         size_t at = static_cast<size_t>(hit - file.begin());
         if (at >= kConstraintsKeyOffset && IsBlockAt(file, at - kConstraintsKeyOffset)) {

@@ -61,6 +61,15 @@ bool MachineSession::Finish(std::string& error) {
         error = e.what();
         return false;
     }
+    // A drive whose contents file turned out bad answered nothing; the run must not pass for a
+    // sound one. Its contents stay as the bench named them.
+    for (const auto& drive : machine_->drives) {
+        std::string problem = drive->ContentsProblem();
+        if (!problem.empty()) {
+            error = "bad bench file: " + problem;
+            return false;
+        }
+    }
     return true;
 }
 

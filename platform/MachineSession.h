@@ -20,7 +20,8 @@ class MachineSession {
     // Installs the process's System. On failure returns false and `error` says why (a bad bench
     // file names the file and the field); nothing is installed then.
     bool Open(std::string& error);
-    // Writes the emulated PC's state back to its bench file. False (and `error`) when it cannot.
+    // Writes the emulated PC's state back to its bench file. False (and `error`) when it cannot,
+    // or when a flash contents file of the bench turned out bad during the run.
     bool Finish(std::string& error);
 
     // One line for a user refused access to the drives: what is needed (empty when nothing more

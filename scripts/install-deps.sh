@@ -6,6 +6,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohm
   qt6-base-dev fonts-noto-cjk fonts-dejavu-core fonts-dejavu-extra
   # The VM stage: the kernel's SCSI stack in qemu, with busybox, sg_inq and the TCMU header.
   qemu-system-x86 busybox-static sg3-utils linux-libc-dev)
+# GNU time: the peak memory of the benchmark command's runs.
+packages+=(time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,11 +1,13 @@
 #include "platform/emulated/BenchFile.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "common/Text.h"
 #include "platform/emulated/DriveBench.h"
+#include "platform/emulated/FlashFiles.h"
 #include "platform/emulated/IdeBench.h"
 
 namespace platform::emulated {
@@ -101,6 +103,8 @@ std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& 
         top.Fail("brenvoBench",
                  "this program reads bench format 1, the file is format " + std::to_string(format));
     }
+    // Flash contents files lie beside the bench.
+    const std::string folder = std::filesystem::path(name).parent_path().string();
     auto machine = std::make_shared<Machine>();
     Machine& m = *machine;
     top.Object("machine", [&](Fields& f) {
@@ -120,9 +124,9 @@ std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& 
     top.Array("files", [&](Fields& f, size_t) { ReadFile(f, m); });
     top.Array("registry", [&](Fields& f, size_t) { ReadRegistryValue(f, m); });
     top.Object("restart", [&](Fields& f) { ReadRestart(f, m.restart); });
-    top.Object("ide", [&](Fields& f) { ReadIdeSection(f, m); });
+    top.Object("ide", [&](Fields& f) { ReadIdeSection(f, m, folder); });
     top.Object("aspi", [&](Fields& f) { ReadAspi(f, m.aspi); });
-    top.Array("drives", [&](Fields& f, size_t) { ReadDrive(f, m); });
+    top.Array("drives", [&](Fields& f, size_t) { ReadDrive(f, m, folder); });
     top.Finish();
     return machine;
 }
@@ -137,7 +141,9 @@ std::shared_ptr<Machine> LoadBench(const std::string& path) {
     return machine;
 }
 
-std::string SerializeBench(Machine& m) {
+namespace {
+// The bench's text; the flash contents go where `flashes` puts them.
+std::string Serialize(Machine& m, FlashWriter& flashes) {
     m.FreezeClock();
     std::lock_guard lock(m.mutex);
     ordered_json root;
@@ -187,17 +193,18 @@ std::string SerializeBench(Machine& m) {
                        {"lastFlags", m.restart.lastFlags},
                        {"boots", m.restart.boots},
                        {"refused", m.restart.refused}};
-    if (m.ide.present) root["ide"] = WriteIdeSection(m);
+    if (m.ide.present) root["ide"] = WriteIdeSection(m, flashes);
     root["aspi"] = WriteAspi(m.aspi);
     ordered_json drives = ordered_json::array();
-    for (const auto& drive : m.drives)
-        drives.push_back(WriteDrive(drive->Settings()));
+    for (size_t i = 0; i < m.drives.size(); ++i) {
+        DriveSettings d = m.drives[i]->Settings();
+        drives.push_back(WriteDrive(d, flashes.Store(DriveFlashName(d, i), d.flash)));
+    }
     root["drives"] = drives;
     return root.dump(2) + "\n";
 }
 
-void SaveBench(Machine& machine, const std::string& path) {
-    std::string text = SerializeBench(machine);
+void WriteBenchText(const std::string& text, const std::string& path) {
     std::string temporary = path + ".writing";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -212,6 +219,36 @@ void SaveBench(Machine& machine, const std::string& path) {
         std::remove(temporary.c_str());
         throw BenchError(path + ": cannot replace the bench file");
     }
+}
+}  // namespace
+
+std::string SerializeBench(Machine& m) {
+    FlashWriter inline_;
+    try {
+        return Serialize(m, inline_);
+    } catch (const FlashFileError& e) {
+        throw BenchError(e.what());
+    }
+}
+
+void SaveBench(Machine& m, const std::string& path, const std::function<void(SaveStep)>& reached) {
+    FlashWriter flashes(path);
+    try {
+        std::string text = Serialize(m, flashes);
+        if (reached) reached(SaveStep::ContentsWritten);
+        WriteBenchText(text, path);
+    } catch (const FlashFileError& e) {
+        throw BenchError(e.what());
+    }
+    if (reached) reached(SaveStep::BenchWritten);
+    std::lock_guard lock(m.mutex);
+    for (size_t i = 0; i < m.drives.size(); ++i) {
+        m.drives[i]->ByHand(
+            [&](DriveSettings& d) { flashes.MarkStored(DriveFlashName(d, i), d.flash); });
+    }
+    for (size_t i = 0; i < m.ide.driveSlots.size(); ++i)
+        flashes.MarkStored(IdeFlashName(i), m.ide.driveSlots[i].flash);
+    flashes.RemoveUnnamedFiles();
 }
 
 }  // namespace platform::emulated

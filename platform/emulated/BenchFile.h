@@ -1,6 +1,7 @@
 // Bench files: the emulated PC as JSON on disk.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,9 +20,19 @@ inline constexpr int kBenchFormat = 1;
 std::shared_ptr<Machine> LoadBench(const std::string& path);
 std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& nameForMessages);
 
+// The bench as text, for a bench that stays in memory: changed flash contents are written inline.
 std::string SerializeBench(Machine& machine);
-// Writes the bench beside its target and renames it into place, so a bench file is never left
-// half written. Throws BenchError when the file cannot be written.
-void SaveBench(Machine& machine, const std::string& path);
+
+// The moments of a save at which the files on disk are complete.
+enum class SaveStep {
+    ContentsWritten,  // the changed flash contents are in new files; the bench is still the old
+    BenchWritten,     // the bench file names the new contents; old contents not yet removed
+};
+// Writes the changed flash contents to new files beside the bench, then the bench beside its
+// target, renamed into place, then removes the contents it no longer names: whenever a save
+// stops, the bench on disk is its old state or its new one. `reached` is told each step (for the
+// tests). Throws BenchError when a file cannot be written.
+void SaveBench(Machine& machine, const std::string& path,
+               const std::function<void(SaveStep)>& reached = {});
 
 }  // namespace platform::emulated

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/Text.h"
+#include "platform/emulated/FlashFiles.h"
 
 namespace platform::emulated {
 namespace {
@@ -32,22 +33,6 @@ std::optional<std::array<uint8_t, 4>> ParseFlashId(const std::string& text) {
     for (int i = 0; i < 4; ++i)
         id[i] = static_cast<uint8_t>(v[i]);
     return id;
-}
-
-void ReadFlash(common::Fields& f, DriveSettings& d) {
-    int64_t size = f.Integer("size", -1, 1, kLargestFlash);
-    if (size < 0) f.Fail("size", "the flash needs its size in bytes");
-    if (f.Has("fill") && f.Has("base64")) f.Fail("base64", "give either fill or base64, not both");
-    if (f.Has("base64")) {
-        auto bytes = common::Base64Decode(f.String("base64", ""));
-        if (!bytes) f.Fail("base64", "not valid base64");
-        if (static_cast<int64_t>(bytes->size()) != size)
-            f.Fail("base64", "holds " + std::to_string(bytes->size()) + " bytes, the size says " +
-                                 std::to_string(size));
-        d.flash = std::move(*bytes);
-    } else {
-        d.flash.assign(size, static_cast<uint8_t>(f.Integer("fill", 0xFF, 0, 255)));
-    }
 }
 
 DriveFault ReadFault(common::Fields& f) {
@@ -98,7 +83,12 @@ std::string FormatAddress(const std::array<int, 4>& a) {
            std::to_string(a[3]);
 }
 
-void ReadDrive(common::Fields& f, Machine& m) {
+std::string DriveFlashName(const DriveSettings& d, size_t index) {
+    if (!d.letter.empty()) return d.letter.substr(0, 1);
+    return "drive" + std::to_string(index);
+}
+
+void ReadDrive(common::Fields& f, Machine& m, const std::string& benchFolder) {
     DriveSettings d;
     d.letter = common::UpperAscii(f.String("letter", ""));
     if (!d.letter.empty() &&
@@ -128,7 +118,9 @@ void ReadDrive(common::Fields& f, Machine& m) {
         d.flashId = ParseFlashId(*id);
         if (!d.flashId) f.Fail("flashId", "expected four hex bytes like \"bf d8 00 0a\"");
     }
-    f.Object("flash", [&](common::Fields& flash) { ReadFlash(flash, d); });
+    f.Object("flash", [&](common::Fields& flash) {
+        d.flash = ReadFlashObject(flash, benchFolder, kLargestFlash);
+    });
     if (d.flash.empty())
         f.Fail("flash", "a drive needs its flash ({\"size\": ..., \"fill\": 255})");
     d.trayOpen = f.Choice("tray", "closed", {"closed", "open"}) == "open";
@@ -162,7 +154,7 @@ void ReadAspi(common::Fields& f, AspiSettings& a) {
     a.eventsFail = f.Bool("eventsFail", a.eventsFail);
 }
 
-ordered_json WriteDrive(const DriveSettings& d) {
+ordered_json WriteDrive(const DriveSettings& d, ordered_json flash) {
     ordered_json j;
     j["letter"] = d.letter;
     j["address"] = d.address ? ordered_json(FormatAddress(*d.address)) : ordered_json(nullptr);
@@ -173,15 +165,7 @@ ordered_json WriteDrive(const DriveSettings& d) {
     j["vendorSpecific"] = d.vendorSpecific;
     j["driveTag"] = d.driveTag ? ordered_json(*d.driveTag) : ordered_json(nullptr);
     j["flashId"] = d.flashId ? ordered_json(HexBytes(*d.flashId)) : ordered_json(nullptr);
-    // A flash of one byte value (a fresh bench) is stored as that value, any other as base64.
-    bool uniform = std::all_of(d.flash.begin(), d.flash.end(),
-                               [&](uint8_t b) { return b == d.flash.front(); });
-    ordered_json flash = {{"size", d.flash.size()}};
-    if (uniform)
-        flash["fill"] = d.flash.front();
-    else
-        flash["base64"] = common::Base64Encode(d.flash);
-    j["flash"] = flash;
+    j["flash"] = std::move(flash);
     j["tray"] = d.trayOpen ? "open" : "closed";
     j["medium"] = d.medium;
     j["trayLocked"] = d.trayLocked;

@@ -8,9 +8,14 @@
 
 namespace platform::emulated {
 
-void ReadDrive(common::Fields& fields, Machine& machine);
+// Contents files are looked for in `benchFolder`.
+void ReadDrive(common::Fields& fields, Machine& machine, const std::string& benchFolder);
 void ReadAspi(common::Fields& fields, AspiSettings& aspi);
-nlohmann::ordered_json WriteDrive(const DriveSettings& drive);
+// `flash` is the drive's "flash" object (FlashWriter::Store).
+nlohmann::ordered_json WriteDrive(const DriveSettings& drive, nlohmann::ordered_json flash);
+// The name of the drive's flash in the names of its contents files: "E", or "drive3" without a
+// letter.
+std::string DriveFlashName(const DriveSettings& drive, size_t index);
 nlohmann::ordered_json WriteAspi(const AspiSettings& aspi);
 
 // "1:0:0:0" (port, path, target, lun); nullopt for a text that is not one.

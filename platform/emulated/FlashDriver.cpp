@@ -156,8 +156,9 @@ Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::spa
             }
             const uint8_t* data = in.data() + directide::kProgramDataOffset;
             bool pageChip = directide::kFlashChips[static_cast<size_t>(slot.chipRow)].method == 0;
+            auto cells = slot.flash.Mutable().subspan(address, directide::kChunkSize);
             for (size_t i = 0; i < directide::kChunkSize; ++i) {
-                uint8_t& cell = slot.flash[address + i];
+                uint8_t& cell = cells[i];
                 // A page-programmed chip erases the page itself; any other programming can only
                 // clear bits.
                 cell = (pageChip && request == DriverRequest::ProgramPage) ? data[i]
@@ -187,14 +188,14 @@ Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::spa
             if (!HasChip(slot) || !slot.flashMode) break;
             if (slot.alternateSequence != alternate) break;  // the chip ignores the sequence
             if (Fires(slot, FindFault(slot, IdeFaultKind::Erase, 0, 0))) break;
-            std::fill(slot.flash.begin(), slot.flash.end(), 0xFF);
+            slot.flash.Fill(0xFF);
             machine_.Clock().Sleep(kEraseNanos);
             status(true);
             break;
         }
         case DriverRequest::PrepareFlash:
             if (slot.present) slot.flashMode = true;
-            if (slot.present && !slot.identityCrc) slot.identityCrc = common::Crc32(slot.flash);
+            if (slot.present && !slot.identityCrc) slot.identityCrc = slot.flash.Crc32();
             status(slot.present);
             break;
         case DriverRequest::ResetDevice:
@@ -204,11 +205,11 @@ Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::spa
                 slot.mwdmaSelected = 0;
                 slot.udmaSelected = 0;
                 // The drive starts from whatever firmware its flash now holds.
-                if (slot.identityCrc && *slot.identityCrc != common::Crc32(slot.flash)) {
+                if (slot.identityCrc && *slot.identityCrc != slot.flash.Crc32()) {
                     // Firmware made for the bench carries its revision; any other image gives
                     // one derived from its contents, never the old one.
-                    slot.revision = IdentityOfFlash(slot.flash, slot.revision).revision;
-                    slot.identityCrc = common::Crc32(slot.flash);
+                    slot.revision = IdentityOfFlash(slot.flash.Bytes(), slot.revision).revision;
+                    slot.identityCrc = slot.flash.Crc32();
                 }
             }
             status(slot.present);

@@ -24,7 +24,47 @@ uint8_t Byte(Fields& f, const std::string& key, uint8_t fallback) {
     return static_cast<uint8_t>(f.Integer(key, fallback, 0, 0xFF));
 }
 
-void ReadSlot(Fields& f, IdeMachine& ide) {
+// The chip's contents: a "flash" object, or in older benches a base64 text of the chip's start,
+// erased beyond. A chip's contents file is read and checked with the bench: the direct path reads
+// every chip it reaches, and the chips are small.
+void ReadSlotFlash(Fields& f, IdeSlot& slot, const std::string& benchFolder) {
+    const nlohmann::json* flash = f.Raw("flash");
+    if (slot.chipRow < 0) {
+        if (flash && !(flash->is_string() && flash->get<std::string>().empty()))
+            f.Fail("flash", "a slot without a chip (chipRow -1) holds no flash contents");
+        return;
+    }
+    const size_t chipSize = directide::kFlashChips[static_cast<size_t>(slot.chipRow)].size;
+    if (flash && flash->is_object()) {
+        Fields contents(*flash, f.Where() + ".flash");
+        slot.flash = ReadFlashObject(contents, benchFolder, static_cast<int64_t>(chipSize));
+        if (slot.flash.size() != chipSize)
+            contents.Fail("size", "the chip holds " + std::to_string(chipSize) + " bytes");
+        contents.Finish();
+        try {
+            slot.flash.Bytes();
+        } catch (const FlashFileError& e) {
+            contents.Fail("file", e.what());
+        }
+        return;
+    }
+    if (flash && !flash->is_string())
+        f.Fail("flash", "expected {\"size\": ..., \"fill\": 255} or a contents file");
+    auto decoded = common::Base64Decode(flash ? flash->get<std::string>() : "");
+    if (!decoded) f.Fail("flash", "not valid base64");
+    if (decoded->size() > chipSize) {
+        f.Fail("flash", "holds " + std::to_string(decoded->size()) +
+                            " bytes, more than the chip's " + std::to_string(chipSize));
+    }
+    if (decoded->empty()) {
+        slot.flash = FlashContents(chipSize, 0xFF);
+        return;
+    }
+    decoded->resize(chipSize, 0xFF);
+    slot.flash = FlashContents(std::move(*decoded));
+}
+
+void ReadSlot(Fields& f, IdeMachine& ide, const std::string& benchFolder) {
     if (!f.Has("slot")) f.Fail("slot", "each slot needs its number 0 to 7");
     int index = static_cast<int>(f.Integer("slot", 0, 0, 7));
     IdeSlot& slot = ide.driveSlots[static_cast<size_t>(index)];
@@ -45,20 +85,7 @@ void ReadSlot(Fields& f, IdeMachine& ide) {
     slot.chipRow = static_cast<int>(f.Integer("chipRow", -1, -1, directide::kFlashChipRows - 2));
     slot.alternateSequence = f.Bool("alternateSequence", false);
     slot.seed = static_cast<uint64_t>(f.Integer("seed", 1, 0, int64_t{1} << 53));
-    std::string flash = f.String("flash", "");
-    if (slot.chipRow >= 0) {
-        slot.flash.assign(directide::kFlashChips[static_cast<size_t>(slot.chipRow)].size, 0xFF);
-        auto decoded = common::Base64Decode(flash);
-        if (!decoded) f.Fail("flash", "not valid base64");
-        if (decoded->size() > slot.flash.size()) {
-            f.Fail("flash", "holds " + std::to_string(decoded->size()) +
-                                " bytes, more than the chip's " +
-                                std::to_string(slot.flash.size()));
-        }
-        std::copy(decoded->begin(), decoded->end(), slot.flash.begin());
-    } else if (!flash.empty()) {
-        f.Fail("flash", "a slot without a chip (chipRow -1) holds no flash contents");
-    }
+    ReadSlotFlash(f, slot, benchFolder);
     f.Array("faults", [&](Fields& ff, size_t) {
         IdeFault fault;
         std::string kind = ff.String("kind", "");
@@ -77,7 +104,11 @@ void ReadSlot(Fields& f, IdeMachine& ide) {
 
 }  // namespace
 
-void ReadIdeSection(Fields& f, Machine& m) {
+std::string IdeFlashName(size_t slot) {
+    return "ide" + std::to_string(slot);
+}
+
+void ReadIdeSection(Fields& f, Machine& m, const std::string& benchFolder) {
     IdeMachine& ide = m.ide;
     ide.present = true;
     ide.setupApiPresent = f.Bool("setupApi", true);
@@ -129,10 +160,10 @@ void ReadIdeSection(Fields& f, Machine& m) {
         ide.pci.timing40 = static_cast<uint32_t>(p.Integer("timing40", 0, 0, 0xFFFFFFFF));
         ide.pci.timing44 = static_cast<uint32_t>(p.Integer("timing44", 0, 0, 0xFFFFFFFF));
     });
-    f.Array("slots", [&](Fields& s, size_t) { ReadSlot(s, ide); });
+    f.Array("slots", [&](Fields& s, size_t) { ReadSlot(s, ide, benchFolder); });
 }
 
-ordered_json WriteIdeSection(const Machine& m) {
+ordered_json WriteIdeSection(const Machine& m, FlashWriter& flashes) {
     const IdeMachine& ide = m.ide;
     ordered_json out;
     out["setupApi"] = ide.setupApiPresent;
@@ -175,10 +206,6 @@ ordered_json WriteIdeSection(const Machine& m) {
     for (size_t i = 0; i < ide.driveSlots.size(); ++i) {
         const IdeSlot& s = ide.driveSlots[i];
         if (!s.present) continue;
-        // The erased tail of the chip is left out: an erased chip costs nothing in the file.
-        size_t used = s.flash.size();
-        while (used > 0 && s.flash[used - 1] == 0xFF)
-            --used;
         ordered_json faults = ordered_json::array();
         for (size_t k = 0; k < s.faults.size(); ++k) {
             const IdeFault& fault = s.faults[k];
@@ -188,21 +215,22 @@ ordered_json WriteIdeSection(const Machine& m) {
             faults.push_back(
                 {{"kind", IdeFaultName(fault.kind)}, {"address", fault.address}, {"times", times}});
         }
-        slots.push_back({{"slot", i},
-                         {"kind", s.kind},
-                         {"identifyPolls", s.identifyPolls},
-                         {"vendor", s.vendor},
-                         {"product", s.product},
-                         {"revision", s.revision},
-                         {"mwdmaSupported", s.mwdmaSupported},
-                         {"mwdmaSelected", s.mwdmaSelected},
-                         {"udmaSupported", s.udmaSupported},
-                         {"udmaSelected", s.udmaSelected},
-                         {"chipRow", s.chipRow},
-                         {"alternateSequence", s.alternateSequence},
-                         {"seed", s.seed},
-                         {"flash", common::Base64Encode(std::span(s.flash.data(), used))},
-                         {"faults", faults}});
+        slots.push_back(
+            {{"slot", i},
+             {"kind", s.kind},
+             {"identifyPolls", s.identifyPolls},
+             {"vendor", s.vendor},
+             {"product", s.product},
+             {"revision", s.revision},
+             {"mwdmaSupported", s.mwdmaSupported},
+             {"mwdmaSelected", s.mwdmaSelected},
+             {"udmaSupported", s.udmaSupported},
+             {"udmaSelected", s.udmaSelected},
+             {"chipRow", s.chipRow},
+             {"alternateSequence", s.alternateSequence},
+             {"seed", s.seed},
+             {"flash", s.chipRow >= 0 ? flashes.Store(IdeFlashName(i), s.flash) : ordered_json("")},
+             {"faults", faults}});
     }
     out["slots"] = slots;
     return out;

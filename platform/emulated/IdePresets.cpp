@@ -13,7 +13,7 @@ void PutIdeDrive(IdeSlot& slot, const std::string& vendor, const std::string& pr
     slot.revision = revision;
     slot.chipRow = chipRow;
     if (chipRow >= 0) {
-        slot.flash.assign(directide::kFlashChips[static_cast<size_t>(chipRow)].size, 0xFF);
+        slot.flash = FlashContents(directide::kFlashChips[static_cast<size_t>(chipRow)].size, 0xFF);
     }
 }
 
@@ -36,8 +36,9 @@ void MakeIdeMachine(Machine& m, Family family) {
     primaryMaster.udmaSupported = 0x1F;
     primaryMaster.udmaSelected = 0x04;  // Ultra DMA mode 2
     // The firmware the drive left the factory with: a recognisable start, erased beyond.
+    auto primaryCells = primaryMaster.flash.Mutable();
     for (size_t i = 0; i < 0x4000; ++i) {
-        primaryMaster.flash[i] = static_cast<uint8_t>(i * 7 + 0x11);
+        primaryCells[i] = static_cast<uint8_t>(i * 7 + 0x11);
     }
 
     IdeSlot& secondarySlave = ide.driveSlots[3];
@@ -46,8 +47,9 @@ void MakeIdeMachine(Machine& m, Family family) {
     secondarySlave.mwdmaSupported = 0x07;
     secondarySlave.mwdmaSelected = 0x04;  // multiword DMA mode 2
     secondarySlave.udmaSupported = 0;
+    auto secondaryCells = secondarySlave.flash.Mutable();
     for (size_t i = 0; i < 0x2000; ++i) {
-        secondarySlave.flash[i] = static_cast<uint8_t>(i * 13 + 0x05);
+        secondaryCells[i] = static_cast<uint8_t>(i * 13 + 0x05);
     }
 
     ide.cdroms.push_back({"IDE\\CDROMQUORVANT_DVD-RW_QV-1600\\5&1A2B3C4D&0&0.0.0", true});

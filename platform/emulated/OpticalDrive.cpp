@@ -142,8 +142,15 @@ CommandKind ClassifyCommand(std::span<const uint8_t, 12> cdb) {
     }
 }
 
-OpticalDrive::OpticalDrive(DriveSettings settings)
-    : settings_(std::move(settings)), staging_(settings_.flash) {}
+OpticalDrive::OpticalDrive(DriveSettings settings) : settings_(std::move(settings)) {}
+
+std::vector<uint8_t>& OpticalDrive::Staging() {
+    if (!staged_) {
+        staging_ = settings_.flash.ToVector();
+        staged_ = true;
+    }
+    return staging_;
+}
 
 void OpticalDrive::ByHand(const std::function<void(DriveSettings&)>& change) {
     std::lock_guard lock(mutex_);
@@ -157,7 +164,12 @@ DriveSettings OpticalDrive::Settings() const {
 
 std::vector<uint8_t> OpticalDrive::Flash() const {
     std::lock_guard lock(mutex_);
-    return settings_.flash;
+    return settings_.flash.ToVector();
+}
+
+std::string OpticalDrive::ContentsProblem() const {
+    std::lock_guard lock(mutex_);
+    return contentsProblem_;
 }
 
 bool OpticalDrive::PoweredOff() const {
@@ -173,10 +185,23 @@ int OpticalDrive::Received(CommandKind kind) const {
 DriveAnswer OpticalDrive::Execute(std::span<const uint8_t, 12> cdb, int direction,
                                   std::span<uint8_t> data, double now) {
     std::lock_guard lock(mutex_);
+    try {
+        return Answer(cdb, direction, data, now);
+    } catch (const FlashFileError& e) {
+        // The bench's contents file went bad: the drive cannot go on, and the run says why.
+        contentsProblem_ = e.what();
+        DriveAnswer silent;
+        silent.status = DriveAnswer::Status::NoAnswer;
+        return silent;
+    }
+}
+
+DriveAnswer OpticalDrive::Answer(std::span<const uint8_t, 12> cdb, int direction,
+                                 std::span<uint8_t> data, double now) {
     DriveAnswer answer;
     answer.seconds = kTurnaround + kSecondsPerByte * static_cast<double>(data.size());
     if (direction == 1) std::fill(data.begin(), data.end(), 0);
-    if (poweredOff_) {
+    if (poweredOff_ || !contentsProblem_.empty()) {
         answer.status = DriveAnswer::Status::NoAnswer;
         return answer;
     }
@@ -230,7 +255,7 @@ DriveAnswer OpticalDrive::Execute(std::span<const uint8_t, 12> cdb, int directio
                 offset = cdb[10] == 1 ? kBankSize : 0;
                 length = kBankSize;
             }
-            std::copy_n(staging_.begin(), length / 2, settings_.flash.begin() + offset);
+            settings_.flash.Write(offset, std::span(Staging()).first(length / 2));
             settings_.flashIncomplete = true;
         }
         return answer;
@@ -308,9 +333,9 @@ DriveAnswer OpticalDrive::Run(std::span<const uint8_t, 12> cdb, CommandKind kind
             return answer;
         case CommandKind::ReadBuffer: {
             uint32_t offset = Be24(&cdb[3]), length = Be24(&cdb[6]);
-            if ((cdb[1] & 0x1F) != 0x01 || cdb[2] != 0x01 || offset + length > staging_.size())
+            if ((cdb[1] & 0x1F) != 0x01 || cdb[2] != 0x01 || offset + length > Staging().size())
                 return Check(answer, 0x05, 0x24, 0x00);
-            std::copy_n(staging_.begin() + offset, std::min<size_t>(length, data.size()),
+            std::copy_n(Staging().begin() + offset, std::min<size_t>(length, data.size()),
                         data.begin());
             return answer;
         }
@@ -328,21 +353,21 @@ DriveAnswer OpticalDrive::Run(std::span<const uint8_t, 12> cdb, CommandKind kind
             return answer;
         case CommandKind::DownloadOpen:
             downloadOpen_ = true;
-            staging_ = settings_.flash;
+            settings_.flash.CopyTo(Staging());
             return answer;
         case CommandKind::DownloadBlock: {
             if (!downloadOpen_ && !InLoaderMode()) return Check(answer, 0x05, 0x2C, 0x00);
             uint32_t offset = Be32(&cdb[2]), announced = Be16(&cdb[8]);
             if (announced < 2 || data.size() != announced) return Check(answer, 0x05, 0x24, 0x00);
             size_t length = announced - 2;
-            if (offset + length > staging_.size()) return Check(answer, 0x05, 0x24, 0x00);
+            if (offset + length > Staging().size()) return Check(answer, 0x05, 0x24, 0x00);
             uint16_t sum = 0;
             for (size_t i = 0; i < length; ++i)
                 sum = static_cast<uint16_t>(sum + data[i]);
             // The sum behind the data comes low byte first.
             if ((data[length] | data[length + 1] << 8) != sum)
                 return Check(answer, 0x05, 0x26, 0x00);
-            std::copy_n(data.begin(), length, staging_.begin() + offset);
+            std::copy_n(data.begin(), length, Staging().begin() + offset);
             return answer;
         }
         case CommandKind::DownloadCommit: {
@@ -377,9 +402,9 @@ DriveAnswer OpticalDrive::WriteBuffer(std::span<const uint8_t, 12> cdb, CommandK
     // Without the profile of its chip the loader cannot program the flash.
     if (settings_.flashId && !profileAccepted_) return Check(answer, 0x05, 0x2C, 0x00);
     if (kind == CommandKind::WriteBuffer) {
-        if (data.size() != length || offset + length > staging_.size())
+        if (data.size() != length || offset + length > Staging().size())
             return Check(answer, 0x05, 0x24, 0x00);
-        std::copy(data.begin(), data.end(), staging_.begin() + offset);
+        std::copy(data.begin(), data.end(), Staging().begin() + offset);
         return answer;
     }
     // The commit: a two-bank flash takes the staged 64 KiB into the bank of byte 10, any other
@@ -428,8 +453,8 @@ bool OpticalDrive::AcceptProfile(uint32_t offset, std::span<const uint8_t> data)
 
 void OpticalDrive::CommitToFlash(size_t flashOffset, size_t stagingOffset, size_t length,
                                  double /*now*/) {
-    std::copy_n(staging_.begin() + stagingOffset, length, settings_.flash.begin() + flashOffset);
-    FirmwareIdentity identity = IdentityOfFlash(settings_.flash, settings_.revision);
+    settings_.flash.Write(flashOffset, std::span(Staging()).subspan(stagingOffset, length));
+    FirmwareIdentity identity = IdentityOfFlash(settings_.flash.Bytes(), settings_.revision);
     settings_.revision = identity.revision;
     if (settings_.driveTag) settings_.driveTag = identity.driveTag;
     settings_.flashIncomplete = false;

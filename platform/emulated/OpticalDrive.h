@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/emulated/FlashContents.h"
+
 namespace platform::emulated {
 
 // The kinds of command a fault can count.
@@ -72,7 +74,7 @@ struct DriveSettings {
     std::string vendor, product, revision, vendorSpecific;
     std::optional<std::string> driveTag;
     std::optional<std::array<uint8_t, 4>> flashId;
-    std::vector<uint8_t> flash;
+    FlashContents flash;
     bool trayOpen = false;
     bool medium = true;
     bool trayLocked = false;       // the tray will not eject
@@ -111,12 +113,17 @@ class OpticalDrive {
     void ByHand(const std::function<void(DriveSettings&)>& change);
     // The drive lost power in this run and answers nothing more.
     bool PoweredOff() const;
+    // Why the drive answers nothing more: its flash contents file did not hold what the bench
+    // says (empty while it is sound).
+    std::string ContentsProblem() const;
     // Commands of a kind received in this run.
     int Received(CommandKind kind) const;
 
   private:
     DriveAnswer Run(std::span<const uint8_t, 12> cdb, CommandKind kind, std::span<uint8_t> data,
                     double now, DriveAnswer& answer);
+    DriveAnswer Answer(std::span<const uint8_t, 12> cdb, int direction, std::span<uint8_t> data,
+                       double now);
     DriveAnswer WriteBuffer(std::span<const uint8_t, 12> cdb, CommandKind kind,
                             std::span<const uint8_t> data, double now, DriveAnswer& answer);
     bool AcceptProfile(uint32_t offset, std::span<const uint8_t> data);
@@ -125,10 +132,14 @@ class OpticalDrive {
     std::string ReportedRevision() const;
     bool InLoaderMode() const;
     bool SmallProfileChip() const;
+    // The staging buffer; the first command that uses it finds the flash's contents there.
+    std::vector<uint8_t>& Staging();
 
     mutable std::mutex mutex_;
     DriveSettings settings_;
     std::vector<uint8_t> staging_;
+    bool staged_ = false;
+    std::string contentsProblem_;
     bool profileAccepted_ = false;
     bool downloadOpen_ = false;
     bool poweredOff_ = false;

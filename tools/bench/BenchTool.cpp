@@ -140,7 +140,7 @@ void ShowIde(Machine& m, std::ostream& out) {
             const auto& chip = directide::kFlashChips[static_cast<size_t>(s.chipRow)];
             out << ", chip row " << s.chipRow << " " << chip.name << " (" << chip.size / 1024
                 << " KiB, method " << int{chip.method} << "), flash crc32 "
-                << Hex8(common::Crc32(s.flash));
+                << Hex8(s.flash.Crc32());
         } else {
             out << ", no flash chip";
         }
@@ -229,8 +229,8 @@ void Show(Machine& m, std::ostream& out) {
             << (d.address ? platform::emulated::FormatAddress(*d.address) : "no address") << "  "
             << d.vendor << " " << d.product << "  revision " << d.revision;
         if (d.driveTag) out << " (" << *d.driveTag << ")";
-        out << ", flash " << d.flash.size() << " bytes crc32 " << Hex8(common::Crc32(d.flash))
-            << ", " << state << "\n";
+        out << ", flash " << d.flash.size() << " bytes crc32 " << Hex8(d.flash.Crc32()) << ", "
+            << state << "\n";
     }
 }
 

@@ -26,7 +26,7 @@ DriveSettings QuorvantDrive(const std::string& letter, const std::string& addres
     d.revision = "QV11";
     d.driveTag = "QV11-03";
     d.flashId = std::array<uint8_t, 4>{0xBF, 0xD8, 0x00, 0x0A};
-    d.flash.assign(kMebibyte, 0xFF);
+    d.flash = platform::emulated::FlashContents(kMebibyte, 0xFF);
     return d;
 }
 
@@ -37,7 +37,7 @@ DriveSettings OtherDrive(const std::string& letter, const std::string& address) 
     d.vendor = "OTHERCO";
     d.product = "CD-ROM XJ-52";
     d.revision = "1.00";
-    d.flash.assign(512 * 1024, 0xFF);
+    d.flash = platform::emulated::FlashContents(512 * 1024, 0xFF);
     return d;
 }
 
@@ -69,7 +69,7 @@ bool ApplyPreset(const std::string& name, Machine& m) {
     if (name == "bank") {
         DriveSettings d = QuorvantDrive("E:", "1:0:0:0");
         d.flashId = std::array<uint8_t, 4>{0xBF, 0xB6, 0x00, 0x01};
-        d.flash.assign(128 * 1024, 0xFF);
+        d.flash = platform::emulated::FlashContents(128 * 1024, 0xFF);
         Add(m, std::move(d));
         return true;
     }

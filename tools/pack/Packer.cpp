@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -58,10 +59,30 @@ std::vector<Placement> PlaceImages(const Manifest& m) {
     return placed;
 }
 
+// The whole file in one read: a program is tens of megabytes.
 std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) throw PackError("cannot read " + path);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::streamoff(in.tellg())));
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+        throw PackError("cannot read " + path);
+    return bytes;
+}
+
+// Whether the file on disk holds exactly `bytes`; read back a piece at a time.
+bool ReadsBackAs(const std::string& path, std::span<const uint8_t> bytes) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> piece(1 << 20);
+    size_t done = 0;
+    while (in) {
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        auto got = static_cast<size_t>(in.gcount());
+        if (got > bytes.size() - done || std::memcmp(piece.data(), bytes.data() + done, got) != 0)
+            return false;
+        done += got;
+    }
+    return in.eof() && done == bytes.size();
 }
 
 int64_t FindBlock(const std::vector<uint8_t>& file, const std::string& path) {
@@ -284,13 +305,12 @@ int PackExecutable(const std::string& manifestPath, const std::string& input,
             o.flush();
             if (!o) throw PackError("cannot write " + temporary);
         }
-        // Read the copy back from disk, find its block again and compare it with the manifest.
-        std::vector<uint8_t> written = ReadAll(temporary);
-        if (written != file) throw PackError("the written copy reads back differently");
-        int64_t again = FindBlock(written, temporary);
-        if (again != at) throw PackError("the written copy's block moved");
+        // Read the copy back from disk and compare it with what was meant; its block, at the same
+        // place, must read as the manifest says.
+        if (!ReadsBackAs(temporary, file))
+            throw PackError("the written copy reads back differently");
         std::string problem =
-            VerifyPackage(manifest, std::span<const uint8_t>(written.data() + again, kBlockSize));
+            VerifyPackage(manifest, std::span<const uint8_t>(file.data() + at, kBlockSize));
         if (!problem.empty()) throw PackError("verification failed: " + problem);
         std::error_code ec;
         fs::permissions(temporary, fs::status(input).permissions(), fs::perm_options::replace, ec);

@@ -1,0 +1,60 @@
+// Where a bench keeps its flash contents: in binary files beside the bench file, which names each
+// with its size and checksum.
+//
+//   "flash": {"size": 1048576, "fill": 255}                                  one repeated byte
+//   "flash": {"size": 1048576, "file": "pc.E.2.flash", "crc32": "1c291ca3"}  a contents file
+//   "flash": {"size": 4096, "base64": "..."}                                 inline (older benches)
+//
+// A contents file is named from the bench and the flash ("pc.json", drive E: -> "pc.E.2.flash",
+// IDE slot 0 -> "pc.ide0.1.flash") and never rewritten in place: changed contents go to a new
+// name, so until the bench file itself is replaced it still names files that hold its state.
+#pragma once
+
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "common/JsonFields.h"
+#include "platform/emulated/FlashContents.h"
+
+namespace platform::emulated {
+
+// Reads a "flash" object; contents files are looked for in `benchFolder`. A missing contents file
+// or one of another size is an error naming the file; its checksum is checked when it is read.
+FlashContents ReadFlashObject(common::Fields& fields, const std::string& benchFolder,
+                              int64_t largestSize);
+
+// Writes the "flash" objects of one serialization of a bench.
+class FlashWriter {
+  public:
+    // For a bench text that stays in memory: changed contents go inline as base64.
+    FlashWriter() = default;
+    // For a save to `benchPath`: changed contents go to new files beside it, written now (under a
+    // temporary name, then renamed to one the bench on disk does not use).
+    explicit FlashWriter(const std::string& benchPath);
+
+    // The "flash" object of the flash named `name` ("E", "drive3", "ide0").
+    nlohmann::ordered_json Store(const std::string& name, const FlashContents& flash);
+
+    // Once the bench file names the new files: tells the flash it was saved in its file, if it
+    // still holds the bytes that were written.
+    void MarkStored(const std::string& name, FlashContents& flash) const;
+    // Once the bench file names the new files: removes this bench's contents files that it no
+    // longer names (earlier contents, and files of saves that never finished).
+    void RemoveUnnamedFiles() const;
+
+  private:
+    struct Written {
+        FlashContents contents;  // shares the bytes that were written
+        std::string path;
+        uint32_t crc;
+    };
+
+    std::string folder_;
+    std::string stem_;  // "pc" for "pc.json"
+    std::map<std::string, Written> written_;
+    std::vector<std::string> named_;  // every contents file the new bench names
+};
+
+}  // namespace platform::emulated
