@@ -234,6 +234,9 @@ void TBrenvoMain::ShowRevisionLine() {
 void TBrenvoMain::ShowMessage(engine::MessageKind kind, const std::string& text,
                               const std::string& caption) {
     ui::Modal::Message(DialogOwner(), KindOf(kind), Caption(caption), Q(text));
+    // In a script nobody takes a disc out or pushes a tray in: a warning of the tray loop ends
+    // the loop, as it does on the console.
+    if (kind == engine::MessageKind::Warning && ui::Modal::Unattended()) warnedUnattended_ = true;
 }
 
 bool TBrenvoMain::Ask(const std::string& text, const std::string& caption,
@@ -363,7 +366,7 @@ void TBrenvoMain::Repaint() {
 }
 
 bool TBrenvoMain::StopRequested() {
-    return terminateRequested_;
+    return terminateRequested_ || warnedUnattended_;
 }
 
 void TBrenvoMain::RequestTerminate() {

@@ -96,6 +96,7 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     bool closingByButton_ = false;
     bool shownOnce_ = false;
     bool handedOver_ = false;
+    bool warnedUnattended_ = false;  // a warning went to nobody: the tray loop must not go on
 };
 
 // The one main window while it exists, for the callbacks that need to reach it.

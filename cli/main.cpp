@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/ConsoleView.h"
+#include "cli/RunReport.h"
 #include "device/HiTimer.h"
 #include "device/SystemInfo.h"
 #include "engine/RestartCheck.h"
@@ -19,15 +20,7 @@
 
 namespace {
 
-// Exit codes, also in --help and the README.
-constexpr int kExitOk = 0;
-constexpr int kExitFlashFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitNoDrive = 3;
-constexpr int kExitDeclined = 4;
-constexpr int kExitBadPackage = 5;
-constexpr int kExitBadMachine = 6;
-constexpr int kExitNoFlashDriver = 7;
+using namespace cli;
 
 constexpr char kUsage[] =
     "usage: brenvo-cli [--package FILE] COMMAND [options]\n"
@@ -54,10 +47,12 @@ constexpr char kUsage[] =
     "  BRENVO_MACHINE=bench.json   run on the emulated PC of a bench file (brenvo-bench new)\n"
     "  BRENVO_TRACE=file           record every command sent, one JSON line each\n"
     "\n"
-    "Exit status: 0 success, 1 the flash failed, 2 bad usage, 3 no drive to update,\n"
-    "4 declined or refused (a question answered no or unanswered, a refusal, access\n"
-    "denied), 5 bad package, 6 bad machine (bench file), 7 a direct-IDE package on a\n"
-    "system that has no flash driver for it (Linux).\n";
+    "Exit status: 0 success (every chosen drive flashed), 1 the flash failed, 2 bad\n"
+    "usage, 3 no drive to update, 4 declined or refused (a question answered no or\n"
+    "unanswered, a refusal, access denied, a chosen drive left unflashed), 5 bad package,\n"
+    "6 bad machine (bench file), 7 the outcome is unknown (a drive did not confirm its\n"
+    "commit in time), 8 a direct-IDE package on a system that has no flash driver for it\n"
+    "(Linux).\n";
 
 struct Options {
     std::string packageFile;
@@ -208,34 +203,7 @@ int Update(engine::UpdateEngine& engine, cli::ConsoleView& view, const Options& 
         std::cout << "After the restart the drive is checked once more.\n";
     }
 
-    const engine::RunReport& run = engine.LastRun();
-    for (const auto& d : run.drives) {
-        std::cout << d.line << "\n    before " << d.oldRevision << ", package " << d.packageRevision
-                  << ", now " << d.revisionAfter << "\n";
-        if (run.end == engine::RunEnd::Succeeded && d.revisionAfter != d.packageRevision) {
-            std::cout << "    Note: the drive reports " << d.revisionAfter
-                      << ", not the package's revision " << d.packageRevision
-                      << "; on some drives the new revision shows only after a restart.\n";
-        }
-    }
-    if (view.Unanswered()) return kExitDeclined;
-    switch (run.end) {
-        case engine::RunEnd::Succeeded:
-            return kExitOk;
-        case engine::RunEnd::Failed:
-            return kExitFlashFailed;
-        case engine::RunEnd::NoDrive:
-            std::cerr << "brenvo-cli: no drive to update\n";
-            return kExitNoDrive;
-        case engine::RunEnd::Declined:
-        case engine::RunEnd::Stopped:
-            std::cerr << "brenvo-cli: nothing was flashed\n";
-            return kExitDeclined;
-        case engine::RunEnd::None:
-            break;
-    }
-    std::cerr << "brenvo-cli: nothing was flashed\n";
-    return kExitDeclined;
+    return ReportRun(engine.LastRun(), view.Unanswered(), std::cout, std::cerr);
 }
 
 // The check after a restart.

@@ -111,7 +111,7 @@ bool AtapiDevice::Execute(std::span<const uint8_t, 12> cdb, uint8_t direction, u
         return false;
     }
     elapsed = commandStopwatch.TotalSeconds();
-    timedOut = static_cast<double>(timeout) < elapsed;
+    timedOut = static_cast<double>(timeout) < elapsed || transportTimedOut_;
     const uint8_t* sense =
         passThrough ? &passThroughRequest[passthrough::kSenseArea] : &aspiRequest[aspi::kSenseArea];
     senseKey = sense[2] & 0x0F;
@@ -151,8 +151,11 @@ bool AtapiDevice::ExecutePassThrough(std::span<const uint8_t, 12> cdb, uint8_t d
     std::copy(cdb.begin(), cdb.end(), r.begin() + pt::kCdb);
 
     commandStopwatch.Start(true);
-    completed = Sys().ScsiPassThroughDirect(driveHandle, r, data).ok;
+    platform::Status status = Sys().ScsiPassThroughDirect(driveHandle, r, data);
     commandStopwatch.Stop();
+    completed = status.ok;
+    // The system ends a command at its time-out, so the measured time may be no longer.
+    transportTimedOut_ = !status.ok && status.error == platform::kErrorSemaphoreTimeout;
     return true;
 }
 
@@ -202,6 +205,8 @@ bool AtapiDevice::ExecuteAspi(std::span<const uint8_t, 12> cdb, uint8_t directio
     }
     commandStopwatch.Stop();
     completed = status.load() == aspi::kSsComp;
+    // Still pending when the wait gave up: the command outlasted the time-out.
+    transportTimedOut_ = status.load() == aspi::kSsPending;
     return true;
 }
 

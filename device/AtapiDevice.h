@@ -112,6 +112,7 @@ class AtapiDevice {
     uint8_t workerStatus = 0;
 
   private:
+    bool transportTimedOut_ = false;  // the transport gave up on the last command at its time-out
     bool ExecutePassThrough(std::span<const uint8_t, 12> cdb, uint8_t direction, uint32_t length,
                             bool& completed);
     bool ExecuteAspi(std::span<const uint8_t, 12> cdb, uint8_t direction, uint32_t length,

@@ -86,6 +86,10 @@ void Modal::SetUnattended(bool unattended) {
     hooks().unattended = unattended;
 }
 
+bool Modal::Unattended() {
+    return hooks().unattended;
+}
+
 int Modal::Unanswered() {
     return hooks().unanswered;
 }

@@ -39,6 +39,7 @@ class Modal {
     // Unattended: a question with nothing queued is not asked; a message box returns NoButton, a
     // dialog is closed at once, and the miss is counted.
     static void SetUnattended(bool unattended);
+    static bool Unattended();
     static int Unanswered();
     // Every message box asked for since the last Reset, answered or not.
     static const std::vector<ShownMessage>& Messages();

@@ -26,7 +26,7 @@ inline constexpr uint8_t kFlashProgramFailed = 9;  // programming a chunk failed
 inline constexpr uint8_t kFlashEraseFailed = 10;   // erasing failed
 inline constexpr uint8_t kFlashVerifyFailed = 11;  // verifying a chunk failed six times
 inline constexpr uint8_t kFlashChipUnknown = 13;   // the flash chip was not identified
-inline constexpr uint8_t kFlashImageRefused = 14;  // no image, or one larger than 1 MiB
+inline constexpr uint8_t kFlashImageRefused = 14;  // no image, or one larger than 1 MiB or the chip
 inline constexpr uint32_t kMaxFlashImageSize = 32 * 32768;
 inline constexpr uint32_t kImageBlockSize = 32768;
 

@@ -178,6 +178,8 @@ bool RurDriver::VerifyChunk(uint32_t address) {
 uint8_t RurDriver::WriteFlash() {
     PrepareFlashAccess();
     if (!IdentifyFlashChip()) return kFlashChipUnknown;
+    // An image the chip cannot hold is refused before the erase leaves the drive without firmware.
+    if (flashImageSize > kFlashChips[chipIndex].size) return kFlashImageRefused;
     if (!EraseChip()) return kFlashEraseFailed;
     uint32_t address = 0, written = 0;
     blockIndex = 0;

@@ -163,6 +163,8 @@ void RurDriver::DetectSlot(int slot) {
     CopyText(record.product, identifyBuffer.data() + 16, 16);
     CopyText(record.revision, identifyBuffer.data() + 32, 4);
     CopyText(record.idText, identifyBuffer.data() + 8, 24);
+    // A drive whose flash is not whole says so here, as its INQUIRY does.
+    CopyText(record.vendorSpecific, identifyBuffer.data() + 36, 16);
     record.present = 1;
 }
 

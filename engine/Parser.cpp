@@ -10,6 +10,17 @@
 
 namespace engine {
 
+namespace {
+// The download ended on its last commit and that commit took longer than the time-out: the drive
+// may have written its flash all the same. The first bank's commit is not the last one.
+bool FinalCommitTimedOut(const device::AtapiDevice& drive) {
+    const auto& cdb = drive.lastCommand;
+    bool commit = cdb[0] == 0x3B && (cdb[9] == 0x80 || cdb[9] == 0xA0) && cdb[10] == 0;
+    bool downloadCommit = cdb[0] == 0xF2 && cdb[1] == 0x04;
+    return drive.timedOut && (commit || downloadCommit);
+}
+}  // namespace
+
 void Parser::Start(const FlashJob& job, std::function<void()> completion, Post post) {
     std::thread([job, completion = std::move(completion), post = std::move(post)]() {
         Execute(job);
@@ -43,7 +54,7 @@ void Parser::Execute(FlashJob job) {
         ok = VerifiedDownload(drive, image, job.commitVariant);
         if (ok) platform::CurrentSystem().Sleep(kSettleAfterVerifiedMs);
     }
-    if (!ok) drive.workerStatus = kWorkerFailed;
+    if (!ok) drive.workerStatus = FinalCommitTimedOut(drive) ? kWorkerUnknown : kWorkerFailed;
 }
 
 }  // namespace engine

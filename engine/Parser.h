@@ -15,6 +15,8 @@ namespace engine {
 // The worker's status in AtapiDevice::workerStatus.
 inline constexpr uint8_t kWorkerSucceeded = 0;
 inline constexpr uint8_t kWorkerFailed = 42;
+// The final commit timed out: the drive may or may not have finished writing its flash.
+inline constexpr uint8_t kWorkerUnknown = 43;
 // A verified download is followed by this pause before the worker ends.
 inline constexpr uint32_t kSettleAfterVerifiedMs = 1000;
 

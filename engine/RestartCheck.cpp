@@ -1,6 +1,7 @@
 #include "engine/RestartCheck.h"
 
 #include "common/Text.h"
+#include "engine/DriveList.h"
 #include "engine/UpdateEngine.h"
 #include "platform/System.h"
 
@@ -10,6 +11,8 @@ constexpr char kSuccessText[] = "The firmware update was successful.";
 constexpr char kFailureText[] =
     "Firmware update failed.\n    \nThe firmware update program could not verify that\nthe "
     "selected drive has been properly updated.";
+// The revision a drive reports while its boot loader runs in place of a firmware.
+constexpr char kLoaderRevision[] = "0000";
 }  // namespace
 
 std::string RestartEntry(const std::string& programPath, int driveIndex,
@@ -45,8 +48,14 @@ CheckResult VerifyUpdate(UpdateEngine& engine, const CheckRequest& request) {
         return result;
     }
     engine.DrivesChange(request.driveIndex);
-    const std::string& found = engine.Revisions().oldRevision;
-    if (found == request.expected) {
+    // What the drive at that index reports now, not what the revision label kept from another
+    // drive: a drive the package does not match, or one running its boot loader ("0000"), has
+    // not been updated by this package.
+    const device::DriveRecord* record = engine.ListedDrive(request.driveIndex);
+    const std::string found =
+        record && record->present ? common::TrimBlanks(DriveRevision(*record, engine.Form())) : "";
+    if (record && record->present && record->matched && found != kLoaderRevision &&
+        found == request.expected) {
         result.outcome = CheckOutcome::Matches;
         result.message = kSuccessText;
         return result;

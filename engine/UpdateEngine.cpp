@@ -312,6 +312,10 @@ void UpdateEngine::UpdateClick() {
         return;
     }
     running_ = 0;
+    slotStarted_.fill(false);
+    // Every chosen drive has its line in the report, whether or not its turn comes.
+    for (int slot = 0; slot < driveCount_; ++slot)
+        lastRun_.drives.push_back(DescribeSlot(slot));
     if (driveCount_ == 0) {
         lastRun_.end = RunEnd::NoDrive;
         if (package_.Options().exitWhenDone) view_.RequestTerminate();
@@ -343,20 +347,30 @@ void UpdateEngine::UpdateClick() {
     if (running_ == 0) Complete();
 }
 
+const device::DriveRecord* UpdateEngine::SlotRecord(int slot) const {
+    return ideDriver_ ? ideDriver_->DriveAtSlot(slotDrive_[slot])
+                      : startupDevice_->DriveAt(slotDrive_[slot]);
+}
+
+DriveResult UpdateEngine::DescribeSlot(int slot) const {
+    DriveResult result;
+    const device::DriveRecord* record = SlotRecord(slot);
+    if (!record) return result;
+    result.line = DriveLine(*record, Form());
+    result.oldRevision = DisplayRevision(*record);
+    result.packageRevision = package_.NewRevision(record->imageIndex + 1, Form().Long());
+    return result;
+}
+
 bool UpdateEngine::PrepareSlot(int slot, uint8_t& answer, uint8_t& ejectAnswer) {
     const auto& o = package_.Options();
-    const device::DriveRecord* record = ideDriver_ ? ideDriver_->DriveAtSlot(slotDrive_[slot])
-                                                   : startupDevice_->DriveAt(slotDrive_[slot]);
+    const device::DriveRecord* record = SlotRecord(slot);
     if (!record) return false;
     const int k = record->imageIndex;
 
     imageSlots_[slot] = package_.SelectImage(k);
     if (imageSlots_[slot].empty()) return false;  // never flash what the package does not hold
-
-    DriveResult result;
-    result.line = DriveLine(*record, Form());
-    result.oldRevision = DisplayRevision(*record);
-    result.packageRevision = package_.NewRevision(k + 1, Form().Long());
+    const DriveResult& result = lastRun_.drives[static_cast<size_t>(slot)];
 
     FlashJob job;
     job.image = imageSlots_[slot].data();
@@ -410,7 +424,7 @@ bool UpdateEngine::PrepareSlot(int slot, uint8_t& answer, uint8_t& ejectAnswer) 
         StopUnit(*drive);
     }
 
-    lastRun_.drives.push_back(result);
+    slotStarted_[static_cast<size_t>(slot)] = true;
     ++running_;
     ++started_;
     Parser::Start(
@@ -493,28 +507,50 @@ void UpdateEngine::WorkerFinished() {
 
 void UpdateEngine::Complete() {
     view_.SetTimerRunning(false);
-    bool success = true;
-    if (ideDriver_) {
-        success = ideDriver_->flashResult == 0;
-    } else {
-        for (int slot = 0; slot < driveCount_; ++slot) {
-            if (driveSlots_[slot] && driveSlots_[slot]->WorkerStatus() != 0) success = false;
+    for (int slot = 0; slot < driveCount_; ++slot) {
+        DriveOutcome& outcome = lastRun_.drives[static_cast<size_t>(slot)].outcome;
+        if (!slotStarted_[static_cast<size_t>(slot)]) {
+            outcome = DriveOutcome::NotFlashed;
+        } else if (ideDriver_) {
+            outcome = ideDriver_->flashResult == 0 ? DriveOutcome::Flashed : DriveOutcome::Failed;
+        } else {
+            uint8_t status = driveSlots_[slot]->WorkerStatus();
+            outcome = status == kWorkerSucceeded ? DriveOutcome::Flashed
+                      : status == kWorkerUnknown ? DriveOutcome::Unknown
+                                                 : DriveOutcome::Failed;
         }
-        for (auto& slot : driveSlots_)
-            slot.reset();  // closes each drive
     }
+    for (auto& slot : driveSlots_)
+        slot.reset();  // closes each drive
     SetProgressBar(progressMaximum_, progressMaximum_);
     view_.SetPercent("100 %");
     view_.SetStatus(Text(UpdateText::Inquiry, package_.Options().language));
     view_.Repaint();
     Reidentify();
     view_.SetButtons(true, true);
-    EndRun(success);
+    EndRun(JudgeRun());
+}
+
+RunEnd UpdateEngine::JudgeRun() {
+    bool failed = false, notFlashed = false, unknown = false;
+    for (const DriveResult& drive : lastRun_.drives) {
+        failed |= drive.outcome == DriveOutcome::Failed;
+        notFlashed |= drive.outcome == DriveOutcome::NotFlashed;
+        unknown |= drive.outcome == DriveOutcome::Unknown;
+    }
+    if (failed || lastRun_.drives.empty()) return RunEnd::Failed;
+    if (notFlashed) return lastRun_.end == RunEnd::Stopped ? RunEnd::Stopped : RunEnd::Failed;
+    if (unknown) return RunEnd::Unknown;
+    return RunEnd::Succeeded;
 }
 
 void UpdateEngine::Reidentify() {
     const bool everyDrive = package_.Options().unattended;
     const int remembered = selectedItem_;
+    // A drive that does not answer keeps its old record; what it reported before the run must
+    // not pass for what it reports now.
+    std::array<bool, kMaxListedDrives> answered;
+    answered.fill(true);
     if (ideDriver_) {
         if (everyDrive) {
             ideDriver_->DetectDevices();
@@ -524,9 +560,10 @@ void UpdateEngine::Reidentify() {
         }
     } else if (startupDevice_) {
         auto reidentify = [&](int index) {
+            answered[static_cast<size_t>(index)] = false;
             if (!startupDevice_->OpenDrive(index)) return;
             WaitReady(*startupDevice_, kReidentifyReadySeconds);
-            startupDevice_->ReidentifyCurrent();
+            answered[static_cast<size_t>(index)] = startupDevice_->ReidentifyCurrent();
         };
         if (everyDrive) {
             for (int i = 0; i < startupDevice_->DriveCount(); ++i)
@@ -536,11 +573,13 @@ void UpdateEngine::Reidentify() {
         }
     }
     // What each flashed drive reports now.
-    for (int slot = 0; slot < driveCount_ && slot < static_cast<int>(lastRun_.drives.size());
-         ++slot) {
-        const device::DriveRecord* record = ideDriver_ ? ideDriver_->DriveAtSlot(slotDrive_[slot])
-                                                       : startupDevice_->DriveAt(slotDrive_[slot]);
-        if (record) lastRun_.drives[slot].revisionAfter = DisplayRevision(*record);
+    for (int slot = 0; slot < driveCount_; ++slot) {
+        DriveResult& result = lastRun_.drives[static_cast<size_t>(slot)];
+        // The direct-IDE path drops the record of a slot that no longer identifies itself.
+        const device::DriveRecord* record = SlotRecord(slot);
+        result.answered = record && record->present &&
+                          (ideDriver_ || answered[static_cast<size_t>(slotDrive_[slot])]);
+        result.revisionAfter = result.answered ? DisplayRevision(*record) : "";
     }
     FillDriveList();
     if (!everyDrive && remembered >= 0 && remembered < static_cast<int>(listLines_.size())) {
@@ -549,12 +588,13 @@ void UpdateEngine::Reidentify() {
     }
 }
 
-void UpdateEngine::EndRun(bool success) {
+void UpdateEngine::EndRun(RunEnd end) {
     const auto& o = package_.Options();
     const int language = o.language;
-    if (!success) {
-        lastRun_.end = RunEnd::Failed;
-        view_.ShowMessage(MessageKind::Error, Text(UpdateText::Failure, language), kCaption);
+    if (end != RunEnd::Succeeded) {
+        lastRun_.end = end;
+        UpdateText text = end == RunEnd::Unknown ? UpdateText::OutcomeUnknown : UpdateText::Failure;
+        view_.ShowMessage(MessageKind::Error, Text(text, language), kCaption);
         view_.RequestTerminate();
         return;
     }

@@ -40,14 +40,26 @@ enum class RunEnd {
     Failed,     // a worker failed
     Declined,   // a warning or confirmation was not accepted, or a refusal dialog was shown
     NoDrive,    // an unattended run found nothing to update
-    Stopped,    // the front-end asked to stop while the tray loop waited
+    Stopped,    // the front-end asked to stop while the tray loop waited; a chosen drive was
+                // not flashed
+    Unknown,    // no flash failed, but a drive did not confirm its last commit in time
+};
+
+// What became of one drive the run chose.
+enum class DriveOutcome {
+    NotFlashed,  // the run ended before this drive's worker was started
+    Flashed,     // its worker reported success
+    Failed,      // its worker reported failure
+    Unknown,     // its last commit timed out: the drive may or may not hold the image
 };
 
 struct DriveResult {
     std::string line;             // the drive's list line before the run
     std::string oldRevision;      // revision (or drive tag) before the run
     std::string packageRevision;  // the revision the package installs
-    std::string revisionAfter;    // as the drive reports it after re-identification
+    DriveOutcome outcome = DriveOutcome::NotFlashed;
+    bool answered = false;      // the drive answered its re-identification after the run
+    std::string revisionAfter;  // as the drive reports it then; empty when it did not answer
 };
 
 struct RunReport {
@@ -120,8 +132,13 @@ class UpdateEngine {
     void StartWorker(int slot);
     void WorkerFinished();
     void Complete();
+    // The run's verdict from every chosen drive's outcome: one not flashed, failed or unknown
+    // drive makes the run no success.
+    RunEnd JudgeRun();
+    DriveResult DescribeSlot(int slot) const;
+    const device::DriveRecord* SlotRecord(int slot) const;
     void Reidentify();
-    void EndRun(bool success);
+    void EndRun(RunEnd end);
     void RestartAfterSuccess();
     void SetProgressBar(int position, int maximum);
     int SlotOfItem(int item) const;
@@ -145,7 +162,8 @@ class UpdateEngine {
     // The current run.
     std::array<std::unique_ptr<device::AtapiDevice>, kMaxListedDrives> driveSlots_;
     std::array<std::vector<uint8_t>, kMaxListedDrives> imageSlots_;
-    std::array<int, kMaxListedDrives> slotDrive_{};  // which enumerated drive each slot holds
+    std::array<int, kMaxListedDrives> slotDrive_{};     // which enumerated drive each slot holds
+    std::array<bool, kMaxListedDrives> slotStarted_{};  // its worker was started
     int driveCount_ = 0;
     int started_ = 0;
     int running_ = 0;

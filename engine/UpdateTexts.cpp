@@ -29,6 +29,16 @@ Texts Of(UpdateText text) {
         case UpdateText::Failure:
             return {"Unable to flash firmware.", "無法更新韌體 ! 請與您的經銷商連絡 !",
                     "ファームウェアアップデートができません。ベンダーにご連絡ください。"};
+        case UpdateText::OutcomeUnknown:
+            return {
+                "The drive did not confirm the firmware update in time: whether it holds the "
+                "new firmware is unknown.\n\nCheck the drive's firmware revision before "
+                "you use it.",
+                "光碟機未能及時確認韌體更新 , 無法得知是否已寫入新韌體 !\n\n"
+                "使用前請先檢查光碟機的韌體版本.",
+                "ドライブがファームウェアの書き込み完了を時間内に通知しませんでした。"
+                "新しいファームウェアが書き込まれたかどうかは不明です。\n\n"
+                "使用する前にドライブのファームウェアのバージョンを確認してください。"};
         case UpdateText::CheckDiscAndTray:
             return {"Check Disc & Tray Status...", "檢查碟片與托盤狀態...",
                     "ディスクとトレーの状態を確認中 ..."};

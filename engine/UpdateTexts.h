@@ -13,6 +13,9 @@ enum class UpdateText {
     PushTrayIn,   // warning
     Success,      // information
     Failure,      // error
+    // error: the drive did not confirm its last commit in time, so nobody can tell whether it
+    // holds the new firmware
+    OutcomeUnknown,
     // status line
     CheckDiscAndTray,
     TrayOut,

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/Text.h"
+#include "package/PackageChecksum.h"
 
 namespace package {
 
@@ -109,6 +110,12 @@ ParseResult Package::Parse() {
                              ") is empty or does not lie inside the 2 MiB image area.";
             return result;
         }
+    }
+    if (CheckChecksum(block_) == ChecksumState::Differs) {
+        result.problem = PackageProblem::BadChecksum;
+        result.message =
+            "The firmware package is damaged: its images, key tables or image places differ from "
+            "what was packed (the package checksum does not match).";
     }
     return result;
 }

@@ -36,7 +36,14 @@ struct PackageOptions {
 
 // Why a package cannot be used. NoImages has its own message in the package's language; the others
 // mean the block is damaged.
-enum class PackageProblem { None, NoImages, TooManyImages, BadOptionDigit, BadImage };
+enum class PackageProblem {
+    None,
+    NoImages,
+    TooManyImages,
+    BadOptionDigit,
+    BadImage,
+    BadChecksum,  // what the flash depends on differs from what was packed
+};
 
 struct ParseResult {
     PackageProblem problem = PackageProblem::None;

@@ -21,6 +21,7 @@ struct FlashRun {
     std::vector<std::string> statuses;
     std::vector<int> progress;
     uint8_t result = 0xEE;
+    std::string revision, vendorSpecific;  // the flashed slot's record after the run
 };
 
 // Installs the driver, selects the slot and runs one flashing of `image` (its first `size`
@@ -40,6 +41,10 @@ FlashRun Flash(int slot, const std::vector<uint8_t>& image, size_t size = 0) {
     EXPECT_TRUE(driver.ConfigureRun(job));
     driver.RunFlashing();
     run.result = driver.flashResult;
+    if (const auto* record = driver.DriveAtSlot(slot)) {
+        run.revision = record->revision;
+        run.vendorSpecific = record->vendorSpecific;
+    }
     return run;
 }
 
@@ -263,4 +268,29 @@ TEST(EmulatedFlashChip, AMethodOneChipOnlyClearsBitsUntilItIsErased) {
     EXPECT_TRUE(driver.ProgramChunk(0));
     EXPECT_TRUE(driver.VerifyChunk(0));
 }
+TEST(DirectFlash, AnImageLargerThanTheChipIsRefusedBeforeTheErase) {
+    auto pc = IdeMachine();
+    // Slot 3 carries a 512 KiB chip.
+    auto before = pc.machine().ide.driveSlots[3].flash.ToVector();
+    FlashRun run = Flash(3, TestImage(0x100000, 9));
+    EXPECT_EQ(run.result, directide::kFlashImageRefused);
+    EXPECT_EQ(pc.machine().ide.counters.eraseRequests, 0);
+    EXPECT_EQ(pc.machine().ide.counters.pageRequests + pc.machine().ide.counters.programRequests,
+              0);
+    EXPECT_EQ(pc.machine().ide.driveSlots[3].flash.ToVector(), before);
+    EXPECT_EQ(pc.machine().ide.driveSlots[3].revision, "QV05");
+    ExpectRestored(pc.machine(), 3);
+}
+
+TEST(DirectFlashFaults, AFlashCutShortAfterItsFirstChunkReportsTheBootLoader) {
+    auto pc = IdeMachine();
+    // The first chunk carries the image's identity; programming fails from the second on.
+    pc.machine().ide.driveSlots[0].faults = {{IdeFaultKind::Program, 128, -1}};
+    FlashRun run = Flash(0, platform::emulated::MakeFirmwareImage("QV12", "", 0x100000));
+    EXPECT_NE(run.result, 0);
+    EXPECT_EQ(run.revision, "0000");
+    EXPECT_EQ(run.vendorSpecific, "FLASH INCOMPLETE");
+    EXPECT_TRUE(pc.machine().ide.driveSlots[0].flashIncomplete);
+}
+
 }  // namespace

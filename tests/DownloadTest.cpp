@@ -482,4 +482,38 @@ INSTANTIATE_TEST_SUITE_P(
             {.kind = DriveFault::Kind::PowerCut, .command = CommandKind::DownloadCommit}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(VerifiedDownload, AMebibyteReachesEachChipWhoseProfileGoesTo0x80000) {
+    // Chunk 256 of a 1 MiB image also goes to 0x80000 without a control byte: the drive takes it
+    // as data, not as a second profile.
+    for (auto id :
+         {std::array<uint8_t, 4>{0xDA, 0xC8, 0, 0}, std::array<uint8_t, 4>{0xBF, 0xB4, 0, 0}}) {
+        DriveBench bench("typical", [&](platform::emulated::Machine& m) {
+            ChangeDrive(m, 0, [&](platform::emulated::DriveSettings& d) { d.flashId = id; });
+        });
+        Opened e(bench);
+        auto image = MakeFirmwareImage("QV12", "", kMebibyte);
+        ASSERT_TRUE(engine::VerifiedDownload(e.device, image, true)) << int(id[0]);
+        EXPECT_EQ(bench.drive(0).Flash(), image);
+        EXPECT_EQ(bench.drive(0).Settings().revision, "QV12");
+        EXPECT_EQ(bench.drive(0).Received(platform::emulated::CommandKind::Profile), 1);
+    }
+}
+
+TEST(BankDownload, ABankWrittenWithoutTheOtherLeavesTheDriveInItsBootLoader) {
+    DriveBench bench("bank", [](platform::emulated::Machine& m) {
+        // The second half fails every write: bank 1 is committed, bank 0 never is.
+        AddFault(m, 0,
+                 {platform::emulated::DriveFault::Kind::FailCommand,
+                  platform::emulated::CommandKind::WriteBuffer, 17, 0});
+    });
+    Opened e(bench);
+    EXPECT_FALSE(
+        engine::BankDownload(e.device, MakeFirmwareImage("QV12", "", kBankImage), 4096, true));
+    auto drive = bench.drive(0).Settings();
+    EXPECT_TRUE(drive.flashIncomplete);
+    ASSERT_TRUE(e.device.ReidentifyCurrent());
+    EXPECT_STREQ(e.device.Current().revision, "0000");
+    EXPECT_STREQ(e.device.Current().vendorSpecific, "FLASH INCOMPLETE");
+}
+
 }  // namespace

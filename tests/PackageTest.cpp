@@ -6,6 +6,7 @@
 
 #include "package/Package.h"
 #include "package/PackageBlock.h"
+#include "package/PackageChecksum.h"
 
 namespace {
 using namespace package;
@@ -260,6 +261,45 @@ TEST(LocateBlock, NeedsEveryKeyTextInPlaceAndOnlyOneBlock) {
     // A block cut short by the end of the file is no block.
     std::vector<uint8_t> shortFile(file.begin(), file.begin() + 100 + kBlockSize - 1);
     EXPECT_EQ(LocateBlock(shortFile), -1);
+}
+
+TEST_F(BlockTest, AChecksummedPackageDamagedWhereTheFlashDependsOnIsRefused) {
+    SetOptions(kShippedOptions);
+    SetImage(1, 0, 1024);
+    for (size_t i = 0; i < 1024; ++i)
+        bytes_[kImageAreaOffset + i] = static_cast<uint8_t>(i * 7);
+    StampChecksum(bytes_);
+    const std::vector<uint8_t> packed = bytes_;
+    EXPECT_TRUE(Package(bytes_).Parse().ok());
+
+    struct Damage {
+        const char* what;
+        size_t offset;
+        uint8_t flip;
+    };
+    for (Damage d : {Damage{"a bit of the image", kImageAreaOffset + 513, 0x10},
+                     Damage{"a bit of its key table", KeyTableOffset(1) + 7, 0x01},
+                     Damage{"a digit of BIN_SIZE1", BinSizeValueOffset(1) + 9, 0x01},
+                     Damage{"a digit of BIN_START1", BinStartValueOffset(1) + 8, 0x01}}) {
+        SCOPED_TRACE(d.what);
+        bytes_ = packed;
+        bytes_[d.offset] ^= d.flip;
+        ParseResult r = Package(bytes_).Parse();
+        EXPECT_EQ(r.problem, PackageProblem::BadChecksum);
+        EXPECT_EQ(r.message.rfind("The firmware package is damaged: ", 0), 0u);
+    }
+    // What the flash does not depend on may change: the title, another option digit.
+    bytes_ = packed;
+    bytes_[kTitleOffset] = 'X';
+    bytes_[kParaOptOffset + 9 + 1] = '1';
+    EXPECT_TRUE(Package(bytes_).Parse().ok());
+}
+
+TEST_F(BlockTest, APackageMadeBeforeTheChecksumStillRuns) {
+    SetOptions(kShippedOptions);
+    SetImage(1, 0, 1024);
+    EXPECT_EQ(CheckChecksum(bytes_), ChecksumState::Absent);
+    EXPECT_TRUE(Package(bytes_).Parse().ok());
 }
 
 }  // namespace

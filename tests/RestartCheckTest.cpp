@@ -62,10 +62,13 @@ TEST(VerifyUpdate, ComparesTheRevisionThisStartFound) {
               (std::vector<std::string>{"The firmware version reported by the drive QV11 does",
                                         "not match the expected version(qv11)."}));
 
-    // A listed drive the package does not match leaves the revision label as it was.
+    // A drive the package does not take has not been updated by it, whatever it reports; the
+    // memo says what that drive reports, not what the revision label kept from another drive.
     auto foreign = engine::VerifyUpdate(engine, {true, 1, "1.00"});
     EXPECT_EQ(foreign.outcome, CheckOutcome::Differs);
-    EXPECT_EQ(foreign.memo.at(0), "The firmware version reported by the drive QV11 does");
+    EXPECT_EQ(foreign.memo.at(0), "The firmware version reported by the drive 1.00 does");
+    auto stale = engine::VerifyUpdate(engine, {true, 1, "QV11"});
+    EXPECT_EQ(stale.outcome, CheckOutcome::Differs) << "QV11 is E:'s revision, not F:'s";
 
     for (int index : {2, -1}) {
         auto missing = engine::VerifyUpdate(engine, {true, index, "QV12"});
@@ -73,6 +76,29 @@ TEST(VerifyUpdate, ComparesTheRevisionThisStartFound) {
         EXPECT_EQ(missing.message.rfind("Firmware update failed.", 0), 0u);
         EXPECT_TRUE(missing.memo.empty());
     }
+}
+
+TEST(VerifyUpdate, ADriveInItsBootLoaderFailsWhileAnotherDriveHasTheRevision) {
+    // E: was cut during its commit; G:, listed last, already has the package's revision and is
+    // the one start-up selects.
+    DriveBench bench("typical", [](platform::emulated::Machine& m) {
+        ChangeDrive(m, 0, [](platform::emulated::DriveSettings& d) { d.flashIncomplete = true; });
+        auto g = benchtool::QuorvantDrive("G:", "1:0:2:0");
+        g.revision = "QV12";
+        m.drives.push_back(std::make_shared<platform::emulated::OpticalDrive>(g));
+    });
+    TestPackage built(Options({{1, '2'}}), {Image("QV12", 1024 * 1024)});
+    package::Package package(built.Block());
+    TestView view;
+    engine::UpdateEngine engine(package, view);
+    ASSERT_EQ(engine.StartUp(), engine::StartEnd::Ready);
+
+    auto cut = engine::VerifyUpdate(engine, {true, 0, "QV12"});
+    EXPECT_EQ(cut.outcome, CheckOutcome::Differs);
+    EXPECT_EQ(cut.memo,
+              (std::vector<std::string>{"The firmware version reported by the drive 0000 does",
+                                        "not match the expected version(QV12)."}));
+    EXPECT_EQ(engine::VerifyUpdate(engine, {true, 2, "QV12"}).outcome, CheckOutcome::Matches);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // workers and the end of the run, as the console and the window both run them.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "cli/RunReport.h"
 #include "engine/StartupTexts.h"
 #include "tests/DriveTestSupport.h"
 #include "tests/EngineTestSupport.h"
@@ -358,6 +361,103 @@ TEST(StartUp, EachFailureShowsItsMessageAndEnds) {
         Scenario s("aspi", Options({}), {Image("QV12", kMiB)},
                    [](Machine& m) { m.security.administrator = false; });
         EXPECT_EQ(s.engine.StartUp(), StartEnd::Ready);
+    }
+}
+
+// --- the run's verdict counts every drive it chose ---
+
+TEST(RunVerdict, ADriveLeftUnflashedWhenTheTrayLoopStopsMakesTheRunNoSuccess) {
+    // Unattended with the tray check: E: is empty, F: holds a disc nobody takes out, so the
+    // script stops the tray loop at F: while E:'s worker flashes.
+    Scenario s("typical", Options({{5, '1'}, {8, '1'}}), {Image("QV12", kMiB)}, [](Machine& m) {
+        m.drives.clear();
+        AddDrive(m, "E:", 0, "QV11");
+        AddDrive(m, "F:", 1, "QV11");
+        ChangeDrive(m, 0, [](DriveSettings& d) { d.medium = false; });
+        ChangeDrive(m, 1, [](DriveSettings& d) { d.trayLocked = true; });
+    });
+    s.view.onMessage = [&](engine::MessageKind kind, const std::string&) {
+        if (kind == engine::MessageKind::Warning) s.view.stopRequested = true;
+    };
+    s.Run();
+    EXPECT_EQ(s.Flash(0), s.package.ImageData(0));
+    EXPECT_TRUE(s.Untouched(1));
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Stopped);
+    ASSERT_EQ(s.engine.LastRun().drives.size(), 2u);
+    EXPECT_EQ(s.engine.LastRun().drives[0].outcome, engine::DriveOutcome::Flashed);
+    EXPECT_EQ(s.engine.LastRun().drives[1].outcome, engine::DriveOutcome::NotFlashed);
+    EXPECT_FALSE(s.view.Saw("message:information:Firmware has been updated successfully !"));
+    EXPECT_TRUE(s.view.Saw("message:error:Unable to flash firmware."));
+    EXPECT_FALSE(s.engine.Updated());
+
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::ReportRun(s.engine.LastRun(), false, out, err), cli::kExitDeclined);
+    EXPECT_NE(out.str().find("F:QUORVANT"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("not flashed"), std::string::npos) << out.str();
+}
+
+TEST(RunVerdict, ADriveThatLostPowerDuringItsCommitIsNotSaidToReportItsOldRevision) {
+    Scenario s("typical", Options({}), {Image("QV12", kMiB)}, [](Machine& m) {
+        AddFault(m, 0, {DriveFault::Kind::PowerCut, CommandKind::Commit, 1, 1});
+    });
+    s.Run();
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Failed);
+    const engine::DriveResult& e = s.engine.LastRun().drives.at(0);
+    EXPECT_EQ(e.outcome, engine::DriveOutcome::Failed);
+    EXPECT_FALSE(e.answered);
+    EXPECT_EQ(e.revisionAfter, "") << "the drive said nothing after the run";
+    EXPECT_TRUE(s.bench.drive(0).Settings().flashIncomplete);
+}
+
+TEST(RunVerdict, ADriveSilentAfterASuccessfulFlashIsSaidNotToAnswer) {
+    Scenario s("typical", Options({}), {Image("QV12", kMiB)});
+    ASSERT_EQ(s.engine.StartUp(), StartEnd::Ready);
+    s.engine.UpdateClick();
+    // From now on E: answers no INQUIRY; the flash itself sends none.
+    s.bench.drive(0).ByHand([](DriveSettings& d) {
+        d.faults.push_back({DriveFault::Kind::TransportFailure, CommandKind::Inquiry, 1, 0});
+    });
+    s.view.RunUntilIdle(s.engine);
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+    const engine::DriveResult& e = s.engine.LastRun().drives.at(0);
+    EXPECT_FALSE(e.answered);
+    EXPECT_EQ(e.revisionAfter, "");
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::ReportRun(s.engine.LastRun(), false, out, err), cli::kExitOk);
+    EXPECT_NE(out.str().find("now: the drive did not answer"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("now QV11"), std::string::npos) << out.str();
+}
+
+TEST(RunVerdict, ACommitThatTimedOutLeavesTheOutcomeUnknown) {
+    Scenario s("typical", Options({}), {Image("QV12", kMiB)}, [](Machine& m) {
+        DriveFault slow{DriveFault::Kind::SlowCommand, CommandKind::Commit, 1, 1};
+        slow.seconds = 200000;  // beyond the 108000-second command time-out
+        AddFault(m, 0, slow);
+    });
+    s.Run();
+    EXPECT_EQ(s.Flash(0), s.package.ImageData(0)) << "the drive did write its flash";
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Unknown);
+    EXPECT_EQ(s.engine.LastRun().drives.at(0).outcome, engine::DriveOutcome::Unknown);
+    EXPECT_TRUE(s.view.Saw("message:error:The drive did not confirm the firmware update in time"));
+    EXPECT_FALSE(s.view.Saw("message:information:Firmware has been updated successfully !"));
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::ReportRun(s.engine.LastRun(), false, out, err), cli::kExitOutcomeUnknown);
+    EXPECT_NE(out.str().find("the outcome is unknown"), std::string::npos) << out.str();
+}
+
+TEST(RunVerdict, AnUpdateOverAspiEndsWithTheDriveReportingItsNewRevision) {
+    // Each drive device loads the manager and frees it again; the others must keep it.
+    for (bool eventsFail : {false, true}) {
+        SCOPED_TRACE(eventsFail ? "polled" : "by event");
+        Scenario s("aspi", Options({}), {Image("QV12", kMiB)},
+                   [&](Machine& m) { m.aspi.eventsFail = eventsFail; });
+        s.Run();
+        EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+        EXPECT_EQ(s.Flash(0), s.package.ImageData(0));
+        const engine::DriveResult& e = s.engine.LastRun().drives.at(0);
+        EXPECT_TRUE(e.answered);
+        EXPECT_EQ(e.revisionAfter, "QV12");
+        EXPECT_LT(s.bench.drive(0).Received(CommandKind::Any), 1500);
     }
 }
 

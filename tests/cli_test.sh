@@ -67,6 +67,17 @@ printf 'X' | dd of="$work/pc.E.1.flash" bs=1 seek=100 conv=notrunc 2> /dev/null
 out=$(run update --yes); check "altered contents file" 6 $? "$out" \
   "pc.E.1.flash: the flash contents file has crc32"
 
+# A package damaged where the flash depends on it is refused before any drive is touched.
+fresh typical
+cp "$work/flasher" "$work/damaged"
+at=$(grep -obUa "PARA_OPT=0001011000100110007319" "$work/damaged" | head -1 | cut -d: -f1)
+pos=$((at - 1774 + 6148 + 4096))  # a byte of the image: the block starts 1774 bytes before the key
+byte=$(od -An -tu1 -j "$pos" -N1 "$work/damaged" | tr -d ' ')
+printf "$(printf '\\%03o' $((byte ^ 16)))" | dd of="$work/damaged" bs=1 seek="$pos" conv=notrunc status=none
+out=$(BRENVO_MACHINE="$work/pc.json" BRENVO_TRACE="$work/trace.jsonl" "$work/damaged" update --yes < /dev/null 2>&1)
+check "a flipped bit in the image is refused" 5 $? "$out" "The firmware package is damaged"
+[ ! -s "$work/trace.jsonl" ]; check "no command reached a drive" 0 $? "trace" "trace"
+
 # A drive newer than the package needs a yes.
 manifest 00010110001001100000000000000000 QV10 QV19
 fresh typical
@@ -87,7 +98,7 @@ manifest 00010110001101100000000000000000 QV10 QV19
 fresh ide
 out=$(run update --yes); check "direct-IDE update" 0 $? "$out" "now QV12"
 out=$("$bench" show "$work/pc.json"); check "chip holds the image" 0 $? "$out" "flash crc32 $crc12"
-out=$(env -u BRENVO_MACHINE "$work/flasher" list < /dev/null 2>&1); check "direct-IDE refused on Linux" 7 $? \
+out=$(env -u BRENVO_MACHINE "$work/flasher" list < /dev/null 2>&1); check "direct-IDE refused on Linux" 8 $? \
   "$out" "exists only for Windows"
 
 # The OEM cycle: update, restart entry, the restart, the check.

@@ -1,5 +1,6 @@
 #include "wizard/Frmmainqv.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFrame>
@@ -475,7 +476,24 @@ void TMainQV::btnCancelClick() {
     }
 }
 
+bool TMainQV::Flashing() const {
+    return main_.Engine().Running() > 0;
+}
+
+void TMainQV::closeEvent(QCloseEvent* event) {
+    if (page == kProgressPage) {
+        // The run is still being prepared (the tray loop) or flashing: the window stays. Before
+        // the flash, the cancel question is the way out; it ends the program, not the wizard.
+        event->ignore();
+        ConfirmCancel();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 void TMainQV::ConfirmCancel() {
+    // A flash that has started runs to its end: stopping it would leave the drive half written.
+    if (Flashing()) return;
     if (ui::Modal::Message(this, ui::MessageKind::Confirmation, windowTitle(), kCancelQuestion,
                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
         main_.cmdCloseClick();

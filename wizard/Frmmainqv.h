@@ -100,6 +100,8 @@ class TMainQV : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    // A close request while the update runs is refused: the wizard stays until the run ends.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     // The look every page sets: which controls show, the button texts, where the text sits.
@@ -109,6 +111,8 @@ class TMainQV : public QWidget {
     void FitPageTexts();
     // Asks the cancel question; Yes ends the program.
     void ConfirmCancel();
+    // A worker is flashing: nothing may end the program now.
+    bool Flashing() const;
     // Restarts the computer; a refusal is said and the page stays.
     void ShutDown();
 

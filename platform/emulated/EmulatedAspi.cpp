@@ -24,7 +24,7 @@ uint32_t Le32(const uint8_t* p) {
 Handle EmulatedAspi::LoadLibrary() {
     std::lock_guard lock(mutex_);
     if (!machine_.aspi.present) return kNullModule;
-    loaded_ = true;
+    ++loads_;
     return kAspiModule;
 }
 
@@ -37,7 +37,7 @@ bool EmulatedAspi::Resolve(Handle module, const std::string& name) const {
 
 void EmulatedAspi::FreeLibrary(Handle module) {
     std::lock_guard lock(mutex_);
-    if (module == kAspiModule) loaded_ = false;
+    if (module == kAspiModule && loads_ > 0) --loads_;
 }
 
 int EmulatedAspi::AdapterCount() const {
@@ -58,14 +58,18 @@ std::shared_ptr<OpticalDrive> EmulatedAspi::DriveAt(int adapter, int target, int
 
 uint32_t EmulatedAspi::GetSupportInfo() {
     std::lock_guard lock(mutex_);
-    if (!loaded_) return uint32_t{kSsNoAspi} << 8;
+    if (loads_ == 0) return uint32_t{kSsNoAspi} << 8;
     uint32_t status = static_cast<uint32_t>(machine_.aspi.supportStatus) & 0xFF;
     return status << 8 | static_cast<uint32_t>(status == kSsComp ? AdapterCount() & 0xFF : 0);
 }
 
 uint32_t EmulatedAspi::SendCommand(std::span<uint8_t> srb, std::span<uint8_t> data) {
     std::lock_guard lock(mutex_);
-    if (!loaded_ || srb.size() < 8) return kSsNoAspi;
+    if (loads_ == 0 || srb.size() < 8) {
+        // A caller polling the status must see the command end.
+        if (srb.size() > 1) srb[1] = kSsNoAspi;
+        return kSsNoAspi;
+    }
     uint8_t adapter = srb[2];
     int adapters = AdapterCount();
     switch (srb[0]) {

@@ -46,7 +46,8 @@ class EmulatedAspi {
 
     Machine& machine_;
     std::mutex mutex_;
-    bool loaded_ = false;
+    // Windows counts the loads of a library; it goes only when every load has been freed.
+    int loads_ = 0;
     std::map<Handle, Event> events_;
     Handle nextEvent_ = 0x40000000;
 };

@@ -122,6 +122,7 @@ Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::spa
             PutText(reply + 8, slot.vendor, 8);
             PutText(reply + 16, slot.product, 16);
             PutText(reply + 32, slot.revision, 4);
+            if (slot.flashIncomplete) PutText(reply + 36, "FLASH INCOMPLETE", 16);
             PutLe32(reply + directide::kIdentifyCompleteOffset, 1);
             PutLe32(reply + directide::kIdentifyKindOffset, static_cast<uint32_t>(slot.kind));
             break;
@@ -207,8 +208,11 @@ Status FlashDriver::Control(uint32_t code, std::span<const uint8_t> in, std::spa
                 // The drive starts from whatever firmware its flash now holds.
                 if (slot.identityCrc && *slot.identityCrc != slot.flash.Crc32()) {
                     // Firmware made for the bench carries its revision; any other image gives
-                    // one derived from its contents, never the old one.
-                    slot.revision = IdentityOfFlash(slot.flash.Bytes(), slot.revision).revision;
+                    // one derived from its contents, never the old one; firmware that is not
+                    // whole leaves the drive in its boot loader.
+                    FirmwareIdentity identity = IdentityOfFlash(slot.flash.Bytes(), slot.revision);
+                    slot.revision = identity.revision;
+                    slot.flashIncomplete = identity.incomplete;
                     slot.identityCrc = slot.flash.Crc32();
                 }
             }

@@ -84,6 +84,7 @@ void ReadSlot(Fields& f, IdeMachine& ide, const std::string& benchFolder) {
     slot.udmaSelected = Byte(f, "udmaSelected", slot.udmaSelected);
     slot.chipRow = static_cast<int>(f.Integer("chipRow", -1, -1, directide::kFlashChipRows - 2));
     slot.alternateSequence = f.Bool("alternateSequence", false);
+    slot.flashIncomplete = f.Bool("flashIncomplete", false);
     slot.seed = static_cast<uint64_t>(f.Integer("seed", 1, 0, int64_t{1} << 53));
     ReadSlotFlash(f, slot, benchFolder);
     f.Array("faults", [&](Fields& ff, size_t) {
@@ -228,6 +229,7 @@ ordered_json WriteIdeSection(const Machine& m, FlashWriter& flashes) {
              {"udmaSelected", s.udmaSelected},
              {"chipRow", s.chipRow},
              {"alternateSequence", s.alternateSequence},
+             {"flashIncomplete", s.flashIncomplete},
              {"seed", s.seed},
              {"flash", s.chipRow >= 0 ? flashes.Store(IdeFlashName(i), s.flash) : ordered_json("")},
              {"faults", faults}});

@@ -62,6 +62,7 @@ struct IdeSlot {
     uint8_t udmaSupported = 0x1F, udmaSelected = 0;    // word 88 low and high byte
     int chipRow = -1;                // row of the flash-chip table; -1: no flash reachable
     bool alternateSequence = false;  // the chip identifies and erases only by the other sequence
+    bool flashIncomplete = false;    // the firmware in the flash is not whole: the boot loader runs
     FlashContents flash;             // chip contents, the chip's size
     uint64_t seed = 1;
     std::vector<IdeFault> faults;

@@ -206,10 +206,11 @@ DriveAnswer OpticalDrive::Answer(std::span<const uint8_t, 12> cdb, int direction
         return answer;
     }
     CommandKind kind = ClassifyCommand(cdb);
-    // The loader of the two smallest chips takes its profile at 0x80000 without a control byte;
-    // every other loader sees data for that offset there.
+    // The loader of the two smallest chips takes its profile at 0x80000 without a control byte,
+    // where a large image has data too: it is a profile only while the loader waits for one and
+    // it is exactly as long as the chip's profile.
     if (kind == CommandKind::WriteBuffer && Be24(&cdb[3]) == kSmallProfileOffset && cdb[9] == 0 &&
-        SmallProfileChip())
+        SmallProfileChip() && !profileAccepted_ && Be24(&cdb[6]) == ProfileTransferLength())
         kind = CommandKind::Profile;
     int count = ++received_[static_cast<size_t>(kind)];
     int anyCount = ++received_[static_cast<size_t>(CommandKind::Any)];
@@ -348,7 +349,9 @@ DriveAnswer OpticalDrive::Run(std::span<const uint8_t, 12> cdb, CommandKind kind
             std::copy_n(settings_.flashId->begin(), std::min<size_t>(4, data.size()), data.begin());
             return answer;
         case CommandKind::ReadDriveTag:
-            if (!settings_.driveTag) return Check(answer, 0x05, 0x20, 0x00);
+            // The boot loader of a drive whose flash is not whole knows no tag.
+            if (!settings_.driveTag || settings_.flashIncomplete)
+                return Check(answer, 0x05, 0x20, 0x00);
             PutText(data.first(std::min<size_t>(data.size(), 7)), *settings_.driveTag, 0);
             return answer;
         case CommandKind::DownloadOpen:
@@ -429,17 +432,28 @@ DriveAnswer OpticalDrive::WriteBuffer(std::span<const uint8_t, 12> cdb, CommandK
     return answer;
 }
 
-bool OpticalDrive::AcceptProfile(uint32_t offset, std::span<const uint8_t> data) {
-    if (!settings_.flashId) return false;
+int OpticalDrive::ProfileEntry() const {
+    if (!settings_.flashId) return -1;
     const auto& id = *settings_.flashId;
-    int entry = package::FindChipProfile(id[0], id[1], id[2], id[3]);
+    return package::FindChipProfile(id[0], id[1], id[2], id[3]);
+}
+
+size_t OpticalDrive::ProfileTransferLength() const {
+    int entry = ProfileEntry();
+    if (entry < 0) return 0;
+    size_t profileLength = package::kFlashIdTable[entry].length;
+    if (entry >= 2 && entry <= 4) return profileLength;
+    return profileLength + (profileLength & 1) + (entry <= 1 ? 4 : 6);
+}
+
+bool OpticalDrive::AcceptProfile(uint32_t offset, std::span<const uint8_t> data) {
+    int entry = ProfileEntry();
     if (entry < 0) return false;
+    const auto& id = *settings_.flashId;
     size_t profileLength = package::kFlashIdTable[entry].length;
     auto profile = package::ProfileBytes(entry);
     size_t header = entry <= 1 ? 4 : 6;
-    size_t expected = profileLength + (profileLength & 1) + header;
-    if (entry >= 2 && entry <= 4) expected = profileLength;
-    if (data.size() != expected) return false;
+    if (data.size() != ProfileTransferLength()) return false;
     if (entry <= 1) {
         if (offset != kSmallProfileOffset || !std::equal(id.begin(), id.end(), data.begin()))
             return false;
@@ -454,17 +468,19 @@ bool OpticalDrive::AcceptProfile(uint32_t offset, std::span<const uint8_t> data)
 void OpticalDrive::CommitToFlash(size_t flashOffset, size_t stagingOffset, size_t length,
                                  double /*now*/) {
     settings_.flash.Write(flashOffset, std::span(Staging()).subspan(stagingOffset, length));
+    // The drive restarts from what its flash now holds; firmware that is not whole leaves it in
+    // its boot loader (one bank of two written, say).
     FirmwareIdentity identity = IdentityOfFlash(settings_.flash.Bytes(), settings_.revision);
-    settings_.revision = identity.revision;
-    if (settings_.driveTag) settings_.driveTag = identity.driveTag;
-    settings_.flashIncomplete = false;
+    settings_.flashIncomplete = identity.incomplete;
+    if (!identity.incomplete) {
+        settings_.revision = identity.revision;
+        if (settings_.driveTag) settings_.driveTag = identity.driveTag;
+    }
     settings_.unitAttention = true;
 }
 
 bool OpticalDrive::SmallProfileChip() const {
-    if (!settings_.flashId) return false;
-    const auto& id = *settings_.flashId;
-    int entry = package::FindChipProfile(id[0], id[1], id[2], id[3]);
+    int entry = ProfileEntry();
     return entry == 0 || entry == 1;
 }
 

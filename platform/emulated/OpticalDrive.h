@@ -132,6 +132,9 @@ class OpticalDrive {
     std::string ReportedRevision() const;
     bool InLoaderMode() const;
     bool SmallProfileChip() const;
+    // The chip's row of the profile table (-1 none), and how long its profile transfer is.
+    int ProfileEntry() const;
+    size_t ProfileTransferLength() const;
     // The staging buffer; the first command that uses it finds the flash's contents there.
     std::vector<uint8_t>& Staging();
 

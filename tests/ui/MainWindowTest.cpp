@@ -345,6 +345,40 @@ TEST_F(MainWindow, CloseGetsTheUserOutOfATrayLoopThatWaitsForADisc) {
     EXPECT_EQ(machine_->machine().FindDrive("E:")->Flash(), before);
 }
 
+TEST_F(MainWindow, AScriptedRunLeavesTheTrayLoopAndIsNoSuccess) {
+    // Script mode, unattended with the tray check: E: is empty, F: holds a disc nobody can take
+    // out. The loop must end as the console's does, and E: alone is not a successful run.
+    UseMachine([](platform::emulated::Machine& m) {
+        m.drives.clear();
+        for (int i = 0; i < 2; ++i) {
+            auto d = benchtool::QuorvantDrive(i ? "F:" : "E:", "1:0:" + std::to_string(i) + ":0");
+            d.medium = i == 1;
+            d.trayLocked = i == 1;
+            m.drives.push_back(std::make_shared<platform::emulated::OpticalDrive>(d));
+        }
+    });
+    auto window = Start(WithDigit(WithDigit(kShippedOptions, 5, '1'), 8, '1'));
+    ASSERT_EQ(window->StartResult(), StartEnd::Ready);
+    window->cmdUpdateClick();
+    bool ended = QTest::qWaitFor(
+        [&] {
+            return window->Engine().Running() == 0 &&
+                   window->Engine().LastRun().end != engine::RunEnd::None;
+        },
+        60000);
+    ASSERT_TRUE(ended) << "the run did not end";
+    EXPECT_EQ(window->Engine().LastRun().end, engine::RunEnd::Stopped);
+    EXPECT_EQ(machine_->machine().FindDrive("E:")->Flash(),
+              platform::emulated::MakeFirmwareImage("QV13", "QV13-00", 1 << 20));
+    EXPECT_EQ(machine_->machine().FindDrive("F:")->Settings().revision, "QV11");
+    EXPECT_LT(machine_->machine().FindDrive("F:")->Received(platform::emulated::CommandKind::Any),
+              200)
+        << "the loop was left at once";
+    for (const auto& message : Modal::Messages())
+        EXPECT_NE(message.kind, MessageKind::Information) << message.text.toStdString();
+    EXPECT_EQ(Modal::Messages().back().text, "Unable to flash firmware.");
+}
+
 TEST_F(MainWindow, AWarningDeclinedInTheWindowLeavesTheDriveAlone) {
     UseMachine([](auto& m) {
         auto settings = m.drives[0]->Settings();

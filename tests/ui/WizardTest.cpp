@@ -480,6 +480,29 @@ TEST_F(Wizard, ClosingTheWizardEndsTheProgram) {
     EXPECT_TRUE(window_->TerminateRequested());
 }
 
+TEST_F(Wizard, AClosedWizardStaysWhileItsFlashRunsAndFinishesTheRun) {
+    TMainQV& wizard = Start();
+    wizard.show();
+    StartUpdate(wizard);
+    ASSERT_EQ(window_->Engine().Running(), 1);
+    // The title bar's close (Alt+F4) and the cancel question during the flash: refused, asked
+    // nothing, and the flash is not stopped.
+    const size_t asked = Modal::Messages().size();
+    Modal::QueueAnswer(QMessageBox::Yes);
+    wizard.close();
+    wizard.btnCancelClick();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(wizard_.isNull()) << "the wizard stays";
+    EXPECT_TRUE(wizard.isVisible());
+    EXPECT_FALSE(window_->TerminateRequested());
+    EXPECT_EQ(Modal::Messages().size(), asked) << "no question while the flash runs";
+
+    WaitForRun();
+    wizard.tmrT1Timer();
+    EXPECT_EQ(wizard.page, wizard::kCompletePage);
+    EXPECT_TRUE(RestartEntry().has_value()) << "the check after the restart is registered";
+}
+
 TEST_F(Wizard, TheOemMainWindowHandsOverToTheWizardAtItsFirstPaint) {
     block_ = std::make_unique<PackagedBlock>(QuorvantManifest(kOemOptions));
     window_ = std::make_unique<TBrenvoMain>(block_->package);

@@ -14,6 +14,7 @@
 #include "directide/RurDriver.h"
 #include "engine/Downloads.h"
 #include "package/Package.h"
+#include "package/PackageChecksum.h"
 #include "package/Scramble.h"
 
 namespace pack {
@@ -191,6 +192,8 @@ void WritePackage(const Manifest& m, std::span<uint8_t> block) {
             SetFieldText(block, at + kEntryProductOffset, kEntryProductSize, c.product);
         }
     }
+    // Option digits 19-32 carry the checksum start-up checks the package against.
+    StampChecksum(block);
 }
 
 std::string VerifyPackage(const Manifest& m, std::span<const uint8_t> written) {
@@ -200,8 +203,11 @@ std::string VerifyPackage(const Manifest& m, std::span<const uint8_t> written) {
     if (!parsed.ok() && !(m.images.empty() && parsed.problem == PackageProblem::NoImages)) {
         return "the written package does not parse: " + parsed.message;
     }
-    if (p.Title() != m.title || p.DriveName() != m.driveName || p.OptionDigits() != m.options ||
-        p.BuildDate() != m.buildDate || p.CreditTag() != m.creditTag || p.ToolTag() != m.toolTag ||
+    if (p.Title() != m.title || p.DriveName() != m.driveName ||
+        p.OptionDigits().substr(0, kChecksumFirstDigit - 1) !=
+            m.options.substr(0, kChecksumFirstDigit - 1) ||
+        CheckChecksum(written) != ChecksumState::Matches || p.BuildDate() != m.buildDate ||
+        p.CreditTag() != m.creditTag || p.ToolTag() != m.toolTag ||
         p.VersionTag() != m.versionTag) {
         return "the texts or options read back differ from the manifest";
     }

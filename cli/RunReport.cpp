@@ -1,0 +1,62 @@
+#include "cli/RunReport.h"
+
+#include <ostream>
+
+namespace cli {
+
+int ReportRun(const engine::RunReport& run, bool unanswered, std::ostream& out, std::ostream& err) {
+    bool anyFlashed = false;
+    for (const auto& d : run.drives) {
+        out << d.line << "\n    before " << d.oldRevision << ", package " << d.packageRevision;
+        switch (d.outcome) {
+            case engine::DriveOutcome::NotFlashed:
+                out << ": not flashed, the run stopped before its turn";
+                break;
+            case engine::DriveOutcome::Failed:
+                out << ": the flash failed";
+                break;
+            case engine::DriveOutcome::Unknown:
+                out << ": the drive did not confirm its commit in time, the outcome is unknown";
+                break;
+            case engine::DriveOutcome::Flashed:
+                anyFlashed = true;
+                break;
+        }
+        if (d.outcome != engine::DriveOutcome::NotFlashed) {
+            if (d.answered) {
+                out << ", now " << d.revisionAfter;
+            } else {
+                out << ", now: the drive did not answer";
+            }
+        }
+        out << "\n";
+        if (run.end == engine::RunEnd::Succeeded && d.answered &&
+            d.revisionAfter != d.packageRevision) {
+            out << "    Note: the drive reports " << d.revisionAfter
+                << ", not the package's revision " << d.packageRevision
+                << "; on some drives the new revision shows only after a restart.\n";
+        }
+    }
+    if (unanswered) return kExitDeclined;
+    switch (run.end) {
+        case engine::RunEnd::Succeeded:
+            return kExitOk;
+        case engine::RunEnd::Failed:
+            return kExitFlashFailed;
+        case engine::RunEnd::Unknown:
+            err << "brenvo-cli: the outcome of the update is unknown\n";
+            return kExitOutcomeUnknown;
+        case engine::RunEnd::NoDrive:
+            err << "brenvo-cli: no drive to update\n";
+            return kExitNoDrive;
+        case engine::RunEnd::Declined:
+        case engine::RunEnd::Stopped:
+        case engine::RunEnd::None:
+            break;
+    }
+    err << (anyFlashed ? "brenvo-cli: not every chosen drive was flashed\n"
+                       : "brenvo-cli: nothing was flashed\n");
+    return kExitDeclined;
+}
+
+}  // namespace cli

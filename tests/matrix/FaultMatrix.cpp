@@ -1,0 +1,668 @@
+#include "tests/matrix/FaultMatrix.h"
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "cli/ConsoleView.h"
+#include "cli/RunReport.h"
+#include "common/Crc32.h"
+#include "common/Text.h"
+#include "engine/RestartCheck.h"
+#include "engine/UpdateEngine.h"
+#include "engine/UpdateTexts.h"
+#include "package/Package.h"
+#include "package/PackageBlock.h"
+#include "platform/emulated/BenchFile.h"
+#include "platform/emulated/EmulatedSystem.h"
+#include "platform/emulated/FirmwareImage.h"
+#include "platform/emulated/Machine.h"
+#include "tools/bench/Presets.h"
+#include "tools/pack/Packer.h"
+
+namespace matrix {
+namespace {
+namespace fs = std::filesystem;
+using platform::emulated::CommandKind;
+using platform::emulated::DriveFault;
+using platform::emulated::DriveSettings;
+using platform::emulated::IdeFault;
+using platform::emulated::IdeFaultKind;
+using platform::emulated::Machine;
+using platform::emulated::OpticalDrive;
+
+constexpr size_t kMebibyte = 1 << 20;
+constexpr size_t kBankImage = 128 * 1024;
+constexpr size_t kPageChipImage = 512 * 1024;
+constexpr size_t kIdeChunk = 128;
+constexpr int kIdePageChipRow = 16;
+constexpr char kNewRevision[] = "QV12";
+constexpr char kShippedOptions[] = "00010110001001100000000000000000";
+// Longer than the device's 108000-second command time-out.
+constexpr double kTimeOutSeconds = 200000;
+constexpr int kConsoleUnknown = cli::kExitOutcomeUnknown;
+// The RunOnce key as the emulated registry files it, under the local machine.
+const std::string kRunOnce = std::string("HKLM\\") + engine::kRunOnceKey;
+
+bool IsIde(Path p) {
+    return p == Path::DirectIde || p == Path::DirectIde98 || p == Path::DirectIdePage;
+}
+
+size_t ImageSize(Path p) {
+    switch (p) {
+        case Path::TwoBank:
+        case Path::Block:
+            return kBankImage;
+        case Path::DirectIdePage:
+            return kPageChipImage;
+        default:
+            return kMebibyte;
+    }
+}
+
+const std::vector<uint8_t>& Image(size_t size) {
+    static std::map<size_t, std::vector<uint8_t>> images;
+    auto& image = images[size];
+    if (image.empty()) image = platform::emulated::MakeFirmwareImage(kNewRevision, "", size);
+    return image;
+}
+
+std::string OptionsFor(const Case& c) {
+    std::string o = kShippedOptions;
+    o[0] = static_cast<char>('0' + c.uiVariant);
+    o[7] = c.unattended ? '1' : '0';
+    o[11] = IsIde(c.path) ? '1' : '0';
+    if (!c.states.empty()) {
+        o[4] = '1';   // the tray check: a disc nobody takes out stops the run
+        o[17] = '1';  // skip drives that already have the package's revision
+    }
+    return o;
+}
+
+// The packaged block of the case's options and image, built once.
+const std::vector<uint8_t>& PackagedBlock(const Case& c) {
+    static std::map<std::string, std::vector<uint8_t>> blocks;
+    const size_t size = ImageSize(c.path);
+    const std::string key = OptionsFor(c) + "/" + std::to_string(size);
+    auto& block = blocks[key];
+    if (block.empty()) {
+        pack::Manifest m;
+        m.title = "Firmware Flasher - matrix";
+        m.driveName = "DVD-RW QV-1600";
+        m.options = OptionsFor(c);
+        pack::ImageSpec image;
+        image.file = "QV12.bin";
+        image.data = Image(size);
+        image.key.resize(package::kKeyTableSize);
+        uint32_t state = static_cast<uint32_t>(size) | 1u;
+        for (auto& k : image.key) {
+            state = state * 1664525u + 1013904223u;
+            k = static_cast<uint8_t>(state >> 24);
+        }
+        image.newRevision = kNewRevision;
+        image.constraints = {{"QV10", "QV19", "", ""}};
+        m.images.push_back(image);
+        block.resize(package::kBlockSize);
+        pack::WritePackage(m, block);
+    }
+    return block;
+}
+
+DriveSettings FamilyDrive(Path path, const std::string& letter, const std::string& address) {
+    DriveSettings d = benchtool::QuorvantDrive(letter, address);
+    d.medium = false;
+    if (path == Path::VerifiedSmallChip) d.flashId = std::array<uint8_t, 4>{0xDA, 0xC8, 0, 0};
+    if (path == Path::TwoBank || path == Path::Block) {
+        d.flash = platform::emulated::FlashContents(kBankImage, 0xFF);
+        d.flashId = std::array<uint8_t, 4>{0xBF, 0xB6, 0x00, 0x01};
+        if (path == Path::Block) d.flashId.reset();
+    }
+    return d;
+}
+
+std::shared_ptr<Machine> BuildMachine(const Case& c) {
+    auto m = std::make_shared<Machine>();
+    if (IsIde(c.path)) {
+        benchtool::ApplyPreset(c.path == Path::DirectIde98 ? "ide98" : "ide", *m);
+        auto& slot = m->ide.driveSlots[0];
+        if (c.path == Path::DirectIdePage) {
+            slot.chipRow = kIdePageChipRow;
+            slot.flash = platform::emulated::FlashContents(kPageChipImage, 0xFF);
+        }
+        slot.faults = c.ideFaults;
+        return m;
+    }
+    const bool aspi = c.transport == Transport::Aspi;
+    m->family = aspi ? platform::emulated::Family::Windows9x : platform::emulated::Family::Nt;
+    m->security.administrator = true;
+    m->aspi.present = aspi;
+    auto add = [&](DriveSettings d) { m->drives.push_back(std::make_shared<OpticalDrive>(d)); };
+    if (c.states.empty()) {
+        DriveSettings e = FamilyDrive(c.path, "E:", "1:0:0:0");
+        e.faults = c.faults;
+        add(e);
+        add(benchtool::OtherDrive("F:", "1:0:1:0"));
+        return m;
+    }
+    for (size_t i = 0; i < c.states.size(); ++i) {
+        std::string letter(1, static_cast<char>('E' + i));
+        DriveSettings d = FamilyDrive(c.path, letter + ":", "1:0:" + std::to_string(i) + ":0");
+        switch (c.states[i]) {
+            case DriveState::Flashed:
+                break;
+            case DriveState::Failed:
+                d.faults.push_back({DriveFault::Kind::FailCommand, CommandKind::WriteBuffer, 1, 0});
+                break;
+            case DriveState::Stopped:
+                d.medium = true;
+                d.trayLocked = true;
+                break;
+            case DriveState::Skipped:  // it already runs the package's firmware
+                d.revision = kNewRevision;
+                d.flash = Image(ImageSize(c.path));
+                break;
+        }
+        add(d);
+    }
+    return m;
+}
+
+// The drives (or IDE slots) the procedure chooses for the case.
+std::vector<size_t> Chosen(const Case& c) {
+    if (c.states.empty()) return {0};
+    if (!c.unattended) return {c.states.size() - 1};  // the selection: the last matched drive
+    std::vector<size_t> chosen;
+    for (size_t i = 0; i < c.states.size(); ++i)
+        if (c.states[i] != DriveState::Skipped) chosen.push_back(i);
+    return chosen;
+}
+
+bool Holds(Machine& m, const Case& c, size_t i) {
+    const auto& image = Image(ImageSize(c.path));
+    if (IsIde(c.path)) {
+        const auto& slot = m.ide.driveSlots[i];
+        // A cell that always reads back wrong does not hold its byte, whatever was written.
+        bool badCell = std::any_of(slot.faults.begin(), slot.faults.end(), [&](const IdeFault& f) {
+            return (f.kind == IdeFaultKind::Verify ||
+                    (f.kind == IdeFaultKind::ReadOnce && f.times < 0)) &&
+                   f.address >= 0 && static_cast<size_t>(f.address) < image.size();
+        });
+        return slot.flash.size() >= image.size() && !slot.flashIncomplete && !badCell &&
+               std::equal(image.begin(), image.end(), slot.flash.begin());
+    }
+    DriveSettings s = m.drives[i]->Settings();
+    return s.flash.size() >= image.size() && !s.flashIncomplete &&
+           std::equal(image.begin(), image.end(), s.flash.begin());
+}
+
+std::string Reports(Machine& m, const Case& c, size_t i) {
+    if (IsIde(c.path)) return m.ide.driveSlots[i].revision;
+    DriveSettings s = m.drives[i]->Settings();
+    return s.flashIncomplete ? "0000" : s.revision;
+}
+
+// A drive may rightly be said not to answer when its faults can silence its INQUIRY.
+bool CanGoSilent(Machine& m, const Case& c, size_t i, bool inProcess) {
+    if (IsIde(c.path)) {
+        return std::any_of(m.ide.driveSlots[i].faults.begin(), m.ide.driveSlots[i].faults.end(),
+                           [](const IdeFault& f) { return f.kind == IdeFaultKind::NeverReady; });
+    }
+    if (inProcess && m.drives[i]->PoweredOff()) return true;
+    if (!c.states.empty() || i != 0) return false;
+    return std::any_of(c.faults.begin(), c.faults.end(), [](const DriveFault& f) {
+        return f.kind == DriveFault::Kind::PowerCut ||
+               ((f.command == CommandKind::Inquiry || f.command == CommandKind::Any) &&
+                f.kind != DriveFault::Kind::CorruptReadBack);
+    });
+}
+
+// The drive's name in the report: its letter, or over ASPI (no letter) and on the IDE path its
+// address.
+std::string DriveKey(const Case& c, size_t i) {
+    if (IsIde(c.path)) return std::to_string(i / 2) + "-0-" + std::to_string(i % 2) + "-0";
+    if (c.transport == Transport::Aspi) return "1-0-" + std::to_string(i) + "-0";
+    return std::string(1, static_cast<char>('E' + i)) + ":";
+}
+
+struct ReportLine {
+    std::string key;   // the letter, or the address for a drive without one
+    std::string text;  // "before ..., package ...: ..., now ..."
+};
+
+std::vector<ReportLine> ParseReport(const std::string& out) {
+    std::vector<ReportLine> lines;
+    std::istringstream in(out);
+    std::string previous, line;
+    while (std::getline(in, line)) {
+        if (line.rfind("    before ", 0) == 0) {
+            std::istringstream head(previous);
+            std::string address, root;
+            head >> address;
+            if (head.get() == ' ' && head.peek() != ' ') head >> root;
+            lines.push_back(
+                {root.size() >= 2 && root[1] == ':' ? root.substr(0, 2) : address, line});
+        }
+        previous = line;
+    }
+    return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+Judgement False(Verdict v, std::string why) {
+    return {v, std::move(why), ""};
+}
+
+Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
+    const std::vector<size_t> chosen = Chosen(c);
+    bool truth = !chosen.empty();
+    for (size_t i : chosen)
+        truth = truth && Holds(m, c, i);
+    const std::string success = engine::Text(engine::UpdateText::Success, 0);
+    const std::string unknownText = engine::Text(engine::UpdateText::OutcomeUnknown, 0);
+    const bool claimsSuccess = said.window ? Contains(said.err, success) : said.status == 0;
+    const bool claimsUnknown =
+        said.window ? Contains(said.err, unknownText) : said.status == kConsoleUnknown;
+    std::string facts;
+    for (size_t i : chosen) {
+        facts += " " + DriveKey(c, i) + (Holds(m, c, i) ? " holds the image" : " does not") +
+                 " and reports " + Reports(m, c, i) + ";";
+    }
+
+    // The messages must agree with the status: no success message without the image in every
+    // chosen drive, no failure message when it is there.
+    const std::string text = said.out + said.err;
+    if (Contains(text, success) && !truth)
+        return False(Verdict::FalseSuccess, "the success message;" + facts);
+    if (Contains(text, engine::Text(engine::UpdateText::Failure, 0)) && truth)
+        return False(Verdict::FalseFailure, "the failure message;" + facts);
+    if (claimsSuccess && !truth) return False(Verdict::FalseSuccess, "success claimed;" + facts);
+    if (!claimsSuccess && !claimsUnknown && truth)
+        return False(Verdict::FalseFailure, "failure claimed;" + facts);
+    if (!said.window) {
+        auto lines = ParseReport(said.out);
+        for (size_t i : chosen) {
+            const std::string key = DriveKey(c, i);
+            auto line = std::find_if(lines.begin(), lines.end(),
+                                     [&](const ReportLine& l) { return l.key == key; });
+            const bool holds = Holds(m, c, i);
+            if (line == lines.end()) {
+                // A run that reports on its drives names every drive it chose.
+                if (!lines.empty() && !holds)
+                    return False(Verdict::FalseSuccess, "no line names " + key + facts);
+                continue;
+            }
+            const std::string& t = line->text;
+            const bool notFlashed = Contains(t, ": not flashed");
+            const bool failed = Contains(t, ": the flash failed");
+            const bool unknown = Contains(t, "outcome is unknown");
+            if (!notFlashed && !failed && !unknown && !holds)
+                return False(Verdict::FalseSuccess, key + " said flashed: " + t + ";" + facts);
+            if ((notFlashed || failed) && holds)
+                return False(Verdict::FalseFailure, key + " said not flashed: " + t + ";" + facts);
+            if (notFlashed) continue;
+            if (Contains(t, "now: the drive did not answer")) {
+                if (!CanGoSilent(m, c, i, inProcess))
+                    return False(Verdict::FalseFailure, key + " said silent: " + t + ";" + facts);
+                continue;
+            }
+            size_t now = t.rfind(", now ");
+            std::string said_ = now == std::string::npos ? "" : t.substr(now + 6);
+            if (said_ != Reports(m, c, i)) {
+                return False(said_ == kNewRevision ? Verdict::FalseSuccess : Verdict::FalseFailure,
+                             key + " said to report \"" + said_ + "\";" + facts);
+            }
+        }
+    }
+    if (claimsUnknown && !claimsSuccess) return {Verdict::Unknown, "unknown;" + facts, ""};
+    return {};
+}
+
+// The check after the restart passes exactly when the drive it names holds the image.
+Judgement JudgeCheck(const Case& c, const Said& said, Machine& m, Judgement run) {
+    if (!said.checkRan || run.verdict == Verdict::FalseSuccess ||
+        run.verdict == Verdict::FalseFailure)
+        return run;
+    run.checked = true;
+    size_t drive = static_cast<size_t>(std::max(said.checkIndex, 0));
+    if (IsIde(c.path)) drive = said.checkIndex == 0 ? 0 : 3;  // the listed slots
+    const bool holds = drive < (IsIde(c.path) ? 8 : m.drives.size()) && Holds(m, c, drive);
+    if (said.checkPassed && !holds)
+        return False(Verdict::FalseSuccess, "the check after the restart passed");
+    if (!said.checkPassed && holds)
+        return False(Verdict::FalseFailure, "the check after the restart failed");
+    return run;
+}
+
+// Power comes back and the faults of the run are gone: what the bench holds after a restart.
+void ClearFaults(Machine& m) {
+    for (auto& drive : m.drives) {
+        DriveSettings s = drive->Settings();
+        s.faults.clear();
+        drive = std::make_shared<OpticalDrive>(s);
+    }
+    for (auto& slot : m.ide.driveSlots)
+        slot.faults.clear();
+}
+
+struct Observed {
+    Said said;
+    std::shared_ptr<Machine> machine;
+};
+
+Observed Observe(const Case& c) {
+    Observed o;
+    o.machine = BuildMachine(c);
+    std::vector<uint8_t> block = PackagedBlock(c);
+    {
+        platform::ScopedSystem scope(
+            std::make_unique<platform::emulated::EmulatedSystem>(o.machine));
+        std::istringstream in;
+        std::ostringstream out, err;
+        cli::ConsoleView view(in, out, err, cli::Answers::Yes, false);
+        package::Package package(block);
+        engine::UpdateEngine engine(package, view);
+        if (engine.StartUp() != engine::StartEnd::Ready) {
+            o.said.status = cli::kExitNoDrive;
+        } else {
+            // As brenvo-cli's update does.
+            engine.UpdateClick();
+            view.RunUntilIdle(engine);
+            if (c.uiVariant == 2 && engine.LastRun().end == engine::RunEnd::Succeeded)
+                engine::WriteRestartCheck(engine.SelectedItem(), engine.Revisions().newRevision);
+            o.said.status = cli::ReportRun(engine.LastRun(), view.Unanswered(), out, err);
+        }
+        o.said.out = out.str();
+        o.said.err = err.str();
+    }
+    return o;
+}
+
+// The check the run left for the next start, run after an emulated restart.
+void CheckAfterRestart(const Case& c, Observed& o) {
+    Machine& m = *o.machine;
+    const auto* entry = m.FindRegistry(kRunOnce, engine::kRestartValueName);
+    if (!entry) return;
+    engine::CheckRequest request =
+        engine::ParseCheckCommandLine(common::SplitCommandLine(entry->value));
+    m.RemoveRegistry(kRunOnce, engine::kRestartValueName);
+    ClearFaults(m);
+    m.Restart();
+    platform::ScopedSystem scope(std::make_unique<platform::emulated::EmulatedSystem>(o.machine));
+    std::vector<uint8_t> block = PackagedBlock(c);
+    std::istringstream in;
+    std::ostringstream out, err;
+    cli::ConsoleView view(in, out, err, cli::Answers::Yes, false);
+    view.SetAcceptNotice(true);
+    package::Package package(block);
+    engine::UpdateEngine engine(package, view);
+    o.said.checkRan = true;
+    o.said.checkIndex = request.driveIndex;
+    o.said.checkPassed =
+        engine.StartUp() == engine::StartEnd::Ready &&
+        engine::VerifyUpdate(engine, request).outcome == engine::CheckOutcome::Matches;
+}
+
+std::map<CommandKind, int> Probe(const Case& base) {
+    Observed o = Observe(base);
+    std::map<CommandKind, int> counts;
+    for (int k = 1; k < static_cast<int>(CommandKind::Count); ++k) {
+        auto kind = static_cast<CommandKind>(k);
+        if (kind == CommandKind::Other) continue;
+        int n = o.machine->drives[0]->Received(kind);
+        if (n > 0) counts[kind] = n;
+    }
+    return counts;
+}
+
+const char* PathName(Path p) {
+    switch (p) {
+        case Path::Verified:
+            return "verified";
+        case Path::VerifiedSmallChip:
+            return "verified-small-chip";
+        case Path::TwoBank:
+            return "two-bank";
+        case Path::Block:
+            return "block";
+        case Path::DirectIde:
+            return "direct-ide";
+        case Path::DirectIde98:
+            return "direct-ide-98";
+        case Path::DirectIdePage:
+            return "direct-ide-page";
+    }
+    return "";
+}
+
+const char* StateName(DriveState s) {
+    static const char* names[] = {"flashed", "failed", "stopped", "skipped"};
+    return names[static_cast<int>(s)];
+}
+
+void AddDriveFaultCases(Path path, Transport transport, std::vector<Case>& cases) {
+    Case base;
+    base.path = path;
+    base.transport = transport;
+    const std::string prefix =
+        std::string(PathName(path)) + (transport == Transport::Aspi ? "/aspi/" : "/pass-through/");
+    auto add = [&](const std::string& name, std::vector<DriveFault> faults) {
+        Case c = base;
+        c.name = prefix + name;
+        c.faults = std::move(faults);
+        c.uiVariant = cases.size() % 2 ? 2 : 0;  // half the cases are checked after a restart
+        cases.push_back(c);
+    };
+    for (auto [kind, count] : Probe(base)) {
+        const std::string kindName = platform::emulated::CommandKindName(kind);
+        std::set<int> positions = {1, (count + 1) / 2, count};
+        for (int nth : positions) {
+            const std::string at = kindName + " #" + std::to_string(nth);
+            // One, two and three attempts in a row: each failure costs the next attempt.
+            for (int times : count >= 3 ? std::vector<int>{1, 2, 3} : std::vector<int>{1}) {
+                const std::string x = " x" + std::to_string(times);
+                add("fail " + at + x, {{DriveFault::Kind::FailCommand, kind, nth, times}});
+                add("transport " + at + x,
+                    {{DriveFault::Kind::TransportFailure, kind, nth, times}});
+                if (kind == CommandKind::ReadBuffer) {
+                    add("corrupt " + at + x,
+                        {{DriveFault::Kind::CorruptReadBack, kind, nth, times}});
+                }
+            }
+            add("power cut " + at, {{DriveFault::Kind::PowerCut, kind, nth, 1}});
+            DriveFault slow{DriveFault::Kind::SlowCommand, kind, nth, 1};
+            slow.seconds = kTimeOutSeconds;
+            add("time-out " + at, {slow});
+        }
+    }
+    add("never ready", {{DriveFault::Kind::NeverReady, CommandKind::Any, 1, 0}});
+    add("unit attention forever",
+        {{DriveFault::Kind::UnitAttentionForever, CommandKind::Any, 1, 0}});
+}
+
+void AddIdeFaultCases(Path path, std::vector<Case>& cases) {
+    const size_t size = ImageSize(path);
+    const std::vector<int64_t> addresses = {0, static_cast<int64_t>(size / 2),
+                                            static_cast<int64_t>(size - kIdeChunk)};
+    const std::pair<IdeFaultKind, const char*> kinds[] = {
+        {IdeFaultKind::Program, "program"},    {IdeFaultKind::Verify, "verify"},
+        {IdeFaultKind::ReadOnce, "read-once"}, {IdeFaultKind::Erase, "erase"},
+        {IdeFaultKind::Identify, "identify"},  {IdeFaultKind::NeverReady, "never-ready"}};
+    for (auto [kind, name] : kinds) {
+        const bool addressed = kind == IdeFaultKind::Program || kind == IdeFaultKind::Verify ||
+                               kind == IdeFaultKind::ReadOnce;
+        for (int64_t address : addressed ? addresses : std::vector<int64_t>{0}) {
+            for (int times : {1, 3, 6, -1}) {
+                Case c;
+                c.path = path;
+                c.name = std::string(PathName(path)) + "/" + name + " @" + std::to_string(address) +
+                         " x" + std::to_string(times);
+                c.ideFaults = {{kind, address, times}};
+                c.uiVariant = cases.size() % 2 ? 2 : 0;
+                cases.push_back(c);
+            }
+        }
+    }
+}
+
+void AddDriveStateCases(std::vector<Case>& cases) {
+    for (size_t drives : {2u, 3u}) {
+        size_t combinations = 1;
+        for (size_t i = 0; i < drives; ++i)
+            combinations *= 4;
+        for (size_t n = 0; n < combinations; ++n) {
+            std::vector<DriveState> states;
+            std::string name;
+            for (size_t i = 0, rest = n; i < drives; ++i, rest /= 4) {
+                states.push_back(static_cast<DriveState>(rest % 4));
+                name += std::string(i ? "," : "") + StateName(states.back());
+            }
+            for (bool unattended : {false, true}) {
+                for (int variant : {0, 1, 2}) {
+                    Case c;
+                    c.states = states;
+                    c.unattended = unattended;
+                    c.uiVariant = variant;
+                    c.name = "drives/" + name + (unattended ? "/unattended" : "/attended") + "/ui" +
+                             std::to_string(variant);
+                    cases.push_back(c);
+                }
+            }
+        }
+    }
+}
+
+std::string Slug(const std::string& name) {
+    std::string s;
+    for (char ch : name)
+        s += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+    return s;
+}
+
+int Run(const std::string& command) {
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A copy of the program carrying the case's package, made once per package.
+std::string PackedProgram(const std::string& program, const Case& c, const std::string& dir) {
+    const auto& block = PackagedBlock(c);
+    const std::string name = fs::path(program).filename().string() + "-" +
+                             std::to_string(common::Crc32(block)) + "-" + Slug(OptionsFor(c));
+    const fs::path packed = fs::path(dir) / "programs" / name;
+    if (fs::exists(packed)) return packed.string();
+    fs::create_directories(packed.parent_path());
+    std::string bytes = ReadText(program);
+    std::span<uint8_t> file(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    int64_t at = package::LocateBlock(file);
+    if (at < 0) throw std::runtime_error("no package block in " + program);
+    std::copy(block.begin(), block.end(), file.begin() + at);
+    const fs::path temporary = packed.string() + ".tmp";
+    std::ofstream(temporary, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    fs::permissions(temporary, fs::perms::owner_all);
+    fs::rename(temporary, packed);
+    return packed.string();
+}
+
+}  // namespace
+
+bool UnattendedChoosesNothing(const Case& c) {
+    Case unattended = c;
+    unattended.unattended = true;
+    return Chosen(unattended).empty();
+}
+
+const char* VerdictName(Verdict v) {
+    static const char* names[] = {"true", "FALSE SUCCESS", "FALSE FAILURE", "unknown"};
+    return names[static_cast<int>(v)];
+}
+
+std::vector<Case> GenerateCases(bool full) {
+    std::vector<Case> cases;
+    for (Path path : {Path::Verified, Path::VerifiedSmallChip, Path::TwoBank, Path::Block}) {
+        for (Transport transport : {Transport::PassThrough, Transport::Aspi})
+            AddDriveFaultCases(path, transport, cases);
+    }
+    for (Path path : {Path::DirectIde, Path::DirectIde98, Path::DirectIdePage})
+        AddIdeFaultCases(path, cases);
+    AddDriveStateCases(cases);
+    if (full) return cases;
+    // The test suite's share: every 20th case, so each path and state keeps a few.
+    std::vector<Case> subset;
+    for (size_t i = 0; i < cases.size(); i += 20)
+        subset.push_back(cases[i]);
+    return subset;
+}
+
+Judgement RunInProcess(const Case& c) {
+    Observed o = Observe(c);
+    // What the drives report is judged before the restart brings them back.
+    Judgement run = Judge(c, o.said, *o.machine, true);
+    CheckAfterRestart(c, o);
+    Judgement judged = JudgeCheck(c, o.said, *o.machine, run);
+    judged.transcript = o.said.out + o.said.err;
+    return judged;
+}
+
+Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
+    // The window starts a run by itself only for an unattended package, and says success in a
+    // message box only in the standard variant.
+    Case c = asked;
+    if (window) {
+        c.unattended = true;
+        c.uiVariant = 0;
+    }
+    const fs::path dir = fs::path(programs.workDir) / Slug(c.name + (window ? "-window" : ""));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    auto machine = BuildMachine(c);
+    platform::emulated::SaveBench(*machine, (dir / "bench.json").string());
+    const std::string program =
+        PackedProgram(window ? programs.window : programs.cli, c, programs.workDir);
+    const std::string env = "cd '" + dir.string() + "' && BRENVO_MACHINE=bench.json " +
+                            (window ? "QT_QPA_PLATFORM=offscreen BRENVO_UNATTENDED=1 " : "");
+    Said said;
+    said.window = window;
+    // A window that never ends is a fault of its own; the time limit keeps the matrix going.
+    said.status = Run(env + "timeout 30 '" + program + "'" + (window ? "" : " update --yes") +
+                      " > out.txt 2> err.txt < /dev/null");
+    said.out = ReadText(dir / "out.txt");
+    said.err = ReadText(dir / "err.txt");
+    if (said.status == 124) return {Verdict::FalseSuccess, "the program did not end", ""};
+    auto after = platform::emulated::LoadBench((dir / "bench.json").string());
+    Judgement judged = Judge(c, said, *after, false);
+    if (judged.verdict == Verdict::FalseSuccess || judged.verdict == Verdict::FalseFailure)
+        return judged;
+    const auto* entry = after->FindRegistry(kRunOnce, engine::kRestartValueName);
+    if (window || !entry) return judged;
+    engine::CheckRequest request =
+        engine::ParseCheckCommandLine(common::SplitCommandLine(entry->value));
+    ClearFaults(*after);
+    platform::emulated::SaveBench(*after, (dir / "bench.json").string());
+    int boot = Run("cd '" + dir.string() + "' && timeout 60 '" + programs.benchTool +
+                   "' boot bench.json > boot.txt 2>&1 < /dev/null");
+    said.checkRan = true;
+    said.checkIndex = request.driveIndex;
+    said.checkPassed =
+        boot == 0 && Contains(ReadText(dir / "boot.txt"), "The firmware update was successful.");
+    auto rebooted = platform::emulated::LoadBench((dir / "bench.json").string());
+    judged = JudgeCheck(c, said, *rebooted, judged);
+    judged.transcript = said.out + said.err + ReadText(dir / "boot.txt");
+    return judged;
+}
+
+}  // namespace matrix
