@@ -17,6 +17,8 @@ inline constexpr int kExitDeclined = 4;
 inline constexpr int kExitBadPackage = 5;
 inline constexpr int kExitBadMachine = 6;
 inline constexpr int kExitOutcomeUnknown = 7;
+// A direct-IDE package on a system without its flash driver (Linux).
+inline constexpr int kExitNoFlashDriver = 8;
 
 // Writes the report of the engine's last run and returns the exit status: 0 only when every
 // drive the run chose was flashed and confirmed its commit. `unanswered`: a question of the run

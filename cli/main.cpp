@@ -51,7 +51,8 @@ constexpr char kUsage[] =
     "usage, 3 no drive to update, 4 declined or refused (a question answered no or\n"
     "unanswered, a refusal, access denied, a chosen drive left unflashed), 5 bad package,\n"
     "6 bad machine (bench file), 7 the outcome is unknown (a drive did not confirm its\n"
-    "commit in time).\n";
+    "commit in time), 8 a direct-IDE package on a system that has no flash driver for it\n"
+    "(Linux).\n";
 
 struct Options {
     std::string packageFile;
@@ -148,13 +149,14 @@ int StartExit(engine::StartEnd end) {
     return kExitFlashFailed;
 }
 
-void PrintList(engine::UpdateEngine& engine) {
+void PrintList(engine::UpdateEngine& engine, const platform::MachineSession& session) {
     const auto& lines = engine.ListLines();
     if (lines.empty()) std::cout << "No drives.\n";
     for (int item = 0; item < static_cast<int>(lines.size()); ++item) {
         const device::DriveRecord* r = engine.ListedDrive(item);
+        std::string node = r ? session.DeviceNode(engine::FieldText(r->rootPath)) : "";
         std::cout << (item == engine.SelectedItem() ? "* " : "  ") << item << "  " << lines[item]
-                  << "\n";
+                  << (node.empty() ? "" : "  " + node) << "\n";
         if (!r || !r->matched) {
             std::cout << "       not supported by this package\n";
             continue;
@@ -218,12 +220,19 @@ int Check(engine::UpdateEngine& engine, const engine::CheckRequest& request) {
     return result.outcome == engine::CheckOutcome::Matches ? kExitOk : kExitFlashFailed;
 }
 
-int RunEngine(std::span<uint8_t> block, const Options& options) {
+int RunEngine(std::span<uint8_t> block, const Options& options,
+              const platform::MachineSession& session) {
     package::Package package(block);
     const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
     cli::ConsoleView view(std::cin, std::cout, std::cerr, options.answers, terminal);
     engine::UpdateEngine engine(package, view);
     view.SetLanguage(engine.ParsePackage().ok() ? package.Options().language : 0);
+    if (engine.ParsePackage().ok() && package.Options().directIde &&
+        !session.DirectIdeAvailable()) {
+        std::cerr << "brenvo-cli: this package flashes drives through the direct-IDE flash driver, "
+                     "which exists only for Windows; it cannot update drives on this system.\n";
+        return kExitNoFlashDriver;
+    }
     view.SetAcceptNotice(options.command == "list" || options.command == "check");
     // The core's own message boxes (the ASPI manager's) go to the console as well.
     auto previous = platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
@@ -235,7 +244,7 @@ int RunEngine(std::span<uint8_t> block, const Options& options) {
         status = start == engine::StartEnd::Ready ? Check(engine, options.check) : StartExit(start);
     } else if (options.command == "list") {
         if (start == engine::StartEnd::Ready || start == engine::StartEnd::NoMatchingDrive) {
-            PrintList(engine);
+            PrintList(engine, session);
         }
         status = StartExit(start);
     } else if (start != engine::StartEnd::Ready) {
@@ -244,6 +253,8 @@ int RunEngine(std::span<uint8_t> block, const Options& options) {
     } else {
         status = Update(engine, view, options);
     }
+    if (start == engine::StartEnd::AccessDenied && !session.AccessHint().empty())
+        std::cerr << "brenvo-cli: " << session.AccessHint() << "\n";
     platform::SetMessageBoxHandler(previous);
     return status;
 }
@@ -281,7 +292,7 @@ int main(int argc, char** argv) {
         std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;
     }
-    int status = options.command == "machine" ? ShowMachine() : RunEngine(block, options);
+    int status = options.command == "machine" ? ShowMachine() : RunEngine(block, options, session);
     if (!session.Finish(error)) {
         std::cerr << "brenvo-cli: the emulated PC's state could not be saved: " << error << "\n";
         return kExitBadMachine;

@@ -12,6 +12,9 @@
 #include "platform/MessageBox.h"
 #include "platform/windows/WindowsSystem.h"
 #endif
+#ifdef __linux__
+#include "platform/linux/LinuxSystem.h"
+#endif
 
 namespace platform {
 
@@ -27,6 +30,18 @@ bool MachineSession::Open(std::string& error) {
         else
             SetMessageBoxHandler(windows::ShowWin32MessageBox);
         InstallSystem(std::make_unique<windows::WindowsSystem>());
+        return true;
+    }
+#endif
+#ifdef __linux__
+    if (!bench || !*bench) {
+        auto system = linuxhost::OpenThisComputer();
+        accessHint_ = system->AccessHint();
+        for (const auto& drive : system->Drives())
+            deviceNodes_[drive.letter] =
+                drive.sgNode + (drive.blockNode.empty() ? "" : " " + drive.blockNode);
+        directIde_ = false;
+        InstallSystem(std::move(system));
         return true;
     }
 #endif
@@ -52,6 +67,11 @@ bool MachineSession::Open(std::string& error) {
     if (!ec) machine_->hostProgram = self.string();
     InstallSystem(std::make_unique<emulated::EmulatedSystem>(machine_));
     return true;
+}
+
+std::string MachineSession::DeviceNode(const std::string& root) const {
+    auto it = deviceNodes_.find(root.substr(0, 2));
+    return it == deviceNodes_.end() ? std::string() : it->second;
 }
 
 bool MachineSession::Finish(std::string& error) {

@@ -5,6 +5,7 @@
 // operating system.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -26,10 +27,22 @@ class MachineSession {
     // or when a flash contents file of the bench turned out bad during the run.
     bool Finish(std::string& error);
 
+    // One line for a user refused access to the drives: what is needed (empty when nothing more
+    // can be said).
+    const std::string& AccessHint() const { return accessHint_; }
+    // The device node behind a drive letter ("E:\\" -> "/dev/sg1 /dev/sr0"); empty on the
+    // emulated PC.
+    std::string DeviceNode(const std::string& root) const;
+    // Whether this machine can take a direct-IDE package: Linux has no flash driver for it.
+    bool DirectIdeAvailable() const { return directIde_; }
+
   private:
     // The emulated PC of this run, or null on a real machine.
     std::shared_ptr<emulated::Machine> machine_;
     emulated::BenchLock lock_;
+    std::string accessHint_;
+    std::map<std::string, std::string> deviceNodes_;  // "E:" -> its nodes
+    bool directIde_ = true;
 };
 
 }  // namespace platform

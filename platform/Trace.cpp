@@ -1,7 +1,11 @@
 #include "platform/Trace.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+
+#include "common/Crc32.h"
+#include "common/Text.h"
 
 namespace platform {
 namespace {
@@ -41,6 +45,22 @@ void Trace::Write(const nlohmann::ordered_json& line) {
     out_ << line.dump() << '\n';
     // Flushed at once: a trace is read most when a run ended badly.
     out_.flush();
+}
+
+void Trace::WriteCommand(const std::string& device, std::span<const uint8_t> cdb, int direction,
+                         std::span<const uint8_t> data, int outcome,
+                         std::span<const uint8_t, 3> sense, double seconds) {
+    nlohmann::ordered_json line;
+    line["device"] = device;
+    line["cdb"] = common::Hex(cdb);
+    line["dir"] = direction;
+    line["len"] = data.size();
+    line["head"] = common::Hex(data.first(std::min<size_t>(16, data.size())));
+    line["crc32"] = common::Crc32(data);
+    line["outcome"] = outcome;
+    line["sense"] = {sense[0], sense[1], sense[2]};
+    line["t"] = seconds;
+    Write(line);
 }
 
 }  // namespace platform

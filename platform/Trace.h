@@ -23,6 +23,12 @@ class Trace {
     static void Close();
 
     void Write(const nlohmann::ordered_json& line);
+    // One command as the drive received it: its block, direction, the data (the first 16 bytes
+    // and a CRC-32 of all), the outcome (1 good, 2 check condition, 0 no answer), sense key, ASC
+    // and ASCQ, and the time in seconds. Every backend writes commands in this one form.
+    void WriteCommand(const std::string& device, std::span<const uint8_t> cdb, int direction,
+                      std::span<const uint8_t> data, int outcome, std::span<const uint8_t, 3> sense,
+                      double seconds);
 
   private:
     std::mutex mutex_;

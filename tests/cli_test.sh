@@ -30,7 +30,8 @@ out=$("$pack" "$work/manifest.json" "$pack" "$work/x" 2>&1); check "no block in 
   "holds no package block"
 [ ! -e "$work/x" ]; check "refusal leaves no file" 0 $? "x" "x"
 
-out=$(env -u BRENVO_MACHINE "$cli" machine 2>&1); check "no backend" 6 $? "$out" "No real-machine backend"
+out=$(env -u BRENVO_MACHINE "$cli" machine 2>&1); check "this computer without a bench" 0 $? "$out" \
+  "Machine:        this computer"
 "$bench" new "$work/pc.json" > /dev/null
 out=$(BRENVO_MACHINE="$work/pc.json" "$cli" machine 2>&1); check "emulated PC" 0 $? "$out" "Administrator:  yes"
 sed -i 's/"family": "nt"/"family": "nt4"/' "$work/pc.json"
@@ -97,6 +98,8 @@ manifest 00010110001101100000000000000000 QV10 QV19
 fresh ide
 out=$(run update --yes); check "direct-IDE update" 0 $? "$out" "now QV12"
 out=$("$bench" show "$work/pc.json"); check "chip holds the image" 0 $? "$out" "flash crc32 $crc12"
+out=$(env -u BRENVO_MACHINE "$work/flasher" list < /dev/null 2>&1); check "direct-IDE refused on Linux" 8 $? \
+  "$out" "exists only for Windows"
 
 # The OEM cycle: update, restart entry, the restart, the check.
 manifest 20010110001001100000000000000000 QV10 QV19

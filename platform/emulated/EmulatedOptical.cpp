@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/Crc32.h"
 #include "common/Text.h"
 #include "platform/Trace.h"
 #include "platform/emulated/DriveVolume.h"
@@ -73,18 +72,9 @@ TransportResult RunDriveCommand(Machine& machine, OpticalDrive& drive,
             outcome = 2;
         const auto& sense = result.answer.sense;
         bool withSense = result.answer.status == DriveAnswer::Status::CheckCondition;
-        nlohmann::ordered_json line;
-        line["device"] = DeviceName(drive);
-        line["cdb"] = common::Hex(cdb);
-        line["dir"] = direction;
-        line["len"] = data.size();
-        line["head"] = common::Hex(data.first(std::min<size_t>(16, data.size())));
-        line["crc32"] = common::Crc32(data);
-        line["outcome"] = outcome;
-        line["sense"] = {withSense ? sense[2] & 0x0F : 0, withSense ? sense[12] : 0,
-                         withSense ? sense[13] : 0};
-        line["t"] = now;
-        trace->Write(line);
+        std::array<uint8_t, 3> senseBytes{};
+        if (withSense) senseBytes = {static_cast<uint8_t>(sense[2] & 0x0F), sense[12], sense[13]};
+        trace->WriteCommand(DeviceName(drive), cdb, direction, data, outcome, senseBytes, now);
     }
     return result;
 }

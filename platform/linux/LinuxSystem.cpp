@@ -1,0 +1,325 @@
+#include "platform/linux/LinuxSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "common/Text.h"
+#include "platform/Trace.h"
+#include "platform/linux/SgPassThrough.h"
+
+namespace platform::linuxhost {
+namespace {
+namespace fs = std::filesystem;
+constexpr uint32_t kDriveFixed = 3;
+constexpr uint32_t kDriveNoRootDir = 1;
+constexpr uint32_t kFileAttributeDirectory = 0x10;
+constexpr uint32_t kErrorTooManyOpenFiles = 4;
+constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
+constexpr char kDevicePrefix[] = "\\\\.\\";
+// sr refuses vendor commands and WRITE BUFFER to users without CAP_SYS_RAWIO; sg carries all.
+constexpr int kDriveOpenFlags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
+
+Status FromErrno() {
+    return Status::Failure(WindowsError(errno));
+}
+}  // namespace
+
+LinuxSystem::LinuxSystem(LinuxHost host)
+    : host_(std::move(host)),
+      drives_(FindOpticalDrives(host_.sysfsRoot, host_.devRoot)),
+      registry_(host_.configDir) {}
+
+LinuxSystem::~LinuxSystem() {
+    for (int fd = 0; fd < kHandleSlots; ++fd) {
+        if (handles_[fd].load()) host_.close(fd);
+    }
+}
+
+std::string LinuxSystem::AccessHint() const {
+    std::string nodes;
+    for (const auto& drive : drives_)
+        nodes += (nodes.empty() ? "" : ", ") + drive.sgNode;
+    return "Flashing a drive needs read and write access to its SCSI generic node (" +
+           (nodes.empty() ? std::string("/dev/sgN") : nodes) +
+           "): run as root, or give your user access to the node.";
+}
+
+const OpticalNode* LinuxSystem::DriveOf(Handle handle) const {
+    if (handle < 0 || handle >= kHandleSlots) return nullptr;
+    return handles_[handle].load(std::memory_order_acquire);
+}
+
+const OpticalNode* LinuxSystem::FindLetter(const std::string& letterAndColon) const {
+    std::string wanted = common::UpperAscii(letterAndColon);
+    for (const auto& drive : drives_) {
+        if (drive.letter == wanted) return &drive;
+    }
+    return nullptr;
+}
+
+bool LinuxSystem::QueryPerformanceFrequency(int64_t& countsPerSecond) {
+    countsPerSecond = kNanosecondsPerSecond;
+    return true;
+}
+
+bool LinuxSystem::QueryPerformanceCounter(int64_t& count) {
+    timespec now{};
+    if (clock_gettime(CLOCK_MONOTONIC, &now) != 0) return false;
+    count = int64_t{now.tv_sec} * kNanosecondsPerSecond + now.tv_nsec;
+    return true;
+}
+
+void LinuxSystem::Sleep(uint32_t milliseconds) {
+    timespec wait{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1'000'000};
+    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
+}
+
+std::optional<uint32_t> LinuxSystem::PlatformId() {
+    // The pass-through transport is the one Linux offers.
+    return kPlatformWin32Nt;
+}
+
+SecurityApi LinuxSystem::LoadSecurityApi() {
+    return {true, true, true, true};
+}
+
+bool LinuxSystem::CheckAdministratorsMembership(bool& isMember) {
+    // The right that matters is opening every drive's sg node for reading and writing.
+    isMember = true;
+    for (const auto& drive : drives_) {
+        int fd = host_.open(drive.sgNode, kDriveOpenFlags);
+        if (fd < 0) {
+            isMember = false;
+            break;
+        }
+        host_.close(fd);
+    }
+    return true;
+}
+
+Status LinuxSystem::OpenProcessTokenForPrivileges() {
+    return Status::Success();
+}
+
+bool LinuxSystem::ExitWindowsEx(uint32_t /*flags*/, uint32_t /*reason*/) {
+    return host_.run && host_.run(host_.restartCommand) == 0;
+}
+
+std::optional<std::string> LinuxSystem::GetTempPath() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string path = tmp && *tmp == '/' ? tmp : "/tmp";
+    if (path.back() != '/') path += '/';
+    return path;
+}
+
+uint32_t LinuxSystem::GetFileAttributes(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return kInvalidFileAttributes;
+    if (S_ISDIR(info.st_mode)) return kFileAttributeDirectory;
+    return (info.st_mode & S_IWUSR) ? kFileAttributeNormal : kFileAttributeReadOnly;
+}
+
+Status LinuxSystem::SetFileAttributes(const std::string& path, uint32_t attributes) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return FromErrno();
+    mode_t mode = info.st_mode & 07777;
+    mode = (attributes & kFileAttributeReadOnly) ? (mode & ~0222) : (mode | S_IWUSR);
+    if (chmod(path.c_str(), mode) != 0) return FromErrno();
+    return Status::Success();
+}
+
+Status LinuxSystem::DeleteFile(const std::string& path) {
+    if (unlink(path.c_str()) != 0) return FromErrno();
+    return Status::Success();
+}
+
+Status LinuxSystem::WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return Status::Failure(kErrorAccessDenied);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return out.flush() ? Status::Success() : Status::Failure(kErrorIoDevice);
+}
+
+std::optional<std::vector<uint8_t>> LinuxSystem::ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+Status LinuxSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
+    std::error_code ec;
+    auto options = failIfExists ? fs::copy_options::none : fs::copy_options::overwrite_existing;
+    if (failIfExists && fs::exists(to, ec)) return Status::Failure(kErrorFileExists);
+    if (!fs::copy_file(from, to, options, ec))
+        return Status::Failure(WindowsError(ec.value() ? ec.value() : EIO));
+    return Status::Success();
+}
+
+Handle LinuxSystem::CreateDevice(const std::string& name, uint32_t /*access*/, uint32_t /*share*/,
+                                 uint32_t /*disposition*/, uint32_t /*flags*/, uint32_t& error) {
+    const size_t prefix = sizeof kDevicePrefix - 1;
+    const OpticalNode* drive = nullptr;
+    if (name.size() == prefix + 2 && name.compare(0, prefix, kDevicePrefix) == 0)
+        drive = FindLetter(name.substr(prefix));
+    if (!drive) {
+        error = kErrorFileNotFound;
+        return kInvalidHandle;
+    }
+    int fd = host_.open(drive->sgNode, kDriveOpenFlags);
+    if (fd < 0) {
+        error = WindowsError(errno);
+        return kInvalidHandle;
+    }
+    if (fd >= kHandleSlots) {
+        host_.close(fd);
+        error = kErrorTooManyOpenFiles;
+        return kInvalidHandle;
+    }
+    handles_[fd].store(drive, std::memory_order_release);
+    error = kErrorSuccess;
+    return fd;
+}
+
+Status LinuxSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<const uint8_t> /*in*/,
+                                    std::span<uint8_t> out, uint32_t& returned) {
+    returned = 0;
+    const OpticalNode* drive = DriveOf(handle);
+    if (!drive) return Status::Failure(kErrorInvalidHandle);
+    if (code != kIoctlScsiGetAddress) return Status::Failure(kErrorNotSupported);
+    if (out.size() < kScsiAddressSize) return Status::Failure(kErrorInvalidParameter);
+    // SCSI_ADDRESS: Length, PortNumber, PathId, TargetId, Lun; from sysfs's
+    // host:channel:target:lun.
+    std::fill(out.begin(), out.begin() + kScsiAddressSize, uint8_t{0});
+    out[0] = static_cast<uint8_t>(kScsiAddressSize);
+    for (size_t i = 0; i < 4; ++i)
+        out[4 + i] = static_cast<uint8_t>(drive->address[i]);
+    returned = kScsiAddressSize;
+    return Status::Success();
+}
+
+bool LinuxSystem::CloseHandle(Handle handle) {
+    if (!DriveOf(handle)) return false;
+    handles_[handle].store(nullptr, std::memory_order_release);
+    host_.close(static_cast<int>(handle));
+    return true;
+}
+
+uint32_t LinuxSystem::GetLogicalDriveStrings(std::span<char> buffer) {
+    std::string list = std::string("C:\\") + '\0';
+    for (const auto& drive : drives_)
+        list += drive.letter + "\\" + '\0';
+    if (buffer.size() < list.size() + 1) return static_cast<uint32_t>(list.size() + 1);
+    std::memcpy(buffer.data(), list.data(), list.size());
+    buffer[list.size()] = '\0';
+    return static_cast<uint32_t>(list.size());
+}
+
+uint32_t LinuxSystem::GetDriveType(const std::string& root) {
+    std::string upper = common::UpperAscii(root);
+    if (upper == "C:\\") return kDriveFixed;
+    if (upper.size() == 3 && upper[2] == '\\' && FindLetter(upper.substr(0, 2))) return kDriveCdrom;
+    return kDriveNoRootDir;
+}
+
+Status LinuxSystem::ScsiPassThroughDirect(Handle drive,
+                                          std::span<uint8_t, kScsiRequestSize> request,
+                                          std::span<uint8_t> data) {
+    const OpticalNode* node = DriveOf(drive);
+    if (!node) return Status::Failure(kErrorInvalidHandle);
+    Status status = SendPassThrough(host_, static_cast<int>(drive), request, data);
+    if (Trace* trace = Trace::Current()) TraceCommand(*trace, *node, request, data, status);
+    return status;
+}
+
+void LinuxSystem::TraceCommand(Trace& trace, const OpticalNode& node,
+                               std::span<const uint8_t, kScsiRequestSize> request,
+                               std::span<const uint8_t> data, Status status) {
+    // The fields of the request as SendPassThrough read them.
+    constexpr size_t kScsiStatus = 2, kDataIn = 8, kLength = 12, kSenseOffset = 24, kCdb = 28;
+    uint32_t length = request[kLength] | request[kLength + 1] << 8 | request[kLength + 2] << 16 |
+                      uint32_t{request[kLength + 3]} << 24;
+    uint32_t senseOffset = std::min<uint32_t>(request[kSenseOffset], kScsiRequestSize - 14);
+    int outcome = !status ? 0 : (request[kScsiStatus] & 0x7E) == 0x02 ? 2 : 1;
+    std::array<uint8_t, 3> sense{};
+    if (outcome == 2) {
+        sense = {static_cast<uint8_t>(request[senseOffset + 2] & 0x0F), request[senseOffset + 12],
+                 request[senseOffset + 13]};
+    }
+    int64_t now = 0;
+    QueryPerformanceCounter(now);
+    trace.WriteCommand(node.letter, request.subspan(kCdb, 12), length ? request[kDataIn] : 2,
+                       data.first(std::min<size_t>(length, data.size())), outcome, sense,
+                       static_cast<double>(now) / kNanosecondsPerSecond);
+}
+
+Status LinuxSystem::SetRegistryString(RegistryRoot root, const std::string& key,
+                                      const std::string& name, const std::string& value) {
+    return registry_.Set(root, key, name, value);
+}
+
+std::optional<std::string> LinuxSystem::QueryRegistryString(RegistryRoot root,
+                                                            const std::string& key,
+                                                            const std::string& name) {
+    return registry_.Query(root, key, name);
+}
+
+Status LinuxSystem::DeleteRegistryValue(RegistryRoot root, const std::string& key,
+                                        const std::string& name) {
+    return registry_.Delete(root, key, name);
+}
+
+ScHandle LinuxSystem::OpenServiceManager(uint32_t /*access*/, uint32_t& error) {
+    error = kErrorNotSupported;
+    return kNullScHandle;
+}
+
+ScHandle LinuxSystem::CreateService(ScHandle, const ServiceConfig&, uint32_t& error) {
+    error = kErrorNotSupported;
+    return kNullScHandle;
+}
+
+ScHandle LinuxSystem::OpenService(ScHandle, const std::string&, uint32_t, uint32_t& error) {
+    error = kErrorNotSupported;
+    return kNullScHandle;
+}
+
+Status LinuxSystem::ControlService(ScHandle, uint32_t) {
+    return Status::Failure(kErrorNotSupported);
+}
+
+Status LinuxSystem::DeleteService(ScHandle) {
+    return Status::Failure(kErrorNotSupported);
+}
+
+Status LinuxSystem::StartService(ScHandle) {
+    return Status::Failure(kErrorNotSupported);
+}
+
+std::unique_ptr<LinuxSystem> OpenThisComputer() {
+    auto system = std::make_unique<LinuxSystem>(LinuxHost::Real());
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::vector<std::string> argv;
+    for (std::string word; std::getline(in, word, '\0');)
+        argv.push_back(word);
+    if (!argv.empty()) argv[0] = system->ModuleFileName();
+    system->Registry().RemoveRunOnceStartedAs(argv);
+    return system;
+}
+
+std::string LinuxSystem::ModuleFileName() {
+    std::error_code ec;
+    auto self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : self.string();
+}
+
+}  // namespace platform::linuxhost

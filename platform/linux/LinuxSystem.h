@@ -1,0 +1,128 @@
+// platform::System answered by Linux: the optical drives through their sg nodes.
+//
+// The core speaks Win32 and this backend answers in the same terms: the type-5 SCSI devices
+// become CD-ROM drive letters from E: on, a pass-through request becomes one SG_IO, the
+// administrator is whoever may open the drives' sg nodes read-write, the performance counter is
+// CLOCK_MONOTONIC, the registry is a file in the user's configuration folder, and the restart is
+// a request to the service manager. There is no ASPI manager and no flash driver.
+#pragma once
+
+#include <array>
+#include <atomic>
+
+#include "platform/System.h"
+#include "platform/linux/LinuxHost.h"
+#include "platform/linux/RegistryFile.h"
+#include "platform/linux/SysfsDrives.h"
+
+namespace platform {
+class Trace;
+}
+
+namespace platform::linuxhost {
+
+class LinuxSystem : public System {
+  public:
+    explicit LinuxSystem(LinuxHost host);
+    ~LinuxSystem() override;
+
+    // The drives as this run found them, letters given.
+    const std::vector<OpticalNode>& Drives() const { return drives_; }
+    // What a user who may not open the drives needs, in one line.
+    std::string AccessHint() const;
+    RegistryFile& Registry() { return registry_; }
+
+    bool QueryPerformanceFrequency(int64_t& countsPerSecond) override;
+    bool QueryPerformanceCounter(int64_t& count) override;
+    void Sleep(uint32_t milliseconds) override;
+    std::optional<uint32_t> PlatformId() override;
+    SecurityApi LoadSecurityApi() override;
+    bool CheckAdministratorsMembership(bool& isMember) override;
+    void UnloadSecurityApi() override {}
+    Status OpenProcessTokenForPrivileges() override;
+    uint32_t EnableShutdownPrivilege() override { return kErrorSuccess; }
+    void CloseProcessToken() override {}
+    bool ExitWindowsEx(uint32_t flags, uint32_t reason) override;
+    std::optional<std::string> GetTempPath() override;
+    std::optional<std::string> GetWindowsDirectory() override { return std::nullopt; }
+    std::optional<std::string> GetSystemDirectory() override { return std::nullopt; }
+    uint32_t GetFileAttributes(const std::string& path) override;
+    Status SetFileAttributes(const std::string& path, uint32_t attributes) override;
+    Status DeleteFile(const std::string& path) override;
+    Status WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) override;
+    std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) override;
+    Status CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+    Handle CreateDevice(const std::string& name, uint32_t access, uint32_t share,
+                        uint32_t disposition, uint32_t flags, uint32_t& error) override;
+    Status DeviceIoControl(Handle handle, uint32_t code, std::span<const uint8_t> in,
+                           std::span<uint8_t> out, uint32_t& returned) override;
+    bool CloseHandle(Handle handle) override;
+    uint32_t GetLogicalDriveStrings(std::span<char> buffer) override;
+    uint32_t GetDriveType(const std::string& root) override;
+    Status ScsiPassThroughDirect(Handle drive, std::span<uint8_t, kScsiRequestSize> request,
+                                 std::span<uint8_t> data) override;
+    Handle LoadAspiLibrary() override { return kNullModule; }
+    bool ResolveAspiEntry(Handle, const std::string&) override { return false; }
+    void FreeAspiLibrary(Handle) override {}
+    uint32_t GetASPI32SupportInfo() override { return 0; }
+    uint32_t SendASPI32Command(std::span<uint8_t>, std::span<uint8_t>) override { return 0; }
+    Handle CreateEvent(bool, bool) override { return kInvalidHandle; }
+    uint32_t WaitForSingleObject(Handle, uint32_t) override { return kWaitTimeout; }
+    Status SetRegistryString(RegistryRoot root, const std::string& key, const std::string& name,
+                             const std::string& value) override;
+    std::optional<std::string> QueryRegistryString(RegistryRoot root, const std::string& key,
+                                                   const std::string& name) override;
+    Status DeleteRegistryValue(RegistryRoot root, const std::string& key,
+                               const std::string& name) override;
+    // No flash driver exists for Linux: the direct-IDE services all refuse.
+    ScHandle OpenServiceManager(uint32_t access, uint32_t& error) override;
+    ScHandle CreateService(ScHandle, const ServiceConfig&, uint32_t& error) override;
+    ScHandle OpenService(ScHandle, const std::string&, uint32_t, uint32_t& error) override;
+    Status ControlService(ScHandle, uint32_t) override;
+    Status DeleteService(ScHandle) override;
+    Status StartService(ScHandle) override;
+    bool CloseServiceHandle(ScHandle) override { return false; }
+    std::optional<std::string> QueryDosDevice(const std::string&) override { return std::nullopt; }
+    SetupApi LoadSetupApi() override { return {}; }
+    void FreeSetupApi() override {}
+    DeviceSet SetupDiGetClassDevs(std::span<const uint8_t, 16>, uint32_t) override {
+        return kInvalidDeviceSet;
+    }
+    bool SetupDiEnumDeviceInfo(DeviceSet, uint32_t, std::span<uint8_t>) override { return false; }
+    bool SetupDiSetClassInstallParams(DeviceSet, std::span<const uint8_t>,
+                                      std::span<const uint8_t>) override {
+        return false;
+    }
+    bool SetupDiCallClassInstaller(uint32_t, DeviceSet, std::span<const uint8_t>) override {
+        return false;
+    }
+    bool SetupDiGetDeviceInstallParams(DeviceSet, std::span<const uint8_t>,
+                                       std::span<uint8_t>) override {
+        return false;
+    }
+    std::string ModuleFileName() override;
+    std::string Describe() override { return "this computer"; }
+
+  private:
+    // Records the command in the trace (BRENVO_TRACE), as the emulated PC records its own.
+    void TraceCommand(Trace& trace, const OpticalNode& node,
+                      std::span<const uint8_t, kScsiRequestSize> request,
+                      std::span<const uint8_t> data, Status status);
+    const OpticalNode* FindLetter(const std::string& letterAndColon) const;
+
+    LinuxHost host_;
+    std::vector<OpticalNode> drives_;
+    RegistryFile registry_;
+    // The drive behind an open handle (its descriptor), or null. Looked up on every command, so
+    // a plain table indexed by the descriptor rather than a locked map.
+    const OpticalNode* DriveOf(Handle handle) const;
+
+    static constexpr int kHandleSlots = 1024;
+    std::array<std::atomic<const OpticalNode*>, kHandleSlots> handles_{};
+};
+
+// The System of this computer at the start of a run. A RunOnce entry whose command line is this
+// run's is removed first, as Windows removes it when it runs it.
+std::unique_ptr<LinuxSystem> OpenThisComputer();
+
+}  // namespace platform::linuxhost

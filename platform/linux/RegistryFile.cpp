@@ -1,0 +1,141 @@
+#include "platform/linux/RegistryFile.h"
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "common/Text.h"
+
+namespace platform::linuxhost {
+namespace {
+namespace fs = std::filesystem;
+constexpr char kRunOnceKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+std::string FullKey(RegistryRoot root, const std::string& key) {
+    return (root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + key;
+}
+
+bool IsRunOnce(const std::string& key) {
+    return key.size() == sizeof kRunOnceKey - 1 &&
+           std::equal(key.begin(), key.end(), kRunOnceKey,
+                      [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+}
+
+nlohmann::json Load(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) return nlohmann::json::object();
+    auto json = nlohmann::json::parse(in, nullptr, false);
+    return json.is_object() ? json : nlohmann::json::object();
+}
+
+// Written beside and renamed over, so a crash leaves the old file or the new one.
+bool WriteAtomically(const std::string& path, const std::string& text) {
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    std::string temporary = path + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << text;
+        if (!out.flush()) return false;
+    }
+    fs::rename(temporary, path, ec);
+    return !ec;
+}
+
+// Desktop entries quote an argument with blanks or quotes in double quotes, escaping \ " ` $.
+std::string DesktopExec(const std::vector<std::string>& words) {
+    std::string exec;
+    for (const auto& word : words) {
+        if (!exec.empty()) exec += ' ';
+        if (word.find_first_of(" \t\"'\\`$") == std::string::npos && !word.empty()) {
+            exec += word;
+            continue;
+        }
+        exec += '"';
+        for (char c : word) {
+            if (c == '"' || c == '`' || c == '$' || c == '\\') exec += '\\';
+            exec += c;
+        }
+        exec += '"';
+    }
+    return exec;
+}
+
+std::string Canonical(const std::string& path) {
+    std::error_code ec;
+    auto canonical = fs::canonical(path, ec);
+    return ec ? path : canonical.string();
+}
+}  // namespace
+
+RegistryFile::RegistryFile(std::string configDir) : configDir_(std::move(configDir)) {}
+
+std::string RegistryFile::FilePath() const {
+    return configDir_ + "/brenvo/registry.json";
+}
+
+std::string RegistryFile::AutostartPath(const std::string& name) const {
+    return configDir_ + "/autostart/brenvo-runonce-" + name + ".desktop";
+}
+
+Status RegistryFile::Set(RegistryRoot root, const std::string& key, const std::string& name,
+                         const std::string& value) {
+    auto json = Load(FilePath());
+    json[FullKey(root, key)][name] = value;
+    if (!WriteAtomically(FilePath(), json.dump(2) + "\n"))
+        return Status::Failure(kErrorAccessDenied);
+    if (root == RegistryRoot::LocalMachine && IsRunOnce(key)) {
+        std::string entry =
+            "[Desktop Entry]\nType=Application\nName=Brenvo check after the restart\n"
+            "Exec=" +
+            DesktopExec(common::SplitCommandLine(value)) +
+            "\nTerminal=true\n"
+            "X-GNOME-Autostart-enabled=true\n";
+        if (!WriteAtomically(AutostartPath(name), entry))
+            return Status::Failure(kErrorAccessDenied);
+    }
+    return Status::Success();
+}
+
+std::optional<std::string> RegistryFile::Query(RegistryRoot root, const std::string& key,
+                                               const std::string& name) const {
+    auto json = Load(FilePath());
+    auto keyIt = json.find(FullKey(root, key));
+    if (keyIt == json.end() || !keyIt->is_object()) return std::nullopt;
+    auto valueIt = keyIt->find(name);
+    if (valueIt == keyIt->end() || !valueIt->is_string()) return std::nullopt;
+    return valueIt->get<std::string>();
+}
+
+Status RegistryFile::Delete(RegistryRoot root, const std::string& key, const std::string& name) {
+    auto json = Load(FilePath());
+    auto keyIt = json.find(FullKey(root, key));
+    if (keyIt == json.end() || !keyIt->is_object() || !keyIt->contains(name))
+        return Status::Failure(kErrorFileNotFound);
+    keyIt->erase(name);
+    if (!WriteAtomically(FilePath(), json.dump(2) + "\n"))
+        return Status::Failure(kErrorAccessDenied);
+    if (root == RegistryRoot::LocalMachine && IsRunOnce(key)) {
+        std::error_code ec;
+        fs::remove(AutostartPath(name), ec);
+    }
+    return Status::Success();
+}
+
+void RegistryFile::RemoveRunOnceStartedAs(const std::vector<std::string>& argv) {
+    if (argv.empty()) return;
+    auto json = Load(FilePath());
+    auto keyIt = json.find(FullKey(RegistryRoot::LocalMachine, kRunOnceKey));
+    if (keyIt == json.end() || !keyIt->is_object()) return;
+    std::vector<std::string> started;
+    for (const auto& [name, value] : keyIt->items()) {
+        if (!value.is_string()) continue;
+        auto words = common::SplitCommandLine(value.get<std::string>());
+        if (words.size() != argv.size() || Canonical(words[0]) != Canonical(argv[0])) continue;
+        if (std::equal(words.begin() + 1, words.end(), argv.begin() + 1)) started.push_back(name);
+    }
+    for (const auto& name : started)
+        Delete(RegistryRoot::LocalMachine, kRunOnceKey, name);
+}
+
+}  // namespace platform::linuxhost

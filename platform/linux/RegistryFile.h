@@ -1,0 +1,38 @@
+// The registry of a Linux machine: a small JSON file in the user's configuration folder.
+//
+// String values under the local-machine and current-user roots, as the program writes them. A
+// value under the RunOnce key is also an autostart entry of the desktop session, so it runs once
+// at the next log-in; the program removes both when it starts with that value's command line, as
+// Windows removes a RunOnce value when it runs it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/System.h"
+
+namespace platform::linuxhost {
+
+class RegistryFile {
+  public:
+    // `configDir` is the user's configuration folder (~/.config).
+    explicit RegistryFile(std::string configDir);
+
+    Status Set(RegistryRoot root, const std::string& key, const std::string& name,
+               const std::string& value);
+    std::optional<std::string> Query(RegistryRoot root, const std::string& key,
+                                     const std::string& name) const;
+    Status Delete(RegistryRoot root, const std::string& key, const std::string& name);
+
+    // Removes every RunOnce value (and its autostart entry) whose command line is `argv`.
+    void RemoveRunOnceStartedAs(const std::vector<std::string>& argv);
+
+    std::string FilePath() const;
+    std::string AutostartPath(const std::string& name) const;
+
+  private:
+    std::string configDir_;
+};
+
+}  // namespace platform::linuxhost

@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# The Linux backend against the real kernel: boots Debian's kernel in a small qemu VM (TCG) and
+# runs brenvo-cli and the device layer against three peers: scsi_debug as a CD/DVD device, qemu's
+# ATAPI drives (IDE and AHCI, with and without a disc), and our own emulated optical drive served
+# to the kernel through TCMU behind tcm_loop, where a whole update runs through the SCSI stack.
+# Prints one line per target and ends with "N passed, M failed" (checks); non-zero on failure.
+#
+# Usage: scripts/vm-test.sh [BUILD_DIR]     (the kernel package is cached in $BRENVO_VM_CACHE,
+#                                            default ~/.cache/brenvo-vm; never installed)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+cache=${BRENVO_VM_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/brenvo-vm}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "vm-test: $*"; echo "0 passed, 1 failed"; exit 1; }
+
+# --- the programs --------------------------------------------------------------------------
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null || fail "cmake failed"
+fi
+cmake --build "$build" --target brenvo-cli brenvo-pack brenvo-bench brenvo-tcmu brenvo-vmprobe \
+  > "$work/build.log" 2>&1 || { tail -20 "$work/build.log"; fail "build failed"; }
+
+# --- the kernel: Debian's package, unpacked, never installed --------------------------------
+mkdir -p "$cache"
+kernel_package() {
+  apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}'
+}
+package=$(kernel_package)
+if [ -z "$package" ]; then  # a fresh machine may have no package lists yet
+  sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq > /dev/null 2>&1
+  package=$(kernel_package)
+fi
+[ -n "$package" ] || fail "apt-cache knows no linux-image-amd64"
+if [ ! -d "$cache/$package" ]; then
+  (cd "$cache" && rm -f "$package"_*.deb && apt-get download "$package" > /dev/null 2>&1) ||
+    fail "apt-get download $package failed"
+  dpkg -x "$cache/$package"_*.deb "$cache/$package.tmp" && mv "$cache/$package.tmp" "$cache/$package" ||
+    fail "dpkg -x failed"
+  rm -f "$cache/$package"_*.deb
+fi
+kroot=$cache/$package
+vmlinuz=$(ls "$kroot"/boot/vmlinuz-* | head -1)
+moddir=$(ls -d "$kroot"/lib/modules/* | head -1)
+
+# --- what the VM runs: a packed brenvo-cli, firmware, bench files, the emulated PC's trace ------
+bin=$build
+host=$work/host
+mkdir -p "$host"
+"$bin/tools/bench/brenvo-bench" firmware --revision QV12 --size 1048576 "$host/fw1.bin" > "$host/fw.txt"
+image_crc=$(sed 's/.*crc32 \([0-9a-f]*\).*/\1/' "$host/fw.txt")
+"$bin/tools/bench/brenvo-bench" key --seed 12 "$host/key1.bin" > /dev/null
+sed 's#out/##g' demo/manifest.json > "$host/manifest.json"
+"$bin/tools/pack/brenvo-pack" "$host/manifest.json" "$bin/cli/brenvo-cli" "$host/brenvo-cli" > /dev/null ||
+  fail "packing brenvo-cli failed"
+# A package that takes scsi_debug's drive (revision 0191), which refuses our vendor commands.
+sed -e 's/"QV10"/"0100"/' -e 's/"QV19"/"0199"/' "$host/manifest.json" > "$host/manifest-sd.json"
+"$bin/tools/pack/brenvo-pack" "$host/manifest-sd.json" "$bin/cli/brenvo-cli" "$host/brenvo-cli-sd" > /dev/null ||
+  fail "packing brenvo-cli for scsi_debug failed"
+# The emulated PC's run of the same package: the trace the drive behind the kernel must see.
+"$bin/tools/bench/brenvo-bench" new --preset typical "$host/ref.json" > /dev/null
+BRENVO_MACHINE="$host/ref.json" BRENVO_TRACE="$host/ref.jsonl" "$host/brenvo-cli" update --yes \
+  < /dev/null > "$host/ref.out" 2>&1 || fail "the update on the emulated PC failed"
+grep '"device":"E:"' "$host/ref.jsonl" > "$host/ref-e.jsonl"
+# The drive served to the kernel keeps real time: the program's waits are real there.
+"$bin/tools/bench/brenvo-bench" new --preset typical "$host/drive.json" > /dev/null
+sed -i 's/"mode": "virtual"/"mode": "paced"/' "$host/drive.json"
+cp "$host/drive.json" "$host/corrupt.json"
+sed -i '0,/"faults": \[\]/s//"faults": [{"kind": "corruptReadBack", "command": "readBuffer", "nth": 7, "times": 0}]/' \
+  "$host/corrupt.json"
+
+# --- the initramfs ---------------------------------------------------------------------------
+root=$work/root
+mkdir -p "$root"/{bin,sbin,lib,lib64,dev,proc,sys,tmp,etc,work,modules}
+cp /bin/busybox "$root/bin/busybox" 2>/dev/null || cp "$(command -v busybox)" "$root/bin/busybox"
+[[ "$(ldd "$root/bin/busybox" 2>&1)" == *"not a dynamic"* || "$(ldd "$root/bin/busybox" 2>&1)" == *"statically linked"* ]] ||
+  fail "busybox is not static (install busybox-static)"
+add_program() {  # add_program FILE: the program and its shared libraries
+  cp "$1" "$root/bin/"
+  strip --strip-debug "$root/bin/$(basename "$1")" 2>/dev/null
+  ldd "$1" | awk '/=> \// {print $3} /^\t\/lib64/ {print $1}' | while read -r lib; do
+    mkdir -p "$root$(dirname "$lib")"
+    [ -f "$root$lib" ] || cp -L "$lib" "$root$lib"
+  done
+}
+for p in "$host/brenvo-cli" "$host/brenvo-cli-sd" "$bin/tools/bench/brenvo-bench" "$bin/tools/tcmu/brenvo-tcmu" \
+         "$bin/tools/vmprobe/brenvo-vmprobe" "$(command -v sg_inq)"; do
+  add_program "$p"
+done
+cp "$host"/fw1.bin "$host"/drive.json "$host"/corrupt.json "$host"/ref-e.jsonl "$root/work/"
+# Modules in dependency order, read from each module's own depends= (the unpacked tree has no
+# usable modules.dep).
+declare -A loaded=()
+order=()
+add_module() {
+  local name=$1 file dep
+  [ -n "${loaded[$name]:-}" ] && return
+  loaded[$name]=1
+  file=$(find "$moddir" -name "$name.ko*" -o -name "${name//_/-}.ko*" | head -1)
+  [ -n "$file" ] || fail "module $name not in $package"
+  for dep in $(tr '\0' '\n' < "$file" | sed -n 's/^depends=//p' | tr ',' ' '); do
+    add_module "$dep"
+  done
+  cp "$file" "$root/modules/"
+  order+=("$(basename "$file")")
+}
+for m in configfs sg sr_mod crct10dif_generic ata_piix ahci scsi_debug target_core_user tcm_loop; do
+  add_module "$m"
+done
+printf '%s\n' "${order[@]}" > "$root/modules/order"
+cp scripts/vm/guest.sh "$root/init"
+chmod +x "$root/init"
+sed -i "s/@IMAGE_CRC@/$image_crc/" "$root/init"
+[ "$(id -u)" -eq 0 ] && mknod -m 600 "$root/dev/console" c 5 1
+(cd "$root" && find . | "$root/bin/busybox" cpio -o -H newc 2> /dev/null) > "$work/initrd" ||
+  fail "cpio failed"
+
+# --- the VM ----------------------------------------------------------------------------------
+truncate -s 4M "$work/disc.iso"
+start=$(date +%s)
+timeout 285 qemu-system-x86_64 -machine pc,accel=tcg -cpu max -m 768 -smp 1 -nographic -no-reboot \
+  -kernel "$vmlinuz" -initrd "$work/initrd" \
+  -append "console=ttyS0 panic=-1 quiet loglevel=3 tsc=reliable clocksource=tsc block.events_dfl_poll_msecs=0" \
+  -device isa-debug-exit,iobase=0xf4,iosize=0x04 \
+  -drive if=none,id=cd0,media=cdrom,file="$work/disc.iso",format=raw \
+  -device ide-cd,drive=cd0,bus=ide.1,unit=0 \
+  -device ahci,id=ahci0 -drive if=none,id=cd1,media=cdrom -device ide-cd,drive=cd1,bus=ahci0.0 \
+  > "$work/console.log" 2>&1
+status=$?
+echo "vm: booted and ran in $(( $(date +%s) - start )) s (qemu status $status)"
+[ -n "${BRENVO_VM_LOG:-}" ] && cp "$work/console.log" "$BRENVO_VM_LOG"
+
+# isa-debug-exit hands back (code << 1) | 1; the marker proves the guest ran to its end (a
+# kernel panic also ends qemu with 0).
+passed=$(grep -c '^CHECK PASS' "$work/console.log")
+failed=$(grep -c '^CHECK FAIL' "$work/console.log")
+for target in scsi_debug atapi tcmu; do
+  p=$(grep -c "^CHECK PASS $target " "$work/console.log")
+  f=$(grep -c "^CHECK FAIL $target " "$work/console.log")
+  if [ "$f" -eq 0 ] && [ "$p" -gt 0 ]; then
+    echo "PASS $target ($p checks)"
+  else
+    echo "FAIL $target ($p passed, $f failed)"
+    grep "^CHECK FAIL $target " "$work/console.log" | sed 's/^CHECK FAIL /    /'
+  fi
+done
+grep '^BENCH ' "$work/console.log" | sed 's/^BENCH /    /'
+if ! grep -q '^BRENVO-VM-END' "$work/console.log" || [ "$status" -ne 1 ]; then
+  echo "vm-test: the guest did not finish (qemu status $status); the console's end:"
+  tail -30 "$work/console.log"
+  failed=$((failed + 1))
+fi
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

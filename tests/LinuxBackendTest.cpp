@@ -1,0 +1,347 @@
+// The Linux backend without a kernel: the drives from a fake sysfs tree, the SG_IO result
+// categories from a replaceable ioctl, the rights, the registry file and its autostart entry.
+#ifdef __linux__
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "device/AtapiDevice.h"
+#include "device/SystemInfo.h"
+#include "engine/CommandSet.h"
+#include "platform/Trace.h"
+#include "platform/linux/LinuxSystem.h"
+
+namespace {
+namespace fs = std::filesystem;
+using platform::linuxhost::LinuxHost;
+using platform::linuxhost::LinuxSystem;
+
+class TempDir {
+  public:
+    TempDir() {
+        char name[] = "/tmp/brenvo-linux-XXXXXX";
+        path_ = mkdtemp(name);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+void Write(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << text;
+}
+
+// One SCSI device of the fake sysfs: its type and, when given, its sg and sr nodes.
+void AddDevice(const std::string& sysfs, const std::string& hctl, int type, const std::string& sg,
+               const std::string& sr = "") {
+    fs::path device = fs::path(sysfs) / "class/scsi_device" / hctl / "device";
+    Write(device / "type", std::to_string(type) + "\n");
+    if (!sg.empty()) fs::create_directories(device / "scsi_generic" / sg);
+    if (!sr.empty()) fs::create_directories(device / "block" / sr);
+}
+
+// A host whose open and SG_IO are the test's; it records what the backend asked for.
+struct FakeKernel {
+    std::vector<std::pair<std::string, int>> opened;
+    std::function<int(sg_io_hdr_t&)> answer = [](sg_io_hdr_t&) { return 0; };
+    int refuseOpen = 0;  // errno for every open when non-zero
+    std::vector<std::vector<std::string>> ran;
+    int runStatus = 0;
+
+    LinuxHost Host(const std::string& sysfs, const std::string& config) {
+        LinuxHost host;
+        host.sysfsRoot = sysfs;
+        host.configDir = config;
+        host.open = [this](const std::string& path, int flags) {
+            opened.emplace_back(path, flags);
+            if (refuseOpen) {
+                errno = refuseOpen;
+                return -1;
+            }
+            return 100 + static_cast<int>(opened.size());
+        };
+        host.close = [](int) {};
+        host.sgIo = [this](int, sg_io_hdr_t& h) { return answer(h); };
+        host.run = [this](const std::vector<std::string>& argv) {
+            ran.push_back(argv);
+            return runStatus;
+        };
+        return host;
+    }
+};
+
+// This computer with one drive at 1:0:0:0 (/dev/sg1), installed as the process's System.
+struct OneDrive {
+    TempDir sysfs, config;
+    FakeKernel kernel;
+    std::optional<platform::ScopedSystem> scoped;
+    OneDrive() {
+        AddDevice(sysfs.path(), "1:0:0:0", 5, "sg1");
+        scoped.emplace(std::make_unique<LinuxSystem>(kernel.Host(sysfs.path(), config.path())));
+    }
+};
+
+TEST(LinuxDrives, AreTheType5DevicesWithAnSgNodeInAddressOrder) {
+    TempDir sysfs;
+    AddDevice(sysfs.path(), "0:0:0:0", 0, "sg0");         // a disk
+    AddDevice(sysfs.path(), "10:0:0:0", 5, "sg1");        // sorts after 2, not before
+    AddDevice(sysfs.path(), "2:0:1:0", 5, "sg2", "sr1");  // a drive with sr bound
+    AddDevice(sysfs.path(), "1:0:0:0", 5, "sg9", "sr0");  // the first drive
+    AddDevice(sysfs.path(), "3:0:0:0", 5, "");            // no sg node: cannot take commands
+    Write(fs::path(sysfs.path()) / "class/scsi_device/host5/device/type", "5\n");  // not an address
+
+    auto drives = platform::linuxhost::FindOpticalDrives(sysfs.path(), "/dev");
+    ASSERT_EQ(drives.size(), 3u);
+    EXPECT_EQ(drives[0].address, (std::array<int, 4>{1, 0, 0, 0}));
+    EXPECT_EQ(drives[0].sgNode, "/dev/sg9");
+    EXPECT_EQ(drives[0].blockNode, "/dev/sr0");
+    EXPECT_EQ(drives[0].letter, "E:");
+    EXPECT_EQ(drives[1].address, (std::array<int, 4>{2, 0, 1, 0}));
+    EXPECT_EQ(drives[1].letter, "F:");
+    EXPECT_EQ(drives[2].sgNode, "/dev/sg1");
+    EXPECT_EQ(drives[2].blockNode, "");
+    EXPECT_EQ(drives[2].letter, "G:");
+
+    TempDir empty;
+    EXPECT_TRUE(platform::linuxhost::FindOpticalDrives(empty.path(), "/dev").empty());
+}
+
+TEST(LinuxDrives, AnswerTheDriveLetterCallsAndTheAddressQuery) {
+    TempDir sysfs, config;
+    AddDevice(sysfs.path(), "3:0:2:1", 5, "sg7", "sr0");
+    FakeKernel kernel;
+    LinuxSystem system(kernel.Host(sysfs.path(), config.path()));
+
+    std::array<char, 64> roots{};
+    uint32_t length = system.GetLogicalDriveStrings(roots);
+    EXPECT_EQ(std::string(roots.data(), length), std::string("C:\\\0E:\\\0", 8));
+    EXPECT_EQ(system.GetLogicalDriveStrings(std::span<char>(roots.data(), 4)), 9u);
+    EXPECT_EQ(system.GetDriveType("E:\\"), platform::kDriveCdrom);
+    EXPECT_NE(system.GetDriveType("F:\\"), platform::kDriveCdrom);
+
+    uint32_t error = 0;
+    platform::Handle handle = system.CreateDevice("\\\\.\\e:", platform::kGenericRead, 0,
+                                                  platform::kOpenExisting, 0, error);
+    ASSERT_NE(handle, platform::kInvalidHandle);
+    ASSERT_EQ(kernel.opened.size(), 1u);
+    EXPECT_EQ(kernel.opened[0].first, "/dev/sg7");
+    EXPECT_EQ(kernel.opened[0].second & O_ACCMODE, O_RDWR);  // sr would refuse vendor commands
+    EXPECT_TRUE(kernel.opened[0].second & O_NONBLOCK);
+
+    std::array<uint8_t, 8> address{};
+    uint32_t returned = 0;
+    ASSERT_TRUE(
+        system.DeviceIoControl(handle, platform::kIoctlScsiGetAddress, address, address, returned));
+    EXPECT_EQ(address, (std::array<uint8_t, 8>{8, 0, 0, 0, 3, 0, 2, 1}));
+    EXPECT_TRUE(system.CloseHandle(handle));
+    EXPECT_FALSE(
+        system.DeviceIoControl(handle, platform::kIoctlScsiGetAddress, address, address, returned));
+
+    system.CreateDevice("\\\\.\\F:", platform::kGenericRead, 0, platform::kOpenExisting, 0, error);
+    EXPECT_EQ(error, platform::kErrorFileNotFound);
+}
+
+// A user who may not open the sg node: the core's enumeration records access denied and the
+// administrator check fails, which together make the start-up's refusal.
+TEST(LinuxRights, AreOpeningTheSgNodeReadWrite) {
+    TempDir sysfs, config;
+    AddDevice(sysfs.path(), "1:0:0:0", 5, "sg1", "sr0");
+    FakeKernel kernel;
+    kernel.refuseOpen = EACCES;
+    platform::ScopedSystem scoped(
+        std::make_unique<LinuxSystem>(kernel.Host(sysfs.path(), config.path())));
+    auto& system = static_cast<LinuxSystem&>(platform::CurrentSystem());
+    device::OSInfo info;
+    EXPECT_FALSE(device::IsAdministrator(info));
+    device::AtapiDevice device;
+    EXPECT_EQ(device.lastError, platform::kErrorAccessDenied);
+    EXPECT_EQ(device.DriveCount(), 0);
+    EXPECT_NE(system.AccessHint().find("/dev/sg1"), std::string::npos);
+
+    kernel.refuseOpen = 0;
+    EXPECT_TRUE(device::IsAdministrator(info));
+}
+
+// The result categories the core sees, from what the kernel puts in the SG_IO header.
+TEST(LinuxPassThrough, ResultCategoriesFollowStatusHostAndDriver) {
+    OneDrive machine;
+    FakeKernel& kernel = machine.kernel;
+    device::AtapiDevice device;
+    ASSERT_TRUE(device.OpenDrive(0));
+
+    struct Case {
+        const char* what;
+        int ioctlResult, ioctlErrno;
+        uint8_t status;
+        uint16_t host, driver;
+        uint8_t senseKey;  // written as sense when non-zero
+        uint8_t outcome;
+    };
+    const Case cases[] = {
+        {"good", 0, 0, 0x00, 0, 0, 0, device::kOutcomeSuccess},
+        {"check condition with sense", 0, 0, 0x02, 0, 0x08, 0x05, device::kOutcomeCheckCondition},
+        {"host status with GOOD", 0, 0, 0x00, 0x01, 0, 0, device::kOutcomeFailed},
+        {"host time-out", 0, 0, 0x00, 0x03, 0, 0, device::kOutcomeFailed},
+        {"driver time-out", 0, 0, 0x00, 0, 0x06, 0, device::kOutcomeFailed},
+        {"check condition without sense", 0, 0, 0x02, 0, 0, 0, device::kOutcomeFailed},
+        {"busy", 0, 0, 0x08, 0, 0, 0, device::kOutcomeFailed},
+        {"ioctl refused", -1, EIO, 0x00, 0, 0, 0, device::kOutcomeFailed},
+    };
+    for (const Case& c : cases) {
+        kernel.answer = [&c](sg_io_hdr_t& h) {
+            if (c.ioctlResult) {
+                errno = c.ioctlErrno;
+                return -1;
+            }
+            h.status = c.status;
+            h.masked_status = c.status >> 1;
+            h.host_status = c.host;
+            h.driver_status = c.driver;
+            if (c.senseKey) {
+                auto* sense = static_cast<uint8_t*>(h.sbp);
+                sense[0] = 0x70;
+                sense[2] = c.senseKey;
+                sense[12] = 0x24;
+                h.sb_len_wr = 18;
+            }
+            return 0;
+        };
+        engine::TestUnitReady(device);
+        EXPECT_EQ(device.outcome, c.outcome) << c.what;
+        if (c.outcome == device::kOutcomeCheckCondition) {
+            EXPECT_EQ(device.senseKey, c.senseKey) << c.what;
+            EXPECT_EQ(device.asc, 0x24) << c.what;
+        }
+    }
+}
+
+TEST(LinuxPassThrough, HandsTheKernelTheCommandBufferSenseAndTimeOut) {
+    OneDrive machine;
+    FakeKernel& kernel = machine.kernel;
+    device::AtapiDevice device;
+    ASSERT_TRUE(device.OpenDrive(0));
+    device.SetTimeout(20);
+
+    sg_io_hdr_t seen{};
+    std::vector<uint8_t> cdb, sent;
+    kernel.answer = [&](sg_io_hdr_t& h) {
+        seen = h;
+        cdb.assign(h.cmdp, h.cmdp + h.cmd_len);
+        auto* data = static_cast<uint8_t*>(h.dxferp);
+        if (h.dxfer_direction == SG_DXFER_TO_DEV) sent.assign(data, data + h.dxfer_len);
+        if (h.dxfer_direction == SG_DXFER_FROM_DEV) std::memset(data, 0xA5, h.dxfer_len);
+        return 0;
+    };
+    std::fill_n(device.WriteBuffer().begin(), 2048, uint8_t{0x5A});
+    ASSERT_TRUE(engine::WriteBuffer(device, 0x1000, 2048, engine::kControlData));
+    EXPECT_EQ(seen.interface_id, 'S');
+    EXPECT_EQ(seen.dxfer_direction, SG_DXFER_TO_DEV);
+    EXPECT_EQ(seen.dxfer_len, 2048u);
+    EXPECT_EQ(seen.cmd_len, 12);
+    EXPECT_EQ(cdb[0], 0x3B);
+    EXPECT_EQ(sent, std::vector<uint8_t>(2048, 0x5A));
+    EXPECT_EQ(seen.timeout, 20000u);
+    EXPECT_EQ(seen.mx_sb_len, 24);
+    EXPECT_NE(seen.sbp, nullptr);
+
+    ASSERT_TRUE(engine::ReadBuffer(device, 0x1000, 512));
+    EXPECT_EQ(seen.dxfer_direction, SG_DXFER_FROM_DEV);
+    EXPECT_EQ(device.ReadBuffer()[511], 0xA5);
+
+    ASSERT_TRUE(engine::TestUnitReady(device));
+    EXPECT_EQ(seen.dxfer_direction, SG_DXFER_NONE);
+    EXPECT_EQ(seen.dxferp, nullptr);
+
+    device.SetTimeout(108000);  // the default: 108 million milliseconds still fit
+    engine::TestUnitReady(device);
+    EXPECT_EQ(seen.timeout, 108000000u);
+}
+
+TEST(LinuxPassThrough, RecordsEachCommandInTheTraceAsTheEmulatedPcDoes) {
+    OneDrive machine;
+    TempDir folder;
+    std::string error, path = folder.path() + "/trace.jsonl";
+    ASSERT_TRUE(platform::Trace::OpenFile(path, error)) << error;
+    machine.kernel.answer = [](sg_io_hdr_t& h) {
+        auto* sense = static_cast<uint8_t*>(h.sbp);
+        sense[0] = 0x70;
+        sense[2] = 0x02;
+        sense[12] = 0x3A;
+        h.sb_len_wr = 18;
+        h.status = 0x02;
+        return 0;
+    };
+    {
+        device::AtapiDevice device;
+        ASSERT_TRUE(device.OpenDrive(0));
+        engine::TestUnitReady(device);
+    }
+    platform::Trace::Close();
+    std::ifstream in(path);
+    std::string last, line;
+    while (std::getline(in, line))
+        last = line;
+    auto json = nlohmann::json::parse(last);
+    EXPECT_EQ(json["device"], "E:");
+    EXPECT_EQ(json["cdb"], "000000000000000000000000");
+    EXPECT_EQ(json["dir"], 2);
+    EXPECT_EQ(json["outcome"], 2);
+    EXPECT_EQ(json["sense"], nlohmann::json::array({2, 0x3A, 0}));
+}
+
+TEST(LinuxRegistry, KeepsValuesInAFileAndRunOnceAsAOneShotAutostartEntry) {
+    TempDir config;
+    platform::linuxhost::RegistryFile registry(config.path());
+    using platform::RegistryRoot;
+    const std::string runOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    const std::string command = "\"/opt/brenvo dir/brenvo-cli\" /QVCHECK 0 QV12";
+
+    EXPECT_FALSE(registry.Query(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate"));
+    ASSERT_TRUE(registry.Set(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate", command));
+    ASSERT_TRUE(registry.Set(RegistryRoot::CurrentUser, "Software\\Brenvo", "x", "y"));
+    EXPECT_EQ(platform::linuxhost::RegistryFile(config.path())
+                  .Query(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate"),
+              command);
+    EXPECT_FALSE(registry.Query(RegistryRoot::CurrentUser, runOnce, "QVFWUpdate"));
+
+    std::ifstream entry(registry.AutostartPath("QVFWUpdate"));
+    std::string text((std::istreambuf_iterator<char>(entry)), {});
+    EXPECT_NE(text.find("Exec=\"/opt/brenvo dir/brenvo-cli\" /QVCHECK 0 QV12\n"),
+              std::string::npos);
+
+    // Another command line leaves it; the one it names removes it and its autostart entry.
+    registry.RemoveRunOnceStartedAs({"/opt/brenvo dir/brenvo-cli", "/QVCHECK", "1", "QV12"});
+    EXPECT_TRUE(registry.Query(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate"));
+    registry.RemoveRunOnceStartedAs({"/opt/brenvo dir/brenvo-cli", "/QVCHECK", "0", "QV12"});
+    EXPECT_FALSE(registry.Query(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate"));
+    EXPECT_FALSE(fs::exists(registry.AutostartPath("QVFWUpdate")));
+    EXPECT_EQ(registry.Query(RegistryRoot::CurrentUser, "Software\\Brenvo", "x"), "y");
+    EXPECT_EQ(registry.Delete(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate").error,
+              platform::kErrorFileNotFound);
+}
+
+TEST(LinuxRestart, AsksTheServiceManagerThroughTheReplaceableCommand) {
+    TempDir sysfs, config;
+    FakeKernel kernel;
+    LinuxHost host = kernel.Host(sysfs.path(), config.path());
+    host.restartCommand = {"true-restart", "--now"};
+    platform::ScopedSystem scoped(std::make_unique<LinuxSystem>(host));
+    device::OSInfo info;
+    info.Fill();
+    EXPECT_TRUE(device::RebootSystem(info));
+    ASSERT_EQ(kernel.ran.size(), 1u);
+    EXPECT_EQ(kernel.ran[0], (std::vector<std::string>{"true-restart", "--now"}));
+    kernel.runStatus = 1;
+    EXPECT_FALSE(device::RebootSystem(info));
+}
+
+}  // namespace
+#endif
