@@ -190,7 +190,7 @@ Handle LinuxSystem::CreateDevice(const std::string& name, uint32_t /*access*/, u
     return fd;
 }
 
-Status LinuxSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<const uint8_t> /*in*/,
+Status LinuxSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<uint8_t> /*in*/,
                                     std::span<uint8_t> out, uint32_t& returned) {
     returned = 0;
     const OpticalNode* drive = DriveOf(handle);

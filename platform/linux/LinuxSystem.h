@@ -54,7 +54,7 @@ class LinuxSystem : public System {
     Status CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
     Handle CreateDevice(const std::string& name, uint32_t access, uint32_t share,
                         uint32_t disposition, uint32_t flags, uint32_t& error) override;
-    Status DeviceIoControl(Handle handle, uint32_t code, std::span<const uint8_t> in,
+    Status DeviceIoControl(Handle handle, uint32_t code, std::span<uint8_t> in,
                            std::span<uint8_t> out, uint32_t& returned) override;
     bool CloseHandle(Handle handle) override;
     uint32_t GetLogicalDriveStrings(std::span<char> buffer) override;
