@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The two-bank drive of the "bank" bench: a 128 KiB flash keeps each run quick.
     DriveSettings settings = benchtool::QuorvantDrive("E:", "1:0:0:0");
     settings.flashId = std::array<uint8_t, 4>{0xBF, 0xB6, 0x00, 0x01};
-    settings.flash.assign(128 * 1024, 0xFF);
+    settings.flash = FlashContents(128 * 1024, 0xFF);
     OpticalDrive drive(std::move(settings));
     std::vector<uint8_t> flash = drive.Flash();
     std::vector<uint8_t> buffer;
