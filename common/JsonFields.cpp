@@ -35,7 +35,7 @@ nlohmann::json ParseJson(const std::string& text, const std::string& where) {
     };
     try {
         return json::parse(text, depthLimit);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {  // a syntax error, or a number too large to hold
         throw JsonError(where + ": not valid JSON (" + e.what() + ")");
     } catch (const JsonError& e) {
         throw JsonError(where + ": " + e.what());
