@@ -9,6 +9,7 @@
 
 #include "dialogs/Accessible.h"
 #include "dialogs/UiFonts.h"
+#include "engine/WindowTexts.h"
 
 namespace app {
 
@@ -104,15 +105,7 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent) {
 }
 
 void MainForm::Localise(int language) {
-    if (language == ui::kLanguageChinese) {
-        Label1->setText("請選擇您要更新的光碟機");
-        lblUpdateMsg->setText("光碟機韌體將被更新 , 從");
-        lblTo->setText("到");
-        lblMsg->setText("狀態訊息");
-        cmdUpdate->setText("更新");
-        cmdClose->setText("關閉");
-        pbar->setAccessibleName("進度");
-    } else if (language == ui::kLanguageJapanese) {
+    if (language == ui::kLanguageJapanese) {
         for (QWidget* label : {Label1, lblUpdateMsg, lblTo})
             JapaneseFamily(*label);
         JapaneseFamily(*lblMsg);
@@ -121,22 +114,15 @@ void MainForm::Localise(int language) {
         lblMsg->setFont(plain);
         for (QPushButton* button : {cmdUpdate, cmdClose})
             ui::JapaneseFont(*button, 8);
-        Label1->setText("対象ドライブを選択して下さい。");
-        lblUpdateMsg->setText("ファームウェアをアップデートします。");
-        lblTo->setText("->");
-        lblMsg->setText("メッセージ");
-        cmdUpdate->setText("アップデート");
-        cmdClose->setText("クローズ");
-        pbar->setAccessibleName("進捗");
-    } else {
-        Label1->setText("Please select target drive");
-        lblUpdateMsg->setText("it will be updated from");
-        lblTo->setText("To");
-        lblMsg->setText("Message");
-        cmdUpdate->setText("Update");
-        cmdClose->setText("Close");
-        pbar->setAccessibleName("Progress");
     }
+    const engine::MainWindowTexts words = engine::MainWindowWords(language);
+    Label1->setText(QString::fromStdString(words.prompt));
+    lblUpdateMsg->setText(QString::fromStdString(words.updateMessage));
+    lblTo->setText(QString::fromStdString(words.to));
+    lblMsg->setText(QString::fromStdString(words.message));
+    cmdUpdate->setText(QString::fromStdString(words.update));
+    cmdClose->setText(QString::fromStdString(words.close));
+    pbar->setAccessibleName(QString::fromStdString(words.progress));
     cboDrives->setAccessibleName(Label1->text());
 }
 

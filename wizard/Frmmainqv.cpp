@@ -36,25 +36,11 @@ constexpr int kHeight = 12;
 // The system's hot-light colour: the blue of links.
 constexpr QRgb kHotLight = 0x0066cc;
 
-constexpr char kWelcomeText[] =
-    "Welcome to the Quorvant firmware update program.\n\nThis program will update the firmware "
-    "for the\nQuorvant drive you select.\n\nIt is strongly recommended that you close all files "
-    "and exit any\nWindows applications before you continue with this update.\nAt the end of the "
-    "update you will be required to restart your\ncomputer; any files left open may result in "
-    "lose of data.\nRemove any disc from the drive that you will be updating.";
-constexpr char kDriveText[] =
-    "Select the supported Quorvant drive to be updated.\n    \n    \n    \n    \nThe firmware of "
-    "the selected drive will be changed from\nversion             to version";
-constexpr char kWaitingText[] =
-    "Waiting for the update operation to complete.\n    \nWARNING: DO not turn off the computer "
-    "while the firmware\nis being updated. However,if the progress indicator stops for\nmore "
-    "than a minute you will need to restart your computer.\nThe firmware update program will "
-    "then continue\nautomatically after the restart.";
-constexpr char kCompleteText[] =
-    "Firmware update complete.\n    \nRemove all flopies, click the Shut Down button, and then\n"
-    "TURN OFF your computer. When you restart your computer\nthe firmware update will be in "
-    "effect.";
-constexpr char kVerifyingText[] = "Verifying Firmware update.";
+constexpr const char* kWelcomeText = engine::kWizardWelcomeText;
+constexpr const char* kDriveText = engine::kWizardDriveText;
+constexpr const char* kWaitingText = engine::kWizardWaitingText;
+constexpr const char* kCompleteText = engine::kWizardCompleteText;
+constexpr const char* kVerifyingText = engine::kWizardVerifyingText;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -291,7 +277,7 @@ void TMainQV::SetLook(const Look& look) {
                              static_cast<QWidget*>(cboDrives)})
         control->setVisible(look.drive);
     pbar->setVisible(look.bar);
-    SetButton(*btnBack, look.back, "<&Back");
+    SetButton(*btnBack, look.back, engine::kWizardBack);
     SetButton(*btnNext, look.next, look.nextText);
     SetButton(*btnCancel, look.cancel, look.cancelText);
     lblMessage->move(look.messageAt);
@@ -310,9 +296,9 @@ void TMainQV::ShowWelcomePage() {
              false,
              Button::Disabled,
              Button::Shown,
-             "&Next>",
+             engine::kWizardNext,
              Button::Shown,
-             "Cancel",
+             engine::kWizardCancel,
              {146, 55},
              kWelcomeText});
 }
@@ -324,9 +310,9 @@ void TMainQV::ShowDrivePage() {
              false,
              Button::Shown,
              Button::Shown,
-             "&Next>",
+             engine::kWizardNext,
              Button::Shown,
-             "Cancel",
+             engine::kWizardCancel,
              {146, 30},
              kDriveText});
     QSignalBlocker quiet(cboDrives);
@@ -355,9 +341,9 @@ void TMainQV::ShowProgressPage() {
              true,
              Button::Hidden,
              Button::Hidden,
-             "&Next>",
+             engine::kWizardNext,
              Button::Hidden,
-             "Cancel",
+             engine::kWizardCancel,
              {146, 55},
              kWaitingText});
     // Returns once the worker runs, or when the run has ended the program.
@@ -376,9 +362,9 @@ void TMainQV::ShowCompletePage() {
              true,
              Button::Hidden,
              Button::Hidden,
-             "&Next>",
+             engine::kWizardNext,
              Button::Shown,
-             "&Shut Down",
+             engine::kWizardShutDown,
              {146, 55},
              kCompleteText});
     engine::WriteRestartCheck(main_.cboDrives->currentIndex(), lblNewFW->text().toStdString());
@@ -393,9 +379,9 @@ void TMainQV::ShowVerifyPage() {
              false,
              Button::Disabled,
              Button::Disabled,
-             "&Next>",
+             engine::kWizardNext,
              Button::Disabled,
-             "Cancel",
+             engine::kWizardCancel,
              {195, 30},
              kVerifyingText});
     engine::CheckRequest request;
@@ -412,9 +398,9 @@ void TMainQV::ShowResultPage(const engine::CheckResult& result) {
              false,
              Button::Shown,
              Button::Shown,
-             "&Finished",
+             engine::kWizardFinished,
              Button::Disabled,
-             "Cancel",
+             engine::kWizardCancel,
              {195, 30},
              ""});
     lblMessage->setText(Q(result.message));
@@ -459,9 +445,7 @@ void TMainQV::btnNextClick() {
             ShowDrivePage();
             break;
         case kDrivePage: {
-            QString question =
-                "The firmware of the selected drive will now be updated to version " +
-                lblNewFW->text() + ".\n\nContinue with the update ?";
+            QString question = Q(engine::WizardUpdateQuestion(lblNewFW->text().toStdString()));
             if (SayInEnglish(*this, ui::MessageKind::Confirmation, question,
                              QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
                 ShowProgressPage();

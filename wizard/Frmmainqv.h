@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/RestartCheck.h"
+#include "engine/WindowTexts.h"
 
 class QComboBox;
 class QFrame;
@@ -43,10 +44,9 @@ enum Page : uint8_t {
     kResultPage = 6
 };
 
-inline constexpr char kVersionText[] = "v2.1.2d Aug 18 2004";
-inline constexpr char kCancelQuestion[] = "Cancel the Firmware update ?";
-inline constexpr char kRebootRefused[] =
-    "The application was unable to reboot the computer. Please reboot your computer manually.";
+inline constexpr const char* kVersionText = engine::kWizardVersionText;
+inline constexpr const char* kCancelQuestion = engine::kWizardCancelQuestion;
+inline constexpr const char* kRebootRefused = engine::kWizardRebootRefused;
 
 // The check the command line asked for: the drive's list index and the revision it must report.
 extern int checkDriveIndex;
