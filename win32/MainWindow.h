@@ -1,0 +1,138 @@
+// TBrenvoMain for Windows: the program's one permanent window, drawn with Win32 controls. Its
+// construction is the program's start-up; it serves the update engine as the engine's view:
+// message boxes and dialogs go through win32ui::Modal, and the work the flash workers hand back
+// comes to this window's thread as a posted message.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/TaskQueue.h"
+#include "engine/UpdateEngine.h"
+#include "engine/UpdateView.h"
+#include "package/Package.h"
+#include "win32/Forms.h"
+
+namespace win32ui {
+
+class TMainQV;
+
+// The fixed client area the controls were placed in.
+inline constexpr int kMainClientWidth = 494;
+inline constexpr int kMainClientHeight = 140;
+// Pixels between the parts of the revision line.
+inline constexpr int kRevisionSpacing = 10;
+// The title of the program's message boxes.
+inline constexpr char kApplicationTitle[] = "Brenvo";
+
+// Messages the window posts to itself.
+inline constexpr UINT kRunPostedTask = WM_APP + 1;
+inline constexpr UINT kShowMessageBox = WM_APP + 2;
+inline constexpr UINT kStartUnattended = WM_APP + 3;
+inline constexpr UINT kHandOver = WM_APP + 4;
+
+class TBrenvoMain : public Form, public engine::UpdateView {
+  public:
+    // Builds and localises the window, then runs the engine's start-up. Returns normally when
+    // start-up ended the program: TerminateRequested() tells, and the window must not be shown.
+    // `commandLine` is the program's, the program first (the OEM wizard reads it).
+    TBrenvoMain(package::Package& package, std::vector<std::string> commandLine = {});
+    ~TBrenvoMain() override;
+
+    engine::UpdateEngine& Engine() { return *engine_; }
+    engine::StartEnd StartResult() const { return startResult_; }
+    bool TerminateRequested() const { return terminateRequested_; }
+    // False once start-up has succeeded: only the Close button ends the program then.
+    bool ClosableFromTitleBar() const { return closableFromTitleBar_; }
+    TMainQV* Wizard() { return wizard_.get(); }
+
+    // The three-way rule: 1 Traditional Chinese (texts only), 2 Japanese (fonts first, then
+    // texts), any other value English.
+    void Localise(int language);
+    // Places old revision, "to" and new revision after the message, 10 pixels apart and centred on
+    // its height.
+    void LayoutRevisionLine();
+
+    // --- the window's events ---
+    void FormShow();
+    void FormDestroy();
+    void cboDrivesChange();
+    void cmdUpdateClick();
+    void cmdCloseClick();
+    void tmrTimer();
+    // The direct-IDE path's callbacks; callable from the flash worker.
+    void showProgress(int percent);
+    void showStatus(const std::string& text);
+    void HandOverToOemWizard();
+
+    // --- engine::UpdateView ---
+    void ShowMessage(engine::MessageKind kind, const std::string& text,
+                     const std::string& caption) override;
+    bool Ask(const std::string& text, const std::string& caption,
+             engine::AskButtons buttons) override;
+    void ShowNewerWarning(uint8_t* answer) override;
+    void ShowMostUpdate() override;
+    void ShowUpdateConfirm(uint8_t* answer, const std::string& oldRevision,
+                           const std::string& newRevision) override;
+    void ShowEjectDisc(uint8_t* answer) override;
+    void ShowInvalidUser() override;
+    void ShowNoProperDrive() override;
+    void ShowReboot() override;
+    void ShowRebootZulk() override;
+    void SetStatus(const std::string& text) override;
+    void SetStatusColour(engine::Colour colour) override;
+    void SetProgress(int position, int maximum) override;
+    void SetPercent(const std::string& text) override;
+    void SetButtons(bool updateEnabled, bool closeEnabled) override;
+    void SetOldRevision(const std::string& text) override;
+    void SetTimerRunning(bool running) override;
+    void DriveListChanged() override;
+    void Repaint() override;
+    void RequestTerminate() override;
+    bool StopRequested() override;
+    void PostToUiThread(std::function<void()> task) override;
+
+    HWND Label1, cboDrives, cmdUpdate, cmdClose, lblUpdateMsg, lblOldFW, lblTo, lblNewFW, Bevel1,
+        lblMsg, pbar, lblPercent;
+
+  protected:
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void CloseRequested() override;
+    void Painted() override;
+
+  private:
+    int Language() const;
+    void ShowRevisionLine();
+    bool SelectedDriveMatched() const;
+    HWND DialogOwner() const;
+    void RunPostedTask();
+
+    package::Package& package_;
+    std::vector<std::string> commandLine_;
+    DWORD uiThread_;
+    // Declared before the engine: the engine's end waits for its workers, which may still post.
+    engine::TaskQueue posted_;
+    std::mutex posting_;
+    std::unique_ptr<engine::UpdateEngine> engine_;
+    std::unique_ptr<TMainQV> wizard_;
+    engine::StartEnd startResult_ = engine::StartEnd::Ready;
+    bool terminateRequested_ = false;
+    bool closableFromTitleBar_ = true;
+    bool shownOnce_ = false;
+    bool handedOver_ = false;
+    bool warnedUnattended_ = false;
+};
+
+// The one main window while it exists.
+extern TBrenvoMain* BrenvoMain;
+
+// Routes the core's message boxes (platform::ShowMessageBox) through Modal, on the window's thread
+// whichever thread asks.
+void InstallMessageBoxHandler();
+
+// The program's command line as UTF-8, the program first.
+std::vector<std::string> CommandLine();
+
+}  // namespace win32ui

@@ -1,0 +1,94 @@
+// brenvo.exe: the firmware updater's window on Windows. On this computer it flashes the drives the
+// package takes; with BRENVO_MACHINE it runs on the emulated PC of that bench file, whose state is
+// written back when the program ends.
+//
+// BRENVO_UNATTENDED=1 is for scripts: no message box or dialog waits for a person (a question
+// counts as not answered) and every message box the run asked for is written to stderr at the
+// end.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "package/PackageBlock.h"
+#include "platform/MachineSession.h"
+#include "win32/MainWindow.h"
+#include "win32/Modal.h"
+
+namespace {
+
+// No machine to run on, or its state could not be written back.
+constexpr int kExitNoMachine = 6;
+
+const char* KindName(win32ui::MessageKind kind) {
+    switch (kind) {
+        case win32ui::MessageKind::Warning:
+            return "warning";
+        case win32ui::MessageKind::Information:
+            return "information";
+        case win32ui::MessageKind::Confirmation:
+            return "question";
+        case win32ui::MessageKind::Error:
+            break;
+    }
+    return "error";
+}
+
+// In a scripted run the messages nobody saw go to stderr.
+int Finish(bool unattended, int status) {
+    if (unattended) {
+        for (const win32ui::ShownMessage& message : win32ui::Modal::Messages())
+            std::fprintf(stderr, "brenvo: %s: %s\n", KindName(message.kind), message.text.c_str());
+    }
+    return status;
+}
+
+// The text of the error report: the error's own words ending in a full stop, or a plain sentence
+// for an error without words.
+void ReportException(std::string what) {
+    while (!what.empty() && (what.back() == ' ' || what.back() == '\n'))
+        what.pop_back();
+    if (what.empty()) what = "An unexpected error occurred.";
+    char last = what.back();
+    if (last != '.' && last != '!' && last != '?') what += '.';
+    win32ui::Modal::Message(nullptr, win32ui::MessageKind::Error, win32ui::kApplicationTitle, what);
+}
+
+}  // namespace
+
+int main() {
+    win32ui::InstallMessageBoxHandler();
+    const char* unattendedSetting = std::getenv("BRENVO_UNATTENDED");
+    const bool unattended = unattendedSetting && std::string(unattendedSetting) == "1";
+    win32ui::Modal::SetUnattended(unattended);
+
+    platform::MachineSession session;
+    std::string error;
+    if (!session.Open(error)) {
+        win32ui::Modal::Message(nullptr, win32ui::MessageKind::Error, win32ui::kApplicationTitle,
+                                error);
+        return Finish(unattended, kExitNoMachine);
+    }
+
+    try {
+        package::Package package(package::OwnBlock());
+        win32ui::TBrenvoMain main(package, win32ui::CommandLine());
+        if (!main.TerminateRequested()) {
+            main.FormShow();
+            win32ui::RunLoop();
+        }
+    } catch (const std::exception& e) {
+        ReportException(e.what());
+    } catch (...) {
+        ReportException("");
+    }
+
+    if (!session.Finish(error)) {
+        win32ui::Modal::Message(nullptr, win32ui::MessageKind::Error, win32ui::kApplicationTitle,
+                                "The emulated PC's state could not be saved: " + error);
+        return Finish(unattended, kExitNoMachine);
+    }
+    return Finish(unattended, 0);
+}
