@@ -1,6 +1,5 @@
 // One run holds a bench at a time; reading a bench needs no lock.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
@@ -19,16 +18,16 @@ class BenchInUse : public ::testing::Test {
     BenchInUse() : path_(dir_.File("pc.json")) {
         Machine machine;
         SaveBench(machine, path_);
-        setenv("BRENVO_MACHINE", path_.c_str(), 1);
+        testing_support::SetEnvironment("BRENVO_MACHINE", path_.c_str());
     }
     ~BenchInUse() override {
-        unsetenv("BRENVO_MACHINE");
+        testing_support::SetEnvironment("BRENVO_MACHINE", nullptr);
         platform::RemoveSystem();
     }
 
     std::string InUse() const {
-        return path_ + " is in use by another run (process " + std::to_string(getpid()) +
-               "); try again when it has ended";
+        return path_ + " is in use by another run (process " +
+               std::to_string(testing_support::ProcessId()) + "); try again when it has ended";
     }
 
     TempDir dir_;

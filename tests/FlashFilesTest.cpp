@@ -2,7 +2,6 @@
 // contents files that went missing or bad.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -69,7 +68,7 @@ void ExpectState(const std::string& path, const std::string& revision) {
 }
 
 TEST(FlashFiles, ASaveStoppedAtAnyStepLeavesTheOldBenchOrTheNew) {
-    TempDir dir;
+    TempDir dir("brenvo-test-stopped-save");
     const std::string path = dir.File("pc.json");
     auto m = TwoDrives();
     Flash(*m, "QV12");

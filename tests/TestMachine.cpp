@@ -1,5 +1,11 @@
 #include "tests/TestMachine.h"
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -31,9 +37,39 @@ TempDir::TempDir() {
     throw std::runtime_error("cannot make a temporary folder");
 }
 
+TempDir::TempDir(const std::string& fixedName) {
+    auto folder = std::filesystem::temp_directory_path() / fixedName;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directory(folder);
+    path_ = folder.string();
+}
+
+std::string TempDir::File(const std::string& name) const {
+    return (std::filesystem::path(path_) / name).string();
+}
+
 TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
+}
+
+void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");
+#else
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+#endif
+}
+
+int ProcessId() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return getpid();
+#endif
 }
 
 }  // namespace testing_support

@@ -39,12 +39,22 @@ class TestMachine {
 class TempDir {
   public:
     TempDir();
+    // A folder of this name in the temporary folder, emptied first: for a death test, whose child
+    // on Windows is a new run of the test that must find the same folder.
+    explicit TempDir(const std::string& fixedName);
     ~TempDir();
     const std::string& path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    // A path in the folder, with the system's own separator (the one the programs' messages use).
+    std::string File(const std::string& name) const;
 
   private:
     std::string path_;
 };
+
+// Sets an environment variable for the rest of the process, or removes it (`value` null), on POSIX
+// and on Windows alike.
+void SetEnvironment(const char* name, const char* value);
+// This process's number, as the system gives it.
+int ProcessId();
 
 }  // namespace testing_support

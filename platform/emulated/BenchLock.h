@@ -3,9 +3,11 @@
 // A run that would change a bench (a program on its emulated PC, a restart, a new bench over an
 // old one) first takes an advisory lock on "<bench>.lock" beside it and keeps it until its state
 // is written back. The lock lives beside the bench, not on it, because a save replaces the bench
-// file with a new one. Readers (brenvo-bench show) take no lock.
+// file with a new one. Readers (brenvo-bench show) take no lock. POSIX holds it with flock, Windows
+// with LockFileEx on a byte far past the holder's process number, which stays readable.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform::emulated {
@@ -23,10 +25,11 @@ class BenchLock {
     // lock file cannot be made.
     Result Acquire(const std::string& benchPath, std::string& error);
     void Release();
-    bool Held() const { return fd_ >= 0; }
+    bool Held() const { return handle_ != -1; }
 
   private:
-    int fd_ = -1;
+    // The lock file: a descriptor on POSIX, a HANDLE on Windows (-1 is INVALID_HANDLE_VALUE).
+    intptr_t handle_ = -1;
 };
 
 }  // namespace platform::emulated
