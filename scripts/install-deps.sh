@@ -17,6 +17,9 @@ packages+=(time)
 # The Windows cross builds and Wine to run them (scripts/wine-test.sh); 32-bit programs need
 # wine32 of the i386 architecture. GoogleTest's sources are built for Windows.
 packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 wine32:i386)
+# brenvo.exe's window under Wine (scripts/wine-window-test.sh): Arial's stand-in, which the test
+# prefix links to Noto Sans CJK TC for the Chinese texts (X server, openbox, xdotool as above).
+packages+=(fonts-liberation)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

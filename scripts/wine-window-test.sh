@@ -1,0 +1,244 @@
+#!/usr/bin/env bash
+# The Windows window, proven under Wine with a display: cross-builds brenvo.exe and its window
+# tests (32-bit, the shipped build, into build-windows/i686), starts an X server (Xvfb) with a
+# window manager (openbox) and a Wine prefix of its own whose registry maps the forms' CJK faces
+# onto the Noto CJK faces, then
+#   - runs the window tests (texts, fonts and places in the three languages, keys and answers,
+#     whole updates and the OEM wizard on emulated PCs), which picture every window,
+#   - packs brenvo.exe and flashes an emulated PC through its window, in a script (unattended
+#     package) and by keys typed into its window and message boxes,
+#   - runs the OEM cycle: the wizard driven by keys, then `brenvo-bench boot` restarting the PC,
+#     which runs the packed brenvo.exe for its check after the restart.
+# Pictures of every window go to build-windows/screenshots/ (PNG). Ends with "N passed, M failed".
+# Usage: scripts/wine-window-test.sh   (installs nothing; scripts/install-deps.sh does)
+set -u
+cd "$(dirname "$0")/.."
+root=$PWD
+source tests/check.sh
+launcher=()
+if command -v ccache > /dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+bin=$root/build-windows/i686
+shots=$root/build-windows/screenshots
+rm -rf "$shots" && mkdir -p "$shots"
+
+job=$(mktemp -d /tmp/brenvo-wine-window.XXXXXX)
+export WINEPREFIX=$job/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+pids=()
+cleanup() {
+  wineserver -k 2> /dev/null
+  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null; done
+  wait 2> /dev/null
+  rm -rf "$job"
+}
+trap cleanup EXIT
+
+echo "== Building (host tools; Windows i686: brenvo.exe and its window tests)"
+if [ ! -f build/CMakeCache.txt ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
+fi
+out=$(ninja -C build brenvo-pack brenvo-bench 2>&1); check "host build" 0 $? "$out" ""
+if [ ! -f "$bin/CMakeCache.txt" ]; then
+  cmake -S . -B "$bin" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-i686.cmake" "${launcher[@]}" > /dev/null
+fi
+out=$(ninja -C "$bin" brenvo brenvo_win32_tests 2>&1); check "i686 cross build" 0 $? "$out" ""
+[ "$failed" -eq 0 ] || { echo "$passed passed, $failed failed"; exit 1; }
+
+echo "== X server, window manager, Wine prefix"
+Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3> "$job/display" 2> /dev/null &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$job/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$job/display")
+openbox --sm-disable > /dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id" && break
+  sleep 0.1
+done
+wineboot -i > /dev/null 2>&1
+# The forms' Windows faces: MS Gothic and the faces Wine links behind Tahoma, onto Noto CJK; Arial
+# (Liberation Sans here) links to Noto Sans CJK TC for the Chinese texts, as a Chinese Windows
+# links its faces; MS Sans Serif and Courier New in Big5 (the OEM wizard's) to the TC faces.
+{
+  echo 'Windows Registry Editor Version 5.00'
+  echo '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]'
+  echo '"MS Gothic"="Noto Sans Mono CJK JP"'
+  echo '"MS UI Gothic"="Noto Sans CJK JP"'
+  echo '"MS PGothic"="Noto Sans CJK JP"'
+  echo '"PMingLiU"="Noto Sans CJK TC"'
+  echo '"MingLiU"="Noto Sans Mono CJK TC"'
+  echo '"SimSun"="Noto Sans CJK SC"'
+  echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]'
+  echo '"MS Sans Serif,136"="Noto Sans CJK TC,136"'
+  echo '"Courier New,136"="Noto Sans Mono CJK TC,136"'
+  echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]'
+  for face in Arial "Liberation Sans"; do
+    echo "\"$face\"=hex(7):$(printf 'NotoSansCJK-Regular.ttc,Noto Sans CJK TC\0\0' |
+      iconv -t UTF-16LE | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"
+  done
+} > "$job/fonts.reg"
+wine regedit /S "$(winepath -w "$job/fonts.reg")" > /dev/null 2>&1
+wineserver -k 2> /dev/null
+wineserver -p > /dev/null 2>&1 < /dev/null
+wine cmd /c exit > /dev/null 2>&1 < /dev/null
+
+# `gtests NAME OUTPUT STATUS`: counts a test program's tests from its summary.
+gtests() {
+  local ran ok
+  ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' <<< "$2" | tail -1)
+  ran=$(sed -n 's/^\[==========\] \([0-9]*\) tests\{0,1\} from .* ran\..*/\1/p' <<< "$2" | tail -1)
+  if [ -z "$ran" ] || [ -z "$ok" ]; then
+    failed=$((failed + 1))
+    echo "FAIL: $1 did not finish (status $3)"
+    tail -20 <<< "$2" | sed 's/^/    /'
+    return
+  fi
+  passed=$((passed + ok))
+  failed=$((failed + ran - ok))
+  [ "$ran" -eq "$ok" ] && [ "$3" -eq 0 ] || grep -E '^\[  FAILED  \]|Failure' -A4 <<< "$2" | sed 's/^/    /'
+  echo "$1: $ok of $ran passed"
+}
+
+echo "== The window tests under Wine (pictures of every window)"
+mkdir -p "$job/bmp"
+out=$(BRENVO_SHOTS=$(winepath -w "$job/bmp") wine "$bin/win32/tests/brenvo_win32_tests.exe" \
+  --gtest_brief=1 2>&1 < /dev/null)
+gtests "window tests" "$out" $?
+
+work=$job/work
+mkdir -p "$work"
+cd "$work"
+bench=$root/build/tools/bench/brenvo-bench
+"$bench" key --seed 7 key.bin > /dev/null
+crc=$("$bench" firmware --revision QV12 --size 1048576 fw.bin | sed 's/.*crc32 \([0-9a-f]*\).*/\1/')
+packed() {  # packed NAME OPTIONS: brenvo.exe carrying one QV12 image for QV10..QV19
+  cat > "$1.json" << JSON
+{ "title": "Firmware Flasher - QV12", "driveName": "DVD-RW QV-1600", "options": "$2",
+  "images": [ { "file": "fw.bin", "key": "key.bin", "newRevision": "QV12",
+                "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
+JSON
+  "$root/build/tools/pack/brenvo-pack" "$1.json" "$bin/win32/brenvo.exe" "$1.exe" 2>&1
+}
+flashed() {  # flashed NAME BENCH: the bench's drive E: holds the image
+  local shown
+  shown=$("$bench" show "$2")
+  check "$1: E: holds the image" 0 0 "$shown" "revision QV12 (QV12-00), flash 1048576 bytes crc32 $crc"
+}
+# The window of the running program whose title matches (within 30 seconds).
+window() {
+  local id
+  for _ in $(seq 300); do
+    id=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | tail -1)
+    [ -n "$id" ] && [ "$id" != "${2:-none}" ] && { echo "$id"; return; }
+    sleep 0.1
+  done
+}
+shot() {  # shot NAME WINDOW: the window with the frame openbox gave it
+  sleep 0.5
+  import -window "$2" -frame "$shots/$1.png" 2> /dev/null
+}
+press() {  # press WINDOW KEY...
+  local target=$1
+  shift
+  xdotool windowactivate --sync "$target" 2> /dev/null
+  sleep 0.2
+  xdotool key --clearmodifiers "$@"
+}
+ended() {  # ended NAME PID: the program ended by itself within 30 seconds, with status 0
+  local status=124
+  for _ in $(seq 300); do
+    kill -0 "$2" 2> /dev/null || { wait "$2"; status=$?; break; }
+    sleep 0.1
+  done
+  check "$1: the program ends" 0 "$status" "" ""
+}
+
+echo "== The packed brenvo.exe"
+out=$(packed shipped 00010110001001100000000000000000)
+check "brenvo-pack packs brenvo.exe" 0 $? "$out" "verified"
+out=$("$root/build/tools/pack/brenvo-pack" --show shipped.exe 2>&1)
+check "brenvo-pack --show reads brenvo.exe's package" 0 $? "$out" "DVD-RW QV-1600"
+
+# A script: the unattended package flashes E: and ends the program by itself.
+packed script 00010101101001100000000000000000 > /dev/null
+"$bench" new --preset typical script-pc.json > /dev/null
+out=$(BRENVO_MACHINE=script-pc.json BRENVO_UNATTENDED=1 timeout 120 wine script.exe 2>&1 < /dev/null)
+check "scripted run through the window ends" 0 $? "$out" \
+  "brenvo: information: Firmware has been updated successfully !"
+flashed "scripted run" script-pc.json
+
+# By keys: Update, the success message, the reboot question answered Now.
+"$bench" new --preset typical keys-pc.json > /dev/null
+BRENVO_MACHINE=keys-pc.json wine shipped.exe > /dev/null 2>&1 < /dev/null &
+app=$!
+w=$(window "Firmware Flasher")
+check "the main window comes" 0 "$([ -n "$w" ]; echo $?)" "" ""
+if [ -n "$w" ]; then
+  shot wine-main-en "$w"
+  press "$w" Tab space
+  box=$(window "^Brenvo$")
+  [ -n "$box" ] && shot wine-success-en "$box" && press "$box" Return
+  reboot=$(window "Reboot")
+  [ -n "$reboot" ] && shot wine-reboot-en "$reboot" && press "$reboot" Return
+fi
+ended "update by keys" $app
+flashed "update by keys" keys-pc.json
+out=$("$bench" show keys-pc.json)
+check "update by keys: Now asked for the restart" 0 0 "$out" "requested, pending"
+
+echo "== The OEM cycle: the wizard, the restart, the check"
+# The OEM variant, no restart of its own after the flash: the complete page stays for Shut Down.
+packed oem 20010100001001100000000000000000 > /dev/null
+"$bench" new --preset typical oem-pc.json > /dev/null
+BRENVO_MACHINE=oem-pc.json wine oem.exe > /dev/null 2>&1 < /dev/null &
+app=$!
+w=$(window "Firmware Flasher")
+check "the wizard comes" 0 "$([ -n "$w" ]; echo $?)" "" ""
+if [ -n "$w" ]; then
+  shot wine-wizard-1 "$w"
+  press "$w" Return
+  shot wine-wizard-2 "$w"
+  press "$w" Return
+  question=$(window "Firmware Flasher" "$w")
+  [ -n "$question" ] && shot wine-wizard-question "$question" && press "$question" Return
+  sleep 3  # the flash on the virtual clock, then the wizard's one-second poll
+  shot wine-wizard-4 "$w"
+  press "$w" Tab space  # Shut Down, the one button left
+
+fi
+ended "wizard" $app
+flashed "wizard" oem-pc.json
+out=$("$bench" show oem-pc.json)
+check "wizard: the restart entry is registered" 0 0 "$out" "/QVCHECK 0 QV12"
+check "wizard: Shut Down asked for the restart" 0 0 "$out" "requested, pending"
+# A restart runs the RunOnce entry: the packed program, under Wine, on this bench.
+printf '#!/bin/sh\nexec wine %s "$@"\n' "$work/oem.exe" > run-oem.sh
+chmod +x run-oem.sh
+sed -i "s|\"hostProgram\": *\"[^\"]*\"|\"hostProgram\": \"$work/run-oem.sh\"|" oem-pc.json
+"$bench" boot oem-pc.json > boot.log 2>&1 &
+boot=$!
+w=$(window "Firmware Flasher")
+check "the check after the restart comes" 0 "$([ -n "$w" ]; echo $?)" "" ""
+if [ -n "$w" ]; then
+  shot wine-wizard-6-check "$w"
+  # The check mark (green) stands where a failed check shows the red cross.
+  green=$(convert "$shots/wine-wizard-6-check.png" -fill black +opaque "#20A030" -fill white \
+    -opaque "#20A030" -format "green %[fx:mean>0]" info: 2>&1)
+  check "the check after the restart succeeds (check mark shown)" 0 0 "$green" "green 1"
+  press "$w" Return
+fi
+ended "brenvo-bench boot" $boot
+check "brenvo-bench boot ran the check" 0 0 "$(cat boot.log)" "brenvo.exe /QVCHECK 0 QV12"
+check "the check's run ended well" 0 0 "$(cat boot.log)" "ended with status 0"
+
+wineserver -k 2> /dev/null
+cd "$root"
+for picture in "$job"/bmp/*.bmp; do
+  convert "$picture" "$shots/$(basename "${picture%.bmp}").png"
+done
+echo "== Pictures of the windows under Wine, in $shots:"
+ls "$shots" | sed 's/^/    /'
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,311 @@
+// The Win32 main window and the OEM wizard on emulated PCs: start-up in each language with its
+// words, fonts and places, the Close button as the only way out, a whole update through the
+// window with its dialogs answered by keys, and the wizard's pages from welcome to the check after
+// the restart.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "common/Text.h"
+#include "engine/WindowTexts.h"
+#include "tests/ui/MainWindowSupport.h"
+#include "win32/Dialogs.h"
+#include "win32/MainWindow.h"
+#include "win32/Modal.h"
+#include "win32/Wizard.h"
+#include "win32/tests/Win32TestSupport.h"
+
+namespace {
+using namespace win32ui;
+using engine::StartEnd;
+using main_testing::kShippedOptions;
+using main_testing::PackagedBlock;
+using main_testing::PresetMachine;
+using main_testing::QuorvantManifest;
+using main_testing::WithDigit;
+using win32_testing::At;
+using win32_testing::ClientOf;
+using win32_testing::FontOf;
+using win32_testing::LanguageName;
+using win32_testing::Picture;
+using win32_testing::PostKey;
+using win32_testing::Text;
+
+constexpr char kCustomDialogOptions[] = "10010110001001100000000000000000";
+constexpr char kOemOptions[] = "20010110001001100000000000000000";
+
+class MainWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Modal::Reset();
+        Modal::SetUnattended(true);
+        ResetQuit();
+    }
+    void TearDown() override {
+        window_.reset();
+        Modal::Reset();
+        ResetQuit();
+    }
+
+    TBrenvoMain& Start(const std::string& options = kShippedOptions,
+                       std::vector<std::string> commandLine = {}) {
+        window_.reset();
+        ResetQuit();
+        block_ = std::make_unique<PackagedBlock>(QuorvantManifest(options));
+        window_ = std::make_unique<TBrenvoMain>(block_->package, std::move(commandLine));
+        return *window_;
+    }
+
+    // Lets the loop turn until `done` holds (at most 20 seconds of real time).
+    template <typename Done>
+    void Until(Done done) {
+        const DWORD start = GetTickCount();
+        while (!done() && GetTickCount() - start < 20000) {
+            ResetQuit();
+            PumpPending();
+            if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+        ASSERT_TRUE(done());
+    }
+
+    // The OEM variant's wizard, once the main window has handed over at its first paint.
+    TMainQV& Wizard(std::vector<std::string> commandLine = {}) {
+        TBrenvoMain& window = Start(kOemOptions, std::move(commandLine));
+        window.FormShow();
+        Until([&] { return window.Wizard() != nullptr; });
+        return *window.Wizard();
+    }
+
+    std::optional<std::string> RestartEntry() {
+        return machine_->system().QueryRegistryString(platform::RegistryRoot::LocalMachine,
+                                                      engine::kRunOnceKey, "QVFWUpdate");
+    }
+
+    std::unique_ptr<testing_support::TestMachine> machine_ = PresetMachine("typical");
+    std::unique_ptr<PackagedBlock> block_;
+    std::unique_ptr<TBrenvoMain> window_;
+};
+
+TEST_F(MainWindow, StartsInEachLanguageWithItsWordsFontsAndPlaces) {
+    for (int language : {0, 1, 2}) {
+        SCOPED_TRACE(language);
+        TBrenvoMain& window =
+            Start(WithDigit(kShippedOptions, 2, static_cast<char>('0' + language)));
+        ASSERT_EQ(window.StartResult(), StartEnd::Ready);
+        window.FormShow();
+        const engine::MainWindowTexts words = engine::MainWindowWords(language);
+        EXPECT_EQ(window.Caption(), "Firmware Flasher - QV13 - DVD-RW QV-1600");
+        EXPECT_EQ(Text(window.Label1), words.prompt);
+        EXPECT_EQ(Text(window.lblTo), words.to);
+        EXPECT_EQ(Text(window.cmdUpdate), words.update);
+        EXPECT_EQ(Text(window.cmdClose), words.close);
+        EXPECT_EQ(Text(window.lblOldFW), "QV11");
+        EXPECT_EQ(Text(window.lblNewFW), "QV13");
+        EXPECT_EQ(Text(window.lblPercent), "0 %") << "not the layout's 100%";
+        EXPECT_TRUE(IsWindowEnabled(window.cmdUpdate));
+
+        SIZE client = ClientOf(window.Handle());
+        EXPECT_EQ(client.cx, kMainClientWidth);
+        EXPECT_EQ(client.cy, kMainClientHeight);
+        RECT list = At(window.cboDrives), update = At(window.cmdUpdate), bar = At(window.pbar);
+        EXPECT_EQ(list.left, 8);
+        EXPECT_EQ(list.top, 24);
+        EXPECT_EQ(list.right, 374);
+        EXPECT_EQ(update.left, 386);
+        EXPECT_EQ(update.right, 106);
+        EXPECT_EQ(update.bottom, 25);
+        EXPECT_EQ(At(window.cmdClose).top, 52);
+        EXPECT_EQ(bar.left, 16);
+        EXPECT_EQ(bar.top, 112);
+        EXPECT_EQ(bar.right, 429);
+        // Old revision, "to" and new revision follow the message 10 pixels apart.
+        RECT message = At(window.lblUpdateMsg), from = At(window.lblOldFW), to = At(window.lblTo);
+        EXPECT_EQ(from.left, message.left + message.right + 10);
+        EXPECT_EQ(to.left, from.left + from.right + 10);
+        EXPECT_EQ(At(window.lblNewFW).left, to.left + to.right + 10);
+        EXPECT_EQ(from.top, message.top + message.bottom / 2 - from.bottom / 2);
+
+        EXPECT_EQ(FontOf(window.cboDrives).face, "Courier New");
+        EXPECT_EQ(FontOf(window.cboDrives).height, -13);
+        if (language == kLanguageJapanese) {
+            EXPECT_EQ(FontOf(window.Label1).face, "MS Gothic");
+            EXPECT_EQ(FontOf(window.Label1).charset, kShiftJisCharset);
+            EXPECT_FALSE(FontOf(window.lblMsg).bold);
+            EXPECT_EQ(FontOf(window.cmdUpdate).height, HeightOfPoints(8));
+            EXPECT_FALSE(FontOf(window.cmdUpdate).bold);
+        } else {
+            EXPECT_EQ(FontOf(window.Label1).face, "Arial");
+            EXPECT_TRUE(FontOf(window.lblMsg).bold);
+            EXPECT_EQ(FontOf(window.cmdUpdate).face, "Tahoma");
+            EXPECT_TRUE(FontOf(window.cmdUpdate).bold);
+        }
+        Picture(window.Handle(), std::string("main-") + LanguageName(language));
+    }
+}
+
+TEST_F(MainWindow, AfterStartOnlyTheCloseButtonEndsTheProgram) {
+    TBrenvoMain& window = Start();
+    window.FormShow();
+    HMENU menu = GetSystemMenu(window.Handle(), FALSE);
+    EXPECT_EQ(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1))
+        << "Close went from the system menu";
+    SendMessageW(window.Handle(), WM_CLOSE, 0, 0);  // as Alt+F4 would
+    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+    EXPECT_FALSE(window.TerminateRequested());
+    SendMessageW(window.cmdClose, BM_CLICK, 0, 0);
+    EXPECT_TRUE(window.TerminateRequested());
+    EXPECT_FALSE(IsWindowVisible(window.Handle()));
+}
+
+TEST_F(MainWindow, AccessDeniedInJapaneseShowsTheRefusalForm) {
+    machine_.reset();
+    machine_ = PresetMachine("typical", [](auto& m) { m.security.administrator = false; });
+    std::string shown;
+    Modal::QueueAction([&](Form& form) {
+        shown = form.Name();
+        PostKey(form.Handle(), VK_RETURN);
+    });
+    TBrenvoMain& window = Start(WithDigit(kShippedOptions, 2, '2'));
+    EXPECT_EQ(window.StartResult(), StartEnd::AccessDenied);
+    EXPECT_TRUE(window.TerminateRequested());
+    EXPECT_EQ(shown, "InvalidUser");
+}
+
+TEST_F(MainWindow, UpdateFlashesTheDriveThroughTheWindowWithItsFormsAnsweredByKeys) {
+    Modal::QueueAnswer(IDOK);  // the checklist
+    std::string fromTo;
+    Modal::QueueAction([&](Form& form) {
+        auto& confirm = static_cast<TUpdateCfm&>(form);
+        fromTo = form.Name() + ":" + Text(confirm.lblOldFW) + "->" + Text(confirm.lblNewFW);
+        PostKey(confirm.cmdCancel, VK_RETURN);  // Enter is Update wherever the focus is
+    });
+    std::string reboot;
+    Modal::QueueAction([&](Form& form) {
+        reboot = form.Name();
+        PostKey(form.Handle(), VK_ESCAPE);  // no cancel button: left as it is, then closed
+    });
+    TBrenvoMain& window = Start(kCustomDialogOptions);
+    ASSERT_EQ(window.StartResult(), StartEnd::Ready);
+    window.FormShow();
+    SendMessageW(window.cmdUpdate, BM_CLICK, 0, 0);
+    EXPECT_EQ(fromTo, "UpdateCfm:QV11->QV13");
+    EXPECT_FALSE(IsWindowEnabled(window.cmdUpdate)) << "both buttons rest while the worker runs";
+    EXPECT_FALSE(IsWindowEnabled(window.cmdClose));
+    Until([&] { return window.Engine().LastRun().end != engine::RunEnd::None; });
+    EXPECT_EQ(window.Engine().LastRun().end, engine::RunEnd::Succeeded);
+    EXPECT_EQ(machine_->machine().FindDrive("E:")->Flash(),
+              platform::emulated::MakeFirmwareImage("QV13", "QV13-00", 1 << 20))
+        << "the drive holds the package's image, unscrambled";
+    EXPECT_EQ(reboot, "RebootZULK");
+    EXPECT_EQ(Text(window.lblOldFW), "QV13") << "the list was read again";
+    EXPECT_EQ(Text(window.lblPercent), "0 %");
+}
+
+TEST_F(MainWindow, ProgressFromTheWorkerArrivesInOrderOnTheWindowsThread) {
+    TBrenvoMain& window = Start();
+    std::thread worker([&] {
+        for (int percent = 1; percent <= 50; ++percent)
+            window.showProgress(percent);
+        window.showStatus("Erasing");
+    });
+    worker.join();
+    EXPECT_EQ(Text(window.lblPercent), "0 %") << "nothing before the window's loop turns";
+    Until([&] { return Text(window.lblMsg) == "Erasing"; });
+    EXPECT_EQ(Text(window.lblPercent), "50 %");
+    EXPECT_EQ(SendMessageW(window.pbar, PBM_GETPOS, 0, 0), 50);
+}
+
+TEST_F(MainWindow, TheWizardGoesFromWelcomeToTheCompletePageAndRegistersTheCheck) {
+    TMainQV& wizard = Wizard();
+    EXPECT_FALSE(IsWindowVisible(window_->Handle())) << "the main window hides behind it";
+    EXPECT_EQ(wizard.page, kWelcomePage);
+    EXPECT_EQ(wizard.Caption(), window_->Caption());
+    EXPECT_EQ(Text(wizard.lblMessage).substr(0, 48),
+              "Welcome to the Quorvant firmware update program.");
+    EXPECT_EQ(Text(wizard.lblVersion), engine::kWizardVersionText);
+    EXPECT_EQ(Text(wizard.btnNext), engine::kWizardNext);
+    EXPECT_FALSE(IsWindowEnabled(wizard.btnBack));
+    EXPECT_EQ(FontOf(wizard.lblMessage).face, "MS Sans Serif");
+    EXPECT_EQ(FontOf(wizard.lblMessage).height, -12);
+    EXPECT_EQ(FontOf(wizard.lblMessage).charset, kBig5Charset);
+    EXPECT_EQ(At(wizard.lblMessage).left, 146);
+    EXPECT_EQ(At(wizard.lblMessage).top, 55);
+    EXPECT_GE(ClientOf(wizard.Handle()).cx, kWizardClientWidth);
+    EXPECT_EQ(ClientOf(wizard.Handle()).cy, kWizardClientHeight);
+    // Every line of every page fits: the form grew to the widest.
+    EXPECT_LE(At(wizard.lblMessage).left + At(wizard.lblMessage).right,
+              ClientOf(wizard.Handle()).cx);
+    Picture(wizard.Handle(), "wizard-1-welcome");
+
+    PostKey(wizard.btnNext, VK_RETURN);
+    Until([&] { return wizard.page == kDrivePage; });
+    EXPECT_EQ(SendMessageW(wizard.cboDrives, CB_GETCOUNT, 0, 0),
+              SendMessageW(window_->cboDrives, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(Text(wizard.lblOldFW), "QV11");
+    EXPECT_EQ(Text(wizard.lblNewFW), "QV13");
+    EXPECT_EQ(At(wizard.lblMessage).top, 30);
+    EXPECT_TRUE(IsWindowEnabled(wizard.btnNext));
+    Picture(wizard.Handle(), "wizard-2-drive");
+
+    // Next asks first; No leaves the drive alone.
+    Modal::QueueAnswer(IDNO);
+    wizard.Click(wizard.btnNext);
+    EXPECT_EQ(wizard.page, kDrivePage);
+    EXPECT_EQ(Modal::Messages().back().text,
+              "The firmware of the selected drive will now be updated to version QV13.\n\n"
+              "Continue with the update ?");
+    Modal::QueueAnswer(IDYES);
+    wizard.Click(wizard.btnNext);
+    EXPECT_EQ(wizard.page, kProgressPage);
+    EXPECT_FALSE(IsWindowVisible(wizard.btnNext));
+    Picture(wizard.Handle(), "wizard-3-progress");
+    EXPECT_FALSE(RestartEntry().has_value());
+    Until([&] { return wizard.page == kCompletePage; });
+    EXPECT_EQ(Text(wizard.btnCancel), engine::kWizardShutDown);
+    EXPECT_EQ(RestartEntry(), engine::RestartEntry(machine_->machine().programPath, 0, "QV13"));
+    Picture(wizard.Handle(), "wizard-4-complete");
+    wizard.Click(wizard.btnCancel);
+    EXPECT_TRUE(machine_->machine().restart.pending) << "Shut Down restarts the computer";
+    EXPECT_TRUE(window_->TerminateRequested());
+}
+
+TEST_F(MainWindow, TheWizardChecksTheRevisionAfterTheRestart) {
+    struct Case {
+        const char* expected;
+        const char* index;
+        engine::CheckOutcome outcome;
+    } cases[] = {{" QV11 ", "0", engine::CheckOutcome::Matches},
+                 {"QV13", "0", engine::CheckOutcome::Differs},
+                 {"QV11", "9", engine::CheckOutcome::NotListed}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        TMainQV& wizard = Wizard({"brenvo.exe", "/QVCHECK", c.index, c.expected});
+        EXPECT_EQ(wizard.page, kResultPage);
+        EXPECT_EQ(Text(wizard.btnNext), engine::kWizardFinished);
+        EXPECT_EQ(IsWindowVisible(wizard.imgCheck) != FALSE,
+                  c.outcome == engine::CheckOutcome::Matches);
+        EXPECT_EQ(IsWindowVisible(wizard.imgRedx) != FALSE,
+                  c.outcome != engine::CheckOutcome::Matches);
+        EXPECT_EQ(IsWindowVisible(wizard.memShowMsg) != FALSE,
+                  c.outcome == engine::CheckOutcome::Differs);
+        if (c.outcome == engine::CheckOutcome::Matches) {
+            EXPECT_EQ(Text(wizard.lblMessage), "The firmware update was successful.");
+        }
+        if (c.outcome == engine::CheckOutcome::Differs) {
+            EXPECT_EQ(Text(wizard.memShowMsg),
+                      "The firmware version reported by the drive QV11 does\n"
+                      "not match the expected version(QV13).");
+        }
+        Picture(wizard.Handle(), std::string("wizard-6-result-") +
+                                     (c.outcome == engine::CheckOutcome::Matches   ? "matches"
+                                      : c.outcome == engine::CheckOutcome::Differs ? "differs"
+                                                                                   : "notlisted"));
+        // Finished ends the program.
+        PostKey(wizard.btnNext, VK_RETURN);
+        Until([&] { return window_->TerminateRequested(); });
+    }
+}
+
+}  // namespace
