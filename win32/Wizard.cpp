@@ -213,13 +213,13 @@ void TMainQV::FitPageTexts() {
 
 // --- the page steps ---
 
-void TMainQV::SetButton(HWND button, Button state, const char* text) {
+void TMainQV::SetButton(HWND button, engine::WizardButton state, const char* text) {
     SetText(button, text);
-    Form::Show(button, state != Button::Hidden);
-    EnableWindow(button, state == Button::Shown);
+    Form::Show(button, state != engine::WizardButton::Hidden);
+    EnableWindow(button, state == engine::WizardButton::Shown);
 }
 
-void TMainQV::SetLook(const Look& look) {
+void TMainQV::SetLook(const engine::WizardLook& look) {
     page = look.page;
     Form::Show(lblVersion, look.version);
     for (HWND control : {lblOldFW, lblNewFW, cboDrives})
@@ -228,7 +228,7 @@ void TMainQV::SetLook(const Look& look) {
     SetButton(btnBack, look.back, engine::kWizardBack);
     SetButton(btnNext, look.next, look.nextText);
     SetButton(btnCancel, look.cancel, look.cancelText);
-    Move(lblMessage, look.messageAt.x, look.messageAt.y);
+    Move(lblMessage, look.messageLeft, look.messageTop);
     SetText(lblMessage, look.message);
     // The result page decides these by the outcome.
     for (HWND control : {imgRedx, imgCheck, memShowMsg})
@@ -237,31 +237,11 @@ void TMainQV::SetLook(const Look& look) {
 }
 
 void TMainQV::ShowWelcomePage() {
-    SetLook({kWelcomePage,
-             true,
-             false,
-             false,
-             Button::Disabled,
-             Button::Shown,
-             engine::kWizardNext,
-             Button::Shown,
-             engine::kWizardCancel,
-             {kTextLeft, 55},
-             engine::kWizardWelcomeText});
+    SetLook(engine::WizardPageLook(kWelcomePage));
 }
 
 void TMainQV::ShowDrivePage() {
-    SetLook({kDrivePage,
-             false,
-             true,
-             false,
-             Button::Shown,
-             Button::Shown,
-             engine::kWizardNext,
-             Button::Shown,
-             engine::kWizardCancel,
-             {kTextLeft, 30},
-             engine::kWizardDriveText});
+    SetLook(engine::WizardPageLook(kDrivePage));
     SendMessageW(cboDrives, CB_RESETCONTENT, 0, 0);
     int count = static_cast<int>(SendMessageW(main_.cboDrives, CB_GETCOUNT, 0, 0));
     for (int item = 0; item < count; ++item) {
@@ -289,17 +269,7 @@ void TMainQV::CopyVersions() {
 }
 
 void TMainQV::ShowProgressPage() {
-    SetLook({kProgressPage,
-             false,
-             false,
-             true,
-             Button::Hidden,
-             Button::Hidden,
-             engine::kWizardNext,
-             Button::Hidden,
-             engine::kWizardCancel,
-             {kTextLeft, 55},
-             engine::kWizardWaitingText});
+    SetLook(engine::WizardPageLook(kProgressPage));
     // Returns once the worker runs, or when the run has ended the program.
     main_.cmdUpdateClick();
     if (main_.TerminateRequested()) return;
@@ -310,33 +280,13 @@ void TMainQV::ShowProgressPage() {
 }
 
 void TMainQV::ShowCompletePage() {
-    SetLook({kCompletePage,
-             false,
-             false,
-             true,
-             Button::Hidden,
-             Button::Hidden,
-             engine::kWizardNext,
-             Button::Shown,
-             engine::kWizardShutDown,
-             {kTextLeft, 55},
-             engine::kWizardCompleteText});
+    SetLook(engine::WizardPageLook(kCompletePage));
     engine::WriteRestartCheck(static_cast<int>(SendMessageW(main_.cboDrives, CB_GETCURSEL, 0, 0)),
                               TextOf(lblNewFW));
 }
 
 void TMainQV::ShowVerifyPage() {
-    SetLook({kVerifyPage,
-             false,
-             false,
-             false,
-             Button::Disabled,
-             Button::Disabled,
-             engine::kWizardNext,
-             Button::Disabled,
-             engine::kWizardCancel,
-             {195, 30},
-             engine::kWizardVerifyingText});
+    SetLook(engine::WizardPageLook(kVerifyPage));
     engine::CheckRequest request;
     request.requested = true;
     request.driveIndex = checkDriveIndex;
@@ -345,17 +295,7 @@ void TMainQV::ShowVerifyPage() {
 }
 
 void TMainQV::ShowResultPage(const engine::CheckResult& result) {
-    SetLook({kResultPage,
-             false,
-             false,
-             false,
-             Button::Shown,
-             Button::Shown,
-             engine::kWizardFinished,
-             Button::Disabled,
-             engine::kWizardCancel,
-             {195, 30},
-             ""});
+    SetLook(engine::WizardPageLook(kResultPage));
     SetText(lblMessage, result.message);
     bool matches = result.outcome == engine::CheckOutcome::Matches;
     Form::Show(imgCheck, matches);
@@ -387,46 +327,38 @@ bool TMainQV::AskInEnglish(const std::string& text) {
 }
 
 void TMainQV::btnNextClick() {
-    switch (page) {
-        case kWelcomePage:
-            ShowDrivePage();
-            break;
-        case kDrivePage:
-            if (AskInEnglish(engine::WizardUpdateQuestion(TextOf(lblNewFW)))) ShowProgressPage();
-            break;
-        case kResultPage:
-            EndProgram();
-            break;
-        default:
-            break;
-    }
+    Take(engine::WizardNext(page));
 }
 
 void TMainQV::btnBackClick() {
-    switch (page) {
-        case kDrivePage:
-            ShowWelcomePage();
-            break;
-        case kProgressPage:
-        case kResultPage:
-            ShowDrivePage();
-            break;
-        default:
-            break;
-    }
+    Take(engine::WizardBack(page));
 }
 
 void TMainQV::btnCancelClick() {
-    switch (page) {
-        case kWelcomePage:
-        case kDrivePage:
-        case kProgressPage:
+    Take(engine::WizardCancel(page));
+}
+
+void TMainQV::Take(engine::WizardStep step) {
+    switch (step) {
+        case engine::WizardStep::WelcomePage:
+            ShowWelcomePage();
+            break;
+        case engine::WizardStep::DrivePage:
+            ShowDrivePage();
+            break;
+        case engine::WizardStep::AskToUpdate:
+            if (AskInEnglish(engine::WizardUpdateQuestion(TextOf(lblNewFW)))) ShowProgressPage();
+            break;
+        case engine::WizardStep::AskToCancel:
             ConfirmCancel();
             break;
-        case kCompletePage:
+        case engine::WizardStep::ShutDown:
             ShutDown();
             break;
-        default:
+        case engine::WizardStep::Finish:
+            EndProgram();
+            break;
+        case engine::WizardStep::Nothing:
             break;
     }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/RestartCheck.h"
+#include "engine/WizardPages.h"
 #include "win32/Forms.h"
 
 namespace win32ui {
@@ -19,15 +20,13 @@ class TBrenvoMain;
 inline constexpr int kWizardClientWidth = 444;
 inline constexpr int kWizardClientHeight = 277;
 
-enum WizardPage : uint8_t {
-    kNoPage = 0,
-    kWelcomePage = 1,
-    kDrivePage = 2,
-    kProgressPage = 3,
-    kCompletePage = 4,
-    kVerifyPage = 5,
-    kResultPage = 6
-};
+using engine::kCompletePage;
+using engine::kDrivePage;
+using engine::kNoPage;
+using engine::kProgressPage;
+using engine::kResultPage;
+using engine::kVerifyPage;
+using engine::kWelcomePage;
 
 class TMainQV : public Form {
   public:
@@ -67,22 +66,10 @@ class TMainQV : public Form {
     void CloseRequested() override;
 
   private:
-    enum class Button { Shown, Disabled, Hidden };
-    struct Look {
-        uint8_t page;
-        bool version;  // lblVersion
-        bool drive;    // lblOldFW, lblNewFW, cboDrives
-        bool bar;      // pbar
-        Button back;
-        Button next;
-        const char* nextText;
-        Button cancel;
-        const char* cancelText;
-        POINT messageAt;
-        const char* message;
-    };
-    void SetLook(const Look& look);
-    void SetButton(HWND button, Button state, const char* text);
+    void SetLook(const engine::WizardLook& look);
+    void SetButton(HWND button, engine::WizardButton state, const char* text);
+    // Carries out where a button led.
+    void Take(engine::WizardStep step);
     void FitPageTexts();
     void ConfirmCancel();
     bool Flashing() const;

@@ -120,29 +120,13 @@ QMessageBox::StandardButton SayInEnglish(QWidget& wizard, ui::MessageKind kind, 
     return ui::Modal::Message(&wizard, kind, wizard.windowTitle(), text, buttons);
 }
 
-enum class Button { Shown, Disabled, Hidden };
-
-void SetButton(QPushButton& button, Button state, const char* text) {
+void SetButton(QPushButton& button, engine::WizardButton state, const char* text) {
     button.setText(text);
-    button.setVisible(state != Button::Hidden);
-    button.setEnabled(state == Button::Shown);
+    button.setVisible(state != engine::WizardButton::Hidden);
+    button.setEnabled(state == engine::WizardButton::Shown);
 }
 
 }  // namespace
-
-struct TMainQV::Look {
-    uint8_t page;
-    bool version;  // lblVersion
-    bool drive;    // lblOldFW, lblNewFW, cboDrives
-    bool bar;      // pbar
-    Button back;
-    Button next;
-    const char* nextText;
-    Button cancel;
-    const char* cancelText;
-    QPoint messageAt;
-    const char* message;
-};
 
 TMainQV::TMainQV(app::TBrenvoMain& main, const QStringList& commandLine)
     : QWidget(&main), main_(main) {
@@ -270,7 +254,7 @@ void TMainQV::FitPageTexts() {
 
 // --- the page steps ---
 
-void TMainQV::SetLook(const Look& look) {
+void TMainQV::SetLook(const engine::WizardLook& look) {
     page = look.page;
     lblVersion->setVisible(look.version);
     for (QWidget* control : {static_cast<QWidget*>(lblOldFW), static_cast<QWidget*>(lblNewFW),
@@ -280,7 +264,7 @@ void TMainQV::SetLook(const Look& look) {
     SetButton(*btnBack, look.back, engine::kWizardBack);
     SetButton(*btnNext, look.next, look.nextText);
     SetButton(*btnCancel, look.cancel, look.cancelText);
-    lblMessage->move(look.messageAt);
+    lblMessage->move(look.messageLeft, look.messageTop);
     lblMessage->setText(look.message);
     lblMessage->setAccessibleName(QString());
     // The result page decides these by the outcome.
@@ -290,31 +274,11 @@ void TMainQV::SetLook(const Look& look) {
 }
 
 void TMainQV::ShowWelcomePage() {
-    SetLook({kWelcomePage,
-             true,
-             false,
-             false,
-             Button::Disabled,
-             Button::Shown,
-             engine::kWizardNext,
-             Button::Shown,
-             engine::kWizardCancel,
-             {146, 55},
-             kWelcomeText});
+    SetLook(engine::WizardPageLook(kWelcomePage));
 }
 
 void TMainQV::ShowDrivePage() {
-    SetLook({kDrivePage,
-             false,
-             true,
-             false,
-             Button::Shown,
-             Button::Shown,
-             engine::kWizardNext,
-             Button::Shown,
-             engine::kWizardCancel,
-             {146, 30},
-             kDriveText});
+    SetLook(engine::WizardPageLook(kDrivePage));
     QSignalBlocker quiet(cboDrives);
     cboDrives->clear();
     for (int item = 0; item < main_.cboDrives->count(); ++item)
@@ -335,17 +299,7 @@ void TMainQV::CopyVersions() {
 }
 
 void TMainQV::ShowProgressPage() {
-    SetLook({kProgressPage,
-             false,
-             false,
-             true,
-             Button::Hidden,
-             Button::Hidden,
-             engine::kWizardNext,
-             Button::Hidden,
-             engine::kWizardCancel,
-             {146, 55},
-             kWaitingText});
+    SetLook(engine::WizardPageLook(kProgressPage));
     // Returns once the worker runs, or when the run has ended the program.
     main_.cmdUpdateClick();
     if (main_.TerminateRequested()) return;
@@ -356,34 +310,14 @@ void TMainQV::ShowProgressPage() {
 }
 
 void TMainQV::ShowCompletePage() {
-    SetLook({kCompletePage,
-             false,
-             false,
-             true,
-             Button::Hidden,
-             Button::Hidden,
-             engine::kWizardNext,
-             Button::Shown,
-             engine::kWizardShutDown,
-             {146, 55},
-             kCompleteText});
+    SetLook(engine::WizardPageLook(kCompletePage));
     engine::WriteRestartCheck(main_.cboDrives->currentIndex(), lblNewFW->text().toStdString());
     setCursor(Qt::ArrowCursor);
     pbar->setCursor(Qt::ArrowCursor);
 }
 
 void TMainQV::ShowVerifyPage() {
-    SetLook({kVerifyPage,
-             false,
-             false,
-             false,
-             Button::Disabled,
-             Button::Disabled,
-             engine::kWizardNext,
-             Button::Disabled,
-             engine::kWizardCancel,
-             {195, 30},
-             kVerifyingText});
+    SetLook(engine::WizardPageLook(kVerifyPage));
     engine::CheckRequest request;
     request.requested = true;
     request.driveIndex = checkDriveIndex;
@@ -392,17 +326,7 @@ void TMainQV::ShowVerifyPage() {
 }
 
 void TMainQV::ShowResultPage(const engine::CheckResult& result) {
-    SetLook({kResultPage,
-             false,
-             false,
-             false,
-             Button::Shown,
-             Button::Shown,
-             engine::kWizardFinished,
-             Button::Disabled,
-             engine::kWizardCancel,
-             {195, 30},
-             ""});
+    SetLook(engine::WizardPageLook(kResultPage));
     lblMessage->setText(Q(result.message));
     bool matches = result.outcome == engine::CheckOutcome::Matches;
     imgCheck->setVisible(matches);
@@ -440,50 +364,41 @@ void TMainQV::FormDestroy() {
 }
 
 void TMainQV::btnNextClick() {
-    switch (page) {
-        case kWelcomePage:
-            ShowDrivePage();
-            break;
-        case kDrivePage: {
-            QString question = Q(engine::WizardUpdateQuestion(lblNewFW->text().toStdString()));
-            if (SayInEnglish(*this, ui::MessageKind::Confirmation, question,
-                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
-                ShowProgressPage();
-            break;
-        }
-        case kResultPage:
-            main_.cmdCloseClick();
-            break;
-        default:
-            break;
-    }
+    Take(engine::WizardNext(page));
 }
 
 void TMainQV::btnBackClick() {
-    switch (page) {
-        case kDrivePage:
-            ShowWelcomePage();
-            break;
-        case kProgressPage:
-        case kResultPage:
-            ShowDrivePage();
-            break;
-        default:
-            break;
-    }
+    Take(engine::WizardBack(page));
 }
 
 void TMainQV::btnCancelClick() {
-    switch (page) {
-        case kWelcomePage:
-        case kDrivePage:
-        case kProgressPage:
+    Take(engine::WizardCancel(page));
+}
+
+void TMainQV::Take(engine::WizardStep step) {
+    switch (step) {
+        case engine::WizardStep::WelcomePage:
+            ShowWelcomePage();
+            break;
+        case engine::WizardStep::DrivePage:
+            ShowDrivePage();
+            break;
+        case engine::WizardStep::AskToUpdate:
+            if (SayInEnglish(*this, ui::MessageKind::Confirmation,
+                             Q(engine::WizardUpdateQuestion(lblNewFW->text().toStdString())),
+                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+                ShowProgressPage();
+            break;
+        case engine::WizardStep::AskToCancel:
             ConfirmCancel();
             break;
-        case kCompletePage:
+        case engine::WizardStep::ShutDown:
             ShutDown();
             break;
-        default:
+        case engine::WizardStep::Finish:
+            main_.cmdCloseClick();
+            break;
+        case engine::WizardStep::Nothing:
             break;
     }
 }

@@ -11,6 +11,7 @@
 
 #include "engine/RestartCheck.h"
 #include "engine/WindowTexts.h"
+#include "engine/WizardPages.h"
 
 class QComboBox;
 class QFrame;
@@ -34,15 +35,14 @@ inline constexpr int kClientWidth = 444;
 inline constexpr int kClientHeight = 277;
 
 // The pages; 0 lasts only while the form is being created.
-enum Page : uint8_t {
-    kNoPage = 0,
-    kWelcomePage = 1,
-    kDrivePage = 2,
-    kProgressPage = 3,
-    kCompletePage = 4,
-    kVerifyPage = 5,
-    kResultPage = 6
-};
+using Page = engine::WizardPage;
+using engine::kCompletePage;
+using engine::kDrivePage;
+using engine::kNoPage;
+using engine::kProgressPage;
+using engine::kResultPage;
+using engine::kVerifyPage;
+using engine::kWelcomePage;
 
 inline constexpr const char* kVersionText = engine::kWizardVersionText;
 inline constexpr const char* kCancelQuestion = engine::kWizardCancelQuestion;
@@ -105,8 +105,9 @@ class TMainQV : public QWidget {
 
   private:
     // The look every page sets: which controls show, the button texts, where the text sits.
-    struct Look;
-    void SetLook(const Look& look);
+    void SetLook(const engine::WizardLook& look);
+    // Carries out where a button led.
+    void Take(engine::WizardStep step);
     // Makes room for the page texts in the faces this machine has.
     void FitPageTexts();
     // Asks the cancel question; Yes ends the program.
