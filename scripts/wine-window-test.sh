@@ -135,9 +135,12 @@ window() {
     sleep 0.1
   done
 }
-shot() {  # shot NAME WINDOW: the window with the frame openbox gave it
-  sleep 0.5
-  import -window "$2" -frame "$shots/$1.png" 2> /dev/null
+shot() {  # shot NAME WINDOW: the window with the frame openbox gave it, once it is drawn
+  for _ in 1 2 3 4 5; do
+    sleep 0.5
+    import -window "$2" -frame "$shots/$1.png" 2> /dev/null && return
+  done
+  echo "no picture of $1 (window $2)"
 }
 press() {  # press WINDOW KEY...
   local target=$1
@@ -219,6 +222,7 @@ chmod +x run-oem.sh
 sed -i "s|\"hostProgram\": *\"[^\"]*\"|\"hostProgram\": \"$work/run-oem.sh\"|" oem-pc.json
 "$bench" boot oem-pc.json > boot.log 2>&1 &
 boot=$!
+# (X may give the new window the number the wizard's had.)
 w=$(window "Firmware Flasher")
 check "the check after the restart comes" 0 "$([ -n "$w" ]; echo $?)" "" ""
 if [ -n "$w" ]; then
@@ -230,7 +234,7 @@ if [ -n "$w" ]; then
   press "$w" Return
 fi
 ended "brenvo-bench boot" $boot
-check "brenvo-bench boot ran the check" 0 0 "$(cat boot.log)" "brenvo.exe /QVCHECK 0 QV12"
+check "brenvo-bench boot ran the check" 0 0 "$(cat boot.log)" "/QVCHECK 0 QV12"
 check "the check's run ended well" 0 0 "$(cat boot.log)" "ended with status 0"
 
 wineserver -k 2> /dev/null
