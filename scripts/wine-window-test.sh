@@ -84,23 +84,6 @@ wineserver -k 2> /dev/null
 wineserver -p > /dev/null 2>&1 < /dev/null
 wine cmd /c exit > /dev/null 2>&1 < /dev/null
 
-# `gtests NAME OUTPUT STATUS`: counts a test program's tests from its summary.
-gtests() {
-  local ran ok
-  ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' <<< "$2" | tail -1)
-  ran=$(sed -n 's/^\[==========\] \([0-9]*\) tests\{0,1\} from .* ran\..*/\1/p' <<< "$2" | tail -1)
-  if [ -z "$ran" ] || [ -z "$ok" ]; then
-    failed=$((failed + 1))
-    echo "FAIL: $1 did not finish (status $3)"
-    tail -20 <<< "$2" | sed 's/^/    /'
-    return
-  fi
-  passed=$((passed + ok))
-  failed=$((failed + ran - ok))
-  [ "$ran" -eq "$ok" ] && [ "$3" -eq 0 ] || grep -E '^\[  FAILED  \]|Failure' -A4 <<< "$2" | sed 's/^/    /'
-  echo "$1: $ok of $ran passed"
-}
-
 echo "== The window tests under Wine (pictures of every window)"
 mkdir -p "$job/bmp"
 out=$(BRENVO_SHOTS=$(winepath -w "$job/bmp") wine "$bin/win32/tests/brenvo_win32_tests.exe" \

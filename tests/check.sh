@@ -11,3 +11,21 @@ check() {
     echo "$4" | sed 's/^/    /'
   fi
 }
+
+# `gtests NAME OUTPUT STATUS` counts a GoogleTest program's tests from its summary (a crash counts
+# as one failure).
+gtests() {
+  local ran ok
+  ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' <<< "$2" | tail -1)
+  ran=$(sed -n 's/^\[==========\] \([0-9]*\) tests\{0,1\} from .* ran\..*/\1/p' <<< "$2" | tail -1)
+  if [ -z "$ran" ] || [ -z "$ok" ]; then
+    failed=$((failed + 1))
+    echo "FAIL: $1 did not finish (status $3)"
+    tail -20 <<< "$2" | sed 's/^/    /'
+    return
+  fi
+  passed=$((passed + ok))
+  failed=$((failed + ran - ok))
+  [ "$ran" -eq "$ok" ] && [ "$3" -eq 0 ] || grep -E '^\[  FAILED  \]|Failure' -A4 <<< "$2" | sed 's/^/    /'
+  echo "$1: $ok of $ran passed"
+}
