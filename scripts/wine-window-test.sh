@@ -118,6 +118,17 @@ window() {
     sleep 0.1
   done
 }
+# The OEM variant's window, once the main window has handed over to the wizard (both carry the
+# package's title; the main window hides at its first paint).
+wizard_window() {
+  local id last=none
+  for _ in $(seq 60); do
+    id=$(window "$1")
+    [ -n "$id" ] && [ "$id" = "$last" ] && { echo "$id"; return; }
+    last=${id:-none}
+    sleep 0.5
+  done
+}
 shot() {  # shot NAME WINDOW: the window with the frame openbox gave it, once it is drawn
   for _ in 1 2 3 4 5; do
     sleep 0.5
@@ -146,6 +157,21 @@ out=$(packed shipped 00010110001001100000000000000000)
 check "brenvo-pack packs brenvo.exe" 0 $? "$out" "verified"
 out=$("$root/build/tools/pack/brenvo-pack" --show shipped.exe 2>&1)
 check "brenvo-pack --show reads brenvo.exe's package" 0 $? "$out" "DVD-RW QV-1600"
+
+# The custom-dialog variant's checklist at start, a message box, in each language: declined.
+for language in 0 1 2; do
+  name=$(sed -n "$((language + 1))p" <<< $'en\nzh\nja')
+  packed "checklist-$name" "1${language}010110001001100000000000000000" > /dev/null
+  "$bench" new --preset typical "checklist-$name-pc.json" > /dev/null
+  BRENVO_MACHINE=checklist-$name-pc.json wine "checklist-$name.exe" > /dev/null 2>&1 < /dev/null &
+  app=$!
+  box=$(window "^Brenvo$")
+  check "$name checklist comes" 0 "$([ -n "$box" ]; echo $?)" "" ""
+  [ -n "$box" ] && shot "wine-checklist-$name" "$box" && press "$box" Escape
+  ended "$name checklist declined" $app
+  out=$("$bench" show "checklist-$name-pc.json")
+  check "$name checklist declined: E: left alone" 0 0 "$out" "revision QV11"
+done
 
 # A script: the unattended package flashes E: and ends the program by itself.
 packed script 00010101101001100000000000000000 > /dev/null
@@ -180,7 +206,7 @@ packed oem 20010100001001100000000000000000 > /dev/null
 "$bench" new --preset typical oem-pc.json > /dev/null
 BRENVO_MACHINE=oem-pc.json wine oem.exe > /dev/null 2>&1 < /dev/null &
 app=$!
-w=$(window "Firmware Flasher")
+w=$(wizard_window "Firmware Flasher")
 check "the wizard comes" 0 "$([ -n "$w" ]; echo $?)" "" ""
 if [ -n "$w" ]; then
   shot wine-wizard-1 "$w"
@@ -205,8 +231,7 @@ chmod +x run-oem.sh
 sed -i "s|\"hostProgram\": *\"[^\"]*\"|\"hostProgram\": \"$work/run-oem.sh\"|" oem-pc.json
 "$bench" boot oem-pc.json > boot.log 2>&1 &
 boot=$!
-# (X may give the new window the number the wizard's had.)
-w=$(window "Firmware Flasher")
+w=$(wizard_window "Firmware Flasher")
 check "the check after the restart comes" 0 "$([ -n "$w" ]; echo $?)" "" ""
 if [ -n "$w" ]; then
   shot wine-wizard-6-check "$w"

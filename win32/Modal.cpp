@@ -1,6 +1,8 @@
 #include "win32/Modal.h"
 
+#include <algorithm>
 #include <deque>
+#include <string>
 
 namespace win32ui {
 
@@ -17,6 +19,42 @@ struct Hooks {
 Hooks& hooks() {
     static Hooks instance;
     return instance;
+}
+
+// A message box keeps the lines of its text as they were given: the system lays the text out in
+// the width of the box's text control, which is narrower than the notice's and the checklist's
+// lines. The box's own window procedure is wrapped, and the control made wide just before the box
+// measures its text (the box then takes the width of the longest line).
+constexpr int kMessageTextId = 0xFFFF;
+constexpr int kWineMessageTextId = 100;
+constexpr int kMessageTextWidth = 1200;
+WNDPROC boxProcedure = nullptr;
+
+LRESULT CALLBACK WideTextBox(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        for (int id : {kMessageTextId, kWineMessageTextId}) {
+            HWND text = GetDlgItem(box, id);
+            if (!text) continue;
+            RECT size{};
+            GetClientRect(text, &size);
+            SetWindowPos(text, nullptr, 0, 0, std::max<int>(size.right, kMessageTextWidth),
+                         size.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    return CallWindowProcW(boxProcedure, box, message, wParam, lParam);
+}
+
+LRESULT CALLBACK WrapMessageBox(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        auto window = reinterpret_cast<HWND>(wParam);
+        wchar_t className[16] = {};
+        GetClassNameW(window, className, 16);
+        if (std::wstring(className) == L"#32770") {
+            boxProcedure = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WideTextBox)));
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 }  // namespace
@@ -48,8 +86,11 @@ int Modal::Message(HWND owner, MessageKind kind, const std::string& title, const
         ++h.unanswered;
         return 0;
     }
-    return MessageBoxW(owner, Wide(text).c_str(), Wide(title).c_str(),
-                       buttons | IconOf(kind) | (owner ? 0 : MB_TASKMODAL));
+    HHOOK widen = SetWindowsHookExW(WH_CBT, WrapMessageBox, nullptr, GetCurrentThreadId());
+    int answer = MessageBoxW(owner, Wide(text).c_str(), Wide(title).c_str(),
+                             buttons | IconOf(kind) | (owner ? 0 : MB_TASKMODAL));
+    if (widen) UnhookWindowsHookEx(widen);
+    return answer;
 }
 
 void Modal::Show(Form& form, HWND owner) {
