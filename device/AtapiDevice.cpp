@@ -8,10 +8,6 @@
 
 namespace device {
 namespace {
-platform::System& Sys() {
-    return platform::CurrentSystem();
-}
-
 void ShowError(const char* text, const char* caption) {
     platform::ShowMessageBox(text, caption, platform::MessageIcon::Error);
 }
@@ -44,7 +40,7 @@ AtapiDevice::~AtapiDevice() {
 }
 
 bool AtapiDevice::LoadAspi() {
-    auto& system = Sys();
+    auto& system = platform::CurrentSystem();
     aspiModule = system.LoadAspiLibrary();
     if (aspiModule == platform::kNullModule) {
         ShowError("LoadLibrary:\nWNASPI32.DLL not found.", "Error FS 002");
@@ -74,7 +70,7 @@ bool AtapiDevice::LoadAspi() {
 }
 
 void AtapiDevice::UnloadAspi() {
-    if (aspiModule != platform::kNullModule) Sys().FreeAspiLibrary(aspiModule);
+    if (aspiModule != platform::kNullModule) platform::CurrentSystem().FreeAspiLibrary(aspiModule);
     aspiModule = platform::kNullModule;
     getSupportInfoEntry = sendCommandEntry = false;
 }
@@ -151,7 +147,7 @@ bool AtapiDevice::ExecutePassThrough(std::span<const uint8_t, 12> cdb, uint8_t d
     std::copy(cdb.begin(), cdb.end(), r.begin() + pt::kCdb);
 
     commandStopwatch.Start(true);
-    platform::Status status = Sys().ScsiPassThroughDirect(driveHandle, r, data);
+    platform::Status status = platform::CurrentSystem().ScsiPassThroughDirect(driveHandle, r, data);
     commandStopwatch.Stop();
     completed = status.ok;
     // The system ends a command at its time-out, so the measured time may be no longer.
@@ -180,7 +176,7 @@ bool AtapiDevice::ExecuteAspi(std::span<const uint8_t, 12> cdb, uint8_t directio
     r[aspi::kCdbLen] = 12;
     std::copy(cdb.begin(), cdb.end(), r.begin() + aspi::kCdbByte);
 
-    auto& system = Sys();
+    auto& system = platform::CurrentSystem();
     // The manager writes the status byte behind our back when it finishes later.
     std::atomic_ref<uint8_t> status(r[aspi::kStatus]);
     commandStopwatch.Start(true);

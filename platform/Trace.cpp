@@ -9,14 +9,14 @@
 
 namespace platform {
 namespace {
-std::unique_ptr<Trace>& Slot() {
+std::unique_ptr<Trace>& TraceSlot() {
     static std::unique_ptr<Trace> trace;
     return trace;
 }
 }  // namespace
 
 Trace* Trace::Current() {
-    return Slot().get();
+    return TraceSlot().get();
 }
 
 bool Trace::OpenFile(const std::string& path, std::string& error) {
@@ -26,7 +26,7 @@ bool Trace::OpenFile(const std::string& path, std::string& error) {
         error = "cannot open the trace file " + path;
         return false;
     }
-    Slot() = std::move(trace);
+    TraceSlot() = std::move(trace);
     return true;
 }
 
@@ -37,7 +37,7 @@ bool Trace::OpenFromEnvironment(std::string& error) {
 }
 
 void Trace::Close() {
-    Slot().reset();
+    TraceSlot().reset();
 }
 
 void Trace::Write(const nlohmann::ordered_json& line) {

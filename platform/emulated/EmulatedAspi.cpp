@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/Bytes.h"
 #include "platform/emulated/EmulatedSystem.h"
 
 namespace platform::emulated {
@@ -16,9 +17,7 @@ constexpr uint8_t kSsPending = 0, kSsComp = 1, kSsErr = 4, kSsInvalidSrb = 0xE0,
 constexpr uint8_t kFlagDataIn = 0x08, kFlagDataOut = 0x10, kFlagEventNotify = 0x40;
 constexpr uint8_t kHostSelectionTimeout = 0x11;
 
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
+using common::Le32;
 }  // namespace
 
 Handle EmulatedAspi::LoadLibrary() {

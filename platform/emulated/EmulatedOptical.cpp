@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/Bytes.h"
 #include "common/Text.h"
 #include "platform/Trace.h"
 #include "platform/emulated/DriveVolume.h"
@@ -14,9 +15,7 @@ constexpr uint32_t kDriveFixed = 3;
 constexpr uint32_t kDriveNoRootDir = 1;
 constexpr uint32_t kErrorInvalidFunction = 1;
 
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
+using common::Le32;
 
 // The system drive and the optical drives, sorted by letter.
 std::vector<std::string> Roots(const Machine& machine) {

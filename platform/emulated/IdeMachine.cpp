@@ -12,11 +12,11 @@ namespace platform::emulated {
 namespace {
 constexpr uint32_t kSlotPorts[4] = {0x1F0, 0x170, 0x1E8, 0x168};
 
-struct FaultName {
+struct IdeFaultEntry {
     IdeFaultKind kind;
     const char* name;
 };
-constexpr FaultName kFaultNames[] = {
+constexpr IdeFaultEntry kIdeFaultNames[] = {
     {IdeFaultKind::Program, "program"},   {IdeFaultKind::Verify, "verify"},
     {IdeFaultKind::Erase, "erase"},       {IdeFaultKind::Identify, "identify"},
     {IdeFaultKind::ReadOnce, "readOnce"}, {IdeFaultKind::NeverReady, "neverReady"},
@@ -33,14 +33,14 @@ class ChannelDevice : public EmulatedDevice {
 }  // namespace
 
 const char* IdeFaultName(IdeFaultKind kind) {
-    for (const auto& f : kFaultNames) {
+    for (const auto& f : kIdeFaultNames) {
         if (f.kind == kind) return f.name;
     }
     return "?";
 }
 
 bool IdeFaultFromName(const std::string& name, IdeFaultKind& kind) {
-    for (const auto& f : kFaultNames) {
+    for (const auto& f : kIdeFaultNames) {
         if (name == f.name) {
             kind = f.kind;
             return true;
