@@ -39,9 +39,12 @@ if [ ! -f build/CMakeCache.txt ]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
 fi
 out=$(ninja -C build brenvo-pack brenvo-bench 2>&1); check "host build" 0 $? "$out" ""
+# Configured as the Wine stage configures it (each target one file, unoptimised), when that stage
+# has not run before.
 if [ ! -f "$bin/CMakeCache.txt" ]; then
-  cmake -S . -B "$bin" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-i686.cmake" "${launcher[@]}" > /dev/null
+  cmake -S . -B "$bin" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O0 \
+    -DBRENVO_ONE_FILE_TARGETS=ON -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-i686.cmake" \
+    "${launcher[@]}" > /dev/null
 fi
 out=$(ninja -C "$bin" brenvo brenvo_win32_tests 2>&1); check "i686 cross build" 0 $? "$out" ""
 [ "$failed" -eq 0 ] || { echo "$passed passed, $failed failed"; exit 1; }

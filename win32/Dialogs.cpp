@@ -7,8 +7,6 @@ namespace win32ui {
 
 namespace {
 
-const FontSpec kTahoma{"Tahoma", -11};
-const FontSpec kTahomaBold{"Tahoma", -11, true};
 constexpr int kShowMsgMargin = 34;
 
 std::string OwnerCaption(HWND owner) {
@@ -26,11 +24,11 @@ TShowMsg::TShowMsg(HWND owner) : AnswerForm("ShowMsg", kDialogFrame, owner) {
     engine::ShowMsgTexts words = engine::ShowMsgDesignWords();
     SetCaption(words.caption);
     SetClientSize(362, 104);
-    lblShowMsg = AddLabel("lblShowMsg", {60, 27, 250, 0}, true, false, Align::Left, kTahoma, kBlack,
-                          words.message);
+    lblShowMsg = AddLabel("lblShowMsg", {60, 27, 250, 0}, true, false, Align::Left, Tahoma(),
+                          kBlack, words.message);
     Image1 = AddIcon("Image1", {8, 16, 32, 32}, IDI_WARNING);
-    cmdYes = AddButton("cmdYes", {110, 68, 77, 25}, words.yes, kTahoma);
-    cmdNo = AddButton("cmdNo", {193, 68, 77, 25}, words.no, kTahoma);
+    cmdYes = AddButton("cmdYes", {110, 68, 77, 25}, words.yes, Tahoma());
+    cmdNo = AddButton("cmdNo", {193, 68, 77, 25}, words.no, Tahoma());
     SetDefaultButton(cmdYes);
     SetEscapeButton(cmdNo);
     OnClick(cmdYes, [this] { Answer(1); });
@@ -76,29 +74,29 @@ TUpdateCfm::TUpdateCfm(HWND owner) : AnswerForm("UpdateCfm", kPlainFrame, owner)
     SetCaption(words.caption);
     SetClientSize(462, 212);
     Image1 = AddIcon("Image1", {8, 8, 33, 33}, IDI_WARNING);
-    Label1 = AddLabel("Label1", {52, 12, 396, 41}, false, true, Align::Left, kTahomaBold, kBlack,
+    Label1 = AddLabel("Label1", {52, 12, 396, 41}, false, true, Align::Left, Tahoma(true), kBlack,
                       words.message);
     // The group's labels sit on the form, at their places inside the box.
     GroupBox1 = AddGroup("GroupBox1", {48, 56, 389, 109});
     constexpr int x = 48, y = 56;
-    FontSpec underlined = kTahomaBold;
+    FontSpec underlined = Tahoma(true);
     underlined.underline = true;
     Label2 = AddLabel("Label2", {x + 13, y + 16, 0, 0}, true, false, Align::Left, underlined,
                       kBlack, words.information);
-    Label3 = AddLabel("Label3", {x + 117, y + 40, 43, 0}, false, false, Align::Centre, kTahomaBold,
+    Label3 = AddLabel("Label3", {x + 117, y + 40, 43, 0}, false, false, Align::Centre, Tahoma(true),
                       kBlack, words.current);
-    Label4 = AddLabel("Label4", {x + 221, y + 40, 83, 0}, false, false, Align::Centre, kTahomaBold,
+    Label4 = AddLabel("Label4", {x + 221, y + 40, 83, 0}, false, false, Align::Centre, Tahoma(true),
                       kBlack, words.afterUpdating);
-    Label5 = AddLabel("Label5", {x + 37, y + 64, 42, 0}, false, false, Align::Right, kTahomaBold,
+    Label5 = AddLabel("Label5", {x + 37, y + 64, 42, 0}, false, false, Align::Right, Tahoma(true),
                       kBlack, words.version);
-    lblOldFW = AddLabel("lblOldFW", {x + 121, y + 64, 0, 0}, true, false, Align::Left, kTahomaBold,
+    lblOldFW = AddLabel("lblOldFW", {x + 121, y + 64, 0, 0}, true, false, Align::Left, Tahoma(true),
                         kNavy, words.revision);
-    Label8 = AddLabel("Label8", {x + 185, y + 64, 0, 0}, true, false, Align::Left, kTahomaBold,
+    Label8 = AddLabel("Label8", {x + 185, y + 64, 0, 0}, true, false, Align::Left, Tahoma(true),
                       kNavy, words.arrow);
-    lblNewFW = AddLabel("lblNewFW", {x + 245, y + 64, 0, 0}, true, false, Align::Left, kTahomaBold,
+    lblNewFW = AddLabel("lblNewFW", {x + 245, y + 64, 0, 0}, true, false, Align::Left, Tahoma(true),
                         kNavy, words.revision);
-    cmdOK = AddButton("cmdOK", {119, 177, 96, 25}, words.ok, kTahomaBold);
-    cmdCancel = AddButton("cmdCancel", {271, 177, 96, 25}, words.cancel, kTahomaBold);
+    cmdOK = AddButton("cmdOK", {119, 177, 96, 25}, words.ok, Tahoma(true));
+    cmdCancel = AddButton("cmdCancel", {271, 177, 96, 25}, words.cancel, Tahoma(true));
     SetDefaultButton(cmdOK);
     SetEscapeButton(cmdCancel);
     OnClick(cmdOK, [this] { Answer(1); });
@@ -134,12 +132,12 @@ TEjectDisc::TEjectDisc(HWND owner)
     SetCaption(words.caption);
     SetOuterSize(391, 146);
     Image1 = AddIcon("Image1", {8, 4, 33, 33}, IDI_INFORMATION);
-    Label1 = AddLabel("Label1", {56, 16, 317, 13}, false, true, Align::Left, kTahomaBold, kBlack,
+    Label1 = AddLabel("Label1", {56, 16, 317, 13}, false, true, Align::Left, Tahoma(true), kBlack,
                       words.label1);
-    Label2 = AddLabel("Label2", {56, 36, 317, 26}, false, true, Align::Left, kTahomaBold, kBlack,
+    Label2 = AddLabel("Label2", {56, 36, 317, 26}, false, true, Align::Left, Tahoma(true), kBlack,
                       words.label2);
-    cmdOK = AddButton("cmdOK", {60, 80, 101, 25}, words.ok, kTahoma);
-    cmdCancel = AddButton("cmdCancel", {204, 80, 101, 25}, words.cancel, kTahoma);
+    cmdOK = AddButton("cmdOK", {60, 80, 101, 25}, words.ok, Tahoma());
+    cmdCancel = AddButton("cmdCancel", {204, 80, 101, 25}, words.cancel, Tahoma());
     SetDefaultButton(cmdOK);
     OnClick(cmdOK, [this] { Answer(1); });
     OnClick(cmdCancel, [this] { Answer(0); });
@@ -176,8 +174,8 @@ RefusalForm::RefusalForm(HWND owner, int id, const char* name, SIZE outer, RECT 
     SetOuterSize(outer.cx, outer.cy);
     Image1 = AddIcon("Image1", {8, 8, 37, 33}, icon);
     Label1 =
-        AddLabel("Label1", label1, false, true, Align::Left, kTahomaBold, kBlack, words.label1);
-    cmdOK = AddButton("cmdOK", {okAt.x, okAt.y, 101, 25}, words.ok, kTahoma);
+        AddLabel("Label1", label1, false, true, Align::Left, Tahoma(true), kBlack, words.label1);
+    cmdOK = AddButton("cmdOK", {okAt.x, okAt.y, 101, 25}, words.ok, Tahoma());
     SetDefaultButton(cmdOK);
     OnClick(cmdOK, [this] { Close(); });
     SetInitialFocus(cmdOK);
@@ -211,7 +209,7 @@ TInvalidUser::TInvalidUser(HWND owner)
     : RefusalForm(owner, static_cast<int>(engine::DialogId::InvalidUser), "InvalidUser", {416, 155},
                   {56, 20, 337, 13}, {156, 84}, IDI_ERROR) {
     engine::RefusalTexts words = engine::RefusalWords(engine::DialogId::InvalidUser, 0);
-    Label2 = AddLabel("Label2", {56, 44, 333, 26}, false, true, Align::Left, kTahomaBold, kBlack,
+    Label2 = AddLabel("Label2", {56, 44, 333, 26}, false, true, Align::Left, Tahoma(true), kBlack,
                       words.label2);
 }
 
@@ -231,13 +229,13 @@ TReboot::TReboot(HWND owner) : Form("Reboot", kSizeablePlainFrame, owner) {
     engine::RebootTexts words = engine::RebootDesignWords();
     SetCaption(words.caption);
     SetOuterSize(310, 131);
-    Label1 = AddLabel("Label1", {56, 20, 0, 0}, true, false, Align::Left, kTahomaBold, kNavy,
+    Label1 = AddLabel("Label1", {56, 20, 0, 0}, true, false, Align::Left, Tahoma(true), kNavy,
                       words.label1);
     Image1 = AddIcon("Image1", {16, 8, 29, 33}, IDI_QUESTION);
     Label2 =
-        AddLabel("Label2", {16, 40, 0, 0}, true, false, Align::Left, kTahoma, kNavy, words.label2);
-    cmdRebootLater = AddButton("cmdRebootLater", {71, 68, 77, 25}, words.later, kTahomaBold);
-    cmdRebootNow = AddButton("cmdRebootNow", {163, 68, 77, 25}, words.now, kTahomaBold);
+        AddLabel("Label2", {16, 40, 0, 0}, true, false, Align::Left, Tahoma(), kNavy, words.label2);
+    cmdRebootLater = AddButton("cmdRebootLater", {71, 68, 77, 25}, words.later, Tahoma(true));
+    cmdRebootNow = AddButton("cmdRebootNow", {163, 68, 77, 25}, words.now, Tahoma(true));
     SetDefaultButton(cmdRebootNow);
     OnClick(cmdRebootLater, [this] { Close(); });
     OnClick(cmdRebootNow, [this] {
@@ -267,13 +265,13 @@ TRebootZULK::TRebootZULK(HWND owner) : Form("RebootZULK", kSizeablePlainFrame, o
     engine::RebootZulkTexts words = engine::RebootZulkDesignWords();
     SetCaption(words.caption);
     SetOuterSize(456, 174);
-    Label1 = AddLabel("Label1", {52, 12, 377, 13}, false, false, Align::Left, kTahomaBold, kBlack,
+    Label1 = AddLabel("Label1", {52, 12, 377, 13}, false, false, Align::Left, Tahoma(true), kBlack,
                       words.label1);
     Image1 = AddIcon("Image1", {12, 8, 29, 33}, IDI_INFORMATION);
-    Label2 = AddLabel("Label2", {52, 52, 385, 45}, false, true, Align::Left, kTahomaBold, kBlack,
+    Label2 = AddLabel("Label2", {52, 52, 385, 45}, false, true, Align::Left, Tahoma(true), kBlack,
                       words.label2);
     cmdRebootZULKNow =
-        AddButton("cmdRebootZULKNow", {167, 112, 102, 25}, words.reboot, kTahomaBold);
+        AddButton("cmdRebootZULKNow", {167, 112, 102, 25}, words.reboot, Tahoma(true));
     SetDefaultButton(cmdRebootZULKNow);
     OnClick(cmdRebootZULKNow, [this] {
         device::RebootSystem(device::OSInfo());

@@ -38,6 +38,10 @@ struct FontSpec {
     bool underline = false;
     int charset = kAnsiCharset;
 };
+// The forms' usual font: "Tahoma", 8 point at 96 dpi, regular or bold.
+inline FontSpec Tahoma(bool bold = false) {
+    return {"Tahoma", -11, bold, false, kAnsiCharset};
+}
 // The height of a size in points at 96 pixels per inch.
 int HeightOfPoints(int points);
 // The Japanese switch: "MS Gothic", Shift-JIS, bold and underline removed, `points` in size.

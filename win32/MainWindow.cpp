@@ -20,7 +20,6 @@ constexpr UINT_PTR kProgressTimer = 1;
 constexpr int kProgressInterval = 100;
 
 const FontSpec kArial{"Arial", -11};
-const FontSpec kTahomaBold{"Tahoma", -11, true};
 
 COLORREF RgbOf(engine::Colour colour) {
     switch (colour) {
@@ -85,19 +84,19 @@ TBrenvoMain::TBrenvoMain(package::Package& package, std::vector<std::string> com
     Label1 =
         AddLabel("Label1", {12, 4, 0, 0}, true, false, Align::Left, kArial, kBlack, words.prompt);
     cboDrives = AddCombo("cboDrives", {8, 24, 374, 24}, {"Courier New", -13}, 16);
-    cmdUpdate = AddButton("cmdUpdate", {386, 24, 106, 25}, words.update, kTahomaBold);
-    cmdClose = AddButton("cmdClose", {386, 52, 106, 25}, words.close, kTahomaBold);
+    cmdUpdate = AddButton("cmdUpdate", {386, 24, 106, 25}, words.update, Tahoma(true));
+    cmdClose = AddButton("cmdClose", {386, 52, 106, 25}, words.close, Tahoma(true));
     lblUpdateMsg = AddLabel("lblUpdateMsg", {11, 56, 0, 0}, true, false, Align::Left, kArial,
                             kBlack, words.updateMessage);
-    lblOldFW = AddLabel("lblOldFW", {187, 56, 0, 0}, true, false, Align::Left, kTahomaBold, kNavy,
+    lblOldFW = AddLabel("lblOldFW", {187, 56, 0, 0}, true, false, Align::Left, Tahoma(true), kNavy,
                         words.revision);
     lblTo = AddLabel("lblTo", {230, 56, 0, 0}, true, false, Align::Left, kArial, kBlack, words.to);
-    lblNewFW = AddLabel("lblNewFW", {252, 56, 0, 0}, true, false, Align::Left, kTahomaBold, kNavy,
+    lblNewFW = AddLabel("lblNewFW", {252, 56, 0, 0}, true, false, Align::Left, Tahoma(true), kNavy,
                         words.revision);
-    lblMsg = AddLabel("lblMsg", {16, 92, 0, 0}, true, false, Align::Left, kTahomaBold, kNavy,
+    lblMsg = AddLabel("lblMsg", {16, 92, 0, 0}, true, false, Align::Left, Tahoma(true), kNavy,
                       words.message);
     pbar = AddProgress("pbar", {16, 112, 429, 13});
-    lblPercent = AddLabel("lblPercent", {448, 112, 0, 0}, true, false, Align::Left, kTahomaBold,
+    lblPercent = AddLabel("lblPercent", {448, 112, 0, 0}, true, false, Align::Left, Tahoma(true),
                           kNavy, words.percent);
     SetInitialFocus(cboDrives);
 
