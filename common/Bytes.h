@@ -1,12 +1,23 @@
-// Little-endian fields of the structures the program and the system exchange.
+// Little-endian fields of the structures the program, the system and the drives exchange.
 #pragma once
 
 #include <cstdint>
 
 namespace common {
 
-inline uint32_t Le32(const uint8_t* p) {
+inline constexpr uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+inline constexpr uint32_t Le32(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+inline constexpr void PutLe16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline constexpr void PutLe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 }  // namespace common

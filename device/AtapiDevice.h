@@ -11,13 +11,20 @@
 #include <memory>
 #include <span>
 
+#include "common/Bytes.h"
 #include "device/DriveRecord.h"
 #include "device/HiTimer.h"
-#include "device/ScsiRequest.h"
 #include "device/SystemInfo.h"
+#include "platform/ScsiRequest.h"
 #include "platform/System.h"
 
 namespace device {
+// The requests' layouts are the seam's: the backends read what the core writes.
+inline constexpr size_t kRequestSize = platform::kScsiRequestSize;
+namespace passthrough = platform::passthrough;
+namespace aspi = platform::aspi;
+using common::PutLe16;
+using common::PutLe32;
 
 // The outcome of a command.
 inline constexpr uint8_t kOutcomeFailed = 0;  // transport failure or time-out: no sense to trust

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/Bytes.h"
+
 namespace directide {
 
 enum class DriverRequest : uint8_t {
@@ -106,13 +108,8 @@ inline constexpr size_t kAtaStatusOffset = 512;
 inline constexpr uint8_t kSetFeaturesTransferMode = 3;
 
 inline constexpr uint32_t GetLe32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+    return common::Le32(p);
 }
-inline constexpr void PutLe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
+using common::PutLe32;
 
 }  // namespace directide

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ScsiRequest.h"
+
 namespace platform {
 
 // Windows error codes the core looks at.
@@ -66,7 +68,6 @@ inline constexpr uint32_t kOpenExisting = 3;
 inline constexpr uint32_t kDriveCdrom = 5;  // GetDriveTypeA
 inline constexpr uint32_t kIoctlScsiPassThroughDirect = 0x4D014;
 inline constexpr uint32_t kIoctlScsiGetAddress = 0x41018;
-inline constexpr size_t kScsiRequestSize = 80;  // pass-through request and ASPI SRB alike
 inline constexpr size_t kScsiAddressSize = 8;   // SCSI_ADDRESS
 // What the DataBuffer / SRB_BufPointer field holds when the request crosses the seam.
 inline constexpr uint32_t kDataBufferNone = 0;

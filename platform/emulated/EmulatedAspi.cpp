@@ -10,12 +10,10 @@ namespace platform::emulated {
 namespace {
 constexpr Handle kAspiModule = 0x10000000;
 
-// SRB commands and status codes of the manager.
-constexpr uint8_t kScHaInquiry = 0, kScGetDevType = 1, kScExecScsiCmd = 2;
-constexpr uint8_t kSsPending = 0, kSsComp = 1, kSsErr = 4, kSsInvalidSrb = 0xE0,
-                  kSsInvalidHa = 0x81, kSsNoDevice = 0x82, kSsNoAspi = 0xE3;
-constexpr uint8_t kFlagDataIn = 0x08, kFlagDataOut = 0x10, kFlagEventNotify = 0x40;
+using namespace platform::aspi;
 constexpr uint8_t kHostSelectionTimeout = 0x11;
+constexpr uint8_t kStatusCheckCondition = 0x02;
+constexpr uint8_t kDeviceCdrom = 5;
 
 using common::Le32;
 }  // namespace
@@ -64,53 +62,53 @@ uint32_t EmulatedAspi::GetSupportInfo() {
 
 uint32_t EmulatedAspi::SendCommand(std::span<uint8_t> srb, std::span<uint8_t> data) {
     std::lock_guard lock(mutex_);
-    if (loads_ == 0 || srb.size() < 8) {
+    if (loads_ == 0 || srb.size() < kTarget) {
         // A caller polling the status must see the command end.
-        if (srb.size() > 1) srb[1] = kSsNoAspi;
+        if (srb.size() > kStatus) srb[kStatus] = kSsNoAspi;
         return kSsNoAspi;
     }
-    uint8_t adapter = srb[2];
+    uint8_t adapter = srb[kHaId];
     int adapters = AdapterCount();
-    switch (srb[0]) {
+    switch (srb[kCmd]) {
         case kScHaInquiry:
-            if (srb.size() < 60) return srb[1] = kSsInvalidSrb;
-            if (adapter >= adapters && adapter != 0) return srb[1] = kSsInvalidHa;
-            srb[8] = static_cast<uint8_t>(adapters);
-            srb[9] = 7;  // the adapter's own SCSI id
-            std::memcpy(&srb[10], "ASPI for WIN32  ", 16);
-            return srb[1] = kSsComp;
+            if (srb.size() < kHaInquirySize) return srb[kStatus] = kSsInvalidSrb;
+            if (adapter >= adapters && adapter != 0) return srb[kStatus] = kSsInvalidHa;
+            srb[kHaCount] = static_cast<uint8_t>(adapters);
+            srb[kHaScsiId] = 7;  // the adapter's own SCSI id
+            std::memcpy(&srb[kManagerId], "ASPI for WIN32  ", 16);
+            return srb[kStatus] = kSsComp;
         case kScGetDevType: {
-            if (srb.size() < 12) return srb[1] = kSsInvalidSrb;
-            if (adapter >= adapters) return srb[1] = kSsInvalidHa;
-            if (!DriveAt(adapter, srb[8], srb[9])) return srb[1] = kSsNoDevice;
-            srb[10] = 5;  // CD-ROM
-            return srb[1] = kSsComp;
+            if (srb.size() < kDevTypeSize) return srb[kStatus] = kSsInvalidSrb;
+            if (adapter >= adapters) return srb[kStatus] = kSsInvalidHa;
+            if (!DriveAt(adapter, srb[kTarget], srb[kLun])) return srb[kStatus] = kSsNoDevice;
+            srb[kDeviceType] = kDeviceCdrom;
+            return srb[kStatus] = kSsComp;
         }
         case kScExecScsiCmd:
-            if (srb.size() < kScsiRequestSize) return srb[1] = kSsInvalidSrb;
+            if (srb.size() < kScsiRequestSize) return srb[kStatus] = kSsInvalidSrb;
             return Execute(srb, data);
         default:
-            return srb[1] = kSsInvalidSrb;
+            return srb[kStatus] = kSsInvalidSrb;
     }
 }
 
 uint32_t EmulatedAspi::Execute(std::span<uint8_t> srb, std::span<uint8_t> data) {
-    auto drive = DriveAt(srb[2], srb[8], srb[9]);
-    if (!drive) return srb[1] = kSsNoDevice;
-    uint8_t flags = srb[3];
-    uint32_t length = Le32(&srb[12]), buffer = Le32(&srb[16]);
-    uint8_t senseLength = srb[20], cdbLength = srb[21];
+    auto drive = DriveAt(srb[kHaId], srb[kTarget], srb[kLun]);
+    if (!drive) return srb[kStatus] = kSsNoDevice;
+    uint8_t flags = srb[kFlags];
+    uint32_t length = Le32(&srb[kBufLen]), buffer = Le32(&srb[kBufPointer]);
+    uint8_t senseLength = srb[kSenseLen], cdbLength = srb[kCdbLen];
     int direction = (flags & kFlagDataIn) ? 1 : (flags & kFlagDataOut) ? 0 : 2;
-    if (cdbLength == 0 || cdbLength > 16 || senseLength > 16) return srb[1] = kSsInvalidSrb;
+    if (cdbLength == 0 || cdbLength > 16 || senseLength > 16) return srb[kStatus] = kSsInvalidSrb;
     std::span<uint8_t> transfer;
     if (length > 0) {
         uint32_t wanted = direction == 0 ? kDataBufferWrite : kDataBufferRead;
         if (direction == 2 || buffer != wanted || data.size() < length)
-            return srb[1] = kSsInvalidSrb;
+            return srb[kStatus] = kSsInvalidSrb;
         transfer = data.first(length);
     }
     std::array<uint8_t, 12> cdb{};
-    std::copy_n(srb.begin() + 48, std::min<size_t>(cdbLength, 12), cdb.begin());
+    std::copy_n(srb.begin() + kCdbByte, std::min<size_t>(cdbLength, 12), cdb.begin());
 
     // ASPI has no time-out of its own: the caller bounds its wait.
     TransportResult result =
@@ -119,30 +117,30 @@ uint32_t EmulatedAspi::Execute(std::span<uint8_t> srb, std::span<uint8_t> data) 
     std::copy_n(srb.begin(), kScsiRequestSize, finished.begin());
     switch (result.answer.status) {
         case DriveAnswer::Status::Good:
-            finished[1] = kSsComp;
+            finished[kStatus] = kSsComp;
             break;
         case DriveAnswer::Status::CheckCondition:
-            finished[1] = kSsErr;
-            finished[23] = 0x02;  // target status: CHECK CONDITION
-            std::copy_n(result.answer.sense.begin(), senseLength, finished.begin() + 64);
+            finished[kStatus] = kSsErr;
+            finished[kTargStat] = kStatusCheckCondition;
+            std::copy_n(result.answer.sense.begin(), senseLength, finished.begin() + kSenseArea);
             break;
         case DriveAnswer::Status::NoAnswer:
-            finished[1] = kSsErr;
-            finished[22] = kHostSelectionTimeout;
+            finished[kStatus] = kSsErr;
+            finished[kHaStat] = kHostSelectionTimeout;
             break;
     }
-    Handle event = Le32(&srb[24]);
+    Handle event = Le32(&srb[kPostProc]);
     auto it = events_.find(event);
     if ((flags & kFlagEventNotify) && machine_.aspi.completesByEvent && it != events_.end()) {
         it->second.signalled = false;
         it->second.pending = Pending{srb, finished, result.seconds};
-        srb[1] = kSsPending;
+        srb[kStatus] = kSsPending;
         return kSsPending;
     }
     machine_.Clock().Sleep(static_cast<int64_t>(result.seconds * 1e9));
     std::copy(finished.begin(), finished.end(), srb.begin());
     if ((flags & kFlagEventNotify) && it != events_.end()) it->second.signalled = true;
-    return finished[1];
+    return finished[kStatus];
 }
 
 Handle EmulatedAspi::CreateEvent(bool /*manualReset*/, bool initiallySignalled) {

@@ -113,14 +113,16 @@ Status EmulatedSystem::ScsiPassThroughDirect(Handle handle,
     if (!volume) return Status::Failure(kErrorInvalidFunction);
 
     // The 32-bit SCSI_PASS_THROUGH_DIRECT as the program built it.
-    uint16_t length = static_cast<uint16_t>(request[0] | request[1] << 8);
-    uint8_t cdbLength = request[6], senseLength = request[7], direction = request[8];
-    uint32_t transferLength = Le32(&request[12]);
-    uint32_t timeout = Le32(&request[16]);
-    uint32_t dataBuffer = Le32(&request[20]);
-    uint32_t senseOffset = Le32(&request[24]);
-    if (length != 44 || cdbLength == 0 || cdbLength > 16 || direction > 2 ||
-        senseOffset + senseLength > kScsiRequestSize)
+    using namespace platform::passthrough;
+    uint16_t length = common::Le16(&request[kLength]);
+    uint8_t cdbLength = request[kCdbLength], senseLength = request[kSenseInfoLength];
+    uint8_t direction = request[kDataIn];
+    uint32_t transferLength = Le32(&request[kDataTransferLength]);
+    uint32_t timeout = Le32(&request[kTimeOutValue]);
+    uint32_t dataBuffer = Le32(&request[kDataBuffer]);
+    uint32_t senseOffset = Le32(&request[kSenseInfoOffset]);
+    if (length != kStructureLength || cdbLength == 0 || cdbLength > kStructureLength - kCdb ||
+        direction > 2 || senseOffset + senseLength > kScsiRequestSize)
         return Status::Failure(kErrorInvalidParameter);
     std::span<uint8_t> transfer;
     if (transferLength > 0) {
@@ -130,7 +132,7 @@ Status EmulatedSystem::ScsiPassThroughDirect(Handle handle,
         transfer = data.first(transferLength);
     }
     std::array<uint8_t, 12> cdb{};
-    std::copy_n(request.begin() + 28, std::min<size_t>(cdbLength, 12), cdb.begin());
+    std::copy_n(request.begin() + kCdb, std::min<size_t>(cdbLength, 12), cdb.begin());
 
     TransportResult result = RunDriveCommand(*machine_, volume->drive(), cdb,
                                              transferLength ? direction : 2, transfer, timeout);
@@ -139,7 +141,7 @@ Status EmulatedSystem::ScsiPassThroughDirect(Handle handle,
     if (result.answer.status == DriveAnswer::Status::NoAnswer)
         return Status::Failure(kErrorIoDevice);
     if (result.answer.status == DriveAnswer::Status::CheckCondition) {
-        request[2] = 0x02;  // CHECK CONDITION
+        request[kScsiStatus] = 0x02;  // CHECK CONDITION
         std::copy_n(result.answer.sense.begin(),
                     std::min<size_t>(senseLength, result.answer.sense.size()),
                     request.begin() + senseOffset);

@@ -4,21 +4,16 @@
 #include <cerrno>
 #include <limits>
 
+#include "common/Bytes.h"
+#include "platform/ScsiRequest.h"
+
 namespace platform::linuxhost {
 namespace {
-// The 32-bit SCSI_PASS_THROUGH_DIRECT as the core lays it out.
-constexpr size_t kLength = 0;
-constexpr size_t kScsiStatus = 2;
-constexpr size_t kCdbLength = 6;
-constexpr size_t kSenseInfoLength = 7;
-constexpr size_t kDataIn = 8;
-constexpr size_t kDataTransferLength = 12;
-constexpr size_t kTimeOutValue = 16;
-constexpr size_t kDataBuffer = 20;
-constexpr size_t kSenseInfoOffset = 24;
-constexpr size_t kCdb = 28;
-constexpr size_t kCdbRoom = 16;
-constexpr uint16_t kStructureLength = 44;
+using namespace platform::passthrough;
+using common::Le16;
+using common::Le32;
+// The request's CDB field: 16 bytes, from its offset to the end of the structure.
+constexpr size_t kCdbRoom = kStructureLength - kCdb;
 constexpr uint8_t kDirectionOut = 0, kDirectionIn = 1, kDirectionNone = 2;
 
 constexpr uint8_t kStatusGood = 0x00;
@@ -28,9 +23,6 @@ constexpr uint16_t kHostTimeOut = 0x03;  // DID_TIME_OUT
 constexpr uint16_t kDriverTimeout = 0x06;
 constexpr uint16_t kDriverSense = 0x08;
 
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 }  // namespace
 
 uint32_t WindowsError(int error) {
@@ -62,7 +54,7 @@ uint32_t WindowsError(int error) {
 
 Status SendPassThrough(const LinuxHost& host, int fd, std::span<uint8_t, kScsiRequestSize> request,
                        std::span<uint8_t> data) {
-    uint16_t length = static_cast<uint16_t>(request[kLength] | request[kLength + 1] << 8);
+    uint16_t length = Le16(&request[kLength]);
     uint8_t cdbLength = request[kCdbLength];
     uint8_t senseLength = request[kSenseInfoLength];
     uint8_t direction = request[kDataIn];

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "common/Bytes.h"
 #include "platform/System.h"
 #include "platform/windows/Win32.h"
 
@@ -23,12 +24,7 @@ inline Status LastStatus(BOOL ok) {
     return ok ? Status::Success() : Status::Failure(::GetLastError());
 }
 
-inline uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-inline void PutLe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using common::Le32;
+using common::PutLe32;
 
 }  // namespace platform::windows

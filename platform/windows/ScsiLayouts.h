@@ -23,14 +23,28 @@ struct PassThroughLayout {
     constexpr bool operator==(const PassThroughLayout&) const = default;
 };
 
-// The documented layouts: the 32-bit one is also the request the program builds.
-inline constexpr PassThroughLayout kPassThrough32{0, 2, 3, 4, 5, 6, 7, 8, 12, 16, 20, 24, 28, 44};
+// The documented layouts. The 32-bit one is the request the program builds, so it is read from
+// the program's own offsets: the checks below hold the program to the SDK's structure.
+inline constexpr PassThroughLayout kPassThrough32{passthrough::kLength,
+                                                  passthrough::kScsiStatus,
+                                                  passthrough::kPathId,
+                                                  passthrough::kTargetId,
+                                                  passthrough::kLun,
+                                                  passthrough::kCdbLength,
+                                                  passthrough::kSenseInfoLength,
+                                                  passthrough::kDataIn,
+                                                  passthrough::kDataTransferLength,
+                                                  passthrough::kTimeOutValue,
+                                                  passthrough::kDataBuffer,
+                                                  passthrough::kSenseInfoOffset,
+                                                  passthrough::kCdb,
+                                                  passthrough::kStructureLength};
 inline constexpr PassThroughLayout kPassThrough64{0, 2, 3, 4, 5, 6, 7, 8, 12, 16, 24, 32, 36, 56};
 inline constexpr PassThroughLayout kNativePassThrough =
     sizeof(void*) == 8 ? kPassThrough64 : kPassThrough32;
 // The program's request keeps its sense area here, 32 bytes of room.
-inline constexpr size_t kRequestSenseArea = 48;
-inline constexpr size_t kRequestSenseRoom = 32;
+inline constexpr size_t kRequestSenseArea = passthrough::kSenseArea;
+inline constexpr size_t kRequestSenseRoom = kScsiRequestSize - kRequestSenseArea;
 
 template <typename T>
 constexpr PassThroughLayout LayoutOf() {

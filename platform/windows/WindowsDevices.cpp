@@ -10,12 +10,8 @@
 
 namespace platform::windows {
 namespace {
-// The ASPI request's command code, buffer pointer and the command that carries data.
-constexpr size_t kSrbCommand = 0;
-constexpr size_t kSrbBufPointer = 16;
-constexpr uint8_t kScExecScsiCmd = 2;
-constexpr size_t kExecScsiCmdSize = 80;
-constexpr uint32_t kSsNoAspi = 0xE3;
+using aspi::kScExecScsiCmd;
+using aspi::kSsNoAspi;
 }  // namespace
 
 NativePassThrough ToNative(std::span<const uint8_t, kScsiRequestSize> request, void* buffer) {
@@ -149,13 +145,14 @@ uint32_t WindowsSystem::GetASPI32SupportInfo() {
 uint32_t WindowsSystem::SendASPI32Command(std::span<uint8_t> srb, std::span<uint8_t> data) {
     auto& m = *modules_;
     if (!m.sendCommand) return kSsNoAspi;
-    if (!srb.empty() && srb[kSrbCommand] == kScExecScsiCmd) {
-        if (srb.size() < kExecScsiCmdSize) return kSsNoAspi;
+    if (!srb.empty() && srb[aspi::kCmd] == kScExecScsiCmd) {
+        if (srb.size() < kScsiRequestSize) return kSsNoAspi;
         // The manager may finish later and write the request then: it gets the program's own
         // bytes, with the buffer's real address in place of the tag (a 32-bit build's pointer).
-        uint32_t tag = Le32(&srb[kSrbBufPointer]);
+        uint32_t tag = Le32(&srb[aspi::kBufPointer]);
         void* buffer = tag == kDataBufferNone || data.empty() ? nullptr : data.data();
-        PutLe32(&srb[kSrbBufPointer], static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer)));
+        PutLe32(&srb[aspi::kBufPointer],
+                static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer)));
     }
     return m.sendCommand(srb.data());
 }
