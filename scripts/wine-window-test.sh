@@ -73,19 +73,25 @@ wineboot -i > /dev/null 2>&1
   echo '"PMingLiU"="Noto Sans CJK TC"'
   echo '"MingLiU"="Noto Sans Mono CJK TC"'
   echo '"SimSun"="Noto Sans CJK SC"'
+  echo '"Arial"="Liberation Sans"'
   echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]'
   echo '"MS Sans Serif,136"="Noto Sans CJK TC,136"'
   echo '"Courier New,136"="Noto Sans Mono CJK TC,136"'
-  echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]'
-  for face in Arial "Liberation Sans"; do
-    echo "\"$face\"=hex(7):$(printf 'NotoSansCJK-Regular.ttc,Noto Sans CJK TC\0\0' |
-      iconv -t UTF-16LE | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"
-  done
 } > "$job/fonts.reg"
 wine regedit /S "$(winepath -w "$job/fonts.reg")" > /dev/null 2>&1
+# The link list is a multi-string value, which reg.exe writes as Windows stores it.
+for face in Arial "Liberation Sans"; do
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
+    /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK TC' /f > /dev/null 2>&1
+done
 wineserver -k 2> /dev/null
 wineserver -p > /dev/null 2>&1 < /dev/null
 wine cmd /c exit > /dev/null 2>&1 < /dev/null
+
+# Every face the forms use must draw their Chinese and Japanese words, not empty boxes.
+out=$(i686-w64-mingw32-g++-posix -O0 -static -o "$job/glyph-probe.exe" \
+  "$root/win32/tests/GlyphProbe.cpp" -lgdi32 -luser32 2>&1 && wine "$job/glyph-probe.exe" 2>&1)
+check "the prefix draws the forms' Chinese and Japanese words in their faces" 0 $? "$out" "drawn"
 
 echo "== The window tests under Wine (pictures of every window)"
 mkdir -p "$job/bmp"
