@@ -62,9 +62,13 @@ bool MachineSession::Open(std::string& error) {
         return false;
     }
     // A restart of this bench runs this program again.
+#ifdef _WIN32
+    machine_->hostProgram = windows::ThisProgramFile();
+#else
     std::error_code ec;
     auto self = std::filesystem::canonical("/proc/self/exe", ec);
     if (!ec) machine_->hostProgram = self.string();
+#endif
     InstallSystem(std::make_unique<emulated::EmulatedSystem>(machine_));
     return true;
 }

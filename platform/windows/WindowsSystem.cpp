@@ -244,10 +244,14 @@ Status WindowsSystem::DeleteRegistryValue(RegistryRoot root, const std::string& 
     return RegistryStatus(code);
 }
 
-std::string WindowsSystem::ModuleFileName() {
+std::string ThisProgramFile() {
     char buffer[MAX_PATH + 1] = {};
     DWORD length = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
     return std::string(buffer, length);
+}
+
+std::string WindowsSystem::ModuleFileName() {
+    return ThisProgramFile();
 }
 
 std::string WindowsSystem::Describe() {

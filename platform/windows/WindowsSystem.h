@@ -102,5 +102,7 @@ class WindowsSystem : public System {
 
 // Shows a message box with MessageBoxA: no owner window, the icon of its kind, OK.
 void ShowWin32MessageBox(const MessageBoxRequest& request);
+// The running program's file (GetModuleFileNameA), for a restart that runs it again.
+std::string ThisProgramFile();
 
 }  // namespace platform::windows
