@@ -7,6 +7,8 @@
 #include <functional>
 #include <vector>
 
+#include "engine/ScriptedModal.h"
+
 class QDialog;
 class QWidget;
 
@@ -20,7 +22,9 @@ struct ShownMessage {
     QString text;
 };
 
-class Modal {
+// Tests and scripts queue answers and actions through the base (QueueAnswer, QueueAction,
+// SetUnattended, Messages, ...); an unanswered message box returns NoButton.
+class Modal : public engine::ScriptedModal<QMessageBox::StandardButton, QDialog, ShownMessage> {
   public:
     // Shows a message box of the kind and returns the button pressed.
     static QMessageBox::StandardButton Message(
@@ -30,20 +34,6 @@ class Modal {
 
     // Shows the dialog modally and returns when it has closed.
     static void Show(QDialog& dialog);
-
-    // Test hooks. A queued answer is taken by the next message box, which then is not shown.
-    static void QueueAnswer(QMessageBox::StandardButton answer);
-    // A queued action is taken by the next dialog: it is shown without waiting, the action plays
-    // the user's part, and a dialog the action left open is closed as by its title bar.
-    static void QueueAction(std::function<void(QDialog&)> action);
-    // Unattended: a question with nothing queued is not asked; a message box returns NoButton, a
-    // dialog is closed at once, and the miss is counted.
-    static void SetUnattended(bool unattended);
-    static bool Unattended();
-    static int Unanswered();
-    // Every message box asked for since the last Reset, answered or not.
-    static const std::vector<ShownMessage>& Messages();
-    static void Reset();
 };
 
 }  // namespace ui

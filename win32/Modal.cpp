@@ -1,25 +1,11 @@
 #include "win32/Modal.h"
 
 #include <algorithm>
-#include <deque>
 #include <string>
 
 namespace win32ui {
 
 namespace {
-
-struct Hooks {
-    std::deque<int> answers;
-    std::deque<std::function<void(Form&)>> actions;
-    std::vector<ShownMessage> messages;
-    bool unattended = false;
-    int unanswered = 0;
-};
-
-Hooks& hooks() {
-    static Hooks instance;
-    return instance;
-}
 
 // A message box keeps the lines of its text as they were given: the system lays the text out in
 // the width of the box's text control, which is narrower than the notice's and the checklist's
@@ -75,17 +61,7 @@ UINT IconOf(MessageKind kind) {
 
 int Modal::Message(HWND owner, MessageKind kind, const std::string& title, const std::string& text,
                    UINT buttons) {
-    Hooks& h = hooks();
-    h.messages.push_back({kind, title, text, buttons});
-    if (!h.answers.empty()) {
-        int answer = h.answers.front();
-        h.answers.pop_front();
-        return answer;
-    }
-    if (h.unattended) {
-        ++h.unanswered;
-        return 0;
-    }
+    if (auto answer = ScriptedAnswer({kind, title, text, buttons}, 0)) return *answer;
     HHOOK widen = SetWindowsHookExW(WH_CBT, WrapMessageBox, nullptr, GetCurrentThreadId());
     int answer = MessageBoxW(owner, Wide(text).c_str(), Wide(title).c_str(),
                              buttons | IconOf(kind) | (owner ? 0 : MB_TASKMODAL));
@@ -94,10 +70,7 @@ int Modal::Message(HWND owner, MessageKind kind, const std::string& title, const
 }
 
 void Modal::Show(Form& form, HWND owner) {
-    Hooks& h = hooks();
-    if (!h.actions.empty()) {
-        auto action = std::move(h.actions.front());
-        h.actions.pop_front();
+    if (auto action = NextAction()) {
         form.FitContents();
         ShowWindow(form.Handle(), SW_SHOW);
         action(form);
@@ -105,39 +78,8 @@ void Modal::Show(Form& form, HWND owner) {
         if (!form.Closed()) form.Close();
         return;
     }
-    if (h.unattended) {
-        ++h.unanswered;
-        return;
-    }
+    if (NobodyAnswers()) return;
     RunModal(form, owner);
-}
-
-void Modal::QueueAnswer(int answer) {
-    hooks().answers.push_back(answer);
-}
-
-void Modal::QueueAction(std::function<void(Form&)> action) {
-    hooks().actions.push_back(std::move(action));
-}
-
-void Modal::SetUnattended(bool unattended) {
-    hooks().unattended = unattended;
-}
-
-bool Modal::Unattended() {
-    return hooks().unattended;
-}
-
-int Modal::Unanswered() {
-    return hooks().unanswered;
-}
-
-const std::vector<ShownMessage>& Modal::Messages() {
-    return hooks().messages;
-}
-
-void Modal::Reset() {
-    hooks() = Hooks{};
 }
 
 }  // namespace win32ui
