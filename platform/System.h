@@ -68,7 +68,7 @@ inline constexpr uint32_t kOpenExisting = 3;
 inline constexpr uint32_t kDriveCdrom = 5;  // GetDriveTypeA
 inline constexpr uint32_t kIoctlScsiPassThroughDirect = 0x4D014;
 inline constexpr uint32_t kIoctlScsiGetAddress = 0x41018;
-inline constexpr size_t kScsiAddressSize = 8;   // SCSI_ADDRESS
+inline constexpr size_t kScsiAddressSize = 8;  // SCSI_ADDRESS
 // What the DataBuffer / SRB_BufPointer field holds when the request crosses the seam.
 inline constexpr uint32_t kDataBufferNone = 0;
 inline constexpr uint32_t kDataBufferRead = 1;

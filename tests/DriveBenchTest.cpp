@@ -36,26 +36,32 @@ TEST(BenchDrives, BadFieldsAreNamedWithTheirFile) {
         return BenchWith(std::string("[") + kDrive + ", " + extra + "}]");
     };
     EXPECT_EQ(DriveBenchErrorOf(BenchWith(std::string("[") + kDrive + "}]")), "no error");
-    EXPECT_NE(DriveBenchErrorOf(drive(R"("address": "1:0:0")")).find("bench.json.drives[0].address:"),
-              std::string::npos);
-    EXPECT_NE(DriveBenchErrorOf(drive(R"("flashId": "bf d8")")).find("bench.json.drives[0].flashId:"),
-              std::string::npos);
-    EXPECT_NE(DriveBenchErrorOf(drive(R"("vendorr": "X")")).find("drives[0].vendorr: unknown field"),
-              std::string::npos);
+    EXPECT_NE(
+        DriveBenchErrorOf(drive(R"("address": "1:0:0")")).find("bench.json.drives[0].address:"),
+        std::string::npos);
+    EXPECT_NE(
+        DriveBenchErrorOf(drive(R"("flashId": "bf d8")")).find("bench.json.drives[0].flashId:"),
+        std::string::npos);
+    EXPECT_NE(
+        DriveBenchErrorOf(drive(R"("vendorr": "X")")).find("drives[0].vendorr: unknown field"),
+        std::string::npos);
     EXPECT_NE(DriveBenchErrorOf(drive(R"("faults": [{"kind": "meltdown"}])"))
                   .find("bench.json.drives[0].faults[0].kind:"),
               std::string::npos);
-    EXPECT_NE(DriveBenchErrorOf(drive(R"("faults": [{"kind": "failCommand", "sense": [16, 0, 0]}])"))
-                  .find("faults[0].sense:"),
-              std::string::npos);
-    EXPECT_NE(DriveBenchErrorOf(BenchWith(R"([{"letter": "E:", "flash": {"size": 4, "base64": "AAA="}}])"))
+    EXPECT_NE(
+        DriveBenchErrorOf(drive(R"("faults": [{"kind": "failCommand", "sense": [16, 0, 0]}])"))
+            .find("faults[0].sense:"),
+        std::string::npos);
+    EXPECT_NE(DriveBenchErrorOf(
+                  BenchWith(R"([{"letter": "E:", "flash": {"size": 4, "base64": "AAA="}}])"))
                   .find("drives[0].flash.base64:"),
               std::string::npos);
     EXPECT_NE(DriveBenchErrorOf(BenchWith(std::string("[") + kDrive + "}, " + kDrive + "}]"))
                   .find("drives[1].letter: two drives"),
               std::string::npos);
-    EXPECT_NE(DriveBenchErrorOf(BenchWith("[]", R"({"completion": "later"})")).find("aspi.completion:"),
-              std::string::npos);
+    EXPECT_NE(
+        DriveBenchErrorOf(BenchWith("[]", R"({"completion": "later"})")).find("aspi.completion:"),
+        std::string::npos);
 }
 
 TEST(BenchDrives, StateSurvivesTheRoundTrip) {
