@@ -29,3 +29,21 @@ gtests() {
   [ "$ran" -eq "$ok" ] && [ "$3" -eq 0 ] || grep -E '^\[  FAILED  \]|Failure' -A4 <<< "$2" | sed 's/^/    /'
   echo "$1: $ok of $ran passed"
 }
+
+# `not_run NAME COUNT REASON` names checks that could not run on this machine: they count as
+# neither passed nor failed, and the closing line gives them as skipped.
+skipped=0
+not_run() {
+  skipped=$((skipped + $2))
+  echo "not run here: $1 ($2 checks): $3"
+}
+
+# The closing line of an end-to-end script; its status says whether every check that ran passed.
+summary() {
+  if [ "$skipped" -gt 0 ]; then
+    echo "$passed passed, $failed failed, $skipped skipped"
+  else
+    echo "$passed passed, $failed failed"
+  fi
+  [ "$failed" -eq 0 ]
+}
