@@ -37,26 +37,24 @@ int ReportRun(const engine::RunReport& run, bool unanswered, std::ostream& out, 
                 << "; on some drives the new revision shows only after a restart.\n";
         }
     }
-    if (unanswered) return kExitDeclined;
-    switch (run.end) {
-        case engine::RunEnd::Succeeded:
-            return kExitOk;
-        case engine::RunEnd::Failed:
-            return kExitFlashFailed;
-        case engine::RunEnd::Unknown:
+    const int status = engine::RunExitStatus(run, unanswered);
+    if (unanswered) return status;
+    switch (status) {
+        case kExitOk:
+        case kExitFlashFailed:
+            break;
+        case kExitOutcomeUnknown:
             err << "brenvo-cli: the outcome of the update is unknown\n";
-            return kExitOutcomeUnknown;
-        case engine::RunEnd::NoDrive:
+            break;
+        case kExitNoDrive:
             err << "brenvo-cli: no drive to update\n";
-            return kExitNoDrive;
-        case engine::RunEnd::Declined:
-        case engine::RunEnd::Stopped:
-        case engine::RunEnd::None:
+            break;
+        default:
+            err << (anyFlashed ? "brenvo-cli: not every chosen drive was flashed\n"
+                               : "brenvo-cli: nothing was flashed\n");
             break;
     }
-    err << (anyFlashed ? "brenvo-cli: not every chosen drive was flashed\n"
-                       : "brenvo-cli: nothing was flashed\n");
-    return kExitDeclined;
+    return status;
 }
 
 }  // namespace cli

@@ -4,21 +4,21 @@
 
 #include <iosfwd>
 
+#include "engine/ExitStatus.h"
 #include "engine/UpdateEngine.h"
 
 namespace cli {
 
-// Exit codes, also in --help and the README.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFlashFailed = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitNoDrive = 3;
-inline constexpr int kExitDeclined = 4;
-inline constexpr int kExitBadPackage = 5;
-inline constexpr int kExitBadMachine = 6;
-inline constexpr int kExitOutcomeUnknown = 7;
-// A direct-IDE package on a system without its flash driver (Linux).
-inline constexpr int kExitNoFlashDriver = 8;
+// Exit codes, also in --help and the README; the windows' script mode ends with the same.
+using engine::kExitBadMachine;
+using engine::kExitBadPackage;
+using engine::kExitDeclined;
+using engine::kExitFlashFailed;
+using engine::kExitNoDrive;
+using engine::kExitNoFlashDriver;
+using engine::kExitOk;
+using engine::kExitOutcomeUnknown;
+using engine::kExitUsage;
 
 // Writes the report of the engine's last run and returns the exit status: 0 only when every
 // drive the run chose was flashed and confirmed its commit. `unanswered`: a question of the run

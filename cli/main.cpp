@@ -131,24 +131,6 @@ int ShowMachine() {
     return kExitOk;
 }
 
-int StartExit(engine::StartEnd end) {
-    switch (end) {
-        case engine::StartEnd::Ready:
-            return kExitOk;
-        case engine::StartEnd::NoFirmware:
-        case engine::StartEnd::DamagedPackage:
-            return kExitBadPackage;
-        case engine::StartEnd::DeviceFailed:
-            return kExitFlashFailed;
-        case engine::StartEnd::AccessDenied:
-        case engine::StartEnd::NoticeDeclined:
-            return kExitDeclined;
-        case engine::StartEnd::NoMatchingDrive:
-            return kExitNoDrive;
-    }
-    return kExitFlashFailed;
-}
-
 void PrintList(engine::UpdateEngine& engine, const platform::MachineSession& session) {
     const auto& lines = engine.ListLines();
     if (lines.empty()) std::cout << "No drives.\n";
@@ -217,7 +199,7 @@ int Check(engine::UpdateEngine& engine, const engine::CheckRequest& request) {
     std::cout << "Verifying Firmware update.\n" << result.message << "\n";
     for (const auto& line : result.memo)
         std::cout << line << "\n";
-    return result.outcome == engine::CheckOutcome::Matches ? kExitOk : kExitFlashFailed;
+    return engine::CheckExitStatus(result.outcome);
 }
 
 int RunEngine(std::span<uint8_t> block, const Options& options,
@@ -241,14 +223,15 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
     engine::StartEnd start = engine.StartUp();
     int status;
     if (options.command == "check") {
-        status = start == engine::StartEnd::Ready ? Check(engine, options.check) : StartExit(start);
+        status = start == engine::StartEnd::Ready ? Check(engine, options.check)
+                                                  : engine::StartExitStatus(start);
     } else if (options.command == "list") {
         if (start == engine::StartEnd::Ready || start == engine::StartEnd::NoMatchingDrive) {
             PrintList(engine, session);
         }
-        status = StartExit(start);
+        status = engine::StartExitStatus(start);
     } else if (start != engine::StartEnd::Ready) {
-        status = StartExit(start);
+        status = engine::StartExitStatus(start);
         if (view.Unanswered()) status = kExitDeclined;
     } else {
         status = Update(engine, view, options);
