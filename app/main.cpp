@@ -1,6 +1,9 @@
 // brenvo: the firmware updater's window. It runs on the emulated PC named by BRENVO_MACHINE;
 // the emulated PC's state is written back when the program ends.
 //
+// SIGINT, SIGTERM and SIGHUP end it only while no flash is being written (exit status 4 when
+// they end it with nothing written).
+//
 // BRENVO_UNATTENDED=1 is for scripts: no message box or dialog waits for a person (a question
 // counts as not answered) and every message box the run asked for is written to stderr at the
 // end.
@@ -10,6 +13,7 @@
 
 #include "app/Application.h"
 #include "app/Frmbrenvo.h"
+#include "app/StopSignals.h"
 #include "dialogs/Modal.h"
 #include "dialogs/UiFonts.h"
 #include "package/PackageBlock.h"
@@ -50,6 +54,8 @@ int main(int argc, char** argv) {
     app::InstallMessageBoxHandler();
     const bool unattended = qEnvironmentVariableIntValue("BRENVO_UNATTENDED") == 1;
     ui::Modal::SetUnattended(unattended);
+    // A signal never cuts a flash: it ends the window only while nothing is being written.
+    app::StopSignals stopSignals;
 
     platform::MachineSession session;
     std::string error;
@@ -62,10 +68,17 @@ int main(int argc, char** argv) {
     try {
         package::Package package(package::OwnBlock());
         app::TBrenvoMain main(package);
+        // Signals look at the window's gate exactly while the window lives.
+        struct Watching {
+            app::StopSignals& stops;
+            ~Watching() { stops.Watch(nullptr); }
+        } watching{stopSignals};
+        stopSignals.Watch(&main.Engine().Gate());
         if (!main.TerminateRequested()) {
             main.show();
             application.exec();
         }
+        stopSignals.TakeAnswers();
     } catch (const std::exception& e) {
         app::ReportException(QString::fromStdString(e.what()));
     } catch (...) {
@@ -78,5 +91,5 @@ int main(int argc, char** argv) {
             QString::fromStdString("The emulated PC's state could not be saved: " + error));
         return Finish(unattended, kExitNoMachine);
     }
-    return Finish(unattended, 0);
+    return Finish(unattended, stopSignals.ExitStatus());
 }

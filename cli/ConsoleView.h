@@ -22,6 +22,8 @@ class ConsoleView : public engine::UpdateView {
     void SetLanguage(int language) { language_ = language; }
     // While listing drives the notice is not asked: nothing is going to be flashed.
     void SetAcceptNotice(bool accept) { acceptNotice_ = accept; }
+    // A stop asked for from outside (a signal) stops the tray loop and any restart as well.
+    void SetGate(const engine::FlashGate* gate) { gate_ = gate; }
 
     void ShowMessage(engine::MessageKind kind, const std::string& text,
                      const std::string& caption) override;
@@ -48,7 +50,7 @@ class ConsoleView : public engine::UpdateView {
     void DriveListChanged() override {}
     void Repaint() override {}
     void RequestTerminate() override { terminateRequested_ = true; }
-    bool StopRequested() override { return stopRequested_; }
+    bool StopRequested() override { return stopRequested_ || (gate_ && gate_->StopRequested()); }
     void PostToUiThread(std::function<void()> task) override;
 
     // The user-interface loop: runs posted work, and ticks the progress timer every 100 ms while
@@ -70,6 +72,7 @@ class ConsoleView : public engine::UpdateView {
     bool terminal_;
     int language_ = 0;
     bool acceptNotice_ = false;
+    const engine::FlashGate* gate_ = nullptr;
     bool unanswered_ = false;
     bool stopRequested_ = false;
     bool terminateRequested_ = false;

@@ -8,6 +8,7 @@
 
 #include "cli/ConsoleView.h"
 #include "cli/RunReport.h"
+#include "cli/StopSignals.h"
 #include "device/HiTimer.h"
 #include "device/SystemInfo.h"
 #include "engine/RestartCheck.h"
@@ -52,7 +53,12 @@ constexpr char kUsage[] =
     "unanswered, a refusal, access denied, a chosen drive left unflashed), 5 bad package,\n"
     "6 bad machine (bench file), 7 the outcome is unknown (a drive did not confirm its\n"
     "commit in time), 8 a direct-IDE package on a system that has no flash driver for it\n"
-    "(Linux).\n";
+    "(Linux).\n"
+    "\n"
+    "Ctrl+C, SIGTERM and SIGHUP end a run only before its flash begins (nothing written, exit\n"
+    "status 4). Once a drive is being written they are answered once and the run ends with its\n"
+    "true verdict when the drive has finished, without restarting the computer. Sleep and\n"
+    "shutdown are held off while the flash is written.\n";
 
 struct Options {
     std::string packageFile;
@@ -203,11 +209,12 @@ int Check(engine::UpdateEngine& engine, const engine::CheckRequest& request) {
 }
 
 int RunEngine(std::span<uint8_t> block, const Options& options,
-              const platform::MachineSession& session) {
+              const platform::MachineSession& session, engine::FlashGate& gate) {
     package::Package package(block);
     const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
     cli::ConsoleView view(std::cin, std::cout, std::cerr, options.answers, terminal);
-    engine::UpdateEngine engine(package, view);
+    view.SetGate(&gate);
+    engine::UpdateEngine engine(package, view, &gate);
     view.SetLanguage(engine.ParsePackage().ok() ? package.Options().language : 0);
     if (engine.ParsePackage().ok() && package.Options().directIde &&
         !session.DirectIdeAvailable()) {
@@ -270,12 +277,17 @@ int main(int argc, char** argv) {
         return usable ? kExitOk : kExitBadPackage;
     }
 
+    // From here on a stop request is put to the gate: it ends the program only while nothing is
+    // being written, and the emulated PC's state is saved whenever a flash was.
+    engine::FlashGate gate;
+    cli::StopSignals stopSignals(gate);
     platform::MachineSession session;
     if (!session.Open(error)) {
         std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;
     }
-    int status = options.command == "machine" ? ShowMachine() : RunEngine(block, options, session);
+    int status =
+        options.command == "machine" ? ShowMachine() : RunEngine(block, options, session, gate);
     if (!session.Finish(error)) {
         std::cerr << "brenvo-cli: the emulated PC's state could not be saved: " << error << "\n";
         return kExitBadMachine;

@@ -18,10 +18,12 @@ constexpr int kIdeSlots = 8;
 constexpr char kCaption[] = "Brenvo";
 }  // namespace
 
-UpdateEngine::UpdateEngine(package::Package& package, UpdateView& view)
-    : package_(package), view_(view) {}
+UpdateEngine::UpdateEngine(package::Package& package, UpdateView& view, FlashGate* gate)
+    : package_(package), view_(view), gate_(gate ? *gate : ownGate_) {}
 
-UpdateEngine::~UpdateEngine() = default;
+UpdateEngine::~UpdateEngine() {
+    if (shutdownBlocked_) platform::CurrentSystem().ReleaseShutdownBlock();
+}
 
 const package::ParseResult& UpdateEngine::ParsePackage() {
     if (!parsed_) {
@@ -416,7 +418,8 @@ bool UpdateEngine::PrepareSlot(int slot, uint8_t& answer, uint8_t& ejectAnswer) 
         } else if ((o.uiVariant == 0 || o.uiVariant == 2) && o.checkTray) {
             if (!TrayAndDiscLoop(*drive)) {
                 lastRun_.end = RunEnd::Stopped;
-                view_.RequestTerminate();
+                // With a flash under way the run ends once that has finished.
+                if (started_ == 0) view_.RequestTerminate();
                 return false;
             }
         }
@@ -424,6 +427,13 @@ bool UpdateEngine::PrepareSlot(int slot, uint8_t& answer, uint8_t& ejectAnswer) 
         StopUnit(*drive);
     }
 
+    // The flash begins with the run's first worker; a stop asked for before it ends the run with
+    // nothing written, one asked for during it starts no further drive.
+    if (started_ == 0 ? !BeginFlash() : gate_.StopRequested()) {
+        lastRun_.end = RunEnd::Stopped;
+        if (started_ == 0) view_.RequestTerminate();
+        return false;
+    }
     slotStarted_[static_cast<size_t>(slot)] = true;
     ++running_;
     ++started_;
@@ -439,7 +449,7 @@ bool UpdateEngine::TrayAndDiscLoop(device::AtapiDevice& drive) {
     while (true) {
         const bool mediumAbsent = IsMediumAbsent(drive);
         if (mediumAbsent && !IsTrayOpen(drive)) return true;
-        if (view_.StopRequested()) return false;
+        if (view_.StopRequested() || gate_.StopRequested()) return false;
         if (!mediumAbsent) {
             view_.SetStatus(Text(UpdateText::TrayOut, language));
             view_.Repaint();
@@ -505,7 +515,25 @@ void UpdateEngine::WorkerFinished() {
     if (running_ == 0 && runComplete_) Complete();
 }
 
+bool UpdateEngine::BeginFlash() {
+    if (!gate_.BeginFlash()) return false;
+    view_.SetFlashing(true);
+    const std::string reason = Text(UpdateText::ShutdownBlockReason, package_.Options().language);
+    shutdownBlocked_ = platform::CurrentSystem().BlockShutdown(reason).ok;
+    return true;
+}
+
+void UpdateEngine::EndFlash() {
+    if (!gate_.Flashing()) return;
+    if (shutdownBlocked_) platform::CurrentSystem().ReleaseShutdownBlock();
+    shutdownBlocked_ = false;
+    gate_.EndFlash();
+    view_.SetFlashing(false);
+}
+
 void UpdateEngine::Complete() {
+    // Every worker has ended: the drives have finished with their flash.
+    EndFlash();
     view_.SetTimerRunning(false);
     for (int slot = 0; slot < driveCount_; ++slot) {
         DriveOutcome& outcome = lastRun_.drives[static_cast<size_t>(slot)].outcome;
@@ -529,6 +557,8 @@ void UpdateEngine::Complete() {
     Reidentify();
     view_.SetButtons(true, true);
     EndRun(JudgeRun());
+    // A run asked to stop while it flashed ends once it has given its verdict.
+    if (gate_.StopRequested()) view_.RequestTerminate();
 }
 
 RunEnd UpdateEngine::JudgeRun() {
@@ -623,7 +653,11 @@ void UpdateEngine::EndRun(RunEnd end) {
             break;
         case 1:
             if (o.stayAfterSuccess) resetDisplay();
-            view_.ShowRebootZulk();
+            if (gate_.StopRequested()) {
+                view_.SetStatus(kNoRestartAfterStopText);
+            } else {
+                view_.ShowRebootZulk();
+            }
             view_.RequestTerminate();
             return;
         case 2:
@@ -640,6 +674,12 @@ void UpdateEngine::EndRun(RunEnd end) {
 }
 
 void UpdateEngine::RestartAfterSuccess() {
+    if (gate_.StopRequested()) {
+        // Whoever stopped the run does not want the computer restarted now.
+        view_.SetStatus(kNoRestartAfterStopText);
+        view_.RequestTerminate();
+        return;
+    }
     if (package_.Options().askBeforeReboot) {
         view_.ShowReboot();
     } else if (!device::RebootSystem(osInfo_)) {

@@ -14,6 +14,7 @@
 #include "device/SystemInfo.h"
 #include "directide/RurDriver.h"
 #include "engine/DriveList.h"
+#include "engine/FlashGate.h"
 #include "engine/UpdateTexts.h"
 #include "engine/UpdateView.h"
 #include "package/Package.h"
@@ -78,7 +79,9 @@ struct RevisionLine {
 
 class UpdateEngine {
   public:
-    UpdateEngine(package::Package& package, UpdateView& view);
+    // `gate`: the process's own, where the front-end keeps one longer than the engine (the
+    // console's signal handlers); otherwise the engine's.
+    UpdateEngine(package::Package& package, UpdateView& view, FlashGate* gate = nullptr);
     ~UpdateEngine();
     UpdateEngine(const UpdateEngine&) = delete;
     UpdateEngine& operator=(const UpdateEngine&) = delete;
@@ -113,6 +116,8 @@ class UpdateEngine {
     int Running() const { return running_; }
     bool Updated() const { return updated_; }
     const RunReport& LastRun() const { return lastRun_; }
+    // Whether a stop would now cut a flash; the front-ends ask it on every stop request.
+    FlashGate& Gate() { return gate_; }
 
     const package::PackageOptions& Options() const { return package_.Options(); }
     package::Package& Package() { return package_; }
@@ -130,6 +135,10 @@ class UpdateEngine {
     bool TrayAndDiscLoop(device::AtapiDevice& drive);
     void StopBackgroundFormatting(device::AtapiDevice& drive);
     void StartWorker(int slot);
+    // The flash of the run begins (its first worker) and ends (every worker has ended): the
+    // gate, and sleep and shutdown held off for exactly that long.
+    bool BeginFlash();
+    void EndFlash();
     void WorkerFinished();
     void Complete();
     // The run's verdict from every chosen drive's outcome: one not flashed, failed or unknown
@@ -170,6 +179,9 @@ class UpdateEngine {
     bool runComplete_ = true;  // every drive of the run has been started
     bool updated_ = false;
     RunReport lastRun_;
+    FlashGate ownGate_;
+    FlashGate& gate_;
+    bool shutdownBlocked_ = false;
     ProgressAnimation animation_;
     int progressPosition_ = 0;
     int progressMaximum_ = 100;

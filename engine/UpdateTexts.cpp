@@ -58,6 +58,13 @@ Texts Of(UpdateText text) {
             return {"Inquiry ...", "查詢中 ...", "ID Stringを確認中 ..."};
         case UpdateText::Done:
             return {"Done.", "完成", "終了しました。"};
+        case UpdateText::ShutdownBlockReason:
+            return {
+                "Brenvo is writing the firmware of an optical drive; shutting down or "
+                "sleeping now would leave the drive unusable.",
+                "正在寫入光碟機韌體 , 此時關機或休眠將使光碟機無法使用 !",
+                "光学ドライブのファームウェアを書き込み中です。今シャットダウンまたはスリープ"
+                "するとドライブが使用できなくなります。"};
     }
     return {"", "", ""};
 }

@@ -25,6 +25,8 @@ enum class UpdateText {
     ProgrammingFull,
     Inquiry,
     Done,
+    // why sleep and shutdown are held off during the flash (the system shows it to the user)
+    ShutdownBlockReason,
 };
 
 std::string Text(UpdateText text, int language);

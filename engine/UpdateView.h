@@ -56,6 +56,9 @@ class UpdateView {
     // True when the user has asked to stop (closed the program) while the tray loop waits for a
     // disc to be taken out; the loop then gives up and nothing is flashed.
     virtual bool StopRequested() { return false; }
+    // A drive's flash is being written (true) or has ended: a window keeps the system from
+    // shutting down meanwhile where the system asks windows first.
+    virtual void SetFlashing(bool) {}
 
     // --- threads ---
     // Runs the task on the user-interface thread, in the order posted.

@@ -254,6 +254,13 @@ class System {
     virtual bool SetupDiGetDeviceInstallParams(DeviceSet set, std::span<const uint8_t> deviceInfo,
                                                std::span<uint8_t> params) = 0;
 
+    // --- sleep and shutdown ---
+    // Holds off sleep, shutdown and idle while a drive's flash is written, giving the user
+    // `reason` (UTF-8, in the package's language), until ReleaseShutdownBlock. A failure (no
+    // service to ask, as in a container) is said in the trace and the flash goes on without.
+    virtual Status BlockShutdown(const std::string& reason) = 0;
+    virtual void ReleaseShutdownBlock() = 0;
+
     // --- the running program ---
     // Full path of the program file as the system knows it (GetModuleFileNameA).
     virtual std::string ModuleFileName() = 0;

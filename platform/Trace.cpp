@@ -63,4 +63,11 @@ void Trace::WriteCommand(const std::string& device, std::span<const uint8_t> cdb
     Write(line);
 }
 
+void Trace::WriteShutdownBlock(const std::string& state, const std::string& detail) {
+    nlohmann::ordered_json line;
+    line["shutdownBlock"] = state;
+    line["detail"] = detail;
+    Write(line);
+}
+
 }  // namespace platform

@@ -29,6 +29,9 @@ class Trace {
     void WriteCommand(const std::string& device, std::span<const uint8_t> cdb, int direction,
                       std::span<const uint8_t> data, int outcome, std::span<const uint8_t, 3> sense,
                       double seconds);
+    // Sleep and shutdown held off for a flash: `state` "held", "released" or "not held" (the
+    // system offered no way to), with what the backend asked for or why it could not.
+    void WriteShutdownBlock(const std::string& state, const std::string& detail);
 
   private:
     std::mutex mutex_;

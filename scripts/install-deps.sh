@@ -11,7 +11,9 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohm
   # The fuzzers (scripts/fuzz.sh): clang and its libFuzzer.
   clang libclang-rt-dev
   # The VM stage: the kernel's SCSI stack in qemu, with busybox, sg_inq and the TCMU header.
-  qemu-system-x86 busybox-static sg3-utils linux-libc-dev)
+  qemu-system-x86 busybox-static sg3-utils linux-libc-dev
+  # sd-bus: the login manager's lock that holds off sleep and shutdown during a flash.
+  libsystemd-dev)
 # GNU time: the peak memory of the benchmark command's runs.
 packages+=(time)
 # The Windows cross builds and Wine to run them (scripts/wine-test.sh); 32-bit programs need

@@ -462,3 +462,116 @@ TEST(RunVerdict, AnUpdateOverAspiEndsWithTheDriveReportingItsNewRevision) {
 }
 
 }  // namespace
+
+// --- stops from outside and sleep and shutdown held off over the flash ---
+
+// Where in the trace the shutdown block was taken and released, and the first and last command
+// that writes to the drive (WRITE BUFFER).
+struct FlashSpan {
+    int held = -1, released = -1, firstWrite = -1, lastWrite = -1, lines = 0;
+};
+FlashSpan SpanOf(const std::vector<nlohmann::json>& lines) {
+    FlashSpan span;
+    for (const nlohmann::json& line : lines) {
+        const int at = span.lines++;
+        if (line.contains("shutdownBlock")) {
+            (line["shutdownBlock"] == "held" ? span.held : span.released) = at;
+        } else if (line.value("cdb", "").rfind("3b", 0) == 0) {
+            if (span.firstWrite < 0) span.firstWrite = at;
+            span.lastWrite = at;
+        }
+    }
+    return span;
+}
+
+TEST(FlashStop, SleepAndShutdownAreHeldOffForExactlyTheFlash) {
+    for (int language : {0, 2}) {
+        TraceCapture trace;
+        Scenario s("typical", Options({{2, static_cast<char>('0' + language)}}),
+                   {Image("QV12", kMiB)});
+        s.Run();
+        ASSERT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+        const platform::emulated::ShutdownBlockRecord& block = s.bench.machine().shutdownBlock;
+        EXPECT_EQ(block.takes, 1);
+        EXPECT_EQ(block.releases, 1);
+        EXPECT_FALSE(block.held);
+        EXPECT_EQ(block.reason, engine::Text(engine::UpdateText::ShutdownBlockReason, language));
+        FlashSpan span = SpanOf(trace.Lines());
+        ASSERT_GE(span.firstWrite, 0);
+        EXPECT_LT(span.held, span.firstWrite) << "held before the first write";
+        EXPECT_EQ(span.released, span.lastWrite + 1)
+            << "released as the last write has ended, before the drive is identified again";
+        EXPECT_LT(span.released, span.lines - 1) << "the re-identification follows";
+    }
+}
+
+TEST(FlashStop, WithoutAServiceToHoldShutdownTheFlashGoesOnAndTheTraceSaysSo) {
+    TraceCapture trace;
+    Scenario s("typical", Options({}), {Image("QV12", kMiB)},
+               [](Machine& m) { m.shutdown.blockRefused = true; });
+    s.Run();
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+    EXPECT_EQ(s.Flash(0), s.package.ImageData(0));
+    EXPECT_EQ(s.bench.machine().shutdownBlock.refused, 1);
+    EXPECT_EQ(s.bench.machine().shutdownBlock.releases, 0) << "nothing held, nothing released";
+    auto lines = trace.Lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const nlohmann::json& l) {
+        return l.value("shutdownBlock", "") == "not held";
+    }));
+}
+
+TEST(FlashStop, AStopBeforeTheFlashWritesNothing) {
+    Scenario s("typical", Options({}), {Image("QV12", kMiB)});
+    ASSERT_EQ(s.engine.StartUp(), StartEnd::Ready);
+    EXPECT_EQ(s.engine.Gate().RequestStop(), engine::StopAnswer::EndUnchanged);
+    s.engine.UpdateClick();
+    s.view.RunUntilIdle(s.engine);
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Stopped);
+    EXPECT_TRUE(s.view.terminated);
+    EXPECT_TRUE(s.Untouched(0));
+    EXPECT_EQ(s.bench.drive(0).Settings().revision, "QV11");
+    EXPECT_EQ(s.bench.machine().shutdownBlock.takes, 0);
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::ReportRun(s.engine.LastRun(), false, out, err), cli::kExitDeclined);
+}
+
+TEST(FlashStop, AStopDuringTheFlashWaitsForItAndAsksNoRestart) {
+    // The shipped options ask to restart after a success; a stopped run must not.
+    Scenario s("typical", Options({}), {Image("QV12", kMiB)});
+    ASSERT_EQ(s.engine.StartUp(), StartEnd::Ready);
+    s.engine.UpdateClick();
+    ASSERT_GT(s.engine.Running(), 0);
+    EXPECT_EQ(s.engine.Gate().RequestStop(), engine::StopAnswer::FlashUnderway);
+    EXPECT_EQ(s.engine.Gate().RequestStop(), engine::StopAnswer::AlreadyTold) << "said once";
+    s.view.RunUntilIdle(s.engine);
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded) << "the true verdict";
+    EXPECT_EQ(s.Flash(0), s.package.ImageData(0));
+    EXPECT_FALSE(s.view.Saw("dialog:Reboot"));
+    EXPECT_EQ(s.bench.machine().restart.requests, 0);
+    EXPECT_TRUE(std::count(s.view.statuses.begin(), s.view.statuses.end(),
+                           engine::kNoRestartAfterStopText));
+    EXPECT_TRUE(s.view.terminated);
+    EXPECT_EQ(s.engine.Gate().RequestStop(), engine::StopAnswer::EndAfterFlash);
+    EXPECT_FALSE(s.engine.Gate().BeginFlash()) << "no flash after a stop";
+}
+
+TEST(FlashStop, AStopDuringAnUnattendedRunStartsNoFurtherDrive) {
+    // The first drive's flash is under way when the tray loop of the second drive is reached;
+    // a stop then leaves the second drive alone and the run says it was stopped.
+    Scenario s("sixteen", Options({{5, '1'}, {8, '1'}}), {Image("QV12", kMiB)}, [](Machine& m) {
+        for (size_t d = 0; d < m.drives.size(); ++d)
+            ChangeDrive(m, d, [d](DriveSettings& s) { s.medium = d == 1; });
+    });
+    std::vector<engine::StopAnswer> answers;
+    s.view.onMessage = [&](engine::MessageKind, const std::string&) {
+        answers.push_back(s.engine.Gate().RequestStop());
+    };
+    s.Run();
+    ASSERT_FALSE(answers.empty());
+    EXPECT_EQ(answers[0], engine::StopAnswer::FlashUnderway) << "asked at the second drive's tray";
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Stopped);
+    EXPECT_EQ(s.Flash(0), s.package.ImageData(0)) << "the flash under way was finished";
+    for (size_t d = 1; d < 16; ++d)
+        EXPECT_TRUE(s.Untouched(d)) << "drive " << d;
+    EXPECT_TRUE(s.view.terminated);
+}

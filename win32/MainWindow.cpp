@@ -278,12 +278,35 @@ bool TBrenvoMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
         case kHandOver:
             HandOverToOemWizard();
             return true;
+        case WM_QUERYENDSESSION:
+            // A shutdown or log-off now would cut the flash: say no while it is written.
+            if (!flashing_) break;
+            result = FALSE;
+            return true;
         default:
             break;
     }
     static_cast<void>(wParam);
-    static_cast<void>(result);
     return false;
+}
+
+void TBrenvoMain::SetFlashing(bool flashing) {
+    using CreateFn = BOOL(WINAPI*)(HWND, LPCWSTR);
+    using DestroyFn = BOOL(WINAPI*)(HWND);
+    // Taken at run time: Windows before Vista has no shutdown block reasons.
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    flashing_ = flashing;
+    if (flashing) {
+        auto create = reinterpret_cast<CreateFn>(
+            reinterpret_cast<void*>(::GetProcAddress(user32, "ShutdownBlockReasonCreate")));
+        std::wstring reason =
+            Wide(engine::Text(engine::UpdateText::ShutdownBlockReason, Language()));
+        if (create) create(Handle(), reason.c_str());
+    } else {
+        auto destroy = reinterpret_cast<DestroyFn>(
+            reinterpret_cast<void*>(::GetProcAddress(user32, "ShutdownBlockReasonDestroy")));
+        if (destroy) destroy(Handle());
+    }
 }
 
 // --- engine::UpdateView ---

@@ -92,6 +92,9 @@ class TBrenvoMain : public Form, public engine::UpdateView {
     void Repaint() override;
     void RequestTerminate() override;
     bool StopRequested() override;
+    // While a flash is written Windows is asked to hold a shutdown, with the reason shown.
+    void SetFlashing(bool flashing) override;
+    bool Flashing() const { return flashing_; }
     void PostToUiThread(std::function<void()> task) override;
 
     HWND Label1, cboDrives, cmdUpdate, cmdClose, lblUpdateMsg, lblOldFW, lblTo, lblNewFW, Bevel1,
@@ -123,6 +126,7 @@ class TBrenvoMain : public Form, public engine::UpdateView {
     bool shownOnce_ = false;
     bool handedOver_ = false;
     bool warnedUnattended_ = false;
+    bool flashing_ = false;
 };
 
 // The one main window while it exists.

@@ -1,5 +1,7 @@
 #include "platform/emulated/EmulatedSystem.h"
 
+#include "platform/Trace.h"
+
 namespace platform::emulated {
 namespace {
 std::string FullKey(RegistryRoot root, const std::string& key) {
@@ -101,6 +103,32 @@ bool EmulatedSystem::ExitWindowsEx(uint32_t flags, uint32_t /*reason*/) {
     machine_->restart.pending = true;
     machine_->restart.lastFlags = flags;
     return true;
+}
+
+Status EmulatedSystem::BlockShutdown(const std::string& reason) {
+    std::lock_guard lock(machine_->mutex);
+    ShutdownBlockRecord& block = machine_->shutdownBlock;
+    Trace* trace = Trace::Current();
+    if (machine_->shutdown.blockRefused) {
+        block.refused++;
+        if (trace)
+            trace->WriteShutdownBlock("not held", "the emulated PC offers no shutdown block");
+        return Status::Failure(kErrorNotSupported);
+    }
+    block.held = true;
+    block.takes++;
+    block.reason = reason;
+    if (trace) trace->WriteShutdownBlock("held", "emulated PC: " + reason);
+    return Status::Success();
+}
+
+void EmulatedSystem::ReleaseShutdownBlock() {
+    std::lock_guard lock(machine_->mutex);
+    ShutdownBlockRecord& block = machine_->shutdownBlock;
+    if (!block.held) return;
+    block.held = false;
+    block.releases++;
+    if (Trace* trace = Trace::Current()) trace->WriteShutdownBlock("released", "emulated PC");
 }
 
 std::optional<std::string> EmulatedSystem::GetTempPath() {

@@ -28,6 +28,8 @@ class EmulatedSystem : public System {
     uint32_t EnableShutdownPrivilege() override;
     void CloseProcessToken() override;
     bool ExitWindowsEx(uint32_t flags, uint32_t reason) override;
+    Status BlockShutdown(const std::string& reason) override;
+    void ReleaseShutdownBlock() override;
     std::optional<std::string> GetTempPath() override;
     std::optional<std::string> GetWindowsDirectory() override;
     std::optional<std::string> GetSystemDirectory() override;

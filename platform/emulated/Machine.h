@@ -42,6 +42,16 @@ struct ShutdownSettings {
     bool processToken = true;       // OpenProcessToken succeeds
     bool shutdownPrivilege = true;  // AdjustTokenPrivileges assigns the privilege
     bool exitWindowsFails = false;
+    bool blockRefused = false;  // no service holds off sleep and shutdown (a container)
+};
+
+// Sleep and shutdown held off while a flash is written.
+struct ShutdownBlockRecord {
+    bool held = false;
+    int takes = 0;     // blocks taken
+    int releases = 0;  // blocks released
+    int refused = 0;   // blocks asked for and not given
+    std::string reason;
 };
 
 struct RestartRecord {
@@ -84,6 +94,7 @@ class Machine {
     SecuritySettings security;
     ShutdownSettings shutdown;
     RestartRecord restart;
+    ShutdownBlockRecord shutdownBlock;
 
     // Directories as GetTempPathA, GetWindowsDirectoryA and GetSystemDirectoryA give them; nullopt
     // makes the call fail.

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 
+#include "platform/linux/LogindInhibitor.h"
+
 namespace platform::linuxhost {
 namespace {
 int RunAndWait(const std::vector<std::string>& argv) {
@@ -41,6 +43,7 @@ LinuxHost LinuxHost::Real() {
     host.sgIo = [](int fd, sg_io_hdr_t& header) { return ::ioctl(fd, SG_IO, &header); };
     host.close = [](int fd) { ::close(fd); };
     host.run = RunAndWait;
+    host.blockShutdown = TakeSystemInhibitor;
     host.configDir = UserConfigDir();
     return host;
 }

@@ -20,6 +20,9 @@ struct LinuxHost {
     std::function<void(int fd)> close;
     // Runs a command (argv) and returns its exit status.
     std::function<int(const std::vector<std::string>& argv)> run;
+    // Takes the lock that holds off sleep and shutdown (the login manager's): its descriptor, or
+    // -1 with `error` saying why not. The lock ends when `close` closes the descriptor.
+    std::function<int(const std::string& reason, std::string& error)> blockShutdown;
     // The command that asks the service manager to restart the computer.
     std::vector<std::string> restartCommand = {"systemctl", "reboot"};
     std::string sysfsRoot = "/sys";

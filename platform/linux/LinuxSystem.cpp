@@ -12,6 +12,7 @@
 
 #include "common/Text.h"
 #include "platform/Trace.h"
+#include "platform/linux/LogindInhibitor.h"
 #include "platform/linux/SgPassThrough.h"
 
 namespace platform::linuxhost {
@@ -37,6 +38,7 @@ LinuxSystem::LinuxSystem(LinuxHost host)
       registry_(host_.configDir) {}
 
 LinuxSystem::~LinuxSystem() {
+    if (shutdownBlock_ >= 0) host_.close(shutdownBlock_);
     for (int fd = 0; fd < kHandleSlots; ++fd) {
         if (handles_[fd].load()) host_.close(fd);
     }
@@ -112,6 +114,30 @@ Status LinuxSystem::OpenProcessTokenForPrivileges() {
 
 bool LinuxSystem::ExitWindowsEx(uint32_t /*flags*/, uint32_t /*reason*/) {
     return host_.run && host_.run(host_.restartCommand) == 0;
+}
+
+Status LinuxSystem::BlockShutdown(const std::string& reason) {
+    std::string error = "nothing takes the lock on this host";
+    if (shutdownBlock_ < 0 && host_.blockShutdown)
+        shutdownBlock_ = host_.blockShutdown(reason, error);
+    Trace* trace = Trace::Current();
+    if (shutdownBlock_ < 0) {
+        // A container or a small VM has no login manager: the flash goes on, said in the trace.
+        if (trace) trace->WriteShutdownBlock("not held", error);
+        return Status::Failure(kErrorNotSupported);
+    }
+    if (trace) {
+        trace->WriteShutdownBlock(
+            "held", std::string("logind ") + kInhibitWhat + " " + kInhibitMode + ": " + reason);
+    }
+    return Status::Success();
+}
+
+void LinuxSystem::ReleaseShutdownBlock() {
+    if (shutdownBlock_ < 0) return;
+    host_.close(shutdownBlock_);
+    shutdownBlock_ = -1;
+    if (Trace* trace = Trace::Current()) trace->WriteShutdownBlock("released", "logind");
 }
 
 std::optional<std::string> LinuxSystem::GetTempPath() {

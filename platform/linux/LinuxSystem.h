@@ -43,6 +43,8 @@ class LinuxSystem : public System {
     uint32_t EnableShutdownPrivilege() override { return kErrorSuccess; }
     void CloseProcessToken() override {}
     bool ExitWindowsEx(uint32_t flags, uint32_t reason) override;
+    Status BlockShutdown(const std::string& reason) override;
+    void ReleaseShutdownBlock() override;
     std::optional<std::string> GetTempPath() override;
     std::optional<std::string> GetWindowsDirectory() override { return std::nullopt; }
     std::optional<std::string> GetSystemDirectory() override { return std::nullopt; }
@@ -119,6 +121,7 @@ class LinuxSystem : public System {
 
     static constexpr int kHandleSlots = 1024;
     std::array<std::atomic<const OpticalNode*>, kHandleSlots> handles_{};
+    int shutdownBlock_ = -1;  // the login manager's lock while held
 };
 
 // The System of this computer at the start of a run. A RunOnce entry whose command line is this

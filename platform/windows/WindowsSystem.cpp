@@ -1,6 +1,7 @@
 // Time, the platform family, the security token, the restart, files and the registry.
 #include "platform/windows/WindowsSystem.h"
 
+#include "platform/Trace.h"
 #include "platform/windows/Crossing.h"
 #include "platform/windows/Modules.h"
 #include "platform/windows/Win32.h"
@@ -139,6 +140,36 @@ void WindowsSystem::CloseProcessToken() {
 
 bool WindowsSystem::ExitWindowsEx(uint32_t flags, uint32_t reason) {
     return ::ExitWindowsEx(flags, reason) != FALSE;
+}
+
+namespace {
+using SetThreadExecutionStateFn = EXECUTION_STATE(WINAPI*)(EXECUTION_STATE);
+
+// Taken at run time: the first Windows of both families lack it.
+SetThreadExecutionStateFn ExecutionStateEntry() {
+    return Entry<SetThreadExecutionStateFn>(::GetModuleHandleA("kernel32.dll"),
+                                            "SetThreadExecutionState");
+}
+}  // namespace
+
+Status WindowsSystem::BlockShutdown(const std::string& /*reason*/) {
+    // Keeps the system from sleeping for want of input while the flash runs. A program without a
+    // window has nothing more to ask with; the window adds its shutdown block reason.
+    Trace* trace = Trace::Current();
+    SetThreadExecutionStateFn setState = ExecutionStateEntry();
+    if (!setState || setState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) == 0) {
+        if (trace) trace->WriteShutdownBlock("not held", "SetThreadExecutionState is not there");
+        return Status::Failure(kErrorNotSupported);
+    }
+    if (trace) trace->WriteShutdownBlock("held", "SetThreadExecutionState ES_SYSTEM_REQUIRED");
+    return Status::Success();
+}
+
+void WindowsSystem::ReleaseShutdownBlock() {
+    if (SetThreadExecutionStateFn setState = ExecutionStateEntry()) setState(ES_CONTINUOUS);
+    if (Trace* trace = Trace::Current()) {
+        trace->WriteShutdownBlock("released", "SetThreadExecutionState");
+    }
 }
 
 std::optional<std::string> WindowsSystem::GetTempPath() {

@@ -32,6 +32,10 @@ class WindowsSystem : public System {
     uint32_t EnableShutdownPrivilege() override;
     void CloseProcessToken() override;
     bool ExitWindowsEx(uint32_t flags, uint32_t reason) override;
+    // SetThreadExecutionState on the calling thread (the engine's, which also releases it); the
+    // window adds its own shutdown block reason.
+    Status BlockShutdown(const std::string& reason) override;
+    void ReleaseShutdownBlock() override;
     std::optional<std::string> GetTempPath() override;
     std::optional<std::string> GetWindowsDirectory() override;
     std::optional<std::string> GetSystemDirectory() override;

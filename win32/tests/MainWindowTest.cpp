@@ -203,6 +203,23 @@ TEST_F(MainWindow, UpdateFlashesTheDriveThroughTheWindowWithItsFormsAnsweredByKe
     EXPECT_EQ(Text(window.lblPercent), "0 %");
 }
 
+TEST_F(MainWindow, WhileTheDriveIsFlashedTheWindowHoldsOffAShutdown) {
+    TBrenvoMain& window = Start();
+    ASSERT_EQ(window.StartResult(), StartEnd::Ready);
+    window.FormShow();
+    EXPECT_EQ(SendMessageW(window.Handle(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    SendMessageW(window.cmdUpdate, BM_CLICK, 0, 0);
+    // The worker's end reaches the window only through its loop, which has not turned yet.
+    EXPECT_TRUE(window.Flashing());
+    EXPECT_EQ(SendMessageW(window.Handle(), WM_QUERYENDSESSION, 0, 0), FALSE);
+    EXPECT_TRUE(machine_->machine().shutdownBlock.held) << "and the system's own block";
+    Until([&] { return window.Engine().LastRun().end != engine::RunEnd::None; });
+    EXPECT_EQ(window.Engine().LastRun().end, engine::RunEnd::Succeeded);
+    EXPECT_FALSE(window.Flashing());
+    EXPECT_FALSE(machine_->machine().shutdownBlock.held);
+    EXPECT_EQ(SendMessageW(window.Handle(), WM_QUERYENDSESSION, 0, 0), TRUE);
+}
+
 TEST_F(MainWindow, ProgressFromTheWorkerArrivesInOrderOnTheWindowsThread) {
     TBrenvoMain& window = Start();
     std::thread worker([&] {
