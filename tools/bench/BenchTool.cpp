@@ -57,7 +57,8 @@ constexpr char kUsage[] =
     "boot runs a RunOnce entry only when its command names the bench's program (its Program\n"
     "path), and then runs the Brenvo program that last ran on the bench, only if that file still\n"
     "carries a package block (checked before it starts, as brenvo-pack --show finds it). Any\n"
-    "other entry is refused, naming it, and boot ends with status 1.\n";
+    "other entry is refused, naming it, and boot ends with status 1. BRENVO_BENCH_LAUNCHER=PROG\n"
+    "starts it through PROG (wine, for a Windows build).\n";
 
 std::string Hex8(uint32_t v) {
     char text[12];
@@ -299,7 +300,11 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
         common::UpperAscii(parameters[0]) != common::UpperAscii(m.programPath))
         return refuse("it does not name this bench's program (" + m.programPath + ")");
     if (m.hostProgram.empty()) return refuse("no Brenvo program has run on this bench yet");
+    // A launcher (BRENVO_BENCH_LAUNCHER, e.g. wine for a Windows build) is the user's choice, never
+    // the bench's; the program it is given is checked all the same.
+    const char* launcher = std::getenv("BRENVO_BENCH_LAUNCHER");
     std::vector<std::string> argvText{m.hostProgram};
+    if (launcher && *launcher) argvText.insert(argvText.begin(), launcher);
     argvText.insert(argvText.end(), parameters.begin() + 1, parameters.end());
     std::vector<char*> argv;
     for (auto& a : argvText)
@@ -335,7 +340,10 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
     pid_t child = fork();
     if (child == 0) {
         setenv("BRENVO_MACHINE", benchPath.c_str(), 1);
-        fexecve(program, argv.data(), ::environ);
+        if (launcher && *launcher)
+            execvp(launcher, argv.data());
+        else
+            fexecve(program, argv.data(), ::environ);
         _exit(127);
     }
     ::close(program);
