@@ -7,6 +7,7 @@
 // BRENVO_UNATTENDED=1 is for scripts: no message box or dialog waits for a person (a question
 // counts as not answered) and every message box the run asked for is written to stderr at the
 // end.
+#include <cctype>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -86,9 +87,9 @@ int main(int argc, char** argv) {
     }
 
     if (!session.Finish(error)) {
-        ui::Modal::Message(
-            nullptr, ui::MessageKind::Error, app::kApplicationTitle,
-            QString::fromStdString("The emulated PC's state could not be saved: " + error));
+        error[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(error[0])));
+        ui::Modal::Message(nullptr, ui::MessageKind::Error, app::kApplicationTitle,
+                           QString::fromStdString(error));
         return Finish(unattended, kExitNoMachine);
     }
     return Finish(unattended, stopSignals.ExitStatus());

@@ -289,7 +289,7 @@ int main(int argc, char** argv) {
     int status =
         options.command == "machine" ? ShowMachine() : RunEngine(block, options, session, gate);
     if (!session.Finish(error)) {
-        std::cerr << "brenvo-cli: the emulated PC's state could not be saved: " << error << "\n";
+        std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;
     }
     return status;

@@ -53,7 +53,7 @@ bool MachineSession::Open(std::string& error) {
     }
     try {
         machine_ = emulated::LoadHeldBench(bench, lock_);
-    } catch (const emulated::BenchInUse& e) {
+    } catch (const emulated::BenchLockError& e) {
         error = e.what();
         return false;
     } catch (const std::exception& e) {
@@ -84,7 +84,7 @@ bool MachineSession::Finish(std::string& error) {
         emulated::SaveBench(*machine_, machine_->benchPath);
     } catch (const std::exception& e) {
         lock_.Release();
-        error = e.what();
+        error = std::string("the emulated PC's state could not be saved: ") + e.what();
         return false;
     }
     lock_.Release();
@@ -93,7 +93,9 @@ bool MachineSession::Finish(std::string& error) {
     for (const auto& drive : machine_->drives) {
         std::string problem = drive->ContentsProblem();
         if (!problem.empty()) {
-            error = "bad bench file: " + problem;
+            error = "bad bench file: " + problem +
+                    " (the drive answered nothing; the state was "
+                    "saved with the contents file as the bench names it)";
             return false;
         }
     }

@@ -23,8 +23,9 @@ class MachineSession {
     // file names the file and the field, a bench another run holds says so); nothing is
     // installed then. The bench stays held by this run until Finish or the session's end.
     bool Open(std::string& error);
-    // Writes the emulated PC's state back to its bench file. False (and `error`) when it cannot,
-    // or when a flash contents file of the bench turned out bad during the run.
+    // Writes the emulated PC's state back to its bench file. False (and `error`, a whole
+    // sentence saying which) when it cannot, or when a flash contents file of the bench turned
+    // out bad during the run (the state is saved then).
     bool Finish(std::string& error);
 
     // One line for a user refused access to the drives: what is needed (empty when nothing more

@@ -35,7 +35,7 @@ BRENVO_MACHINE="$out/pc.json" BRENVO_TRACE="$out/trace.jsonl" "$out/brenvo-cli" 
 step "The emulated PC afterwards: E: holds the image (its crc32 is the one brenvo-pack showed)"
 $bin/tools/bench/brenvo-bench show "$out/pc.json" | grep -E "Restart|E: |F: "
 echo "$(wc -l < "$out/trace.jsonl") commands traced; the bench $out/pc.json is $(wc -c < "$out/pc.json")" \
-  "bytes, E:'s flash is in $(ls "$out"/pc.E.*.flash) beside it."
+  "bytes, E:'s flash is in $(ls "$out"/pc.json.E.*.flash) beside it."
 
 # With a display, the same package in the window, on an emulated PC whose clock keeps real time.
 if [ -n "${DISPLAY:-}" ]; then

@@ -239,10 +239,8 @@ out=$("$bench" show oem-pc.json)
 check "wizard: the restart entry is registered" 0 0 "$out" "/QVCHECK 0 QV12"
 check "wizard: Shut Down asked for the restart" 0 0 "$out" "requested, pending"
 # A restart runs the RunOnce entry: the packed program, under Wine, on this bench.
-printf '#!/bin/sh\nexec wine %s "$@"\n' "$work/oem.exe" > run-oem.sh
-chmod +x run-oem.sh
-sed -i "s|\"hostProgram\": *\"[^\"]*\"|\"hostProgram\": \"$work/run-oem.sh\"|" oem-pc.json
-"$bench" boot oem-pc.json > boot.log 2>&1 &
+sed -i "s|\"hostProgram\": *\"[^\"]*\"|\"hostProgram\": \"$work/oem.exe\"|" oem-pc.json
+BRENVO_BENCH_LAUNCHER=wine "$bench" boot oem-pc.json > boot.log 2>&1 &
 boot=$!
 w=$(wizard_window "Firmware Flasher")
 check "the check after the restart comes" 0 "$([ -n "$w" ]; echo $?)" "" ""

@@ -1,14 +1,27 @@
-// Flash contents beside the bench: saves that stop half way, benches with inline contents, and
-// contents files that went missing or bad.
+// Flash contents beside the bench: saves that stop half way, benches with inline contents,
+// contents files that went missing or bad, and what a bench writes and removes when others share
+// its folder: copies made with cp, benches whose names begin alike, links left at the names a save
+// writes, and the lock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "common/Crc32.h"
+#include "platform/MachineSession.h"
+#include "platform/System.h"
 #include "platform/emulated/BenchFile.h"
+#include "platform/emulated/BenchLock.h"
 #include "platform/emulated/FirmwareImage.h"
 #include "tests/TestMachine.h"
+#include "tools/bench/BenchTool.h"
 #include "tools/bench/Presets.h"
 
 namespace {
@@ -87,14 +100,12 @@ TEST(FlashFiles, ASaveStoppedAtAnyStepLeavesTheOldBenchOrTheNew) {
     EXPECT_EXIT(dieAt(SaveStep::BenchWritten), testing::ExitedWithCode(0), "");
     ExpectState(path, "QV13");
 
-    // A whole save afterwards leaves only the files the bench names.
+    // A whole save afterwards holds the state; no temporary file of the stopped saves is left.
+    // Their contents files stay: nothing can tell that no copy of the bench names them.
     SaveBench(*m, path);
     ExpectState(path, "QV13");
-    auto files = Files(dir);
-    EXPECT_EQ(files.size(), 3u);
-    for (const auto& name : files) {
-        if (name != "pc.json") EXPECT_NE(Read(path).find(name), std::string::npos) << name;
-    }
+    for (const auto& name : Files(dir))
+        EXPECT_EQ(name.find(".writing"), std::string::npos) << name;
 }
 
 TEST(FlashFiles, BenchStaysSmallAndContentsAreWrittenOnlyWhenChanged) {
@@ -107,20 +118,27 @@ TEST(FlashFiles, BenchStaysSmallAndContentsAreWrittenOnlyWhenChanged) {
     Flash(*m, "QV12");
     SaveBench(*m, path);
     EXPECT_LT(Read(path).size(), 4000u);
-    EXPECT_NE(Read(path).find(R"("file": "pc.E.1.flash")"), std::string::npos);
-    auto written = fs::last_write_time(dir.File("pc.E.1.flash"));
+    EXPECT_NE(Read(path).find(R"("file": "pc.json.E.1.flash")"), std::string::npos);
+    auto written = fs::last_write_time(dir.File("pc.json.E.1.flash"));
 
     // The next run changes nothing: the contents file is neither read nor written again.
     auto next = LoadBench(path);
     SaveBench(*next, path);
-    EXPECT_EQ(fs::last_write_time(dir.File("pc.E.1.flash")), written);
-    EXPECT_EQ(Files(dir), (std::vector<std::string>{"pc.E.1.flash", "pc.F.1.flash", "pc.json"}));
+    EXPECT_EQ(fs::last_write_time(dir.File("pc.json.E.1.flash")), written);
+    EXPECT_EQ(Files(dir),
+              (std::vector<std::string>{"pc.json", "pc.json.E.1.flash", "pc.json.F.1.flash"}));
 
-    // Changed contents go to a new name; the old file goes once the bench names the new one.
+    // Changed contents go to a new name. The file of an earlier run stays (a copy of the bench
+    // may name it); one this run wrote goes once the bench names newer contents.
     next->drives[0]->ByHand([](DriveSettings& d) { d.flash.Write(0, std::vector<uint8_t>{1}); });
     SaveBench(*next, path);
-    EXPECT_EQ(Files(dir), (std::vector<std::string>{"pc.E.2.flash", "pc.F.1.flash", "pc.json"}));
-    EXPECT_EQ(LoadBench(path)->drives[0]->Flash()[0], 1);
+    EXPECT_EQ(Files(dir), (std::vector<std::string>{"pc.json", "pc.json.E.1.flash",
+                                                    "pc.json.E.2.flash", "pc.json.F.1.flash"}));
+    next->drives[0]->ByHand([](DriveSettings& d) { d.flash.Write(0, std::vector<uint8_t>{2}); });
+    SaveBench(*next, path);
+    EXPECT_EQ(Files(dir), (std::vector<std::string>{"pc.json", "pc.json.E.1.flash",
+                                                    "pc.json.E.3.flash", "pc.json.F.1.flash"}));
+    EXPECT_EQ(LoadBench(path)->drives[0]->Flash()[0], 2);
 }
 
 TEST(FlashFiles, BenchesWithInlineContentsStillLoadAndMoveToFiles) {
@@ -143,7 +161,7 @@ TEST(FlashFiles, BenchesWithInlineContentsStillLoadAndMoveToFiles) {
     SaveBench(*m, path);
     std::string text = Read(path);
     EXPECT_EQ(text.find("base64"), std::string::npos);
-    EXPECT_NE(text.find(R"("file": "old.ide0.1.flash")"), std::string::npos);
+    EXPECT_NE(text.find(R"("file": "old.json.ide0.1.flash")"), std::string::npos);
     auto again = LoadBench(path);
     EXPECT_EQ(again->drives[0]->Flash(), (std::vector<uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
     EXPECT_TRUE(again->ide.driveSlots[0].flash == chip.Bytes());
@@ -155,7 +173,7 @@ TEST(FlashFiles, AMissingOrBadContentsFileIsAnErrorNamingIt) {
     auto m = TwoDrives();
     Flash(*m, "QV12");
     SaveBench(*m, path);
-    const std::string contents = dir.File("pc.F.1.flash");
+    const std::string contents = dir.File("pc.json.F.1.flash");
     const std::string good = Read(contents);
 
     auto loadError = [&] {
@@ -232,5 +250,217 @@ TEST(FlashFiles, ABenchNamesOnlyFilesBesideIt) {
         }
     }
 }
+
+// A bench at `path` with one drive E: holding the firmware of `revision`.
+void SaveFlashed(const std::string& path, const std::string& revision) {
+    Machine m;
+    DriveSettings d = benchtool::QuorvantDrive("E:", "1:0:0:0");
+    d.flash = MakeFirmwareImage(revision, "", kFlashSize);
+    d.revision = revision;
+    m.drives.push_back(std::make_shared<OpticalDrive>(std::move(d)));
+    SaveBench(m, path);
+}
+
+// A run on the bench: loads it, flashes `revision` and writes it back, as a program would.
+void RunOn(const std::string& path, const std::string& revision) {
+    BenchLock lock;
+    auto m = LoadHeldBench(path, lock);
+    m->drives[0]->ByHand([&](DriveSettings& d) {
+        d.flash = MakeFirmwareImage(revision, "", kFlashSize);
+        d.revision = revision;
+    });
+    SaveBench(*m, m->benchPath);
+}
+
+// The bench loads and its drive's flash (read from its file, checksum checked) holds `revision`.
+void ExpectHolds(const std::string& path, const std::string& revision) {
+    std::shared_ptr<Machine> m;
+    ASSERT_NO_THROW(m = LoadBench(path)) << path;
+    EXPECT_EQ(m->drives[0]->Settings().revision, revision) << path;
+    std::vector<uint8_t> flash;
+    EXPECT_NO_THROW(flash = m->drives[0]->Flash()) << path;
+    EXPECT_EQ(flash, MakeFirmwareImage(revision, "", kFlashSize)) << path;
+}
+
+TEST(BenchCopies, CopiesAndBenchesNamedAlikeInOneFolderStayLoadableAfterARunOnEither) {
+    TempDir dir;
+    const std::string pc = dir.File("pc.json"), bak = dir.File("pc.bak"), bare = dir.File("pc");
+    SaveFlashed(pc, "QV12");
+    fs::copy_file(pc, bak);
+    fs::copy_file(pc, bare);
+    RunOn(pc, "QV13");
+    ExpectHolds(bak, "QV12");
+    ExpectHolds(bare, "QV12");
+    RunOn(bak, "QV14");
+    RunOn(bare, "QV15");
+    RunOn(bare, "QV16");
+    ExpectHolds(pc, "QV13");
+    ExpectHolds(bak, "QV14");
+    ExpectHolds(bare, "QV16");
+
+    // Two benches of their own whose names begin alike keep apart too.
+    const std::string old = dir.File("pc.old.json");
+    SaveFlashed(old, "QV20");
+    RunOn(bare, "QV17");
+    RunOn(old, "QV21");
+    ExpectHolds(old, "QV21");
+    ExpectHolds(bare, "QV17");
+}
+
+TEST(BenchCopies, TheBenchToolCopiesABenchWithItsOwnContentsFiles) {
+    TempDir dir;
+    const std::string pc = dir.File("pc.json"), copy = dir.File("copy.json");
+    SaveFlashed(pc, "QV12");
+    std::ostringstream out, err;
+    ASSERT_EQ(benchtool::Run({"copy", pc, copy}, out, err), 0) << err.str();
+    EXPECT_NE(out.str().find("(1 flash contents file)"), std::string::npos) << out.str();
+    EXPECT_EQ(benchtool::Run({"copy", pc, copy}, out, err), 1) << "the copy is never overwritten";
+    EXPECT_NE(err.str().find("already exists"), std::string::npos) << err.str();
+    // The original's files go; the copy has its own.
+    for (const auto& name : Files(dir)) {
+        if (name.starts_with("pc.json.")) fs::remove(dir.File(name));
+    }
+    ExpectHolds(copy, "QV12");
+}
+
+TEST(BenchCopies, AFailedSaveRemovesTheContentsFilesItWrote) {
+    TempDir dir;
+    SaveFlashed(dir.File("pc.json"), "QV12");
+    fs::create_directory(dir.File("folder.json"));  // no bench can be written there
+    auto m = LoadBench(dir.File("pc.json"));
+    m->drives[0]->ByHand([](DriveSettings& d) { d.flash.Write(0, std::vector<uint8_t>{1}); });
+    const auto before = Files(dir);
+    EXPECT_THROW(SaveBench(*m, dir.File("folder.json")), BenchError);
+    EXPECT_EQ(Files(dir), before);
+}
+
+TEST(BenchShow, ChecksEachContentsFileAndPrintsWhatIsThere) {
+    TempDir dir;
+    const std::string pc = dir.File("pc.json");
+    SaveFlashed(pc, "QV12");
+    std::string file;
+    for (const auto& name : Files(dir)) {
+        if (name.ends_with(".flash")) file = dir.File(name);
+    }
+    ASSERT_FALSE(file.empty());
+    auto crcOf = [](const std::string& bytes) {
+        return common::Crc32Text(
+            common::Crc32(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())));
+    };
+    std::string bytes = Read(file);
+    const std::string claimed = crcOf(bytes);
+    bytes[100] ^= 0x55;
+    Write(file, bytes);
+    const std::string there = crcOf(bytes);
+    std::ostringstream out, err;
+    ASSERT_EQ(benchtool::Run({"show", pc}, out, err), 0) << err.str();
+    EXPECT_NE(out.str().find("crc32 " + there + ", the contents file " + file + " has crc32 " +
+                             there + ", the bench says " + claimed),
+              std::string::npos)
+        << out.str();
+    EXPECT_EQ(out.str().find("ready"), std::string::npos) << out.str();
+}
+
+#ifndef _WIN32
+
+TEST(BenchLinks, ABenchReachedThroughALinkIsLockedAndSavedWhereItIs) {
+    TempDir dir;
+    const std::string pc = dir.File("pc.json"), link = dir.File("link.json");
+    SaveFlashed(pc, "QV12");
+    fs::create_symlink("pc.json", link);
+    {
+        BenchLock lock, other;
+        auto m = LoadHeldBench(link, lock);
+        EXPECT_THROW(LoadHeldBench(pc, other), BenchInUse) << "the lock is the real file's";
+    }
+    RunOn(link, "QV13");
+    EXPECT_TRUE(fs::is_symlink(link)) << "the link stays a link";
+    ExpectHolds(pc, "QV13");
+
+    fs::create_hard_link(pc, dir.File("hard.json"));
+    BenchLock lock;
+    try {
+        LoadHeldBench(dir.File("hard.json"), lock);
+        ADD_FAILURE() << "a bench with two names is refused";
+    } catch (const BenchError& e) {
+        EXPECT_NE(std::string(e.what()).find("2 names (hard links)"), std::string::npos)
+            << e.what();
+    }
+}
+
+TEST(BenchLinks, LinksAtTheNamesASaveOrTheLockWritesAreNeverWrittenThrough) {
+    TempDir dir;
+    const std::string pc = dir.File("pc.json"), victim = dir.File("victim");
+    SaveFlashed(pc, "QV12");
+    Write(victim, "precious");
+    for (const char* name : {"pc.json.writing", "pc.E.1.flash.writing", "pc.E.2.flash.writing",
+                             "pc.json.E.1.flash.writing", "pc.json.E.2.flash.writing"}) {
+        fs::create_symlink(victim, dir.File(name));
+    }
+    RunOn(pc, "QV13");
+    ExpectHolds(pc, "QV13");
+    EXPECT_EQ(Read(victim), "precious");
+
+    // The lock file linked to the bench itself: by a symbolic link it is refused, by a hard link
+    // it is taken over and the bench stays whole.
+    std::string error;
+    fs::remove(pc + ".lock");
+    fs::create_symlink(pc, pc + ".lock");
+    BenchLock lock;
+    EXPECT_EQ(lock.Acquire(pc, error), BenchLock::Result::Failed);
+    EXPECT_NE(error.find("is a symbolic link"), std::string::npos) << error;
+    fs::remove(pc + ".lock");
+    fs::create_hard_link(pc, pc + ".lock");
+    EXPECT_EQ(lock.Acquire(pc, error), BenchLock::Result::Held) << error;
+    ExpectHolds(pc, "QV13");
+}
+
+TEST(BenchLinks, LockProblemsAreNotCalledABadBench) {
+    TempDir dir;
+    const std::string pc = dir.File("pc.json");
+    SaveFlashed(pc, "QV12");
+    fs::create_directory(pc + ".lock");
+    testing_support::SetEnvironment("BRENVO_MACHINE", pc.c_str());
+    platform::MachineSession session;
+    std::string error;
+    EXPECT_FALSE(session.Open(error));
+    testing_support::SetEnvironment("BRENVO_MACHINE", nullptr);
+    EXPECT_EQ(error.find("Bad bench file"), std::string::npos) << error;
+    EXPECT_NE(error.find(pc + ".lock"), std::string::npos) << error;
+}
+
+// Another process takes and lets go of the lock over and over; every refusal this one gets
+// names that process, never a gone one or none.
+TEST(BenchLinks, TheRefusalNamesTheLiveHolder) {
+    TempDir dir;
+    const std::string pc = dir.File("pc.json");
+    SaveFlashed(pc, "QV12");
+    const pid_t child = fork();
+    if (child == 0) {
+        for (int i = 0; i < 3000; ++i) {
+            BenchLock lock;
+            std::string ignored;
+            lock.Acquire(pc, ignored);
+        }
+        _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    const std::string named = "(process " + std::to_string(child) + ")";
+    int refusals = 0, wrong = 0;
+    std::string example;
+    for (int status = 0; waitpid(child, &status, WNOHANG) == 0;) {
+        BenchLock lock;
+        std::string error;
+        if (lock.Acquire(pc, error) != BenchLock::Result::InUse) continue;
+        ++refusals;
+        if (error.find(named) == std::string::npos) {
+            ++wrong;
+            example = error;
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "of " << refusals << " refusals, e.g. " << example;
+}
+
+#endif
 
 }  // namespace

@@ -251,12 +251,45 @@ TEST_F(PackTool, WarnsOfAnImageTheProgramWouldRefuseToSend) {
     EXPECT_EQ(err_.str(), "");
 }
 
-TEST_F(PackTool, AFailureAfterWritingRemovesTheUnfinishedCopy) {
-    fs::create_directory(output());  // the copy cannot be moved onto a folder
-    EXPECT_EQ(Pack(Manifest()), 1);
-    EXPECT_NE(err_.str().find("cannot move the packaged copy"), std::string::npos) << err_.str();
-    EXPECT_FALSE(fs::exists(output() + ".packing"));
-    EXPECT_TRUE(fs::is_directory(output()));
+TEST_F(PackTool, RefusesAnOutputThatIsNoRegularFileOrIsAnInput) {
+    std::ofstream(dir_.File("manifest.json")) << Manifest();
+    const auto key = ReadBytes(dir_.File("key1.bin")), image = ReadBytes(dir_.File("fw1.bin"));
+    auto refusal = [&](const std::string& target) {
+        err_.str("");
+        EXPECT_EQ(pack::PackExecutable(dir_.File("manifest.json"), input(), target, out_, err_), 1)
+            << target;
+        return err_.str();
+    };
+    fs::create_directory(output());
+    EXPECT_NE(refusal(output()).find("is a folder, not a file"), std::string::npos);
+    EXPECT_NE(refusal(dir_.File("manifest.json")).find("is the manifest"), std::string::npos);
+    EXPECT_NE(refusal(dir_.File("key1.bin")).find("is key1.bin, which the manifest names"),
+              std::string::npos);
+    EXPECT_NE(refusal(dir_.File("fw1.bin")).find("is fw1.bin, which the manifest names"),
+              std::string::npos);
+    EXPECT_EQ(ReadBytes(dir_.File("key1.bin")), key);
+    EXPECT_EQ(ReadBytes(dir_.File("fw1.bin")), image);
+#ifndef _WIN32
+    EXPECT_NE(refusal("/dev/full").find("not a regular file"), std::string::npos);
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    fs::create_symlink(dir_.File("victim"), dir_.File("link.exe"));
+    EXPECT_NE(refusal(dir_.File("link.exe")).find("is a symbolic link"), std::string::npos);
+
+    // A link left at the temporary name is never written through.
+    std::ofstream(dir_.File("victim")) << "precious";
+    fs::remove(output());
+    fs::create_symlink(dir_.File("victim"), output() + ".packing");
+    EXPECT_EQ(pack::PackExecutable(dir_.File("manifest.json"), input(), output(), out_, err_), 0)
+        << err_.str();
+    EXPECT_EQ(ReadBytes(dir_.File("victim")),
+              std::vector<uint8_t>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+#endif
+    // Nothing of a refused or finished run is left beside the output.
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "packed.exe.packing" || name.find(".packing") == std::string::npos)
+            << name;
+    }
 }
 
 TEST_F(PackTool, RepackingStartsFromTheUnpackagedState) {

@@ -63,9 +63,10 @@ out=$(run update); check "update with no questions needed" 0 $? "$out" "now QV12
 out=$("$bench" show "$work/pc.json"); check "flash holds the image" 0 $? "$out" "revision QV12 (QV12-00), flash 1048576 bytes crc32 $crc12"
 check "no restart without an answer" 0 0 "$out" "Restart:           none pending"
 # The flash lives beside the bench; altered behind its back, the next run that reads it says so.
-printf 'X' | dd of="$work/pc.E.1.flash" bs=1 seek=100 conv=notrunc 2> /dev/null
+printf 'X' | dd of="$work/pc.json.E.1.flash" bs=1 seek=100 conv=notrunc 2> /dev/null
 out=$(run update --yes); check "altered contents file" 6 $? "$out" \
-  "pc.E.1.flash: the flash contents file has crc32"
+  "pc.json.E.1.flash: the flash contents file has crc32"
+check "the altered file's run says its state was saved" 6 6 "$out" "the state was saved"
 
 # A package damaged where the flash depends on it is refused before any drive is touched.
 fresh typical

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every program, given a folder, a missing file or an unreadable file wherever it takes a path,
 # ends with its own error and exit status (never a crash); a bench held by one run is refused to
-# another. Usage: misuse_test.sh BUILD_DIR
+# another; no program writes through a link, over a device or over its own inputs; boot runs no
+# foreign program. Usage: misuse_test.sh BUILD_DIR
 set -u
 build=$1
 pack=$build/tools/pack/brenvo-pack
@@ -76,6 +77,70 @@ out=$(held timeout "$limit" "$brenvo"); check "brenvo on a held bench" 6 $? "$ou
 out=$(held "$bench" boot "$work/pc.json"); check "brenvo-bench boot on a held bench" 1 $? "$out" "pc.json is in use by another run"
 out=$(held "$bench" show "$work/pc.json"); check "brenvo-bench show reads a held bench" 0 $? "$out" "revision QV11"
 out=$(machine "$work/pc.json" "$work/flasher" update --yes); check "the bench is free again" 0 $? "$out" "now QV12"
+
+# Outputs that are no regular file, or that are the packer's own inputs, are refused; a link is
+# never written through, whether it stands at the output or at a temporary name beside it.
+echo precious > "$work/victim"
+ln -s "$work/victim" "$work/link"
+out=$("$pack" "$work/m.json" "$cli" /dev/full 2>&1); check "brenvo-pack output /dev/full" 1 $? "$out" "is a device, a pipe or a socket"
+[ -c /dev/full ]; check "/dev/full stays a device" 0 $? x x
+out=$("$pack" "$work/m.json" "$cli" "$work/link" 2>&1); check "brenvo-pack output a link" 1 $? "$out" "is a symbolic link"
+out=$("$pack" "$work/m.json" "$cli" "$work/m.json" 2>&1); check "brenvo-pack output = manifest" 1 $? "$out" "is the manifest"
+for p in fw.bin key.bin; do
+  out=$("$pack" "$work/m.json" "$cli" "$work/$p" 2>&1); check "brenvo-pack output = $p" 1 $? "$out" "is $p, which the manifest names"
+done
+out=$("$bench" key "$work/link" 2>&1); check "brenvo-bench key to a link" 1 $? "$out" "is a symbolic link"
+out=$("$bench" firmware --revision QV12 --size 4096 /dev/full 2>&1); check "brenvo-bench firmware to /dev/full" 1 $? "$out" "not a regular file"
+out=$("$bench" new "$work/link" 2>&1); check "brenvo-bench new on a link" 1 $? "$out" "is a symbolic link"
+ln -s "$work/victim" "$work/out2.packing"
+out=$("$pack" "$work/m.json" "$cli" "$work/out2" 2>&1); check "brenvo-pack beside a planted link" 0 $? "$out" "verified"
+"$bench" new --preset typical "$work/pl.json" > /dev/null
+for name in pl.json.writing pl.E.1.flash.writing pl.json.E.1.flash.writing; do ln -s "$work/victim" "$work/$name"; done
+out=$(machine "$work/pl.json" "$work/flasher" update --yes); check "brenvo-cli beside planted links" 0 $? "$out" "now QV12"
+out=$(machine "$work/pl.json" timeout "$limit" "$brenvo"); check "brenvo beside planted links" 0 $? "$out" ""
+[ "$(cat "$work/victim")" = precious ]; check "nothing written through a link" 0 $? x x
+ln -s "$work/victim" "$work/pc.json.lock.tmp" && mv -T "$work/pc.json.lock.tmp" "$work/pc.json.lock"
+out=$(machine "$work/pc.json" "$cli" list); check "brenvo-cli with a linked lock" 6 $? "$out" "is a symbolic link"
+grep -q "Bad bench file" <<< "$out"; check "a lock problem is no bad bench" 1 $? "$out" ""
+out=$(machine "$work/pc.json" timeout "$limit" "$brenvo"); check "brenvo with a linked lock" 6 $? "$out" "is a symbolic link"
+out=$("$bench" boot "$work/pc.json" 2>&1); check "brenvo-bench boot with a linked lock" 1 $? "$out" "is a symbolic link"
+[ "$(cat "$work/victim")" = precious ]; check "the lock is never written through a link" 0 $? x x
+rm "$work/pc.json.lock"
+
+# A bench reached through a link: a symbolic link is followed to the file, which is saved where
+# it is; a bench with two names (a hard link) is refused, as a save would part them.
+ln -s pc.json "$work/sym.json"
+out=$(machine "$work/sym.json" "$work/flasher" list); check "brenvo-cli through a linked bench" 0 $? "$out" "QV12"
+[ -L "$work/sym.json" ]; check "the link stays a link" 0 $? x x
+ln "$work/pc.json" "$work/hard.json"
+out=$(machine "$work/hard.json" "$cli" list); check "brenvo-cli on a hard-linked bench" 6 $? "$out" "names (hard links)"
+out=$("$bench" boot "$work/hard.json" 2>&1); check "brenvo-bench boot on a hard-linked bench" 1 $? "$out" "names (hard links)"
+rm "$work/hard.json"
+
+# A copy made with cp keeps loading after runs on its original; brenvo-bench copy makes one with
+# contents files of its own.
+cp "$work/pl.json" "$work/pl.bak"
+"$bench" firmware --revision QV13 --size 1048576 "$work/fw13.bin" > /dev/null
+manifest fw13.bin
+"$pack" "$work/m.json" "$cli" "$work/flasher13" > /dev/null
+manifest fw.bin
+out=$(machine "$work/pl.json" "$work/flasher13" update --yes); check "a run on the original" 0 $? "$out" "now QV13"
+out=$("$bench" show "$work/pl.bak"); check "the cp copy still loads" 0 $? "$out" "revision QV12"
+grep -q "the bench says" <<< "$out"; check "the cp copy's contents file is whole" 1 $? "$out" ""
+out=$("$bench" copy "$work/pl.json" "$work/pl2.json"); check "brenvo-bench copy" 0 $? "$out" "1 flash contents file"
+rm "$work"/pl.json.*.flash
+out=$("$bench" show "$work/pl2.json"); check "the copy holds the flash" 0 $? "$out" "revision QV13"
+out=$("$bench" copy "$work/pl2.json" "$work/pl.bak" 2>&1); check "brenvo-bench copy over a file" 1 $? "$out" "already exists"
+
+# brenvo-bench boot runs only a Brenvo program that carries a package for an entry that names the
+# bench's program.
+cat > "$work/evil.json" <<JSON
+{"brenvoBench": 1, "machine": {"programPath": "C:\\\\x.exe", "hostProgram": "/bin/sh"},
+ "registry": [{"key": "HKLM\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\RunOnce",
+               "name": "Evil", "value": "C:\\\\x.exe -c \"touch $work/ran\""}]}
+JSON
+out=$("$bench" boot "$work/evil.json" 2>&1); check "brenvo-bench boot of a foreign program" 1 $? "$out" "refused the RunOnce entry \"Evil\""
+[ ! -e "$work/ran" ]; check "the foreign program never ran" 0 $? "$out" "is not a Brenvo program: /bin/sh holds no package block"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -7,6 +7,7 @@
 // end.
 #include <windows.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -86,8 +87,9 @@ int main() {
     }
 
     if (!session.Finish(error)) {
+        error[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(error[0])));
         win32ui::Modal::Message(nullptr, win32ui::MessageKind::Error, win32ui::kApplicationTitle,
-                                "The emulated PC's state could not be saved: " + error);
+                                error);
         return Finish(unattended, kExitNoMachine);
     }
     return Finish(unattended, 0);

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "common/Files.h"
+#include "common/NewFile.h"
 #include "common/Text.h"
 #include "platform/emulated/DriveBench.h"
 #include "platform/emulated/FlashFiles.h"
@@ -199,24 +200,14 @@ std::string Serialize(Machine& m, FlashWriter& flashes) {
     return root.dump(2) + "\n";
 }
 
+// The bench goes to a fresh file beside it, renamed into place: a link at the bench's temporary
+// name is never written through.
 void WriteBenchText(const std::string& text, const std::string& path) {
-    std::string temporary = path + ".writing";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            std::remove(temporary.c_str());
-            throw BenchError(path + ": cannot write the bench file");
-        }
-    }
-    // std::rename keeps an existing file on Windows; the filesystem's rename replaces it there too.
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::remove(temporary.c_str());
-        throw BenchError(path + ": cannot replace the bench file");
-    }
+    std::string problem;
+    if (!common::WriteFileInPlace(
+            path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), ".writing",
+            false, problem))
+        throw BenchError(path + ": the bench file " + problem);
 }
 }  // namespace
 
@@ -235,7 +226,9 @@ void SaveBench(Machine& m, const std::string& path, const std::function<void(Sav
         std::string text = Serialize(m, flashes);
         if (reached) reached(SaveStep::ContentsWritten);
         WriteBenchText(text, path);
-    } catch (const FlashFileError& e) {
+    } catch (const std::exception& e) {
+        // Nothing names what this save wrote; left behind, it would only fill the disk further.
+        flashes.RemoveWrittenFiles();
         throw BenchError(e.what());
     }
     if (reached) reached(SaveStep::BenchWritten);
@@ -246,7 +239,9 @@ void SaveBench(Machine& m, const std::string& path, const std::function<void(Sav
     }
     for (size_t i = 0; i < m.ide.driveSlots.size(); ++i)
         flashes.MarkStored(IdeFlashName(i), m.ide.driveSlots[i].flash);
-    flashes.RemoveUnnamedFiles();
+    // What a run wrote is counted against the bench it runs on, not a copy saved elsewhere.
+    std::set<std::string> writtenElsewhere;
+    flashes.RemoveUnnamedFiles(path == m.benchPath ? m.contentsWritten : writtenElsewhere);
 }
 
 }  // namespace platform::emulated

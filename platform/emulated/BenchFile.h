@@ -21,14 +21,22 @@ inline constexpr int kBenchFormat = 1;
 std::shared_ptr<Machine> LoadBench(const std::string& path);
 std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& nameForMessages);
 
-// Another run holds the bench.
-class BenchInUse : public BenchError {
+// The bench's lock cannot be taken: a problem of the lock file, not of the bench.
+class BenchLockError : public BenchError {
   public:
     using BenchError::BenchError;
 };
+// Another run holds the bench.
+class BenchInUse : public BenchLockError {
+  public:
+    using BenchLockError::BenchLockError;
+};
 
 // Takes the lock of an existing bench, then loads it. Throws BenchInUse when another run holds
-// it, and BenchError when it cannot be read (which is said before a lock that cannot be made).
+// it, BenchLockError when the lock cannot be taken and BenchError when the bench cannot be read
+// (which is said before a lock that cannot be made). A bench reached through a symbolic link is
+// locked and loaded where it really is (its benchPath is that file); a bench with more than one
+// name (hard links) is refused.
 std::shared_ptr<Machine> LoadHeldBench(const std::string& path, BenchLock& lock);
 
 // The bench as text, for a bench that stays in memory: changed flash contents are written inline.

@@ -7,13 +7,8 @@
 #include <memory>
 
 #include "common/Crc32.h"
+#include "common/NewFile.h"
 #include "common/Text.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace platform::emulated {
 namespace {
@@ -31,12 +26,17 @@ std::optional<uint32_t> ParseHex8(const std::string& text) {
     return static_cast<uint32_t>(std::stoul(text, nullptr, 16));
 }
 
-// "pc.E.2.flash" of the bench "pc": the flash's name ("E") and the generation (2); also for the
-// temporary names of a save ("pc.E.2.flash.writing"). False for any other file.
+// "pc.json.E.2.flash" of the bench "pc.json": the flash's name ("E") and the generation (2).
+// A temporary name of a save ("pc.json.E.2.flash.writing.k3J9aQ") sets `temporary`. False for any
+// other file. The bench's whole file name leads, so benches whose names begin alike ("pc" and
+// "pc.old.json") never share a name.
 bool ParseContentsName(std::string name, const std::string& stem, std::string& flashName,
-                       int64_t& generation) {
-    if (name.size() > sizeof kWritingSuffix - 1 && name.ends_with(kWritingSuffix))
-        name.resize(name.size() - (sizeof kWritingSuffix - 1));
+                       int64_t& generation, bool& temporary) {
+    const size_t writing = name.rfind(kWritingSuffix);
+    temporary = writing != std::string::npos &&
+                writing + sizeof kWritingSuffix - 1 + 7 == name.size() &&
+                name[writing + sizeof kWritingSuffix - 1] == '.';
+    if (temporary) name.resize(writing);
     if (!name.starts_with(stem + ".") || !name.ends_with(kContentsSuffix)) return false;
     std::string middle =
         name.substr(stem.size() + 1, name.size() - stem.size() - 1 - (sizeof kContentsSuffix - 1));
@@ -52,23 +52,17 @@ bool ParseContentsName(std::string name, const std::string& stem, std::string& f
     return true;
 }
 
-// Writes the file completely and to the disk before anything names it.
+// Writes the file completely and to the disk under a fresh name, then gives it the name `path`,
+// which no file had when it was chosen: nothing is written through a link.
 void WriteDurably(const std::string& path, std::span<const uint8_t> bytes) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
-                                                         &std::fclose);
-    if (!file) throw FlashFileError(path + ": cannot write the flash contents file");
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
-                   std::fflush(file.get()) == 0;
-#ifdef _WIN32
-    written = written && _commit(_fileno(file.get())) == 0;
-#else
-    written = written && fsync(fileno(file.get())) == 0;
-#endif
-    written = std::fclose(file.release()) == 0 && written;
-    if (!written) {
-        std::remove(path.c_str());
+    common::NewFile file;
+    std::string problem;
+    if (!file.Create(path, kWritingSuffix, problem))
+        throw FlashFileError(path + ": cannot write the flash contents file: " + problem);
+    if (!file.Write(bytes) || !file.Close(true))
         throw FlashFileError(path + ": cannot write the flash contents file");
-    }
+    if (!file.PutInPlace(path, problem))
+        throw FlashFileError(path + ": cannot put the flash contents file in place: " + problem);
 }
 }  // namespace
 
@@ -108,7 +102,7 @@ FlashContents ReadFlashObject(common::Fields& f, const std::string& benchFolder,
 FlashWriter::FlashWriter(const std::string& benchPath) {
     fs::path path(benchPath);
     folder_ = path.parent_path().string();
-    stem_ = path.stem().string();
+    stem_ = path.filename().string();
 }
 
 ordered_json FlashWriter::Store(const std::string& name, const FlashContents& flash) {
@@ -122,20 +116,15 @@ ordered_json FlashWriter::Store(const std::string& name, const FlashContents& fl
         object["crc32"] = common::Crc32Text(crc);
         return object;
     };
-    std::string flashName;
-    int64_t generation = 0;
     const bool inFile = !flash.File().empty();
-    const bool hasOurName = inFile &&
-                            ParseContentsName(fs::path(flash.File()).filename().string(), stem_,
-                                              flashName, generation) &&
-                            flashName == name;
     if (stem_.empty()) {
         if (inFile) return named(flash.File(), flash.Crc32());
         object["base64"] = common::Base64Encode(flash.Bytes());
         return object;
     }
-    // Unchanged since this bench's save or load: the file it is in stays as it is.
-    if (hasOurName && fs::path(flash.File()).parent_path() == fs::path(folder_)) {
+    // Unchanged since this bench's save or load: the file it is in stays as it is, whichever bench
+    // wrote it (a copy made with cp names its original's files).
+    if (inFile && fs::path(flash.File()).parent_path() == fs::path(folder_)) {
         named_.push_back(flash.File());
         return named(flash.File(), flash.Crc32());
     }
@@ -146,22 +135,23 @@ ordered_json FlashWriter::Store(const std::string& name, const FlashContents& fl
         return object;
     }
     // A name no file has yet, so the bench file on disk keeps naming what it named.
-    if (!hasOurName) generation = 0;
+    std::string flashName;
+    int64_t generation = 0;
+    bool temporary = false;
+    if (!inFile ||
+        !ParseContentsName(fs::path(flash.File()).filename().string(), stem_, flashName, generation,
+                           temporary) ||
+        flashName != name)
+        generation = 0;
     std::string path;
+    std::error_code error;
     do {
         path = (fs::path(folder_) /
                 (stem_ + "." + name + "." + std::to_string(++generation) + kContentsSuffix))
                    .string();
-    } while (fs::exists(path));
+    } while (fs::symlink_status(path, error).type() != fs::file_type::not_found);
     uint32_t crc = common::Crc32(bytes);
-    std::string temporary = path + kWritingSuffix;
-    WriteDurably(temporary, bytes);
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    if (error) {
-        fs::remove(temporary, error);
-        throw FlashFileError(path + ": cannot put the flash contents file in place");
-    }
+    WriteDurably(path, bytes);
     written_.insert_or_assign(name, Written{flash, path, crc});
     named_.push_back(path);
     return named(path, crc);
@@ -173,19 +163,41 @@ void FlashWriter::MarkStored(const std::string& name, FlashContents& flash) cons
         flash.StoredIn(it->second.path, it->second.crc);
 }
 
-void FlashWriter::RemoveUnnamedFiles() const {
+void FlashWriter::RemoveUnnamedFiles(std::set<std::string>& writtenByThisRun) const {
     if (stem_.empty()) return;
     std::error_code error;
+    auto isNamed = [&](const std::string& path) {
+        return std::find(named_.begin(), named_.end(), path) != named_.end();
+    };
+    // Earlier contents that this run wrote and the bench no longer names. Files of earlier runs
+    // stay: a copy of the bench may still name them.
+    for (const auto& [name, written] : written_)
+        writtenByThisRun.insert(written.path);
+    for (auto it = writtenByThisRun.begin(); it != writtenByThisRun.end();) {
+        if (isNamed(*it)) {
+            ++it;
+            continue;
+        }
+        fs::remove(*it, error);
+        it = writtenByThisRun.erase(it);
+    }
+    // Temporary files of this bench's saves that never finished: no bench names them.
     fs::path folder = folder_.empty() ? fs::path(".") : fs::path(folder_);
     for (const auto& entry : fs::directory_iterator(folder, error)) {
         std::string file = entry.path().filename().string(), flashName;
         int64_t generation;
-        if (!ParseContentsName(file, stem_, flashName, generation)) continue;
-        bool named = std::any_of(named_.begin(), named_.end(), [&](const std::string& path) {
-            return fs::path(path).filename() == file;
-        });
+        bool temporary = false;
+        if (!ParseContentsName(file, stem_, flashName, generation, temporary) || !temporary)
+            continue;
         std::error_code ignored;
-        if (!named) fs::remove(entry.path(), ignored);
+        fs::remove(entry.path(), ignored);
+    }
+}
+
+void FlashWriter::RemoveWrittenFiles() const {
+    for (const auto& [name, written] : written_) {
+        std::error_code ignored;
+        fs::remove(written.path, ignored);
     }
 }
 

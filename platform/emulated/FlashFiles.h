@@ -2,16 +2,18 @@
 // with its size and checksum.
 //
 //   "flash": {"size": 1048576, "fill": 255}                                  one repeated byte
-//   "flash": {"size": 1048576, "file": "pc.E.2.flash", "crc32": "1c291ca3"}  a contents file
+//   "flash": {"size": 1048576, "file": "pc.json.E.2.flash", "crc32": "1c291ca3"}  a contents file
 //   "flash": {"size": 4096, "base64": "..."}                                 inline (older benches)
 //
-// A contents file is named from the bench and the flash ("pc.json", drive E: -> "pc.E.2.flash",
-// IDE slot 0 -> "pc.ide0.1.flash") and never rewritten in place: changed contents go to a new
-// name, so until the bench file itself is replaced it still names files that hold its state.
+// A contents file is named from the bench's whole file name and the flash ("pc.json", drive E: ->
+// "pc.json.E.2.flash", IDE slot 0 -> "pc.json.ide0.1.flash") and never rewritten in place: changed
+// contents go to a new name, so until the bench file itself is replaced it still names files that
+// hold its state.
 #pragma once
 
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,9 +42,13 @@ class FlashWriter {
     // Once the bench file names the new files: tells the flash it was saved in its file, if it
     // still holds the bytes that were written.
     void MarkStored(const std::string& name, FlashContents& flash) const;
-    // Once the bench file names the new files: removes this bench's contents files that it no
-    // longer names (earlier contents, and files of saves that never finished).
-    void RemoveUnnamedFiles() const;
+    // Once the bench file names the new files: removes the contents files of this run
+    // (`writtenByThisRun`, which learns this save's files) that the bench no longer names, and
+    // this bench's temporary files of saves that never finished. Contents files of earlier runs
+    // stay, whoever wrote them: a copy of the bench (made with cp) may name them.
+    void RemoveUnnamedFiles(std::set<std::string>& writtenByThisRun) const;
+    // After a save that failed: removes the contents files it wrote, which no bench names.
+    void RemoveWrittenFiles() const;
 
   private:
     struct Written {
@@ -52,7 +58,7 @@ class FlashWriter {
     };
 
     std::string folder_;
-    std::string stem_;  // "pc" for "pc.json"
+    std::string stem_;  // the bench's file name, "pc.json"
     std::map<std::string, Written> written_;
     std::vector<std::string> named_;  // every contents file the new bench names
 };

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,9 @@ struct AspiSettings {
 class Machine {
   public:
     std::string benchPath;  // where the state goes back to; empty for in-memory
+    // The flash contents files this run wrote for the bench: a later save of the same run removes
+    // those it no longer names (never the files of earlier runs, which a copy may name).
+    std::set<std::string> contentsWritten;
 
     Family family = Family::Nt;
     bool versionCallFails = false;  // GetVersionExA fails

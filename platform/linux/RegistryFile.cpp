@@ -4,6 +4,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "common/NewFile.h"
 #include "common/Text.h"
 
 namespace platform::linuxhost {
@@ -28,18 +29,16 @@ nlohmann::json Load(const std::string& path) {
     return json.is_object() ? json : nlohmann::json::object();
 }
 
-// Written beside and renamed over, so a crash leaves the old file or the new one.
+// Written under a fresh name beside it (never through a link) and renamed over, so a crash leaves
+// the old file or the new one.
 bool WriteAtomically(const std::string& path, const std::string& text) {
     std::error_code ec;
     fs::create_directories(fs::path(path).parent_path(), ec);
-    std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        if (!out.flush()) return false;
-    }
-    fs::rename(temporary, path, ec);
-    return !ec;
+    common::NewFile file;
+    std::string problem;
+    return file.Create(path, ".new", problem) &&
+           file.Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())) &&
+           file.Close(false) && file.PutInPlace(path, problem);
 }
 
 // Desktop entries quote an argument with blanks or quotes in double quotes, escaping \ " ` $.

@@ -3,18 +3,22 @@
 #ifdef _WIN32
 #include <process.h>
 #else
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
+#include <cerrno>
 #include <cstdio>
-
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <ostream>
 
 #include "common/Crc32.h"
+#include "common/Files.h"
+#include "common/NewFile.h"
 #include "common/Text.h"
 #include "directide/FlashChips.h"
 #include "platform/emulated/BenchFile.h"
@@ -22,6 +26,7 @@
 #include "platform/emulated/DriveBench.h"
 #include "platform/emulated/FirmwareImage.h"
 #include "tools/bench/Presets.h"
+#include "tools/pack/Packer.h"
 
 namespace benchtool {
 namespace {
@@ -37,6 +42,8 @@ constexpr char kUsage[] =
     "       brenvo-bench boot BENCH.json                 restart the emulated PC: reset what a\n"
     "                                                    restart resets, then run each RunOnce\n"
     "                                                    entry once, as the system does\n"
+    "       brenvo-bench copy BENCH.json NEW.json        copy a bench with its flash contents\n"
+    "                                                    files, under the new name\n"
     "       brenvo-bench firmware --revision R --size N [--tag T] OUT\n"
     "                                                    make a firmware image that gives a\n"
     "                                                    drive revision R once flashed\n"
@@ -45,7 +52,13 @@ constexpr char kUsage[] =
     "F:); aspi (the same drives on the older family, through ASPI); sixteen (16 drives like E:);\n"
     "bank (one drive like E: with a 128 KiB two-bank flash); ide (NT family, SiS IDE controller,\n"
     "two drives on the direct-IDE path); ide98 (the same on the older family).\n"
-    "Run any Brenvo program on a bench with BRENVO_MACHINE=BENCH.json.\n";
+    "Run any Brenvo program on a bench with BRENVO_MACHINE=BENCH.json.\n"
+    "\n"
+    "boot runs a RunOnce entry only when its command names the bench's program (its Program\n"
+    "path), and then runs the Brenvo program that last ran on the bench, only if that file still\n"
+    "carries a package block (checked before it starts, as brenvo-pack --show finds it). Any\n"
+    "other entry is refused, naming it, and boot ends with status 1. BRENVO_BENCH_LAUNCHER=PROG\n"
+    "starts it through PROG (wine, for a Windows build).\n";
 
 std::string Hex8(uint32_t v) {
     char text[12];
@@ -81,12 +94,12 @@ bool ReadVerbArgs(const std::vector<std::string>& args, std::initializer_list<co
     return !verb.path.empty();
 }
 
+// A new file, or a regular file replaced whole; never written through a link.
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes, std::ostream& err) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    if (!file.flush()) err << "brenvo-bench: cannot write " << path << "\n";
-    return static_cast<bool>(file);
+    std::string problem;
+    if (common::WriteFileInPlace(path, bytes, ".writing", false, problem)) return true;
+    err << "brenvo-bench: cannot write " << path << ": it " << problem << "\n";
+    return false;
 }
 
 // A key table for trying packages: deterministic bytes from a seed.
@@ -111,6 +124,24 @@ int Key(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (!WriteBytes(verb.path, key, err)) return 1;
     out << "brenvo-bench: wrote the key table " << verb.path << " (seed " << seed << ")\n";
     return 0;
+}
+
+// The CRC-32 of a flash as it is: of its contents file when it has one, read now, with `problem`
+// saying when the file and the bench disagree or the file cannot be read.
+std::string FlashCrc(const platform::emulated::FlashContents& flash, std::string& problem) {
+    if (flash.File().empty()) return Hex8(flash.Crc32());
+    std::string unread;
+    auto bytes = common::ReadWholeFile(flash.File(), unread, flash.size());
+    if (!bytes) {
+        problem = "the contents file " + flash.File() + " " + unread;
+        return "unknown";
+    }
+    const uint32_t crc = common::Crc32(*bytes);
+    if (crc != flash.Crc32()) {
+        problem = "the contents file " + flash.File() + " has crc32 " + Hex8(crc) +
+                  ", the bench says " + Hex8(flash.Crc32()) + ": the drive will not answer";
+    }
+    return Hex8(crc);
 }
 
 void ShowIde(Machine& m, std::ostream& out) {
@@ -144,8 +175,10 @@ void ShowIde(Machine& m, std::ostream& out) {
         if (s.chipRow >= 0) {
             const auto& chip = directide::kFlashChips[static_cast<size_t>(s.chipRow)];
             out << ", chip row " << s.chipRow << " " << chip.name << " (" << chip.size / 1024
-                << " KiB, method " << int{chip.method} << "), flash crc32 "
-                << Hex8(s.flash.Crc32());
+                << " KiB, method " << int{chip.method} << "), flash crc32 ";
+            std::string problem;
+            out << FlashCrc(s.flash, problem);
+            if (!problem.empty()) out << ", " << problem;
         } else {
             out << ", no flash chip";
         }
@@ -168,6 +201,10 @@ int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             names += (names.empty() ? "" : ", ") + n;
         err << "brenvo-bench: no preset \"" << preset << "\" (there are: " << names << ")\n";
         return 2;
+    }
+    if (std::string what = common::NotReplaceable(path); !what.empty()) {
+        err << "brenvo-bench: " << path << " " << what << "\n";
+        return 1;
     }
     platform::emulated::BenchLock lock;
     std::string error;
@@ -240,42 +277,76 @@ void Show(Machine& m, std::ostream& out) {
             << (d.address ? platform::emulated::FormatAddress(*d.address) : "no address") << "  "
             << d.vendor << " " << d.product << "  revision " << d.revision;
         if (d.driveTag) out << " (" << *d.driveTag << ")";
-        out << ", flash " << d.flash.size() << " bytes crc32 " << Hex8(d.flash.Crc32()) << ", "
-            << state << "\n";
+        std::string problem;
+        out << ", flash " << d.flash.size() << " bytes crc32 " << FlashCrc(d.flash, problem) << ", "
+            << (problem.empty() ? state : problem) << "\n";
     }
 }
 
 constexpr char kRunOnceKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
-// Runs one RunOnce command on the bench: the bench's program is the program that last ran on it.
-int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::string& command,
-                   std::ostream& out, std::ostream& err) {
+// Runs one RunOnce entry on the bench: only a command that names the bench's program, and then
+// only the program that last ran on the bench if it still carries a package block, read from the
+// very file that is started. -1 when it is refused (said on `err`, naming the entry).
+int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::string& name,
+                   const std::string& command, std::ostream& out, std::ostream& err) {
+    auto refuse = [&](const std::string& why) {
+        err << "brenvo-bench: refused the RunOnce entry " << common::QuotedExcerpt(name) << " ("
+            << common::QuotedExcerpt(command) << "): " << why << "\n";
+        return -1;
+    };
     auto parameters = common::SplitCommandLine(command);
     if (parameters.empty() ||
-        common::UpperAscii(parameters[0]) != common::UpperAscii(m.programPath) ||
-        m.hostProgram.empty()) {
-        err << "brenvo-bench: cannot run \"" << command
-            << "\": it does not name this bench's program (" << m.programPath << ")\n";
-        return -1;
-    }
+        common::UpperAscii(parameters[0]) != common::UpperAscii(m.programPath))
+        return refuse("it does not name this bench's program (" + m.programPath + ")");
+    if (m.hostProgram.empty()) return refuse("no Brenvo program has run on this bench yet");
+    // A launcher (BRENVO_BENCH_LAUNCHER, e.g. wine for a Windows build) is the user's choice, never
+    // the bench's; the program it is given is checked all the same.
+    const char* launcher = std::getenv("BRENVO_BENCH_LAUNCHER");
     std::vector<std::string> argvText{m.hostProgram};
+    if (launcher && *launcher) argvText.insert(argvText.begin(), launcher);
     argvText.insert(argvText.end(), parameters.begin() + 1, parameters.end());
     std::vector<char*> argv;
     for (auto& a : argvText)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    out << "brenvo-bench: running " << command << "\n" << std::flush;
 #ifdef _WIN32
+    try {
+        pack::ReadPackageBlock(m.hostProgram);
+    } catch (const std::exception& e) {
+        return refuse(std::string("the program it would start is not a Brenvo program: ") +
+                      e.what());
+    }
+    out << "brenvo-bench: running " << command << "\n" << std::flush;
     _putenv_s("BRENVO_MACHINE", benchPath.c_str());
     intptr_t code = _spawnv(_P_WAIT, m.hostProgram.c_str(), argv.data());
     if (code < 0) return -1;
 #else
+    // The file checked is the file started: no one can put another program under its name
+    // between the two.
+    const int program = ::open(m.hostProgram.c_str(), O_RDONLY | O_CLOEXEC);
+    if (program < 0)
+        return refuse("cannot open the program " + m.hostProgram + ": " + std::strerror(errno));
+    const std::string opened = "/proc/self/fd/" + std::to_string(program);
+    try {
+        pack::ReadPackageBlock(opened);
+    } catch (const std::exception& e) {
+        ::close(program);
+        std::string why = e.what();
+        if (why.starts_with(opened)) why = m.hostProgram + why.substr(opened.size());
+        return refuse("the program it would start is not a Brenvo program: " + why);
+    }
+    out << "brenvo-bench: running " << command << "\n" << std::flush;
     pid_t child = fork();
     if (child == 0) {
         setenv("BRENVO_MACHINE", benchPath.c_str(), 1);
-        execv(m.hostProgram.c_str(), argv.data());
+        if (launcher && *launcher)
+            execvp(launcher, argv.data());
+        else
+            fexecve(program, argv.data(), ::environ);
         _exit(127);
     }
+    ::close(program);
     int status = 0;
     if (child < 0 || waitpid(child, &status, 0) < 0) return -1;
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -285,15 +356,13 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
 }
 
 int Boot(const std::string& path, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> commands;
-    std::string hostProgram;
+    std::vector<std::string> names, commands;
     // The restart itself holds the bench; the programs it then runs take it in turn.
     platform::emulated::BenchLock lock;
     try {
         auto machine = platform::emulated::LoadHeldBench(path, lock);
         machine->Restart();
         // The system removes each RunOnce value before it runs it.
-        std::vector<std::string> names;
         for (const auto& [key, value] : machine->registry) {
             if (common::UpperAscii(value.key) == common::UpperAscii(kRunOnceKey)) {
                 names.push_back(value.name);
@@ -302,16 +371,51 @@ int Boot(const std::string& path, std::ostream& out, std::ostream& err) {
         }
         for (const auto& name : names)
             machine->RemoveRegistry(kRunOnceKey, name);
-        platform::emulated::SaveBench(*machine, path);
+        platform::emulated::SaveBench(*machine, machine->benchPath);
         lock.Release();
         out << "brenvo-bench: restarted " << path << " (restart " << machine->restart.boots << "), "
             << commands.size() << " RunOnce entr" << (commands.size() == 1 ? "y" : "ies") << "\n";
         int worst = 0;
-        for (const auto& command : commands) {
-            int code = RunOnceCommand(*machine, path, command, out, err);
+        for (size_t i = 0; i < commands.size(); ++i) {
+            int code =
+                RunOnceCommand(*machine, machine->benchPath, names[i], commands[i], out, err);
             if (code != 0) worst = 1;
         }
         return worst;
+    } catch (const std::exception& e) {
+        err << "brenvo-bench: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+// A copy of a bench that shares nothing with it: every flash held in a contents file is read (its
+// checksum checked) and written anew under the copy's name.
+int Copy(const std::string& from, const std::string& to, std::ostream& out, std::ostream& err) {
+    std::error_code ec;
+    if (std::filesystem::symlink_status(to, ec).type() != std::filesystem::file_type::not_found) {
+        err << "brenvo-bench: " << to << " already exists; name a new file for the copy\n";
+        return 1;
+    }
+    platform::emulated::BenchLock fromLock, toLock;
+    try {
+        auto machine = platform::emulated::LoadHeldBench(from, fromLock);
+        std::string error;
+        if (toLock.Acquire(to, error) != platform::emulated::BenchLock::Result::Held)
+            throw BenchError(error);
+        int files = 0;
+        auto detach = [&](platform::emulated::FlashContents& flash) {
+            if (flash.File().empty()) return;
+            flash = platform::emulated::FlashContents(flash.ToVector());
+            ++files;
+        };
+        for (auto& drive : machine->drives)
+            drive->ByHand([&](platform::emulated::DriveSettings& d) { detach(d.flash); });
+        for (auto& slot : machine->ide.driveSlots)
+            detach(slot.flash);
+        platform::emulated::SaveBench(*machine, to);
+        out << "brenvo-bench: copied " << from << " to " << to << " (" << files
+            << " flash contents file" << (files == 1 ? "" : "s") << ")\n";
+        return 0;
     } catch (const std::exception& e) {
         err << "brenvo-bench: " << e.what() << "\n";
         return 1;
@@ -352,6 +456,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (args[0] == "key") return Key(args, out, err);
     if (args[0] == "firmware") return Firmware(args, out, err);
     if (args[0] == "boot" && args.size() == 2) return Boot(args[1], out, err);
+    if (args[0] == "copy" && args.size() == 3) return Copy(args[1], args[2], out, err);
     if (args[0] == "show" && args.size() == 2) {
         try {
             auto machine = platform::emulated::LoadBench(args[1]);

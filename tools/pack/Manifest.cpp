@@ -76,6 +76,7 @@ Manifest LoadManifest(const std::string& path) {
         image.file = f.String("file", "");
         image.data = ReadFile(f, "file", folder);
         if (image.data.empty()) f.Fail("file", image.file + " is empty");
+        image.keyFile = f.String("key", "");
         image.key = ReadFile(f, "key", folder);
         if (image.key.size() != kKeyTableSize) {
             f.Fail("key",

@@ -16,6 +16,7 @@ struct ImageSpec {
     std::string file;           // as written in the manifest
     std::vector<uint8_t> data;  // unscrambled
     std::vector<uint8_t> key;   // 1024 bytes
+    std::string keyFile;        // as written in the manifest
     std::string newRevision;
     std::optional<int64_t> start;  // laid out after the previous image when absent
     std::vector<Constraint> constraints;

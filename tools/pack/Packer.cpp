@@ -12,6 +12,7 @@
 #include "common/Crc32.h"
 #include "common/Files.h"
 #include "common/JsonFields.h"
+#include "common/NewFile.h"
 #include "directide/RurDriver.h"
 #include "engine/Downloads.h"
 #include "package/Package.h"
@@ -302,36 +303,46 @@ std::vector<uint8_t> ReadPackageBlock(const std::string& path) {
 
 int PackExecutable(const std::string& manifestPath, const std::string& input,
                    const std::string& output, std::ostream& out, std::ostream& err) {
-    const std::string temporary = output + ".packing";
+    common::NewFile copy;
     try {
         if (SameFile(input, output)) {
             throw PackError("the output " + output +
                             " is the input program itself; name another file for the packaged "
                             "copy");
         }
+        // Only a regular file is replaced: never a device, a folder or the target of a link.
+        if (std::string what = common::NotReplaceable(output); !what.empty())
+            throw PackError("the output " + output + " " + what);
+        if (SameFile(manifestPath, output))
+            throw PackError("the output " + output + " is the manifest; name another file");
         Manifest manifest = LoadManifest(manifestPath);
+        const fs::path folder = fs::path(manifestPath).parent_path();
+        for (const auto& image : manifest.images) {
+            for (const std::string& used : {image.file, image.keyFile}) {
+                if (SameFile((folder / used).string(), output))
+                    throw PackError("the output " + output + " is " + used +
+                                    ", which the manifest names; name another file");
+            }
+        }
         std::vector<uint8_t> file = ReadAll(input);
         int64_t at = FindBlock(file, input);
         std::span<uint8_t> block(file.data() + at, kBlockSize);
         WritePackage(manifest, block);
-        {
-            std::ofstream o(temporary, std::ios::binary | std::ios::trunc);
-            o.write(reinterpret_cast<const char*>(file.data()),
-                    static_cast<std::streamsize>(file.size()));
-            o.flush();
-            if (!o) throw PackError("cannot write " + temporary);
-        }
+        std::string problem;
+        if (!copy.Create(output, ".packing", problem))
+            throw PackError("cannot make a new file beside " + output + ": " + problem);
+        if (!copy.Write(file) || !copy.Close(false)) throw PackError("cannot write " + copy.Path());
         // Read the copy back from disk and compare it with what was meant; its block, at the same
         // place, must read as the manifest says.
-        if (!ReadsBackAs(temporary, file))
+        if (!ReadsBackAs(copy.Path(), file))
             throw PackError("the written copy reads back differently");
-        std::string problem =
-            VerifyPackage(manifest, std::span<const uint8_t>(file.data() + at, kBlockSize));
+        problem = VerifyPackage(manifest, std::span<const uint8_t>(file.data() + at, kBlockSize));
         if (!problem.empty()) throw PackError("verification failed: " + problem);
         std::error_code ec;
-        fs::permissions(temporary, fs::status(input).permissions(), fs::perm_options::replace, ec);
-        fs::rename(temporary, output, ec);
-        if (ec) throw PackError("cannot move the packaged copy to " + output + ": " + ec.message());
+        fs::permissions(copy.Path(), fs::status(input).permissions(), fs::perm_options::replace,
+                        ec);
+        if (!copy.PutInPlace(output, problem))
+            throw PackError("cannot move the packaged copy to " + output + ": " + problem);
         for (const auto& warning : TransferWarnings(manifest)) {
             err << "brenvo-pack: warning: " << warning << "\n";
         }
@@ -339,8 +350,7 @@ int PackExecutable(const std::string& manifestPath, const std::string& input,
             << " (block at file offset " << at << "), verified.\n";
         return 0;
     } catch (const std::exception& e) {
-        std::error_code ec;
-        fs::remove(temporary, ec);
+        copy.Discard();
         err << "brenvo-pack: " << e.what() << "\nbrenvo-pack: nothing was written.\n";
         return 1;
     }
