@@ -142,6 +142,7 @@ int StartExit(engine::StartEnd end) {
             return kExitFlashFailed;
         case engine::StartEnd::AccessDenied:
         case engine::StartEnd::NoticeDeclined:
+        case engine::StartEnd::DriveHeld:
             return kExitDeclined;
         case engine::StartEnd::NoMatchingDrive:
             return kExitNoDrive;
