@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "common/Bytes.h"
 #include "device/DriveRecord.h"
@@ -117,6 +119,8 @@ class AtapiDevice {
     uint8_t timedOut = 0;
     std::array<uint8_t, 12> lastCommand{};
     uint8_t workerStatus = 0;
+    // Drives the scan found but could not open because another program holds them ("E:\\").
+    std::vector<std::string> heldRoots;
 
   private:
     bool transportTimedOut_ = false;  // the transport gave up on the last command at its time-out

@@ -91,6 +91,7 @@ bool AtapiDevice::IsPresent(int index) const {
 void AtapiDevice::Enumerate() {
     drives = {};
     driveCount = 0;
+    heldRoots.clear();
     if (useAspi)
         ScanAspi();
     else
@@ -102,7 +103,9 @@ void AtapiDevice::Enumerate() {
     }
     SortTable();
     for (int i = 0; i < kDriveTableSize && drives[i].present; ++i) {
-        OpenDrive(i);
+        // A drive another program took between the scan and now stays unidentified.
+        if (!OpenDrive(i) && lastError == platform::kErrorSharingViolation)
+            heldRoots.emplace_back(drives[i].rootPath);
         engine::WaitNoUnitAttention(*this);
         for (int attempt = 0; attempt < kIdentifyAttempts; ++attempt) {
             if (IdentifyCurrent()) {
@@ -147,6 +150,10 @@ void AtapiDevice::ScanDriveLetters() {
                 record.path = record.target = record.lun = 0;
                 break;
             case AddressResult::Failed:
+                // Another program holds the drive: it is left out of the table, but the run
+                // must be able to say why.
+                if (lastError == platform::kErrorSharingViolation)
+                    heldRoots.emplace_back(record.rootPath);
                 break;
         }
     }

@@ -13,6 +13,7 @@ int StartExitStatus(StartEnd end) {
             return kExitFlashFailed;
         case StartEnd::AccessDenied:
         case StartEnd::NoticeDeclined:
+        case StartEnd::DriveHeld:
             return kExitDeclined;
         case StartEnd::NoMatchingDrive:
             return kExitNoDrive;

@@ -100,6 +100,7 @@ StartEnd UpdateEngine::StartUp() {
     DrivesChange(selectedItem_);
 
     if (!CountQualifyingDrives()) {
+        if (ReportHeldDrive()) return Stop(StartEnd::DriveHeld);
         if (o.uiVariant == 1) {
             view_.ShowNoProperDrive();
         } else if (o.uiVariant == 0 || o.uiVariant == 2) {
@@ -129,6 +130,28 @@ bool UpdateEngine::CountQualifyingDrives() const {
     for (int i = 0; i < startupDevice_->DriveCount(); ++i) {
         if (qualifies(startupDevice_->DriveAt(i))) return true;
     }
+    return false;
+}
+
+bool UpdateEngine::ReportHeldDrive() {
+    if (!startupDevice_ || startupDevice_->heldRoots.empty()) return false;
+    const std::string& root = startupDevice_->heldRoots.front();
+    view_.ShowMessage(MessageKind::Error,
+                      DriveHeldText(package_.Options().language, DriveName(root),
+                                    platform::CurrentSystem().DriveHolder(root)),
+                      kCaption);
+    return true;
+}
+
+bool UpdateEngine::ClaimForRun(const device::DriveRecord& record) {
+    // The list's own handle on the drive would stand in the way of an exclusive claim.
+    if (startupDevice_) startupDevice_->CloseDrive();
+    std::string holder;
+    if (claims_.Claim(record, holder)) return true;
+    claims_.ReleaseAll();
+    view_.ShowMessage(MessageKind::Error,
+                      DriveHeldText(package_.Options().language, DriveName(record), holder),
+                      kCaption);
     return false;
 }
 
@@ -263,6 +286,7 @@ bool UpdateEngine::ChooseDrives(uint8_t& answer) {
                 break;
             }
             if (o.skipCurrent && record->sameRevision) continue;
+            if (!ClaimForRun(*record)) return false;
             auto drive = std::make_unique<device::AtapiDevice>();
             drive->OpenDrive(i);
             slotDrive_[driveCount_] = i;
@@ -289,6 +313,7 @@ bool UpdateEngine::ChooseDrives(uint8_t& answer) {
     if (ideDriver_) {
         ideDriver_->SelectSlot(slotDrive_[0]);
     } else {
+        if (!ClaimForRun(*record)) return false;
         auto drive = std::make_unique<device::AtapiDevice>();
         drive->OpenDrive(slotDrive_[0]);
         driveSlots_[0] = std::move(drive);
@@ -309,6 +334,7 @@ void UpdateEngine::UpdateClick() {
     if (!ChooseDrives(answer)) {
         for (auto& slot : driveSlots_)
             slot.reset();
+        claims_.ReleaseAll();
         lastRun_.end = RunEnd::Declined;
         view_.RequestTerminate();
         return;
@@ -333,6 +359,7 @@ void UpdateEngine::UpdateClick() {
         // Nothing runs: whatever was opened for the run is closed again.
         for (auto& slot : driveSlots_)
             slot.reset();
+        claims_.ReleaseAll();
         if (lastRun_.end == RunEnd::None && driveCount_ > 0) lastRun_.end = RunEnd::Declined;
         return;
     }
@@ -555,6 +582,10 @@ void UpdateEngine::Complete() {
     view_.SetStatus(Text(UpdateText::Inquiry, package_.Options().language));
     view_.Repaint();
     Reidentify();
+    // The drives were read back under the claim; the list's handle goes first, so that nothing
+    // of this run keeps the drive exclusively.
+    if (startupDevice_) startupDevice_->CloseDrive();
+    claims_.ReleaseAll();
     view_.SetButtons(true, true);
     EndRun(JudgeRun());
     // A run asked to stop while it flashed ends once it has given its verdict.

@@ -13,6 +13,7 @@
 #include "device/DriveRecord.h"
 #include "device/SystemInfo.h"
 #include "directide/RurDriver.h"
+#include "engine/DriveClaims.h"
 #include "engine/DriveList.h"
 #include "engine/FlashGate.h"
 #include "engine/UpdateTexts.h"
@@ -32,6 +33,7 @@ enum class StartEnd {
     AccessDenied,     // no administrator rights, or the system refused the device (error 5)
     NoMatchingDrive,  // no present and matched drive
     NoticeDeclined,   // the user did not accept the notice or checklist
+    DriveHeld,        // no drive to update, and another program holds a drive the scan found
 };
 
 // How the last update run ended.
@@ -131,6 +133,10 @@ class UpdateEngine {
     bool CountQualifyingDrives() const;
     bool ShowNotice();
     bool ChooseDrives(uint8_t& answer);
+    // Claims a chosen drive before anything is sent to it in the run; a drive another program
+    // holds is refused with a message that names it and the holder.
+    bool ClaimForRun(const device::DriveRecord& record);
+    bool ReportHeldDrive();
     bool PrepareSlot(int slot, uint8_t& answer, uint8_t& ejectAnswer);
     bool TrayAndDiscLoop(device::AtapiDevice& drive);
     void StopBackgroundFormatting(device::AtapiDevice& drive);
@@ -177,6 +183,7 @@ class UpdateEngine {
     int started_ = 0;
     int running_ = 0;
     bool runComplete_ = true;  // every drive of the run has been started
+    DriveClaims claims_;       // the drives this run holds
     bool updated_ = false;
     RunReport lastRun_;
     FlashGate ownGate_;

@@ -22,6 +22,7 @@ inline constexpr uint32_t kErrorFileNotFound = 2;
 inline constexpr uint32_t kErrorPathNotFound = 3;
 inline constexpr uint32_t kErrorAccessDenied = 5;
 inline constexpr uint32_t kErrorInvalidHandle = 6;
+inline constexpr uint32_t kErrorSharingViolation = 32;  // another program holds the device
 inline constexpr uint32_t kErrorNotSupported = 50;
 inline constexpr uint32_t kErrorFileExists = 80;
 inline constexpr uint32_t kErrorNotAllAssigned = 1300;
@@ -79,6 +80,15 @@ inline constexpr uint32_t kWaitTimeout = 0x102;
 inline constexpr uint32_t kErrorSemaphoreTimeout = 121;  // the pass-through's time-out ran out
 inline constexpr uint32_t kErrorIoDevice = 1117;         // the drive did not answer at all
 inline constexpr uint32_t kErrorInvalidParameter = 87;
+
+// What became of a claim on a drive (System::ClaimDrive).
+struct DriveClaim {
+    bool claimed = false;
+    uint32_t error = 0;  // the system's error code when not claimed
+    // Who holds the drive when another program does, as far as the system can tell ("brenvo-cli
+    // (process 4711)", "its disc is mounted at /media/cdrom"); empty when it cannot.
+    std::string holder;
+};
 
 // Registry roots the program touches.
 enum class RegistryRoot { LocalMachine, CurrentUser };
@@ -181,6 +191,18 @@ class System {
     virtual Status DeviceIoControl(Handle handle, uint32_t code, std::span<uint8_t> in,
                                    std::span<uint8_t> out, uint32_t& returned) = 0;
     virtual bool CloseHandle(Handle handle) = 0;
+
+    // --- one program per drive ---
+    // Claims the drive of a root ("E:\\") for this run before anything is written to it: while
+    // the claim lasts no other program may use the drive (Linux: its sg node open with O_EXCL and
+    // its block device held exclusively; Windows: a named mutex per drive and, where Windows
+    // allows it, the volume locked), and this run's own devices on it share the claim. Refused
+    // when another program holds the drive or its medium is mounted.
+    virtual DriveClaim ClaimDrive(const std::string& root) = 0;
+    virtual void ReleaseDrive(const std::string& root) = 0;
+    // Who holds the drive now, for a drive that could not be opened (kErrorSharingViolation);
+    // empty when nobody does or the system cannot tell.
+    virtual std::string DriveHolder(const std::string& root) = 0;
 
     // --- optical drives: logical drives, SCSI pass-through and the ASPI manager ---
     // GetLogicalDriveStringsA: root strings ("C:\\", "E:\\") each ending in a zero byte, the list

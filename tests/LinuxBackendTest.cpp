@@ -14,6 +14,7 @@
 #include "device/SystemInfo.h"
 #include "engine/CommandSet.h"
 #include "platform/Trace.h"
+#include "platform/linux/DriveHolders.h"
 #include "platform/linux/LinuxSystem.h"
 
 namespace {
@@ -51,8 +52,11 @@ void AddDevice(const std::string& sysfs, const std::string& hctl, int type, cons
 // A host whose open and SG_IO are the test's; it records what the backend asked for.
 struct FakeKernel {
     std::vector<std::pair<std::string, int>> opened;
+    std::vector<int> closed, duplicated;
     std::function<int(sg_io_hdr_t&)> answer = [](sg_io_hdr_t&) { return 0; };
     int refuseOpen = 0;  // errno for every open when non-zero
+    // errno for one open (path, flags), or 0 to let it through.
+    std::function<int(const std::string&, int)> refuse = [](const std::string&, int) { return 0; };
     std::vector<std::vector<std::string>> ran;
     int runStatus = 0;
 
@@ -62,13 +66,17 @@ struct FakeKernel {
         host.configDir = config;
         host.open = [this](const std::string& path, int flags) {
             opened.emplace_back(path, flags);
-            if (refuseOpen) {
-                errno = refuseOpen;
+            if (int error = refuseOpen ? refuseOpen : refuse(path, flags)) {
+                errno = error;
                 return -1;
             }
             return 100 + static_cast<int>(opened.size());
         };
-        host.close = [](int) {};
+        host.close = [this](int fd) { closed.push_back(fd); };
+        host.dup = [this](int fd) {
+            duplicated.push_back(fd);
+            return 500 + static_cast<int>(duplicated.size());
+        };
         host.sgIo = [this](int, sg_io_hdr_t& h) { return answer(h); };
         host.run = [this](const std::vector<std::string>& argv) {
             ran.push_back(argv);
@@ -326,6 +334,167 @@ TEST(LinuxRegistry, KeepsValuesInAFileAndRunOnceAsAOneShotAutostartEntry) {
     EXPECT_EQ(registry.Query(RegistryRoot::CurrentUser, "Software\\Brenvo", "x"), "y");
     EXPECT_EQ(registry.Delete(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate").error,
               platform::kErrorFileNotFound);
+}
+
+TEST(LinuxHolders, MountInfoNamesWhereTheDrivesDiscIsMounted) {
+    const std::string mountinfo =
+        "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+        "36 22 11:0 / /media/my\\040cd ro,nosuid shared:9 - iso9660 /dev/sr0 ro\n"
+        "37 22 11:1 / /media/other ro - udf /dev/sr1 ro\n"
+        "38 22 11:0 / /mnt/again\\134x ro - iso9660 /dev/sr0 ro\n"
+        "short 11:0\n";
+    using platform::linuxhost::MountPointsOf;
+    EXPECT_EQ(MountPointsOf(mountinfo, "11:0"),
+              (std::vector<std::string>{"/media/my cd", "/mnt/again\\x"}));
+    EXPECT_EQ(MountPointsOf(mountinfo, "11:1"), (std::vector<std::string>{"/media/other"}));
+    EXPECT_TRUE(MountPointsOf(mountinfo, "11:2").empty());
+    EXPECT_TRUE(MountPointsOf(mountinfo, "1:0").empty()) << "the whole field, not a part";
+    EXPECT_TRUE(MountPointsOf("", "11:0").empty());
+}
+
+TEST(LinuxHolders, AreTheOtherProcessesWithTheDrivesNodesOpen) {
+    TempDir proc;
+    auto process = [&](const std::string& pid, const std::string& comm,
+                       std::vector<std::pair<std::string, std::string>> fds) {
+        fs::path dir = fs::path(proc.path()) / pid;
+        fs::create_directories(dir / "fd");
+        if (!comm.empty()) Write(dir / "comm", comm + "\n");
+        for (auto& [fd, target] : fds)
+            fs::create_symlink(target, dir / "fd" / fd);
+    };
+    process("100", "cdrecord", {{"0", "/dev/pts/1"}, {"3", "/dev/sg1"}});
+    process("200", "bash", {{"4", "/dev/sg10"}});
+    process("300", "brenvo-cli", {{"3", "/dev/sg1"}});  // this process
+    process("400", "udisksd", {{"7", "/dev/sr0"}, {"8", "/dev/sg1"}});
+    process("500", "", {{"3", "/dev/sr0"}});
+    fs::create_symlink("300", fs::path(proc.path()) / "self");
+    auto holders =
+        platform::linuxhost::ProcessesHolding(proc.path(), {"/dev/sg1", "/dev/sr0"}, 300);
+    EXPECT_EQ(holders,
+              (std::vector<std::string>{"a program (process 500)", "cdrecord (process 100)",
+                                        "udisksd (process 400)"}));
+    EXPECT_TRUE(platform::linuxhost::ProcessesHolding(proc.path(), {"/dev/sg2"}, 300).empty());
+}
+
+// This computer with one drive whose disc is /dev/sr0 (11:0), a /proc of the test's own, and the
+// process's System.
+struct ClaimableDrive {
+    TempDir sysfs, config, proc;
+    FakeKernel kernel;
+    LinuxSystem* system = nullptr;
+    std::optional<platform::ScopedSystem> scoped;
+    explicit ClaimableDrive(const std::string& mountinfo = "") {
+        AddDevice(sysfs.path(), "1:0:0:0", 5, "sg1", "sr0");
+        Write(fs::path(sysfs.path()) / "class/scsi_device/1:0:0:0/device/block/sr0/dev", "11:0\n");
+        Write(fs::path(proc.path()) / "self/mountinfo", mountinfo);
+        LinuxHost host = kernel.Host(sysfs.path(), config.path());
+        host.procRoot = proc.path();
+        auto owned = std::make_unique<LinuxSystem>(host);
+        system = owned.get();
+        scoped.emplace(std::move(owned));
+    }
+    // Another process with a node open.
+    void Holder(const std::string& pid, const std::string& name, const std::string& node) {
+        fs::path dir = fs::path(proc.path()) / pid;
+        fs::create_directories(dir / "fd");
+        Write(dir / "comm", name + "\n");
+        fs::create_symlink(node, dir / "fd" / "3");
+    }
+    std::vector<std::pair<std::string, int>> ExclusiveOpens() const {
+        std::vector<std::pair<std::string, int>> found;
+        for (const auto& [path, flags] : kernel.opened)
+            if (flags & O_EXCL) found.emplace_back(path, flags & O_ACCMODE);
+        return found;
+    }
+};
+
+TEST(LinuxClaim, HoldsTheSgAndSrNodesExclusivelyAndTheRunsHandlesShareTheClaim) {
+    ClaimableDrive d;
+    EXPECT_EQ(d.system->Drives()[0].blockDevice, "11:0");
+    platform::DriveClaim claim = d.system->ClaimDrive("E:\\");
+    ASSERT_TRUE(claim.claimed);
+    EXPECT_EQ(d.ExclusiveOpens(), (std::vector<std::pair<std::string, int>>{{"/dev/sr0", O_RDONLY},
+                                                                            {"/dev/sg1", O_RDWR}}));
+    const int sgClaim = 100 + 2;  // the second open
+
+    // The run's own devices on the drive: duplicates of the claim, no open the sg driver would
+    // refuse.
+    uint32_t error = 0;
+    size_t opens = d.kernel.opened.size();
+    platform::Handle handle = d.system->CreateDevice("\\\\.\\E:", platform::kGenericRead, 0,
+                                                     platform::kOpenExisting, 0, error);
+    EXPECT_NE(handle, platform::kInvalidHandle);
+    EXPECT_EQ(d.kernel.opened.size(), opens);
+    EXPECT_EQ(d.kernel.duplicated, std::vector<int>{sgClaim});
+    EXPECT_TRUE(d.system->ClaimDrive("e:\\").claimed) << "claiming again keeps the one claim";
+    EXPECT_EQ(d.ExclusiveOpens().size(), 2u);
+
+    d.system->CloseHandle(handle);
+    d.system->ReleaseDrive("E:\\");
+    EXPECT_EQ(d.kernel.closed, (std::vector<int>{static_cast<int>(handle), sgClaim, 101}))
+        << "both nodes let go";
+    // After the claim a handle is an ordinary open again.
+    handle = d.system->CreateDevice("\\\\.\\E:", platform::kGenericRead, 0, platform::kOpenExisting,
+                                    0, error);
+    EXPECT_EQ(d.kernel.opened.back(),
+              (std::pair<std::string, int>{"/dev/sg1", O_RDWR | O_NONBLOCK | O_CLOEXEC}));
+}
+
+TEST(LinuxClaim, RefusesADriveWhoseDiscIsMountedBeforeOpeningAnything) {
+    ClaimableDrive d("36 22 11:0 / /media/cdrom ro - iso9660 /dev/sr0 ro\n");
+    platform::DriveClaim claim = d.system->ClaimDrive("E:\\");
+    EXPECT_FALSE(claim.claimed);
+    EXPECT_EQ(claim.error, platform::kErrorSharingViolation);
+    EXPECT_EQ(claim.holder, "its disc (/dev/sr0) is mounted at /media/cdrom");
+    EXPECT_TRUE(d.kernel.opened.empty());
+    EXPECT_EQ(d.system->DriveHolder("E:\\"), claim.holder);
+}
+
+TEST(LinuxClaim, RefusesANodeAnotherProgramHoldsAndNamesIt) {
+    // The sg node open elsewhere: the exclusive open is refused, and the claim gives back the sr
+    // node it had already taken.
+    ClaimableDrive d;
+    d.Holder("4711", "brenvo-cli", "/dev/sg1");
+    d.kernel.refuse = [](const std::string& path, int flags) {
+        return path == "/dev/sg1" && (flags & O_EXCL) ? EBUSY : 0;
+    };
+    platform::DriveClaim claim = d.system->ClaimDrive("E:\\");
+    EXPECT_FALSE(claim.claimed);
+    EXPECT_EQ(claim.error, platform::kErrorSharingViolation);
+    EXPECT_EQ(claim.holder, "brenvo-cli (process 4711)");
+    EXPECT_EQ(d.kernel.closed, std::vector<int>{101}) << "the sr node is let go";
+
+    // The sr node held exclusively elsewhere (by a mount in another namespace, a burner).
+    ClaimableDrive block;
+    block.kernel.refuse = [](const std::string& path, int flags) {
+        return path == "/dev/sr0" && (flags & O_EXCL) ? EBUSY : 0;
+    };
+    claim = block.system->ClaimDrive("E:\\");
+    EXPECT_FALSE(claim.claimed);
+    EXPECT_EQ(claim.holder, "/dev/sr0 is held exclusively");
+    EXPECT_EQ(block.ExclusiveOpens().size(), 1u) << "the sg node is not tried";
+
+    // A user who may not open the sr node still claims the sg node.
+    ClaimableDrive user;
+    user.kernel.refuse = [](const std::string& path, int) {
+        return path == "/dev/sr0" ? EACCES : 0;
+    };
+    EXPECT_TRUE(user.system->ClaimDrive("E:\\").claimed);
+}
+
+TEST(LinuxClaim, ADriveHeldExclusivelyByAnotherRunIsNamedAtTheScan) {
+    // Another run holds the sg node with O_EXCL: every open of it is busy. The right to open it is
+    // there; the scan names the drive as held.
+    ClaimableDrive d;
+    d.Holder("4711", "brenvo-cli", "/dev/sg1");
+    d.kernel.refuse = [](const std::string& path, int) { return path == "/dev/sg1" ? EBUSY : 0; };
+    device::OSInfo info;
+    info.Fill();
+    EXPECT_TRUE(device::IsAdministrator(info));
+    device::AtapiDevice device;
+    EXPECT_EQ(device.lastError, platform::kErrorSharingViolation);
+    EXPECT_EQ(device.heldRoots, std::vector<std::string>{"E:\\"});
+    EXPECT_EQ(d.system->DriveHolder("E:\\"), "brenvo-cli (process 4711)");
 }
 
 TEST(LinuxRestart, AsksTheServiceManagerThroughTheReplaceableCommand) {

@@ -130,6 +130,7 @@ void ReadDrive(common::Fields& f, Machine& m, const std::string& benchFolder) {
     d.readyAt = f.Number("readyAt", 0, 0, 1e12);
     d.backgroundFormat = static_cast<int>(f.Integer("backgroundFormat", 0, 0, 3));
     d.flashIncomplete = f.Bool("flashIncomplete", false);
+    d.heldBy = f.String("heldBy", "");
     f.Array("faults", [&](common::Fields& fault, size_t) { d.faults.push_back(ReadFault(fault)); });
     m.drives.push_back(std::make_shared<OpticalDrive>(std::move(d)));
 }
@@ -173,6 +174,7 @@ ordered_json WriteDrive(const DriveSettings& d, ordered_json flash) {
     j["readyAt"] = d.readyAt;
     j["backgroundFormat"] = d.backgroundFormat;
     j["flashIncomplete"] = d.flashIncomplete;
+    if (!d.heldBy.empty()) j["heldBy"] = d.heldBy;
     ordered_json faults = ordered_json::array();
     for (const auto& fault : d.faults) {
         faults.push_back({{"kind", FaultKindName(fault.kind)},

@@ -149,6 +149,47 @@ Status EmulatedSystem::ScsiPassThroughDirect(Handle handle,
     return Status::Success();
 }
 
+namespace {
+int WritesReceived(const OpticalDrive& drive) {
+    int writes = 0;
+    for (CommandKind kind :
+         {CommandKind::WriteBuffer, CommandKind::Profile, CommandKind::Commit,
+          CommandKind::DownloadOpen, CommandKind::DownloadBlock, CommandKind::DownloadCommit})
+        writes += drive.Received(kind);
+    return writes;
+}
+}  // namespace
+
+// A drive the bench says another program holds refuses the claim; any other drive is claimed.
+// The claims are logged, with what the drive had been sent by then, for the tests.
+DriveClaim EmulatedSystem::ClaimDrive(const std::string& root) {
+    std::lock_guard lock(machine_->mutex);
+    const std::string letter = common::UpperAscii(root.substr(0, 2));
+    auto drive = machine_->FindDrive(letter);
+    if (!drive) return {false, kErrorFileNotFound, ""};
+    if (!drive->HeldBy().empty()) return {false, kErrorSharingViolation, drive->HeldBy()};
+    machine_->claimed.push_back(letter);
+    machine_->claimLog.push_back({letter, true, WritesReceived(*drive)});
+    return {true, kErrorSuccess, ""};
+}
+
+void EmulatedSystem::ReleaseDrive(const std::string& root) {
+    std::lock_guard lock(machine_->mutex);
+    const std::string letter = common::UpperAscii(root.substr(0, 2));
+    auto& claimed = machine_->claimed;
+    auto it = std::find(claimed.begin(), claimed.end(), letter);
+    if (it == claimed.end()) return;
+    claimed.erase(it);
+    auto drive = machine_->FindDrive(letter);
+    machine_->claimLog.push_back({letter, false, drive ? WritesReceived(*drive) : 0});
+}
+
+std::string EmulatedSystem::DriveHolder(const std::string& root) {
+    std::lock_guard lock(machine_->mutex);
+    auto drive = machine_->FindDrive(common::UpperAscii(root.substr(0, 2)));
+    return drive ? drive->HeldBy() : "";
+}
+
 }  // namespace platform::emulated
 
 namespace platform::emulated {

@@ -71,7 +71,10 @@ class EmulatedSystem : public System {
                                    std::span<const uint8_t> deviceInfo) override;
     bool SetupDiGetDeviceInstallParams(DeviceSet set, std::span<const uint8_t> deviceInfo,
                                        std::span<uint8_t> params) override;
-    // Optical drives and the ASPI manager (EmulatedOptical.cpp).
+    // Optical drives, their claims and the ASPI manager (EmulatedOptical.cpp).
+    DriveClaim ClaimDrive(const std::string& root) override;
+    void ReleaseDrive(const std::string& root) override;
+    std::string DriveHolder(const std::string& root) override;
     uint32_t GetLogicalDriveStrings(std::span<char> buffer) override;
     uint32_t GetDriveType(const std::string& root) override;
     Status ScsiPassThroughDirect(Handle drive, std::span<uint8_t, kScsiRequestSize> request,

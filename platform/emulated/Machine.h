@@ -85,6 +85,14 @@ struct AspiSettings {
     bool eventsFail = false;       // CreateEvent fails, so the program has to poll
 };
 
+// A claim on an optical drive taken or given back, and how many commands that write (data,
+// profiles, commits, download blocks) the drive had received by then.
+struct ClaimEvent {
+    std::string letter;
+    bool claimed = false;  // false: released
+    int writesBefore = 0;
+};
+
 class Machine {
   public:
     std::string benchPath;  // where the state goes back to; empty for in-memory
@@ -119,6 +127,9 @@ class Machine {
     // Optical drives in the order the bench lists them, and the ASPI manager.
     std::vector<std::shared_ptr<OpticalDrive>> drives;
     AspiSettings aspi;
+    // The claims of this run, in order (not saved: a claim ends with its run).
+    std::vector<ClaimEvent> claimLog;
+    std::vector<std::string> claimed;  // letters claimed now
 
     // Everything above may be touched by the user-interface thread and the flash workers at once.
     std::recursive_mutex mutex;

@@ -82,6 +82,9 @@ struct DriveSettings {
     double readyAt = 0;            // virtual second from which the drive is ready
     int backgroundFormat = 0;      // 0 none, 1 suspended, 2 running, 3 completed
     bool flashIncomplete = false;  // power was cut while the flash was written
+    // Another program holds the drive (a burner, a mounted disc): who, as the system would name
+    // it; empty when nobody does. A claim on the drive is then refused.
+    std::string heldBy;
     std::vector<DriveFault> faults;
 };
 
@@ -109,6 +112,7 @@ class OpticalDrive {
     const std::string& Letter() const { return settings_.letter; }
     std::optional<std::array<int, 4>> Address() const { return settings_.address; }
     uint32_t OpenError() const { return settings_.openError; }
+    const std::string& HeldBy() const { return settings_.heldBy; }
     // A person at the machine changes the drive: takes the disc out, pushes the tray in.
     void ByHand(const std::function<void(DriveSettings&)>& change);
     // The drive lost power in this run and answers nothing more.

@@ -42,6 +42,8 @@ LinuxHost LinuxHost::Real() {
     host.open = [](const std::string& path, int flags) { return ::open(path.c_str(), flags); };
     host.sgIo = [](int fd, sg_io_hdr_t& header) { return ::ioctl(fd, SG_IO, &header); };
     host.close = [](int fd) { ::close(fd); };
+    host.dup = [](int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); };
+    host.claimWaitMilliseconds = 5000;
     host.run = RunAndWait;
     host.blockShutdown = TakeSystemInhibitor;
     host.configDir = UserConfigDir();

@@ -6,6 +6,7 @@
 
 #include <scsi/sg.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@ struct LinuxHost {
     // ioctl(fd, SG_IO, header): 0, or -1 with errno set.
     std::function<int(int fd, sg_io_hdr_t& header)> sgIo;
     std::function<void(int fd)> close;
+    // dup(2): a second descriptor of the same open file, or -1 with errno set.
+    std::function<int(int fd)> dup;
     // Runs a command (argv) and returns its exit status.
     std::function<int(const std::vector<std::string>& argv)> run;
     // Takes the lock that holds off sleep and shutdown (the login manager's): its descriptor, or
@@ -27,6 +30,10 @@ struct LinuxHost {
     std::vector<std::string> restartCommand = {"systemctl", "reboot"};
     std::string sysfsRoot = "/sys";
     std::string devRoot = "/dev";
+    std::string procRoot = "/proc";
+    // How long a claim waits for other programs' handles on a drive's sg node to close (a scan
+    // of the drives holds them for a moment) before it gives up.
+    uint32_t claimWaitMilliseconds = 0;
     // The user's configuration folder ($XDG_CONFIG_HOME, else ~/.config).
     std::string configDir;
 

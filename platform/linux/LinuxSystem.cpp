@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "common/Text.h"
 #include "platform/Trace.h"
 #include "platform/linux/LogindInhibitor.h"
+#include "platform/linux/DriveHolders.h"
 #include "platform/linux/SgPassThrough.h"
 
 namespace platform::linuxhost {
@@ -26,6 +28,16 @@ constexpr int64_t kNanosecondsPerSecond = 1'000'000'000;
 constexpr char kDevicePrefix[] = "\\\\.\\";
 // sr refuses vendor commands and WRITE BUFFER to users without CAP_SYS_RAWIO; sg carries all.
 constexpr int kDriveOpenFlags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
+// O_EXCL on a block device claims it: refused while it is mounted or claimed elsewhere.
+constexpr int kBlockClaimFlags = O_RDONLY | O_NONBLOCK | O_EXCL | O_CLOEXEC;
+constexpr uint32_t kClaimPollMilliseconds = 100;
+
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const auto& part : parts)
+        text += (text.empty() ? "" : ", ") + part;
+    return text;
+}
 
 Status FromErrno() {
     return Status::Failure(WindowsError(errno));
@@ -41,6 +53,10 @@ LinuxSystem::~LinuxSystem() {
     if (shutdownBlock_ >= 0) host_.close(shutdownBlock_);
     for (int fd = 0; fd < kHandleSlots; ++fd) {
         if (handles_[fd].load()) host_.close(fd);
+    }
+    for (auto& [letter, claim] : claims_) {
+        host_.close(claim.sg);
+        if (claim.block >= 0) host_.close(claim.block);
     }
 }
 
@@ -99,11 +115,12 @@ bool LinuxSystem::CheckAdministratorsMembership(bool& isMember) {
     isMember = true;
     for (const auto& drive : drives_) {
         int fd = host_.open(drive.sgNode, kDriveOpenFlags);
-        if (fd < 0) {
+        // Busy means another program holds the node: the right to open it is there.
+        if (fd < 0 && errno != EBUSY) {
             isMember = false;
             break;
         }
-        host_.close(fd);
+        if (fd >= 0) host_.close(fd);
     }
     return true;
 }
@@ -201,7 +218,15 @@ Handle LinuxSystem::CreateDevice(const std::string& name, uint32_t /*access*/, u
         error = kErrorFileNotFound;
         return kInvalidHandle;
     }
-    int fd = host_.open(drive->sgNode, kDriveOpenFlags);
+    int fd = -1;
+    {
+        // While this run claims the drive, its handles share the claim's open file: the sg
+        // driver refuses a second open of a node held with O_EXCL, ours too.
+        std::lock_guard lock(claimsMutex_);
+        auto claim = claims_.find(drive->letter);
+        fd = claim != claims_.end() ? host_.dup(claim->second.sg)
+                                    : host_.open(drive->sgNode, kDriveOpenFlags);
+    }
     if (fd < 0) {
         error = WindowsError(errno);
         return kInvalidHandle;
@@ -238,6 +263,98 @@ bool LinuxSystem::CloseHandle(Handle handle) {
     handles_[handle].store(nullptr, std::memory_order_release);
     host_.close(static_cast<int>(handle));
     return true;
+}
+
+std::string LinuxSystem::MountedAt(const OpticalNode& drive) const {
+    if (drive.blockDevice.empty()) return "";
+    std::ifstream in(host_.procRoot + "/self/mountinfo");
+    std::string mountinfo((std::istreambuf_iterator<char>(in)), {});
+    auto points = MountPointsOf(mountinfo, drive.blockDevice);
+    if (points.empty()) return "";
+    return "its disc (" + drive.blockNode + ") is mounted at " + Joined(points);
+}
+
+std::string LinuxSystem::ProgramsHolding(const OpticalNode& drive) const {
+    std::vector<std::string> nodes = {drive.sgNode};
+    if (!drive.blockNode.empty()) nodes.push_back(drive.blockNode);
+    return Joined(ProcessesHolding(host_.procRoot, nodes, static_cast<int>(getpid())));
+}
+
+void LinuxSystem::TraceClaim(const OpticalNode& drive, const std::string& what,
+                             const std::string& detail) {
+    Trace* trace = Trace::Current();
+    if (!trace) return;
+    nlohmann::ordered_json line;
+    line["claim"] = what;
+    line["drive"] = drive.letter;
+    line["node"] = drive.sgNode;
+    if (!detail.empty()) line["detail"] = detail;
+    trace->Write(line);
+}
+
+DriveClaim LinuxSystem::ClaimDrive(const std::string& root) {
+    const OpticalNode* drive = FindLetter(root.substr(0, 2));
+    if (!drive) return {false, kErrorFileNotFound, ""};
+    std::lock_guard lock(claimsMutex_);
+    if (claims_.count(drive->letter)) return {true, kErrorSuccess, ""};
+    DriveClaim refused{false, kErrorSharingViolation, MountedAt(*drive)};
+    if (!refused.holder.empty()) {
+        TraceClaim(*drive, "refused", refused.holder);
+        return refused;
+    }
+    Claim claim;
+    if (!drive->blockNode.empty()) {
+        claim.block = host_.open(drive->blockNode, kBlockClaimFlags);
+        if (claim.block < 0 && errno == EBUSY) {
+            refused.holder = ProgramsHolding(*drive);
+            if (refused.holder.empty()) refused.holder = drive->blockNode + " is held exclusively";
+            TraceClaim(*drive, "refused", refused.holder);
+            return refused;
+        }
+        // A user who may open the sg node but not the sr node: only the sg claim can be had.
+        if (claim.block < 0)
+            TraceClaim(*drive, "unchecked", drive->blockNode + ": " + std::strerror(errno));
+    }
+    // A scan of the drives by another program holds the node for a moment: wait for it.
+    int openError = 0;
+    for (uint32_t waited = 0;; waited += kClaimPollMilliseconds) {
+        claim.sg = host_.open(drive->sgNode, kDriveOpenFlags | O_EXCL);
+        openError = errno;
+        if (claim.sg >= 0 || openError != EBUSY || waited >= host_.claimWaitMilliseconds) break;
+        Sleep(kClaimPollMilliseconds);
+    }
+    if (claim.sg < 0) {
+        if (claim.block >= 0) host_.close(claim.block);
+        if (openError != EBUSY) {
+            TraceClaim(*drive, "refused", std::strerror(openError));
+            return {false, WindowsError(openError), ""};
+        }
+        refused.holder = ProgramsHolding(*drive);
+        TraceClaim(*drive, "refused", refused.holder);
+        return refused;
+    }
+    claims_[drive->letter] = claim;
+    TraceClaim(*drive, "taken", claim.block >= 0 ? drive->blockNode + " held too" : "");
+    return {true, kErrorSuccess, ""};
+}
+
+void LinuxSystem::ReleaseDrive(const std::string& root) {
+    const OpticalNode* drive = FindLetter(root.substr(0, 2));
+    if (!drive) return;
+    std::lock_guard lock(claimsMutex_);
+    auto claim = claims_.find(drive->letter);
+    if (claim == claims_.end()) return;
+    host_.close(claim->second.sg);
+    if (claim->second.block >= 0) host_.close(claim->second.block);
+    claims_.erase(claim);
+    TraceClaim(*drive, "released", "");
+}
+
+std::string LinuxSystem::DriveHolder(const std::string& root) {
+    const OpticalNode* drive = FindLetter(root.substr(0, 2));
+    if (!drive) return "";
+    std::string mounted = MountedAt(*drive);
+    return mounted.empty() ? ProgramsHolding(*drive) : mounted;
 }
 
 uint32_t LinuxSystem::GetLogicalDriveStrings(std::span<char> buffer) {

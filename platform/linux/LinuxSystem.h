@@ -9,6 +9,8 @@
 
 #include <array>
 #include <atomic>
+#include <map>
+#include <mutex>
 
 #include "platform/System.h"
 #include "platform/linux/LinuxHost.h"
@@ -59,6 +61,12 @@ class LinuxSystem : public System {
     Status DeviceIoControl(Handle handle, uint32_t code, std::span<uint8_t> in,
                            std::span<uint8_t> out, uint32_t& returned) override;
     bool CloseHandle(Handle handle) override;
+    // A claim holds the drive's sg node open with O_EXCL (the sg driver then refuses every other
+    // open of it) and, where this user may open it, its sr node with O_EXCL (no mount, no other
+    // exclusive user); the run's own handles on the drive are duplicates of the claim's.
+    DriveClaim ClaimDrive(const std::string& root) override;
+    void ReleaseDrive(const std::string& root) override;
+    std::string DriveHolder(const std::string& root) override;
     uint32_t GetLogicalDriveStrings(std::span<char> buffer) override;
     uint32_t GetDriveType(const std::string& root) override;
     Status ScsiPassThroughDirect(Handle drive, std::span<uint8_t, kScsiRequestSize> request,
@@ -111,6 +119,18 @@ class LinuxSystem : public System {
                       std::span<const uint8_t, kScsiRequestSize> request,
                       std::span<const uint8_t> data, Status status);
     const OpticalNode* FindLetter(const std::string& letterAndColon) const;
+    // A file system mounted from the drive's disc, or the programs with its nodes open; empty
+    // when neither can be seen.
+    std::string MountedAt(const OpticalNode& drive) const;
+    std::string ProgramsHolding(const OpticalNode& drive) const;
+    void TraceClaim(const OpticalNode& drive, const std::string& what, const std::string& detail);
+
+    struct Claim {
+        int sg = -1;     // the sg node, opened O_EXCL
+        int block = -1;  // the sr node, opened O_EXCL; -1 when this user may not open it
+    };
+    std::mutex claimsMutex_;
+    std::map<std::string, Claim> claims_;  // by letter
 
     LinuxHost host_;
     std::vector<OpticalNode> drives_;

@@ -47,6 +47,8 @@ uint32_t WindowsError(int error) {
             return kErrorInvalidParameter;
         case ETIMEDOUT:
             return kErrorSemaphoreTimeout;
+        case EBUSY:
+            return kErrorSharingViolation;
         default:
             return kErrorIoDevice;
     }

@@ -58,7 +58,10 @@ std::vector<OpticalNode> FindOpticalDrives(const std::string& sysfsRoot,
         if (sg.empty()) continue;
         node.sgNode = devRoot + "/" + sg;
         std::string block = ChildName(device / "block");
-        if (!block.empty()) node.blockNode = devRoot + "/" + block;
+        if (!block.empty()) {
+            node.blockNode = devRoot + "/" + block;
+            std::ifstream(device / "block" / block / "dev") >> node.blockDevice;
+        }
         drives.push_back(std::move(node));
     }
     std::sort(drives.begin(), drives.end(),

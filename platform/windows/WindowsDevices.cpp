@@ -46,9 +46,15 @@ void FromNative(const NativePassThrough& native, std::span<uint8_t, kScsiRequest
 
 Handle WindowsSystem::CreateDevice(const std::string& name, uint32_t access, uint32_t share,
                                    uint32_t disposition, uint32_t flags, uint32_t& error) {
+    if (HANDLE claimed = ClaimedVolume(name)) {
+        error = kErrorSuccess;
+        return SeamHandle(claimed);
+    }
     HANDLE handle =
         ::CreateFileA(name.c_str(), access, share, nullptr, disposition, flags, nullptr);
     error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : kErrorSuccess;
+    // A volume another Brenvo run has locked: say that it is held, not that access is denied.
+    if (handle == INVALID_HANDLE_VALUE && HeldByAnotherRun(name)) error = kErrorSharingViolation;
     return handle == INVALID_HANDLE_VALUE ? kInvalidHandle : SeamHandle(handle);
 }
 

@@ -54,6 +54,11 @@ class WindowsSystem : public System {
     std::string ModuleFileName() override;
     std::string Describe() override;
 
+    // One program per drive (WindowsClaims.cpp).
+    DriveClaim ClaimDrive(const std::string& root) override;
+    void ReleaseDrive(const std::string& root) override;
+    std::string DriveHolder(const std::string& root) override;
+
     // Devices, drives, the pass-through and the ASPI manager (WindowsDevices.cpp).
     Handle CreateDevice(const std::string& name, uint32_t access, uint32_t share,
                         uint32_t disposition, uint32_t flags, uint32_t& error) override;
@@ -102,6 +107,19 @@ class WindowsSystem : public System {
     // the core keeps their 32-bit form, whose reserved pointer a 64-bit build cannot carry.
     std::mutex devInfoMutex_;
     std::map<std::pair<DeviceSet, uint32_t>, std::array<uint8_t, 32>> devInfo_;
+
+    // The drives this run claims, by letter: the mutex and the locked volume (or
+    // INVALID_HANDLE_VALUE when Windows would not lock it).
+    struct Claim {
+        void* mutex;
+        void* volume;
+    };
+    std::mutex claimsMutex_;
+    std::map<std::string, Claim> claims_;
+    // A duplicate of the claim's locked volume handle for "\\.\E:", or null.
+    void* ClaimedVolume(const std::string& deviceName);
+    // The volume of "\\.\E:" is claimed by another Brenvo run.
+    bool HeldByAnotherRun(const std::string& deviceName);
 };
 
 // Shows a message box with MessageBoxA: no owner window, the icon of its kind, OK.
