@@ -13,6 +13,10 @@
 namespace cli {
 
 enum class Answers { Ask, Yes, No };
+// The restart after a successful update goes beyond the flash, so --yes does not answer it:
+// Ask asks at a terminal when no answers were given and otherwise leaves the restart to the user;
+// Yes (--reboot) restarts; No (--no-reboot) also holds off a package that restarts without asking.
+enum class Restart { Ask, Yes, No };
 
 class ConsoleView : public engine::UpdateView {
   public:
@@ -22,6 +26,7 @@ class ConsoleView : public engine::UpdateView {
     void SetLanguage(int language) { language_ = language; }
     // While listing drives the notice is not asked: nothing is going to be flashed.
     void SetAcceptNotice(bool accept) { acceptNotice_ = accept; }
+    void SetRestart(Restart restart) { restart_ = restart; }
 
     void ShowMessage(engine::MessageKind kind, const std::string& text,
                      const std::string& caption) override;
@@ -49,6 +54,7 @@ class ConsoleView : public engine::UpdateView {
     void Repaint() override {}
     void RequestTerminate() override { terminateRequested_ = true; }
     bool StopRequested() override { return stopRequested_; }
+    bool RestartHeld() override;
     void PostToUiThread(std::function<void()> task) override;
 
     // The user-interface loop: runs posted work, and ticks the progress timer every 100 ms while
@@ -61,12 +67,14 @@ class ConsoleView : public engine::UpdateView {
 
   private:
     bool Question(const std::string& text);
+    void SayRestartNeeded();
     void DrawProgress();
 
     std::istream& in_;
     std::ostream& out_;
     std::ostream& err_;
     Answers answers_;
+    Restart restart_ = Restart::Ask;
     bool terminal_;
     int language_ = 0;
     bool acceptNotice_ = false;

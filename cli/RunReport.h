@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
 
 #include "engine/UpdateEngine.h"
 
@@ -19,6 +20,10 @@ inline constexpr int kExitBadMachine = 6;
 inline constexpr int kExitOutcomeUnknown = 7;
 // A direct-IDE package on a system without its flash driver (Linux).
 inline constexpr int kExitNoFlashDriver = 8;
+
+// What is said of a drive left alone because it already holds the package's revision or a newer
+// one: "already QV12: not flashed ...".
+std::string UpToDateText(const engine::DriveResult& drive);
 
 // Writes the report of the engine's last run and returns the exit status: 0 only when every
 // drive the run chose was flashed and confirmed its commit. `unanswered`: a question of the run

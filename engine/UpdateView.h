@@ -56,6 +56,10 @@ class UpdateView {
     // True when the user has asked to stop (closed the program) while the tray loop waits for a
     // disc to be taken out; the loop then gives up and nothing is flashed.
     virtual bool StopRequested() { return false; }
+    // True when the user has said that this run must not restart the computer, not even where
+    // the package restarts it without asking; the view then says that a restart is still needed
+    // to finish the update.
+    virtual bool RestartHeld() { return false; }
 
     // --- threads ---
     // Runs the task on the user-interface thread, in the order posted.
