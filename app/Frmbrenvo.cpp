@@ -82,7 +82,11 @@ TBrenvoMain::TBrenvoMain(package::Package& package, QWidget* parent)
     // Qt's own words (the message boxes' buttons) follow the package's language as well.
     ui::UseQtWords(Language());
     Localise(Language());
-    startResult_ = engine_->StartUp();
+    // Started for the check after a restart, start-up does not end for want of a drive to update.
+    std::vector<std::string> commandLine;
+    for (const QString& parameter : QCoreApplication::arguments())
+        commandLine.push_back(parameter.toStdString());
+    startResult_ = engine_->StartUp(engine::ParseCheckCommandLine(commandLine));
     if (startResult_ == engine::StartEnd::Ready && !terminateRequested_) {
         // From here on only the Close button ends the program.
         setWindowFlag(Qt::WindowCloseButtonHint, false);

@@ -115,16 +115,35 @@ void ConsoleView::ShowNoProperDrive() {
 }
 
 void ConsoleView::ShowReboot() {
-    if (answers_ == Answers::Ask && !terminal_) {
-        // After a successful update nobody is there to ask: no restart now.
-        out_ << engine::ConsoleText(engine::DialogId::Reboot, language_) << "\n"
-             << "Not restarting the computer; restart it yourself to finish the update.\n";
-        return;
+    const std::string question = engine::ConsoleText(engine::DialogId::Reboot, language_);
+    bool restart = false;
+    if (restart_ == Restart::Yes) {
+        out_ << question << "\n> yes (--reboot)\n";
+        restart = true;
+    } else if (restart_ == Restart::Ask && answers_ == Answers::Ask && terminal_) {
+        restart = Question(question);
+    } else {
+        // After a successful update nobody is there to ask, or --yes was given, which does not
+        // answer for the computer.
+        out_ << question << "\n> no (" << (restart_ == Restart::No ? "--no-reboot" : "no --reboot")
+             << ")\n";
     }
-    if (!Question(engine::ConsoleText(engine::DialogId::Reboot, language_))) return;
-    if (!device::RebootSystem(device::OSInfo())) {
+    if (!restart) {
+        SayRestartNeeded();
+    } else if (!device::RebootSystem(device::OSInfo())) {
         ShowMessage(engine::MessageKind::Warning, engine::kRebootRefusedText, "");
     }
+}
+
+bool ConsoleView::RestartHeld() {
+    if (restart_ != Restart::No) return false;
+    out_ << "The package restarts the computer after its update; not now (--no-reboot).\n";
+    SayRestartNeeded();
+    return true;
+}
+
+void ConsoleView::SayRestartNeeded() {
+    out_ << "The computer was not restarted: restart it to finish the update.\n";
 }
 
 void ConsoleView::ShowRebootZulk() {

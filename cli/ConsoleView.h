@@ -13,6 +13,10 @@
 namespace cli {
 
 enum class Answers { Ask, Yes, No };
+// The restart after a successful update goes beyond the flash, so --yes does not answer it:
+// Ask asks at a terminal when no answers were given and otherwise leaves the restart to the user;
+// Yes (--reboot) restarts; No (--no-reboot) also holds off a package that restarts without asking.
+enum class Restart { Ask, Yes, No };
 
 class ConsoleView : public engine::UpdateView {
   public:
@@ -24,6 +28,7 @@ class ConsoleView : public engine::UpdateView {
     void SetAcceptNotice(bool accept) { acceptNotice_ = accept; }
     // A stop asked for from outside (a signal) stops the tray loop and any restart as well.
     void SetGate(const engine::FlashGate* gate) { gate_ = gate; }
+    void SetRestart(Restart restart) { restart_ = restart; }
 
     void ShowMessage(engine::MessageKind kind, const std::string& text,
                      const std::string& caption) override;
@@ -51,6 +56,7 @@ class ConsoleView : public engine::UpdateView {
     void Repaint() override {}
     void RequestTerminate() override { terminateRequested_ = true; }
     bool StopRequested() override { return stopRequested_ || (gate_ && gate_->StopRequested()); }
+    bool RestartHeld() override;
     void PostToUiThread(std::function<void()> task) override;
 
     // The user-interface loop: runs posted work, and ticks the progress timer every 100 ms while
@@ -63,12 +69,14 @@ class ConsoleView : public engine::UpdateView {
 
   private:
     bool Question(const std::string& text);
+    void SayRestartNeeded();
     void DrawProgress();
 
     std::istream& in_;
     std::ostream& out_;
     std::ostream& err_;
     Answers answers_;
+    Restart restart_ = Restart::Ask;
     bool terminal_;
     int language_ = 0;
     bool acceptNotice_ = false;

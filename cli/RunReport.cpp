@@ -4,8 +4,18 @@
 
 namespace cli {
 
+std::string UpToDateText(const engine::DriveResult& drive) {
+    return "already " + drive.oldRevision +
+           (drive.oldRevision == drive.packageRevision
+                ? ""
+                : ", newer than the package's " + drive.packageRevision) +
+           ": not flashed (--force flashes it all the same)";
+}
+
 int ReportRun(const engine::RunReport& run, bool unanswered, std::ostream& out, std::ostream& err) {
     bool anyFlashed = false;
+    for (const auto& d : run.upToDate)
+        out << d.line << "\n    " << UpToDateText(d) << "\n";
     for (const auto& d : run.drives) {
         out << d.line << "\n    before " << d.oldRevision << ", package " << d.packageRevision;
         switch (d.outcome) {
@@ -30,6 +40,8 @@ int ReportRun(const engine::RunReport& run, bool unanswered, std::ostream& out, 
             }
         }
         out << "\n";
+        if (d.inBootLoader && d.outcome != engine::DriveOutcome::NotFlashed)
+            out << "    The drive runs its boot loader: the firmware in its flash is not whole.\n";
         if (run.end == engine::RunEnd::Succeeded && d.answered &&
             d.revisionAfter != d.packageRevision) {
             out << "    Note: the drive reports " << d.revisionAfter

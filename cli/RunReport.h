@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
 
 #include "engine/ExitStatus.h"
 #include "engine/UpdateEngine.h"
@@ -19,6 +20,10 @@ using engine::kExitNoFlashDriver;
 using engine::kExitOk;
 using engine::kExitOutcomeUnknown;
 using engine::kExitUsage;
+
+// What is said of a drive left alone because it already holds the package's revision or a newer
+// one: "already QV12: not flashed ...".
+std::string UpToDateText(const engine::DriveResult& drive);
 
 // Writes the report of the engine's last run and returns the exit status: 0 only when every
 // drive the run chose was flashed and confirmed its commit. `unanswered`: a question of the run

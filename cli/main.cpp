@@ -41,15 +41,25 @@ constexpr char kUsage[] =
     "                   instead of this program's own\n"
     "  --drive N        update drive N of the list (from 0; default: the selected one,\n"
     "                   the last drive the package may update)\n"
-    "  --yes, --no      answer every question; without them the questions are asked at\n"
-    "                   the terminal, and with no terminal the update is refused\n"
+    "  --yes, --no      answer the update's questions; without them the questions are\n"
+    "                   asked at the terminal, and with no terminal the update is refused.\n"
+    "                   --yes does not answer for the two steps beyond the flash:\n"
+    "  --reboot         restart the computer when the package asks to after its update;\n"
+    "                   without it the run ends saying that a restart is needed (at a\n"
+    "                   terminal with neither --yes nor --no the question is asked)\n"
+    "  --no-reboot      never restart, also where the package restarts without asking\n"
+    "  --force          flash a drive that already has the package's revision or a newer\n"
+    "                   one; without it such a drive is left alone (\"already QV12\")\n"
+    "  --dry-run        say for each drive what the update would do; asks nothing and\n"
+    "                   writes nothing (status 0 when it would update a drive, else 3)\n"
     "\n"
     "Environment:\n"
     "  BRENVO_MACHINE=bench.json   run on the emulated PC of a bench file (brenvo-bench new)\n"
     "  BRENVO_TRACE=file           record every command sent, one JSON line each\n"
     "\n"
     "Exit status: 0 success (every chosen drive flashed), 1 the flash failed, 2 bad\n"
-    "usage, 3 no drive to update, 4 declined or refused (a question answered no or\n"
+    "usage, 3 no drive to update (also: every chosen drive already up to date), 4 declined or "
+    "refused (a question answered no or\n"
     "unanswered, a refusal, access denied, a chosen drive left unflashed), 5 bad package,\n"
     "6 bad machine (bench file), 7 the outcome is unknown (a drive did not confirm its\n"
     "commit in time), 8 a direct-IDE package on a system that has no flash driver for it\n"
@@ -66,6 +76,9 @@ struct Options {
     engine::CheckRequest check;
     int drive = -1;
     cli::Answers answers = cli::Answers::Ask;
+    cli::Restart restart = cli::Restart::Ask;
+    bool force = false;
+    bool dryRun = false;
 };
 
 bool ParseArgs(int argc, char** argv, Options& o) {
@@ -89,13 +102,23 @@ bool ParseArgs(int argc, char** argv, Options& o) {
             o.answers = cli::Answers::Yes;
         } else if (a == "--no" && o.answers == cli::Answers::Ask) {
             o.answers = cli::Answers::No;
+        } else if (a == "--reboot" && o.restart == cli::Restart::Ask) {
+            o.restart = cli::Restart::Yes;
+        } else if (a == "--no-reboot" && o.restart == cli::Restart::Ask) {
+            o.restart = cli::Restart::No;
+        } else if (a == "--force" && !o.force) {
+            o.force = true;
+        } else if (a == "--dry-run" && !o.dryRun) {
+            o.dryRun = true;
         } else if (!a.empty() && a[0] != '-' && o.command.empty()) {
             o.command = a;
         } else {
             return false;
         }
     }
-    if (o.command != "update" && (o.drive >= 0 || o.answers != cli::Answers::Ask)) return false;
+    if (o.command != "update" && (o.drive >= 0 || o.answers != cli::Answers::Ask ||
+                                  o.restart != cli::Restart::Ask || o.force || o.dryRun))
+        return false;
     return o.command == "list" || o.command == "update" || o.command == "package" ||
            o.command == "machine";
 }
@@ -160,28 +183,89 @@ void PrintList(engine::UpdateEngine& engine, const platform::MachineSession& ses
     }
 }
 
-int Update(engine::UpdateEngine& engine, cli::ConsoleView& view, const Options& options) {
-    const auto& o = engine.Options();
-    if (o.unattended) {
+// An attended run's drive: --drive N, or the selected one. Returns kExitOk, or the status to end
+// with when there is no such drive.
+int ChooseListItem(engine::UpdateEngine& engine, const Options& options) {
+    if (engine.Options().unattended) {
         if (options.drive >= 0) {
             std::cout << "This package updates every drive it supports by itself; --drive is "
                          "not used.\n";
         }
-    } else {
-        int item = options.drive >= 0 ? options.drive : engine.SelectedItem();
-        if (item < 0 || item >= static_cast<int>(engine.ListLines().size())) {
-            std::cerr << "brenvo-cli: there is no drive " << options.drive
-                      << " in the list (brenvo-cli list shows them)\n";
-            return kExitUsage;
+        return kExitOk;
+    }
+    int item = options.drive >= 0 ? options.drive : engine.SelectedItem();
+    if (item < 0 || item >= static_cast<int>(engine.ListLines().size())) {
+        std::cerr << "brenvo-cli: there is no drive " << options.drive
+                  << " in the list (brenvo-cli list shows them)\n";
+        return kExitUsage;
+    }
+    engine.DrivesChange(item);
+    return kExitOk;
+}
+
+// What an update would do with each drive; nothing is asked or written.
+int DryRun(engine::UpdateEngine& engine, const Options& options) {
+    if (int status = ChooseListItem(engine, options); status != kExitOk) return status;
+    const auto& o = engine.Options();
+    std::cout << "Dry run: nothing is asked and nothing is written.\n";
+    bool updates = false;
+    for (const engine::PlannedDrive& p : engine.PlanRun()) {
+        const engine::DriveResult& d = p.drive;
+        std::cout << (p.item == engine.SelectedItem() ? "* " : "  ") << p.item << "  " << d.line
+                  << "\n       ";
+        switch (p.plan) {
+            case engine::DrivePlan::Update:
+                updates = true;
+                std::cout << "would be updated from " << d.oldRevision << " to "
+                          << d.packageRevision
+                          << (p.asks ? ", after a question (--yes answers it)" : "");
+                break;
+            case engine::DrivePlan::NotSupported:
+                std::cout << "left alone: not supported by this package";
+                break;
+            case engine::DrivePlan::NotChosen:
+                std::cout << "left alone: not chosen (--drive " << p.item << " chooses it)";
+                break;
+            case engine::DrivePlan::SkipCurrent:
+                std::cout << "left alone: it already has the package's revision " << d.oldRevision;
+                break;
+            case engine::DrivePlan::UpToDate:
+                std::cout << UpToDateText(d);
+                break;
+            case engine::DrivePlan::Beyond:
+                std::cout << "left alone: the run takes no more drives";
+                break;
         }
-        engine.DrivesChange(item);
+        std::cout << "\n";
+    }
+    const bool restarts =
+        o.uiVariant == 1 || ((o.uiVariant == 0 || o.uiVariant == 2) && o.rebootAfterSuccess);
+    if (updates && restarts) {
+        const bool asks = o.uiVariant == 1 || o.askBeforeReboot;
+        std::cout << "After a successful update the package restarts the computer"
+                  << (asks ? " if asked to: --reboot says yes"
+                           : " without asking: --no-reboot holds it off")
+                  << ".\n";
+    }
+    if (!updates) std::cerr << "brenvo-cli: no drive to update\n";
+    return updates ? kExitOk : kExitNoDrive;
+}
+
+int Update(engine::UpdateEngine& engine, cli::ConsoleView& view, const Options& options) {
+    const auto& o = engine.Options();
+    if (int status = ChooseListItem(engine, options); status != kExitOk) return status;
+    if (!o.unattended) {
+        const int item = engine.SelectedItem();
         if (!engine.Revisions().matched) {
             std::cerr << "brenvo-cli: " << engine::RefusalText(o.language) << "\n";
             return kExitNoDrive;
         }
-        std::cout << "Updating " << engine.ListLines()[item] << "\n"
-                  << engine.Revisions().message << " " << engine.Revisions().oldRevision << " -> "
-                  << engine.Revisions().newRevision << "\n";
+        const device::DriveRecord* record = engine.ListedDrive(item);
+        if (record && !engine.LeavesAlone(*record)) {
+            std::cout << "Updating " << engine.ListLines()[item] << "\n"
+                      << engine.Revisions().message << " " << engine.Revisions().oldRevision
+                      << " -> " << engine.Revisions().newRevision << "\n";
+        }
     }
     engine.UpdateClick();
     view.RunUntilIdle(engine);
@@ -214,7 +298,9 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
     const bool terminal = isatty(STDIN_FILENO) && isatty(STDOUT_FILENO);
     cli::ConsoleView view(std::cin, std::cout, std::cerr, options.answers, terminal);
     view.SetGate(&gate);
+    view.SetRestart(options.restart);
     engine::UpdateEngine engine(package, view, &gate);
+    engine.SetLeaveUpToDate(!options.force);
     view.SetLanguage(engine.ParsePackage().ok() ? package.Options().language : 0);
     if (engine.ParsePackage().ok() && package.Options().directIde &&
         !session.DirectIdeAvailable()) {
@@ -222,12 +308,13 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
                      "which exists only for Windows; it cannot update drives on this system.\n";
         return kExitNoFlashDriver;
     }
-    view.SetAcceptNotice(options.command == "list" || options.command == "check");
+    // Nothing is flashed by these: the notice is not asked.
+    view.SetAcceptNotice(options.command == "list" || options.command == "check" || options.dryRun);
     // The core's own message boxes (the ASPI manager's) go to the console as well.
     auto previous = platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
         view.ShowMessage(engine::MessageKind::Error, r.text, r.caption);
     });
-    engine::StartEnd start = engine.StartUp();
+    engine::StartEnd start = engine.StartUp(options.check);
     int status;
     if (options.command == "check") {
         status = start == engine::StartEnd::Ready ? Check(engine, options.check)
@@ -241,7 +328,7 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
         status = engine::StartExitStatus(start);
         if (view.Unanswered()) status = kExitDeclined;
     } else {
-        status = Update(engine, view, options);
+        status = options.dryRun ? DryRun(engine, options) : Update(engine, view, options);
     }
     if (start == engine::StartEnd::AccessDenied && !session.AccessHint().empty())
         std::cerr << "brenvo-cli: " << session.AccessHint() << "\n";

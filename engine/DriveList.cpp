@@ -74,18 +74,21 @@ void CompareRevisions(device::DriveRecord& record, const std::string& r, const s
     }
 }
 
-void MatchDrive(device::DriveRecord& record, const package::Package& package, RevisionForm form) {
-    record.matched = 0;
-    if (!record.present) return;
+namespace {
+// Walks the package's constraint entries in order and hands `take` the image k (0-based) of each
+// entry that names the drive's maker and model and, with `applyRanges`, takes its revision; the
+// walk stops when `take` returns true.
+template <typename Take>
+void WalkEntries(const device::DriveRecord& record, const package::Package& package,
+                 RevisionForm form, bool applyRanges, Take take) {
     const std::string revision = DriveRevision(record, form);
     const std::string vendor = Head(FieldText(record.vendor), 8);
     const std::string product = Head(FieldText(record.product), 16);
-    const auto& options = package.Options();
     auto bound = [&](const std::string& text) {
         return form.Long() ? common::TrimBlanks(text) : Head(text, 4);
     };
-    for (int k = 0; k < options.imageCount && !record.matched; ++k) {
-        for (int e = 0; e < package::kEntriesPerImage && !record.matched; ++e) {
+    for (int k = 0; k < package.Options().imageCount; ++k) {
+        for (int e = 0; e < package::kEntriesPerImage; ++e) {
             const std::string low = bound(package.EntryLow(k + 1, e + 1));
             const std::string high = bound(package.EntryHigh(k + 1, e + 1));
             const std::string entryVendor = Head(package.EntryVendor(k + 1, e + 1), 8);
@@ -97,18 +100,53 @@ void MatchDrive(device::DriveRecord& record, const package::Package& package, Re
             } else {
                 matches = (entryVendor.empty() || entryVendor == vendor) &&
                           (entryProduct.empty() || entryProduct == product) &&
-                          (low.empty() || !Below(revision, low)) &&
-                          (high.empty() || !Below(high, revision));
+                          (!applyRanges || ((low.empty() || !Below(revision, low)) &&
+                                            (high.empty() || !Below(high, revision))));
             }
-            if (!matches) continue;
-            record.matched = 1;
-            record.imageIndex = static_cast<int16_t>(k);
-            record.driveNewer = 0;
-            record.sameRevision = 0;
-            CompareRevisions(record, revision, package.NewRevision(k + 1, form.Long()),
-                             package.LongRevisionMode(), options.warnNewer);
+            if (matches && take(k)) return;
         }
     }
+}
+}  // namespace
+
+bool OfPackageFamily(const device::DriveRecord& record, const package::Package& package) {
+    bool family = false;
+    if (!record.present) return false;
+    WalkEntries(record, package, RevisionForm{}, false, [&](int) { return family = true; });
+    return family;
+}
+
+bool InBootLoader(const device::DriveRecord& record) {
+    return Head(FieldText(record.revision), 4) == "0000" ||
+           FieldText(record.vendorSpecific).rfind("FLASH INCOMPLETE", 0) == 0;
+}
+
+bool HoldsSameOrNewer(const device::DriveRecord& record, const package::Package& package,
+                      RevisionForm form) {
+    if (!record.matched) return false;
+    device::DriveRecord compared = record;
+    compared.driveNewer = 0;
+    compared.sameRevision = 0;
+    CompareRevisions(compared, DriveRevision(record, form),
+                     package.NewRevision(record.imageIndex + 1, form.Long()),
+                     package.LongRevisionMode(), true);
+    return compared.driveNewer || compared.sameRevision;
+}
+
+void MatchDrive(device::DriveRecord& record, const package::Package& package, RevisionForm form) {
+    record.matched = 0;
+    if (!record.present) return;
+    const std::string revision = DriveRevision(record, form);
+    const auto& options = package.Options();
+    WalkEntries(record, package, form, true, [&](int k) {
+        record.matched = 1;
+        record.imageIndex = static_cast<int16_t>(k);
+        record.driveNewer = 0;
+        record.sameRevision = 0;
+        CompareRevisions(record, revision, package.NewRevision(k + 1, form.Long()),
+                         package.LongRevisionMode(), options.warnNewer);
+        return true;
+    });
 }
 
 std::string DriveLine(const device::DriveRecord& r, RevisionForm form) {

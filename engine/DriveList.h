@@ -26,6 +26,19 @@ int CollateCompare(const std::string& a, const std::string& b);
 // Writes matched, imageIndex, driveNewer and sameRevision of one record.
 void MatchDrive(device::DriveRecord& record, const package::Package& package, RevisionForm form);
 
+// The drive is one the package's entries name by maker and model, whatever its revision: a drive
+// of the family, before or after its update.
+bool OfPackageFamily(const device::DriveRecord& record, const package::Package& package);
+
+// The drive runs its boot loader instead of a whole firmware: it reports revision "0000", or
+// says that its flash is incomplete.
+bool InBootLoader(const device::DriveRecord& record);
+
+// The matched drive already holds the revision its image installs, or a newer one, whether or
+// not the package warns about it.
+bool HoldsSameOrNewer(const device::DriveRecord& record, const package::Package& package,
+                      RevisionForm form);
+
 // The revision comparison of a matched drive: sets driveNewer (only with warnNewer) or
 // sameRevision.
 void CompareRevisions(device::DriveRecord& record, const std::string& driveRevision,

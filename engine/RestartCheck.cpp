@@ -11,8 +11,6 @@ constexpr char kSuccessText[] = "The firmware update was successful.";
 constexpr char kFailureText[] =
     "Firmware update failed.\n    \nThe firmware update program could not verify that\nthe "
     "selected drive has been properly updated.";
-// The revision a drive reports while its boot loader runs in place of a firmware.
-constexpr char kLoaderRevision[] = "0000";
 }  // namespace
 
 std::string RestartEntry(const std::string& programPath, int driveIndex,
@@ -40,30 +38,54 @@ CheckRequest ParseCheckCommandLine(const std::vector<std::string>& parameters) {
 }
 
 CheckResult VerifyUpdate(UpdateEngine& engine, const CheckRequest& request) {
+    // The check asks one thing: does the drive at that index now report the revision expected?
+    // The package's ranges choose drives to update; after its update a drive has normally left
+    // them, so they are not applied here.
     CheckResult result;
+    result.outcome = CheckOutcome::Differs;
+    result.message = kFailureText;
     const int items = static_cast<int>(engine.ListLines().size());
+    const std::string expected = "the expected version(" + request.expected + ").";
     if (request.driveIndex < 0 || request.driveIndex >= items) {
         result.outcome = CheckOutcome::NotListed;
-        result.message = kFailureText;
+        result.memo = {"The drive list has no drive " +
+                           (request.driveIndex < 0 ? std::string("at the index given")
+                                                   : std::to_string(request.driveIndex)) +
+                           " (it has " + std::to_string(items) + " drives),",
+                       "so no drive could be compared with", expected};
         return result;
     }
     engine.DrivesChange(request.driveIndex);
     // What the drive at that index reports now, not what the revision label kept from another
-    // drive: a drive the package does not match, or one running its boot loader ("0000"), has
-    // not been updated by this package.
+    // drive.
     const device::DriveRecord* record = engine.ListedDrive(request.driveIndex);
-    const std::string found =
-        record && record->present ? common::TrimBlanks(DriveRevision(*record, engine.Form())) : "";
-    if (record && record->present && record->matched && found != kLoaderRevision &&
-        found == request.expected) {
-        result.outcome = CheckOutcome::Matches;
-        result.message = kSuccessText;
+    const bool answered = record && record->present &&
+                          (record->vendor[0] || record->product[0] || record->revision[0]);
+    const std::string at = "The drive at index " + std::to_string(request.driveIndex);
+    if (!answered) {
+        result.memo = {at + " did not answer, so its",
+                       "firmware version could not be compared with", expected};
         return result;
     }
-    result.outcome = CheckOutcome::Differs;
-    result.message = kFailureText;
-    result.memo = {"The firmware version reported by the drive " + found + " does",
-                   "not match the expected version(" + request.expected + ")."};
+    if (!OfPackageFamily(*record, engine.Package())) {
+        result.memo = {at + " is a " + common::TrimBlanks(FieldText(record->idText)) + ",",
+                       "not a drive this package updates."};
+        return result;
+    }
+    const std::string found = common::TrimBlanks(DriveRevision(*record, engine.Form()));
+    if (InBootLoader(*record)) {
+        result.memo = {
+            "The drive reports " + FieldText(record->revision) + ": it runs its boot loader,",
+            "the firmware in its flash is not whole and does", "not match " + expected};
+        return result;
+    }
+    if (found != request.expected) {
+        result.memo = {"The firmware version reported by the drive " + found + " does",
+                       "not match " + expected};
+        return result;
+    }
+    result.outcome = CheckOutcome::Matches;
+    result.message = kSuccessText;
     return result;
 }
 

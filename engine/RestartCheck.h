@@ -35,11 +35,13 @@ enum class CheckOutcome { Differs = 0, Matches = 1, NotListed = 2 };
 struct CheckResult {
     CheckOutcome outcome = CheckOutcome::NotListed;
     std::string message;            // the result page's text
-    std::vector<std::string> memo;  // the details when the revision differs
+    std::vector<std::string> memo;  // why the check failed; empty when it passed
 };
 
 // Selects the drive in the engine's list and compares the revision this start found on it with
-// the expected one.
+// the expected one. It passes exactly when that drive answers, runs a whole firmware and reports
+// the expected revision, and is not of another maker or model than the package's entries name;
+// the package's ranges are not applied.
 CheckResult VerifyUpdate(UpdateEngine& engine, const CheckRequest& request);
 
 }  // namespace engine

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/Text.h"
 #include "engine/CommandSet.h"
 #include "engine/Parser.h"
 #include "engine/StartupTexts.h"
@@ -42,10 +43,13 @@ StartEnd UpdateEngine::Stop(StartEnd end) {
     return end;
 }
 
-StartEnd UpdateEngine::StartUp() {
+StartEnd UpdateEngine::StartUp(const CheckRequest& check) {
     const package::ParseResult& parsed = ParsePackage();
     const auto& o = package_.Options();
     const int language = o.language;
+    // Only the OEM wizard's package checks its drive after the restart.
+    forCheck_ = check.requested && o.uiVariant == 2;
+    checkRevision_ = forCheck_ ? check.expected : "";
     if (parsed.problem == package::PackageProblem::NoImages) {
         view_.ShowMessage(MessageKind::Error, NoFirmwareText(language), kCaption);
         return Stop(StartEnd::NoFirmware);
@@ -99,7 +103,7 @@ StartEnd UpdateEngine::StartUp() {
     FillDriveList();
     DrivesChange(selectedItem_);
 
-    if (!CountQualifyingDrives()) {
+    if (!CountQualifyingDrives() && !forCheck_) {
         if (ReportHeldDrive()) return Stop(StartEnd::DriveHeld);
         if (o.uiVariant == 1) {
             view_.ShowNoProperDrive();
@@ -196,7 +200,8 @@ void UpdateEngine::FillDriveList() {
     const bool onlyMatched = package_.Options().listMatchedOnly;
     for (auto& [record, index] : drives) {
         if (!record || static_cast<int>(listLines_.size()) == kMaxListedDrives) continue;
-        if (onlyMatched && !(record->present && record->matched)) continue;
+        if (onlyMatched && !(record->present && record->matched) && !CheckedAfterUpdate(*record))
+            continue;
         std::string line = DriveLine(*record, Form());
         driveListText_ += line + "\n";
         comboToDrive_[listLines_.size()] = index;
@@ -208,6 +213,12 @@ void UpdateEngine::FillDriveList() {
         if (r && r->present && r->matched) selectedItem_ = item;
     }
     view_.DriveListChanged();
+}
+
+bool UpdateEngine::CheckedAfterUpdate(const device::DriveRecord& record) const {
+    return forCheck_ && OfPackageFamily(record, package_) &&
+           (InBootLoader(record) ||
+            common::TrimBlanks(DriveRevision(record, Form())) == checkRevision_);
 }
 
 device::DriveRecord* UpdateEngine::DriveOfItem(int item) {
@@ -263,6 +274,54 @@ bool UpdateEngine::NeedsWarning(const device::DriveRecord& record) const {
     return (record.driveNewer && o.warnNewer) || (record.sameRevision && o.warnSame);
 }
 
+bool UpdateEngine::LeavesAlone(const device::DriveRecord& record) const {
+    return leaveUpToDate_ && record.present && HoldsSameOrNewer(record, package_, Form());
+}
+
+DrivePlan UpdateEngine::PlanFor(const device::DriveRecord* record) const {
+    const auto& o = package_.Options();
+    if (!record || !record->present || !record->matched) return DrivePlan::NotSupported;
+    if (LeavesAlone(*record)) return DrivePlan::UpToDate;
+    if (o.unattended && !ideDriver_ && o.skipCurrent && record->sameRevision)
+        return DrivePlan::SkipCurrent;
+    return DrivePlan::Update;
+}
+
+std::vector<PlannedDrive> UpdateEngine::PlanRun() const {
+    const auto& o = package_.Options();
+    // The direct-IDE path's unattended run takes the first slot that qualifies.
+    int firstSlot = -1;
+    for (int slot = 0; ideDriver_ && slot < kIdeSlots && firstSlot < 0; ++slot) {
+        if (PlanFor(ideDriver_->DriveAtSlot(slot)) == DrivePlan::Update) firstSlot = slot;
+    }
+    std::vector<PlannedDrive> plans;
+    int taken = 0;
+    bool latch = false;
+    for (int item = 0; item < static_cast<int>(listLines_.size()); ++item) {
+        PlannedDrive planned;
+        planned.item = item;
+        const device::DriveRecord* record = ListedDrive(item);
+        planned.drive = record ? DescribeRecord(*record) : DriveResult{listLines_[item]};
+        planned.plan = PlanFor(record);
+        if (planned.plan == DrivePlan::Update) {
+            if (!o.unattended && item != selectedItem_) {
+                planned.plan = DrivePlan::NotChosen;
+            } else if (o.unattended &&
+                       (ideDriver_ ? SlotOfItem(item) != firstSlot : taken == kMaxListedDrives)) {
+                planned.plan = DrivePlan::Beyond;
+            }
+        }
+        if (planned.plan == DrivePlan::Update) {
+            ++taken;
+            latch = latch || NeedsWarning(*record);
+            planned.asks = (o.unattended && latch) || NeedsWarning(*record) ||
+                           (o.uiVariant == 1 && !o.unattended);
+        }
+        plans.push_back(planned);
+    }
+    return plans;
+}
+
 bool UpdateEngine::ChooseDrives(uint8_t& answer) {
     const auto& o = package_.Options();
     if (o.unattended) {
@@ -273,6 +332,11 @@ bool UpdateEngine::ChooseDrives(uint8_t& answer) {
             device::DriveRecord* record =
                 ideDriver_ ? ideDriver_->DriveAtSlot(i) : startupDevice_->DriveAt(i);
             if (!record) continue;
+            // A drive left alone is not flashed, so there is nothing to ask about it.
+            if (PlanFor(record) == DrivePlan::UpToDate) {
+                lastRun_.upToDate.push_back(DescribeRecord(*record));
+                continue;
+            }
             if (NeedsWarning(*record)) latch = true;
             if (latch) {
                 view_.ShowNewerWarning(&answer);
@@ -299,6 +363,10 @@ bool UpdateEngine::ChooseDrives(uint8_t& answer) {
 
     device::DriveRecord* record = DriveOfItem(selectedItem_);
     if (!record) return true;
+    if (PlanFor(record) == DrivePlan::UpToDate) {
+        lastRun_.upToDate.push_back(DescribeRecord(*record));
+        return true;
+    }
     if (NeedsWarning(*record)) {
         if (o.uiVariant == 1) {
             view_.ShowMostUpdate();
@@ -382,12 +450,16 @@ const device::DriveRecord* UpdateEngine::SlotRecord(int slot) const {
 }
 
 DriveResult UpdateEngine::DescribeSlot(int slot) const {
-    DriveResult result;
     const device::DriveRecord* record = SlotRecord(slot);
-    if (!record) return result;
-    result.line = DriveLine(*record, Form());
-    result.oldRevision = DisplayRevision(*record);
-    result.packageRevision = package_.NewRevision(record->imageIndex + 1, Form().Long());
+    return record ? DescribeRecord(*record) : DriveResult{};
+}
+
+DriveResult UpdateEngine::DescribeRecord(const device::DriveRecord& record) const {
+    DriveResult result;
+    result.line = DriveLine(record, Form());
+    result.oldRevision = DisplayRevision(record);
+    if (record.matched)
+        result.packageRevision = package_.NewRevision(record.imageIndex + 1, Form().Long());
     return result;
 }
 
@@ -641,6 +713,11 @@ void UpdateEngine::Reidentify() {
         result.answered = record && record->present &&
                           (ideDriver_ || answered[static_cast<size_t>(slotDrive_[slot])]);
         result.revisionAfter = result.answered ? DisplayRevision(*record) : "";
+        // A drive that comes back in its boot loader holds no whole firmware: it failed, whatever
+        // its worker said (a commit that lost its bank on the way, say).
+        result.inBootLoader = result.answered && InBootLoader(*record);
+        if (result.inBootLoader && result.outcome != DriveOutcome::NotFlashed)
+            result.outcome = DriveOutcome::Failed;
     }
     FillDriveList();
     if (!everyDrive && remembered >= 0 && remembered < static_cast<int>(listLines_.size())) {
@@ -711,7 +788,9 @@ void UpdateEngine::RestartAfterSuccess() {
         view_.RequestTerminate();
         return;
     }
-    if (package_.Options().askBeforeReboot) {
+    if (view_.RestartHeld()) {
+        // The view has said that a restart is still needed.
+    } else if (package_.Options().askBeforeReboot) {
         view_.ShowReboot();
     } else if (!device::RebootSystem(osInfo_)) {
         // The system refused: say so rather than end as if the computer were restarting.

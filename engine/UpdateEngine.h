@@ -16,6 +16,7 @@
 #include "engine/DriveClaims.h"
 #include "engine/DriveList.h"
 #include "engine/FlashGate.h"
+#include "engine/RestartCheck.h"
 #include "engine/UpdateTexts.h"
 #include "engine/UpdateView.h"
 #include "package/Package.h"
@@ -63,11 +64,32 @@ struct DriveResult {
     DriveOutcome outcome = DriveOutcome::NotFlashed;
     bool answered = false;      // the drive answered its re-identification after the run
     std::string revisionAfter;  // as the drive reports it then; empty when it did not answer
+    bool inBootLoader = false;  // it answered from its boot loader: its firmware is not whole
 };
 
 struct RunReport {
     RunEnd end = RunEnd::None;
     std::vector<DriveResult> drives;
+    // Drives the run would have taken but left alone: they already hold the package's revision
+    // or a newer one (see SetLeaveUpToDate).
+    std::vector<DriveResult> upToDate;
+};
+
+// What a run would do with one listed drive.
+enum class DrivePlan {
+    Update,        // it would be flashed
+    NotSupported,  // the package does not take it (or it did not answer)
+    NotChosen,     // an attended run takes only the selected drive
+    SkipCurrent,   // the package leaves out drives that already have its revision
+    UpToDate,      // it already holds the package's revision or a newer one
+    Beyond,        // the run takes no more drives (the direct-IDE path takes one, SCSI 16)
+};
+
+struct PlannedDrive {
+    int item = -1;
+    DrivePlan plan = DrivePlan::NotSupported;
+    DriveResult drive;  // line, revision now and the package's revision
+    bool asks = false;  // the package would ask before it overwrites this drive
 };
 
 // The revision line of the selected drive.
@@ -95,7 +117,13 @@ class UpdateEngine {
     // Start-up after the front-end has localised itself: the package checks, the device object
     // of the chosen path, the access check, the drive list, the no-match report and the notice.
     // Anything but Ready has shown its message and asked the view to terminate.
-    StartEnd StartUp();
+    //
+    // Started for the check after a restart (`check`, an OEM wizard package), start-up finds the
+    // drives as always but does not end for want of a drive to update: the drive checked has
+    // normally left the package's ranges with its update. With the list of matched drives only,
+    // the list keeps the drives of the family that report the expected revision or their boot
+    // loader's, so that the index the update wrote still names the same drive.
+    StartEnd StartUp(const CheckRequest& check = {});
 
     // --- the drive list ---
     void FillDriveList();
@@ -109,6 +137,14 @@ class UpdateEngine {
     const device::DriveRecord* ListedDrive(int item) const;
 
     // --- the update procedure ---
+    // A drive that already holds the package's revision or a newer one is left alone rather
+    // than flashed again (a script's rule, the console's without --force); off by default, as
+    // the windows run.
+    void SetLeaveUpToDate(bool leave) { leaveUpToDate_ = leave; }
+    bool LeavesAlone(const device::DriveRecord& record) const;
+    // What UpdateClick would do with every listed drive, from the list as it stands: nothing is
+    // asked and no drive is opened.
+    std::vector<PlannedDrive> PlanRun() const;
     void UpdateClick();
     void TimerTick();
     // The direct-IDE path's callbacks, carried to the user-interface thread.
@@ -127,7 +163,11 @@ class UpdateEngine {
 
   private:
     device::DriveRecord* DriveOfItem(int item);
+    // Started for the check, a drive of the family that the update has taken out of the ranges.
+    bool CheckedAfterUpdate(const device::DriveRecord& record) const;
     bool NeedsWarning(const device::DriveRecord& record) const;
+    // How an update run treats the enumerated drive `record` (an unattended run's walk).
+    DrivePlan PlanFor(const device::DriveRecord* record) const;
     std::string DisplayRevision(const device::DriveRecord& record) const;
     StartEnd Stop(StartEnd end);
     bool CountQualifyingDrives() const;
@@ -151,6 +191,7 @@ class UpdateEngine {
     // drive makes the run no success.
     RunEnd JudgeRun();
     DriveResult DescribeSlot(int slot) const;
+    DriveResult DescribeRecord(const device::DriveRecord& record) const;
     const device::DriveRecord* SlotRecord(int slot) const;
     void Reidentify();
     void EndRun(RunEnd end);
@@ -161,6 +202,9 @@ class UpdateEngine {
     package::Package& package_;
     UpdateView& view_;
     bool parsed_ = false;
+    bool forCheck_ = false;
+    bool leaveUpToDate_ = false;
+    std::string checkRevision_;  // the revision the check expects
     package::ParseResult parseResult_;
     device::OSInfo osInfo_;
 

@@ -59,6 +59,10 @@ class UpdateView {
     // A drive's flash is being written (true) or has ended: a window keeps the system from
     // shutting down meanwhile where the system asks windows first.
     virtual void SetFlashing(bool) {}
+    // True when the user has said that this run must not restart the computer, not even where
+    // the package restarts it without asking; the view then says that a restart is still needed
+    // to finish the update.
+    virtual bool RestartHeld() { return false; }
 
     // --- threads ---
     // Runs the task on the user-interface thread, in the order posted.

@@ -29,8 +29,8 @@ $bin/tools/pack/brenvo-pack --show "$out/brenvo-cli" | grep -E "Title|Image 1|co
 step "The drives as the packaged program sees them"
 BRENVO_MACHINE="$out/pc.json" "$out/brenvo-cli" list
 
-step "Updating (answers given by --yes; every command goes to $out/trace.jsonl)"
-BRENVO_MACHINE="$out/pc.json" BRENVO_TRACE="$out/trace.jsonl" "$out/brenvo-cli" update --yes
+step "Updating (answers given by --yes, the restart by --reboot; every command goes to $out/trace.jsonl)"
+BRENVO_MACHINE="$out/pc.json" BRENVO_TRACE="$out/trace.jsonl" "$out/brenvo-cli" update --yes --reboot
 
 step "The emulated PC afterwards: E: holds the image (its crc32 is the one brenvo-pack showed)"
 $bin/tools/bench/brenvo-bench show "$out/pc.json" | grep -E "Restart|E: |F: "

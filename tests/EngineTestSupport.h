@@ -86,6 +86,11 @@ class TestView : public engine::UpdateView {
     void Repaint() override {}
     void RequestTerminate() override { terminated = true; }
     bool StopRequested() override { return stopRequested; }
+    bool restartHeld = false;
+    bool RestartHeld() override {
+        if (restartHeld) shown.push_back("restart held");
+        return restartHeld;
+    }
 
     void PostToUiThread(std::function<void()> task) override { tasks_.Post(std::move(task)); }
 

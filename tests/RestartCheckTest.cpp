@@ -62,20 +62,42 @@ TEST(VerifyUpdate, ComparesTheRevisionThisStartFound) {
               (std::vector<std::string>{"The firmware version reported by the drive QV11 does",
                                         "not match the expected version(qv11)."}));
 
-    // A drive the package does not take has not been updated by it, whatever it reports; the
-    // memo says what that drive reports, not what the revision label kept from another drive.
-    auto foreign = engine::VerifyUpdate(engine, {true, 1, "1.00"});
-    EXPECT_EQ(foreign.outcome, CheckOutcome::Differs);
-    EXPECT_EQ(foreign.memo.at(0), "The firmware version reported by the drive 1.00 does");
+    // The memo gives what the drive at that index reports, not what the revision label kept from
+    // another drive.
     auto stale = engine::VerifyUpdate(engine, {true, 1, "QV11"});
     EXPECT_EQ(stale.outcome, CheckOutcome::Differs) << "QV11 is E:'s revision, not F:'s";
+    EXPECT_EQ(stale.memo.at(0), "The firmware version reported by the drive 1.00 does");
 
     for (int index : {2, -1}) {
         auto missing = engine::VerifyUpdate(engine, {true, index, "QV12"});
         EXPECT_EQ(missing.outcome, CheckOutcome::NotListed);
         EXPECT_EQ(missing.message.rfind("Firmware update failed.", 0), 0u);
-        EXPECT_TRUE(missing.memo.empty());
+        ASSERT_EQ(missing.memo.size(), 3u);
+        EXPECT_EQ(missing.memo[1], "so no drive could be compared with");
+        EXPECT_EQ(missing.memo[2], "the expected version(QV12).");
     }
+    EXPECT_EQ(engine::VerifyUpdate(engine, {true, 2, "QV12"}).memo[0],
+              "The drive list has no drive 2 (it has 2 drives),");
+}
+
+TEST(VerifyUpdate, AnotherMakersDriveFailsForThatReason) {
+    // A package whose entries name the maker: a drive of another maker has not been updated by
+    // it, whatever it reports, and the memo says so rather than compare revisions.
+    DriveBench bench("typical");
+    TestPackage built(Options({{1, '2'}}),
+                      {Image("QV12", 1024 * 1024, {{"QV10", "QV19", "QUORVANT", ""}})});
+    package::Package package(built.Block());
+    TestView view;
+    engine::UpdateEngine engine(package, view);
+    ASSERT_EQ(engine.StartUp(), engine::StartEnd::Ready);
+    for (const char* expected : {"1.00", "QV12"}) {
+        auto foreign = engine::VerifyUpdate(engine, {true, 1, expected});
+        EXPECT_EQ(foreign.outcome, CheckOutcome::Differs) << expected;
+        EXPECT_EQ(foreign.memo,
+                  (std::vector<std::string>{"The drive at index 1 is a OTHERCO CD-ROM XJ-52,",
+                                            "not a drive this package updates."}));
+    }
+    EXPECT_EQ(engine::VerifyUpdate(engine, {true, 0, "QV11"}).outcome, CheckOutcome::Matches);
 }
 
 TEST(VerifyUpdate, ADriveInItsBootLoaderFailsWhileAnotherDriveHasTheRevision) {
@@ -96,9 +118,98 @@ TEST(VerifyUpdate, ADriveInItsBootLoaderFailsWhileAnotherDriveHasTheRevision) {
     auto cut = engine::VerifyUpdate(engine, {true, 0, "QV12"});
     EXPECT_EQ(cut.outcome, CheckOutcome::Differs);
     EXPECT_EQ(cut.memo,
-              (std::vector<std::string>{"The firmware version reported by the drive 0000 does",
+              (std::vector<std::string>{"The drive reports 0000: it runs its boot loader,",
+                                        "the firmware in its flash is not whole and does",
                                         "not match the expected version(QV12)."}));
     EXPECT_EQ(engine::VerifyUpdate(engine, {true, 2, "QV12"}).outcome, CheckOutcome::Matches);
+    // Even a check that expects the loader's own revision does not pass on a loader.
+    EXPECT_EQ(engine::VerifyUpdate(engine, {true, 0, "0000"}).outcome, CheckOutcome::Differs);
+}
+
+// The usual way of writing a package's ranges: the revisions it updates from. After a good flash
+// the drive reports QV12, outside QV10-QV11, and the check must still pass: it asks only what
+// the drive at that index reports now.
+class RangeBelowTheNewRevision : public ::testing::Test {
+  protected:
+    static std::string OemOptions(char listMatchedOnly = '0') {
+        return Options({{1, '2'}, {13, listMatchedOnly}});
+    }
+    static pack::ImageSpec Package() {
+        return Image("QV12", 1024 * 1024, {{"QV10", "QV11", "", ""}});
+    }
+    static void Flashed(platform::emulated::DriveSettings& d) {
+        d.revision = "QV12";
+        d.driveTag = "QV12-00";
+    }
+    // G:, a second drive of the family, still at QV11.
+    static void SecondFamilyDrive(platform::emulated::Machine& m) {
+        m.drives.push_back(std::make_shared<platform::emulated::OpticalDrive>(
+            benchtool::QuorvantDrive("G:", "1:0:2:0")));
+    }
+    static engine::CheckResult Verify(engine::UpdateEngine& engine, int index) {
+        engine::CheckRequest request{true, index, "QV12"};
+        EXPECT_EQ(engine.StartUp(request), engine::StartEnd::Ready);
+        return engine::VerifyUpdate(engine, request);
+    }
+};
+
+TEST_F(RangeBelowTheNewRevision, OneFamilyDriveFlashedPassesTheCheck) {
+    DriveBench bench("typical", [](platform::emulated::Machine& m) { ChangeDrive(m, 0, Flashed); });
+    TestPackage built(OemOptions(), {Package()});
+    package::Package package(built.Block());
+    {
+        TestView view;
+        engine::UpdateEngine engine(package, view);
+        EXPECT_EQ(engine.StartUp(), engine::StartEnd::NoMatchingDrive)
+            << "an ordinary start has nothing to update";
+    }
+    for (char matchedOnly : {'0', '1'}) {
+        TestPackage listed(OemOptions(matchedOnly), {Package()});
+        package::Package p(listed.Block());
+        TestView view;
+        engine::UpdateEngine engine(p, view);
+        auto result = Verify(engine, 0);
+        EXPECT_EQ(result.outcome, CheckOutcome::Matches) << "matched drives only: " << matchedOnly;
+        EXPECT_TRUE(result.memo.empty());
+        EXPECT_FALSE(view.Saw("message:")) << "no no-match report before the check";
+        EXPECT_FALSE(engine.Revisions().matched) << "the ranges still choose drives to update";
+    }
+}
+
+TEST_F(RangeBelowTheNewRevision, TwoFamilyDrivesEachCheckedForWhatItReports) {
+    DriveBench bench("typical", [](platform::emulated::Machine& m) {
+        ChangeDrive(m, 0, Flashed);
+        SecondFamilyDrive(m);
+    });
+    TestPackage built(OemOptions(), {Package()});
+    package::Package package(built.Block());
+    TestView view;
+    engine::UpdateEngine engine(package, view);
+    EXPECT_EQ(Verify(engine, 0).outcome, CheckOutcome::Matches) << "E: was flashed";
+    auto other = Verify(engine, 2);
+    EXPECT_EQ(other.outcome, CheckOutcome::Differs) << "G: still has QV11";
+    EXPECT_EQ(other.memo,
+              (std::vector<std::string>{"The firmware version reported by the drive QV11 does",
+                                        "not match the expected version(QV12)."}));
+}
+
+TEST_F(RangeBelowTheNewRevision, ADriveThatDoesNotAnswerFailsAndTheMemoSaysSo) {
+    DriveBench bench("typical", [](platform::emulated::Machine& m) {
+        ChangeDrive(m, 0, Flashed);
+        AddFault(m, 0,
+                 {.kind = platform::emulated::DriveFault::Kind::TransportFailure,
+                  .command = platform::emulated::CommandKind::Inquiry,
+                  .times = 0});
+    });
+    TestPackage built(OemOptions(), {Package()});
+    package::Package package(built.Block());
+    TestView view;
+    engine::UpdateEngine engine(package, view);
+    auto silent = Verify(engine, 0);
+    EXPECT_EQ(silent.outcome, CheckOutcome::Differs);
+    EXPECT_EQ(silent.memo, (std::vector<std::string>{"The drive at index 0 did not answer, so its",
+                                                     "firmware version could not be compared with",
+                                                     "the expected version(QV12)."}));
 }
 
 }  // namespace

@@ -428,6 +428,41 @@ TEST(RunVerdict, ADriveSilentAfterASuccessfulFlashIsSaidNotToAnswer) {
     EXPECT_EQ(out.str().find("now QV11"), std::string::npos) << out.str();
 }
 
+TEST(RunVerdict, ADriveBackInItsBootLoaderFailedWhateverItsWorkerSaid) {
+    // Every commit arrives without its bank byte: both halves land in bank 0, every command
+    // succeeds, and the drive comes back in its boot loader.
+    Scenario s("bank", Options({}), {Image("QV12", 128 * 1024)}, [](Machine& m) {
+        AddFault(m, 0, {DriveFault::Kind::ShortBlock, CommandKind::Commit, 1, 0});
+    });
+    s.Run();
+    ASSERT_TRUE(s.bench.drive(0).Settings().flashIncomplete);
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Failed);
+    const engine::DriveResult& e = s.engine.LastRun().drives.at(0);
+    EXPECT_EQ(e.outcome, engine::DriveOutcome::Failed);
+    EXPECT_TRUE(e.inBootLoader);
+    EXPECT_EQ(e.revisionAfter, "0000");
+    EXPECT_TRUE(s.view.Saw("message:error:Unable to flash firmware."));
+    EXPECT_FALSE(s.view.Saw("message:information:Firmware has been updated successfully !"));
+    EXPECT_FALSE(s.engine.Updated());
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::ReportRun(s.engine.LastRun(), false, out, err), cli::kExitFlashFailed);
+    EXPECT_NE(out.str().find("the flash failed, now 0000\n    The drive runs its boot loader"),
+              std::string::npos)
+        << out.str();
+}
+
+TEST(RunVerdict, ADriveReportingAnotherRevisionKeepsTheNote) {
+    // A whole firmware that reports a revision of its own: the flash is good, the note says so.
+    pack::ImageSpec image = Image("QV12", kMiB);
+    image.data = platform::emulated::MakeFirmwareImage("QV1X", "QV1X-00", kMiB);
+    Scenario s("typical", Options({}), {image});
+    s.Run();
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::ReportRun(s.engine.LastRun(), false, out, err), cli::kExitOk);
+    EXPECT_NE(out.str().find("Note: the drive reports QV1X"), std::string::npos) << out.str();
+}
+
 TEST(RunVerdict, ACommitThatTimedOutLeavesTheOutcomeUnknown) {
     Scenario s("typical", Options({}), {Image("QV12", kMiB)}, [](Machine& m) {
         DriveFault slow{DriveFault::Kind::SlowCommand, CommandKind::Commit, 1, 1};
@@ -575,3 +610,100 @@ TEST(FlashStop, AStopDuringAnUnattendedRunStartsNoFurtherDrive) {
         EXPECT_TRUE(s.Untouched(d)) << "drive " << d;
     EXPECT_TRUE(s.view.terminated);
 }
+namespace {
+
+// A script's rules (the console's, without --force and --reboot): the engine leaves alone a drive
+// that already holds the package's revision or a newer one, and a held restart is not made.
+TEST(LeaveUpToDate, AnAttendedDriveWithTheRevisionOrANewerOneIsNotFlashed) {
+    for (const char* revision : {"QV13", "QV15"}) {
+        Scenario s("default", Options({{17, '1'}}), {Image("QV13", kMiB)},
+                   [&](Machine& m) { AddDrive(m, "E:", 0, revision); });
+        s.engine.SetLeaveUpToDate(true);
+        s.Run();
+        EXPECT_TRUE(s.Untouched(0)) << revision;
+        EXPECT_TRUE(s.view.shown.empty()) << "nothing to ask about a drive left alone";
+        EXPECT_EQ(s.engine.LastRun().end, RunEnd::NoDrive);
+        EXPECT_TRUE(s.engine.LastRun().drives.empty());
+        std::ostringstream out, err;
+        EXPECT_EQ(cli::ReportRun(s.engine.LastRun(), false, out, err), cli::kExitNoDrive);
+        const std::string said =
+            std::string("already ") + revision +
+            (revision == std::string("QV13") ? ": not flashed"
+                                             : ", newer than the package's QV13: not flashed");
+        EXPECT_NE(out.str().find(said), std::string::npos) << out.str();
+    }
+    {
+        Scenario s("default", Options({}), {Image("QV13", kMiB)},
+                   [](Machine& m) { AddDrive(m, "E:", 0, "QV11"); });
+        s.engine.SetLeaveUpToDate(true);
+        s.Run();
+        EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded) << "an older drive is flashed";
+    }
+}
+
+TEST(LeaveUpToDate, AnUnattendedRunFlashesTheOthersAndPlansTheSameAsItRuns) {
+    auto drives = [](Machine& m) {
+        AddDrive(m, "E:", 0, "QV11");
+        AddDrive(m, "F:", 1, "QV13");
+        AddDrive(m, "G:", 2, "QV15");
+    };
+    using engine::DrivePlan;
+    {
+        Scenario s("default", Options({{8, '1'}}), {Image("QV13", kMiB)}, drives);
+        ASSERT_EQ(s.engine.StartUp(), StartEnd::Ready);
+        auto plans = s.engine.PlanRun();
+        ASSERT_EQ(plans.size(), 3u);
+        EXPECT_EQ(plans[0].plan, DrivePlan::Update);
+        EXPECT_FALSE(plans[0].asks);
+        EXPECT_EQ(plans[1].plan, DrivePlan::Update);
+        EXPECT_EQ(plans[2].plan, DrivePlan::Update);
+        EXPECT_TRUE(plans[2].asks) << "the package warns about a newer drive";
+    }
+    Scenario s("default", Options({{8, '1'}}), {Image("QV13", kMiB)}, drives);
+    s.engine.SetLeaveUpToDate(true);
+    ASSERT_EQ(s.engine.StartUp(), StartEnd::Ready);
+    auto plans = s.engine.PlanRun();
+    ASSERT_EQ(plans.size(), 3u);
+    EXPECT_EQ(plans[0].plan, DrivePlan::Update);
+    EXPECT_EQ(plans[0].drive.oldRevision, "QV11");
+    EXPECT_EQ(plans[0].drive.packageRevision, "QV13");
+    EXPECT_EQ(plans[1].plan, DrivePlan::UpToDate);
+    EXPECT_EQ(plans[2].plan, DrivePlan::UpToDate);
+    EXPECT_TRUE(s.Untouched(0)) << "planning writes nothing";
+    s.engine.UpdateClick();
+    s.view.RunUntilIdle(s.engine);
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+    EXPECT_FALSE(s.view.Saw("dialog:ShowMsg")) << "the newer drive is left alone, not asked about";
+    EXPECT_EQ(s.bench.drive(0).Settings().revision, "QV13");
+    EXPECT_TRUE(s.Untouched(1));
+    EXPECT_TRUE(s.Untouched(2));
+    EXPECT_EQ(s.engine.LastRun().drives.size(), 1u);
+    EXPECT_EQ(s.engine.LastRun().upToDate.size(), 2u);
+}
+
+TEST(LeaveUpToDate, AnAttendedPlanChoosesTheSelectedDriveOnly) {
+    Scenario s("default", Options({}), {Image("QV13", kMiB)}, [](Machine& m) {
+        AddDrive(m, "E:", 0, "QV11");
+        AddDrive(m, "F:", 1, "QV11");
+    });
+    ASSERT_EQ(s.engine.StartUp(), StartEnd::Ready);
+    s.engine.DrivesChange(0);
+    auto plans = s.engine.PlanRun();
+    ASSERT_EQ(plans.size(), 2u);
+    EXPECT_EQ(plans[0].plan, engine::DrivePlan::Update);
+    EXPECT_EQ(plans[1].plan, engine::DrivePlan::NotChosen);
+}
+
+TEST(UpdateRun, AHeldRestartIsNotMadeEvenWhereThePackageWouldNotAsk) {
+    for (const char* ask : {"0", "1"}) {
+        Scenario s("typical", Options({{15, ask[0]}, {14, '0'}}), {Image("QV12", kMiB)});
+        s.view.restartHeld = true;
+        s.Run();
+        EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+        EXPECT_EQ(s.bench.machine().restart.requests, 0) << "ask " << ask;
+        EXPECT_EQ(s.view.shown, (std::vector<std::string>{"restart held"}));
+        EXPECT_TRUE(s.view.terminated);
+    }
+}
+
+}  // namespace

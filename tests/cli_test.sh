@@ -59,12 +59,25 @@ out=$(run list); check "list" 0 $? "$out" "image 1: QV11 -> QV12"
 out=$(run list); check "list shows the foreign drive" 0 $? "$out" "not supported by this package"
 out=$(run update --drive 1); check "foreign drive refused" 3 $? "$out" "This drive is not allowed to be updated."
 out=$(run update --drive 7); check "no such drive" 2 $? "$out" "there is no drive 7"
+before=$("$bench" show "$work/pc.json" | grep -v "Clock")
+out=$(BRENVO_TRACE="$work/dry.jsonl" run update --dry-run); check "--dry-run says what would be done" 0 $? "$out" \
+  "would be updated from QV11 to QV12"
+check "--dry-run names the drive it leaves" 0 0 "$out" "left alone: not supported by this package"
+check "--dry-run names the restart" 0 0 "$out" "restarts the computer if asked to: --reboot says yes"
+! grep -q '"cdb":"3b' "$work/dry.jsonl"; check "--dry-run sends no WRITE BUFFER" 0 $? "$(cat "$work/dry.jsonl")" ""
+[ "$before" = "$("$bench" show "$work/pc.json" | grep -v "Clock")" ]
+check "--dry-run leaves the drives as they were" 0 $? "$before" ""
 out=$(run update); check "update with no questions needed" 0 $? "$out" "now QV12"
 out=$("$bench" show "$work/pc.json"); check "flash holds the image" 0 $? "$out" "revision QV12 (QV12-00), flash 1048576 bytes crc32 $crc12"
 check "no restart without an answer" 0 0 "$out" "Restart:           none pending"
+# Run again, a drive that holds the package's revision is not flashed again without --force.
+out=$(BRENVO_TRACE="$work/again.jsonl" run update --yes); check "a second run leaves the drive alone" 3 $? "$out" \
+  "already QV12: not flashed (--force flashes it all the same)"
+! grep -q '"cdb":"3b' "$work/again.jsonl"; check "and sends no WRITE BUFFER" 0 $? "$(head -3 "$work/again.jsonl")" ""
+out=$(run update --dry-run); check "--dry-run with nothing to do" 3 $? "$out" "already QV12: not flashed"
 # The flash lives beside the bench; altered behind its back, the next run that reads it says so.
 printf 'X' | dd of="$work/pc.json.E.1.flash" bs=1 seek=100 conv=notrunc 2> /dev/null
-out=$(run update --yes); check "altered contents file" 6 $? "$out" \
+out=$(run update --yes --force); check "altered contents file" 6 $? "$out" \
   "pc.json.E.1.flash: the flash contents file has crc32"
 check "the altered file's run says its state was saved" 6 6 "$out" "the state was saved"
 
@@ -83,11 +96,31 @@ check "a flipped bit in the image is refused" 5 $? "$out" "The firmware package 
 manifest 00010110001001100000000000000000 QV10 QV19
 fresh typical
 sed -i 's/"revision": "QV11"/"revision": "QV15"/' "$work/pc.json"
-out=$(run update); check "unanswered warning refuses" 4 $? "$out" "run again with --yes or --no"
-out=$(run update --no); check "--no declines" 4 $? "$out" "nothing was flashed"
+out=$(run update --force); check "unanswered warning refuses" 4 $? "$out" "run again with --yes or --no"
+out=$(run update --force --no); check "--no declines" 4 $? "$out" "nothing was flashed"
 out=$("$bench" show "$work/pc.json"); check "declined drive untouched" 0 $? "$out" "revision QV15"
-out=$(run update --yes); check "--yes goes on and restarts" 0 $? "$out" "now QV12"
+out=$(run update --yes); check "--yes does not overwrite a newer drive" 3 $? "$out" \
+  "already QV15, newer than the package's QV12: not flashed"
+out=$(run update --yes --force); check "--force overwrites it" 0 $? "$out" "now QV12"
+check "--yes does not restart" 0 0 "$out" "The computer was not restarted: restart it to finish the update."
+out=$("$bench" show "$work/pc.json"); check "no restart recorded" 0 $? "$out" "Restart:           none pending"
+fresh typical
+sed -i 's/"revision": "QV11"/"revision": "QV15"/' "$work/pc.json"
+out=$(run update --yes --force --reboot); check "--reboot restarts" 0 $? "$out" "> yes (--reboot)"
 out=$("$bench" show "$work/pc.json"); check "restart recorded" 0 $? "$out" "requested, pending"
+
+# A package that restarts without asking: --no-reboot holds it off.
+manifest 00010110001001000000000000000000 QV10 QV19
+fresh typical
+out=$(run update --no-reboot); check "--no-reboot holds off an unasked restart" 0 $? "$out" \
+  "restart it to finish the update"
+out=$("$bench" show "$work/pc.json"); check "no restart made" 0 $? "$out" "Restart:           none pending"
+fresh typical
+out=$(run update --dry-run); check "--dry-run names an unasked restart" 0 $? "$out" \
+  "restarts the computer without asking: --no-reboot holds it off"
+out=$(run update); check "without it the package restarts as it was made to" 0 $? "$out" "now QV12"
+out=$("$bench" show "$work/pc.json"); check "restart made" 0 $? "$out" "requested, pending"
+out=$(run list --force); check "--force belongs to update" 2 $? "$out" "usage: brenvo-cli"
 
 manifest 00010110001001100000000000000000 QV20 QV29
 fresh typical
@@ -109,6 +142,18 @@ out=$(run update --yes); check "OEM update writes the restart entry" 0 $? "$out"
 out=$("$bench" show "$work/pc.json"); check "RunOnce entry" 0 $? "$out" '/QVCHECK 0 QV12'
 out=$("$bench" boot "$work/pc.json" 2>&1); check "the check after the restart" 0 $? "$out" "The firmware update was successful."
 out=$("$bench" show "$work/pc.json"); check "RunOnce entry removed" 0 $? "$out" "Registry:          no values"
+
+# The usual ranges, the revisions updated from: after the update the drive is outside them, and
+# the check asks only whether it reports the expected revision.
+manifest 20010110001001100000000000000000 QV10 QV11
+fresh typical
+out=$(run update --yes); check "OEM update from QV10-QV11" 0 $? "$out" "checked once more"
+out=$("$bench" boot "$work/pc.json" 2>&1); check "the check passes outside the ranges" 0 $? "$out" \
+  "The firmware update was successful."
+out=$(run /QVCHECK 1 QV12); check "another drive fails the check for what it reports" 1 $? "$out" \
+  "The firmware version reported by the drive 1.00 does"
+out=$(run /QVCHECK 2 QV12); check "an index beyond the list fails the check" 1 $? "$out" \
+  "The drive list has no drive 2 (it has 2 drives),"
 
 # A package whose range still takes a drive left half written (it reports 0000).
 manifest 20010110001001100000000000000000 0000 QV19

@@ -110,7 +110,7 @@ TBrenvoMain::TBrenvoMain(package::Package& package, std::vector<std::string> com
     engine_ = std::make_unique<engine::UpdateEngine>(package_, *this);
     SetCaption(engine_->ParsePackage().caption);
     Localise(Language());
-    startResult_ = engine_->StartUp();
+    startResult_ = engine_->StartUp(engine::ParseCheckCommandLine(commandLine_));
     if (startResult_ == engine::StartEnd::Ready && !terminateRequested_) {
         // From here on only the Close button ends the program: the separator and Close go from
         // the system menu.

@@ -304,7 +304,7 @@ void TMainQV::ShowResultPage(const engine::CheckResult& result) {
     for (const std::string& line : result.memo)
         memo += (memo.empty() ? "" : "\n") + line;
     SetText(memShowMsg, memo);
-    Form::Show(memShowMsg, result.outcome == engine::CheckOutcome::Differs);
+    Form::Show(memShowMsg, !result.memo.empty());
 }
 
 // --- the form's events ---

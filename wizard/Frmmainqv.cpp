@@ -334,7 +334,7 @@ void TMainQV::ShowResultPage(const engine::CheckResult& result) {
     memShowMsg->clear();
     for (const std::string& line : result.memo)
         memShowMsg->appendPlainText(Q(line));
-    memShowMsg->setVisible(result.outcome == engine::CheckOutcome::Differs);
+    memShowMsg->setVisible(!result.memo.empty());
 }
 
 // --- the form's events ---

@@ -21,7 +21,7 @@ static_assert(std::size(kKindNames) == static_cast<size_t>(CommandKind::Count));
 
 constexpr const char* kFaultNames[] = {
     "failCommand",      "corruptReadBack", "neverReady", "unitAttentionForever",
-    "transportFailure", "slowCommand",     "powerCut"};
+    "transportFailure", "slowCommand",     "powerCut",   "shortBlock"};
 
 // How long the drive spends on a command: a fixed turnaround plus the bytes on the bus
 // (about 20 MB/s), and for a flash write the time the chip takes per mebibyte.
@@ -218,6 +218,8 @@ DriveAnswer OpticalDrive::Answer(std::span<const uint8_t, 12> cdb, int direction
     const DriveFault* corrupt = nullptr;
     const DriveFault* slow = nullptr;
     bool powerCut = false;
+    std::array<uint8_t, 12> received;
+    std::copy(cdb.begin(), cdb.end(), received.begin());
     for (const auto& fault : settings_.faults) {
         int seen = fault.command == CommandKind::Any ? anyCount
                    : fault.command == kind           ? count
@@ -238,6 +240,9 @@ DriveAnswer OpticalDrive::Answer(std::span<const uint8_t, 12> cdb, int direction
             case DriveFault::Kind::PowerCut:
                 powerCut = true;
                 break;
+            case DriveFault::Kind::ShortBlock:
+                received[10] = received[11] = 0;
+                break;
             default:
                 break;  // the lasting states are looked at by the commands themselves
         }
@@ -253,7 +258,7 @@ DriveAnswer OpticalDrive::Answer(std::span<const uint8_t, 12> cdb, int direction
             if (kind == CommandKind::DownloadCommit)
                 length = std::min<size_t>(Be32(&cdb[6]), length);
             if (kind == CommandKind::Commit && settings_.flash.size() == 2 * kBankSize) {
-                offset = cdb[10] == 1 ? kBankSize : 0;
+                offset = received[10] == 1 ? kBankSize : 0;
                 length = kBankSize;
             }
             settings_.flash.Write(offset, std::span(Staging()).first(length / 2));
@@ -262,7 +267,7 @@ DriveAnswer OpticalDrive::Answer(std::span<const uint8_t, 12> cdb, int direction
         return answer;
     }
 
-    Run(cdb, kind, data, now, answer);
+    Run(received, kind, data, now, answer);
     if (answer.status == DriveAnswer::Status::Good && corrupt && kind == CommandKind::ReadBuffer &&
         !data.empty()) {
         uint64_t mixed = uint64_t{corrupt->seed} * 2654435761u;

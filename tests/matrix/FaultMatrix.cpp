@@ -89,7 +89,8 @@ std::string OptionsFor(const Case& c) {
 const std::vector<uint8_t>& PackagedBlock(const Case& c) {
     static std::map<std::string, std::vector<uint8_t>> blocks;
     const size_t size = ImageSize(c.path);
-    const std::string key = OptionsFor(c) + "/" + std::to_string(size);
+    const std::string key =
+        OptionsFor(c) + "/" + std::to_string(size) + (c.rangeBelowNew ? "/below" : "");
     auto& block = blocks[key];
     if (block.empty()) {
         pack::Manifest m;
@@ -106,7 +107,7 @@ const std::vector<uint8_t>& PackagedBlock(const Case& c) {
             k = static_cast<uint8_t>(state >> 24);
         }
         image.newRevision = kNewRevision;
-        image.constraints = {{"QV10", "QV19", "", ""}};
+        image.constraints = {{"QV10", c.rangeBelowNew ? "QV11" : "QV19", "", ""}};
         m.images.push_back(image);
         block.resize(package::kBlockSize);
         pack::WritePackage(m, block);
@@ -176,7 +177,13 @@ std::shared_ptr<Machine> BuildMachine(const Case& c) {
 // The drives (or IDE slots) the procedure chooses for the case.
 std::vector<size_t> Chosen(const Case& c) {
     if (c.states.empty()) return {0};
-    if (!c.unattended) return {c.states.size() - 1};  // the selection: the last matched drive
+    if (!c.unattended) {
+        // The selection: the last matched drive; below the package's revision, a drive that
+        // already has it is not matched.
+        for (size_t i = c.states.size(); i-- > 0;)
+            if (!c.rangeBelowNew || c.states[i] != DriveState::Skipped) return {i};
+        return {};
+    }
     std::vector<size_t> chosen;
     for (size_t i = 0; i < c.states.size(); ++i)
         if (c.states[i] != DriveState::Skipped) chosen.push_back(i);
@@ -407,7 +414,7 @@ void CheckAfterRestart(const Case& c, Observed& o) {
     o.said.checkRan = true;
     o.said.checkIndex = request.driveIndex;
     o.said.checkPassed =
-        engine.StartUp() == engine::StartEnd::Ready &&
+        engine.StartUp(request) == engine::StartEnd::Ready &&
         engine::VerifyUpdate(engine, request).outcome == engine::CheckOutcome::Matches;
 }
 
@@ -478,10 +485,13 @@ void AddDriveFaultCases(Path path, Transport transport, std::vector<Case>& cases
                 }
             }
             add("power cut " + at, {{DriveFault::Kind::PowerCut, kind, nth, 1}});
+            // The block arrives without its last two bytes (a two-bank commit loses its bank).
+            add("short block " + at, {{DriveFault::Kind::ShortBlock, kind, nth, 1}});
             DriveFault slow{DriveFault::Kind::SlowCommand, kind, nth, 1};
             slow.seconds = kTimeOutSeconds;
             add("time-out " + at, {slow});
         }
+        add("short block every " + kindName, {{DriveFault::Kind::ShortBlock, kind, 1, 0}});
     }
     add("never ready", {{DriveFault::Kind::NeverReady, CommandKind::Any, 1, 0}});
     add("unit attention forever",
@@ -536,6 +546,42 @@ void AddDriveStateCases(std::vector<Case>& cases) {
                     cases.push_back(c);
                 }
             }
+        }
+    }
+}
+
+// Packages that update QV10-QV11 to QV12, each run ending with the check after the restart: one
+// drive of the family beside another maker's, and two of the family in every combination.
+void AddRangeBelowCases(std::vector<Case>& cases) {
+    using K = DriveFault::Kind;
+    const std::pair<const char*, std::vector<DriveFault>> runs[] = {
+        {"clean", {}},
+        {"power cut commit #1", {{K::PowerCut, CommandKind::Commit, 1, 1}}},
+        {"short block every commit", {{K::ShortBlock, CommandKind::Commit, 1, 0}}},
+        {"fail writeBuffer #1 x3", {{K::FailCommand, CommandKind::WriteBuffer, 1, 3}}}};
+    for (Path path : {Path::Verified, Path::TwoBank}) {
+        for (const auto& [name, faults] : runs) {
+            Case c;
+            c.path = path;
+            c.uiVariant = 2;
+            c.rangeBelowNew = true;
+            c.faults = faults;
+            c.name = std::string(PathName(path)) + "/range-below/" + name;
+            cases.push_back(c);
+        }
+    }
+    for (size_t n = 0; n < 16; ++n) {
+        std::vector<DriveState> states = {static_cast<DriveState>(n % 4),
+                                          static_cast<DriveState>(n / 4)};
+        for (bool unattended : {false, true}) {
+            Case c;
+            c.states = states;
+            c.unattended = unattended;
+            c.uiVariant = 2;
+            c.rangeBelowNew = true;
+            c.name = std::string("drives/range-below/") + StateName(states[0]) + "," +
+                     StateName(states[1]) + (unattended ? "/unattended" : "/attended");
+            cases.push_back(c);
         }
     }
 }
@@ -600,6 +646,7 @@ std::vector<Case> GenerateCases(bool full) {
     for (Path path : {Path::DirectIde, Path::DirectIde98, Path::DirectIdePage})
         AddIdeFaultCases(path, cases);
     AddDriveStateCases(cases);
+    AddRangeBelowCases(cases);
     if (full) return cases;
     // The test suite's share: every 20th case, so each path and state keeps a few.
     std::vector<Case> subset;
@@ -638,8 +685,9 @@ Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
     Said said;
     said.window = window;
     // A window that never ends is a fault of its own; the time limit keeps the matrix going.
-    said.status = Run(env + "timeout 30 '" + program + "'" + (window ? "" : " update --yes") +
-                      " > out.txt 2> err.txt < /dev/null");
+    said.status =
+        Run(env + "timeout 30 '" + program + "'" +
+            (window ? "" : " update --yes --force --reboot") + " > out.txt 2> err.txt < /dev/null");
     said.out = ReadText(dir / "out.txt");
     said.err = ReadText(dir / "err.txt");
     if (said.status == 124) return {Verdict::FalseSuccess, "the program did not end", ""};

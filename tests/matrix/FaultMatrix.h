@@ -1,8 +1,9 @@
 // The fault matrix: update runs generated from the procedures (every path, every command kind
 // the path sends, at its first, a middle and its last position, on one, two and three attempts
 // in a row; read-backs corrupted, drives never ready or in unit attention for ever, transports
-// failing, commands timing out, power cut; and runs over two and three drives where each drive is
-// flashed, fails, is stopped or skipped, attended and unattended, in each user-interface variant),
+// failing, commands timing out, power cut, command blocks cut short on the way; and runs over
+// two and three drives where each drive is flashed, fails, is stopped or skipped, attended and
+// unattended, in each user-interface variant),
 // each judged both ways: the run reports success exactly when every chosen drive holds the image,
 // and what it says each drive reports is what the drive reports.
 #pragma once
@@ -40,6 +41,9 @@ struct Case {
     std::vector<DriveState> states;
     std::vector<platform::emulated::DriveFault> faults;
     std::vector<platform::emulated::IdeFault> ideFaults;
+    // The package updates from QV10-QV11 to QV12, the usual way of writing ranges: after its
+    // update a drive is outside them (else QV10-QV19, which QV12 is inside).
+    bool rangeBelowNew = false;
 };
 
 // How a run's words compare with what happened to the drives.

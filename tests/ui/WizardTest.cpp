@@ -434,14 +434,16 @@ TEST_F(Wizard, ARevisionThatDiffersShowsTheCrossAndTwoLinesOfDetails) {
     EXPECT_TRUE(wizard.memShowMsg->isReadOnly());
 }
 
-TEST_F(Wizard, ADriveBeyondTheListFailsWithoutDetails) {
+TEST_F(Wizard, ADriveBeyondTheListFailsAndSaysWhy) {
     for (QString index : {"2", "x"}) {
         TMainQV& wizard = Check(index, "QV11");
         EXPECT_EQ(wizard.page, wizard::kResultPage);
         EXPECT_EQ(wizard.lblMessage->text(), kFailureText);
         ExpectShown(wizard.imgRedx);
         ExpectHidden(wizard.imgCheck);
-        ExpectHidden(wizard.memShowMsg);
+        ExpectShown(wizard.memShowMsg);
+        EXPECT_TRUE(wizard.memShowMsg->toPlainText().startsWith("The drive list has no drive"))
+            << wizard.memShowMsg->toPlainText().toStdString();
         window_.reset();
     }
 }
