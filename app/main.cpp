@@ -14,6 +14,7 @@
 #include "dialogs/UiFonts.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
+#include "platform/Trace.h"
 
 namespace {
 // No machine to run on, or its state could not be written back.
@@ -76,6 +77,11 @@ int main(int argc, char** argv) {
         ui::Modal::Message(
             nullptr, ui::MessageKind::Error, app::kApplicationTitle,
             QString::fromStdString("The emulated PC's state could not be saved: " + error));
+        return Finish(unattended, kExitNoMachine);
+    }
+    if (std::string lost = platform::Trace::Problem(); !lost.empty()) {
+        ui::Modal::Message(nullptr, ui::MessageKind::Error, app::kApplicationTitle,
+                           QString::fromStdString(lost));
         return Finish(unattended, kExitNoMachine);
     }
     return Finish(unattended, 0);

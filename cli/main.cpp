@@ -16,6 +16,7 @@
 #include "platform/MachineSession.h"
 #include "platform/MessageBox.h"
 #include "platform/System.h"
+#include "platform/Trace.h"
 #include "tools/pack/Packer.h"
 
 namespace {
@@ -296,6 +297,11 @@ int main(int argc, char** argv) {
     if (!session.Finish(error)) {
         std::cerr << "brenvo-cli: the emulated PC's state could not be saved: " << error << "\n";
         return kExitBadMachine;
+    }
+    // A trace asked for and cut short is said, and a run that passed otherwise does not pass.
+    if (std::string lost = platform::Trace::Problem(); !lost.empty()) {
+        std::cerr << "brenvo-cli: " << lost << "\n";
+        if (status == kExitOk) return kExitBadMachine;
     }
     return status;
 }
