@@ -32,6 +32,8 @@ std::string Package::OptionDigits() const {
 
 ParseResult Package::Parse() {
     ParseResult result;
+    // Judged on the block as packed, before anything below writes into it.
+    const ChecksumState checksum = CheckChecksum(block_);
 
     // 1. Terminate every bound and look for long revisions.
     longRevisionMode_ = false;
@@ -111,11 +113,22 @@ ParseResult Package::Parse() {
             return result;
         }
     }
-    if (CheckChecksum(block_) == ChecksumState::Differs) {
-        result.problem = PackageProblem::BadChecksum;
-        result.message =
-            "The firmware package is damaged: its images, key tables or image places differ from "
-            "what was packed (the package checksum does not match).";
+    switch (checksum) {
+        case ChecksumState::Differs:
+            result.problem = PackageProblem::BadChecksum;
+            result.message =
+                "The firmware package is damaged: it differs from what was packed (the package "
+                "checksum does not match).";
+            break;
+        case ChecksumState::BadMarker:
+            result.problem = PackageProblem::BadChecksum;
+            result.message =
+                "The firmware package is damaged: its checksum digits (option digits 19-32) are "
+                "neither a checksum nor zeros.";
+            break;
+        case ChecksumState::Absent:
+        case ChecksumState::Matches:
+            break;
     }
     return result;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "common/Crc32.h"
 #include "package/Package.h"
@@ -11,6 +12,7 @@
 namespace package {
 namespace {
 constexpr size_t kMarkerLength = sizeof(kChecksumMarker) - 1;
+static_assert(sizeof kFlashChecksumMarker == sizeof kChecksumMarker);
 constexpr size_t kCrcDigits = 10;
 static_assert(kChecksumFirstDigit - 1 + kMarkerLength + kCrcDigits == kOptionDigits);
 
@@ -20,7 +22,19 @@ constexpr size_t DigitOffset(int d) {
 }
 constexpr size_t kMarkerOffset = DigitOffset(kChecksumFirstDigit);
 constexpr size_t kCrcOffset = kMarkerOffset + kMarkerLength;
+constexpr size_t kTailEnd = kCrcOffset + kCrcDigits;
+
+std::string Digits(uint32_t crc) {
+    char digits[kCrcDigits + 1];
+    std::snprintf(digits, sizeof digits, "%010u", static_cast<unsigned>(crc));
+    return digits;
+}
 }  // namespace
+
+uint32_t BlockChecksum(std::span<const uint8_t> block) {
+    uint32_t crc = common::Crc32(block.first(kMarkerOffset));
+    return common::Crc32(block.subspan(kTailEnd), crc);
+}
 
 uint32_t FlashChecksum(std::span<const uint8_t> block) {
     uint32_t crc = common::Crc32(block.subspan(kBinStartOffset, kNewFwOffset - kBinStartOffset));
@@ -37,19 +51,25 @@ uint32_t FlashChecksum(std::span<const uint8_t> block) {
 }
 
 void StampChecksum(std::span<uint8_t> block) {
-    char digits[kCrcDigits + 1];
-    std::snprintf(digits, sizeof digits, "%010u", static_cast<unsigned>(FlashChecksum(block)));
     std::memcpy(block.data() + kMarkerOffset, kChecksumMarker, kMarkerLength);
-    std::memcpy(block.data() + kCrcOffset, digits, kCrcDigits);
+    std::memcpy(block.data() + kCrcOffset, Digits(BlockChecksum(block)).data(), kCrcDigits);
 }
 
 ChecksumState CheckChecksum(std::span<const uint8_t> block) {
-    if (std::memcmp(block.data() + kMarkerOffset, kChecksumMarker, kMarkerLength) != 0)
-        return ChecksumState::Absent;
-    std::string stored(reinterpret_cast<const char*>(block.data() + kCrcOffset), kCrcDigits);
-    char expected[kCrcDigits + 1];
-    std::snprintf(expected, sizeof expected, "%010u", static_cast<unsigned>(FlashChecksum(block)));
-    return stored == expected ? ChecksumState::Matches : ChecksumState::Differs;
+    std::string_view tail(reinterpret_cast<const char*>(block.data() + kMarkerOffset),
+                          kTailEnd - kMarkerOffset);
+    if (tail.find_first_not_of('0') == std::string_view::npos) return ChecksumState::Absent;
+    std::string_view marker = tail.substr(0, kMarkerLength), stored = tail.substr(kMarkerLength);
+    // A marker damaged into something else must not turn the check off.
+    if (stored.find_first_not_of("0123456789") != std::string_view::npos)
+        return ChecksumState::BadMarker;
+    if (marker == kChecksumMarker)
+        return stored == Digits(BlockChecksum(block)) ? ChecksumState::Matches
+                                                      : ChecksumState::Differs;
+    if (marker == kFlashChecksumMarker)
+        return stored == Digits(FlashChecksum(block)) ? ChecksumState::Matches
+                                                      : ChecksumState::Differs;
+    return ChecksumState::BadMarker;
 }
 
 }  // namespace package
