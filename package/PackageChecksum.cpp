@@ -24,21 +24,8 @@ constexpr size_t kMarkerOffset = DigitOffset(kChecksumFirstDigit);
 constexpr size_t kCrcOffset = kMarkerOffset + kMarkerLength;
 constexpr size_t kTailEnd = kCrcOffset + kCrcDigits;
 
-std::string Digits(uint32_t crc) {
-    char digits[kCrcDigits + 1];
-    std::snprintf(digits, sizeof digits, "%010u", static_cast<unsigned>(crc));
-    return digits;
-}
-}  // namespace
-
-uint32_t BlockChecksum(std::span<const uint8_t> block) {
-    uint32_t crc = common::Crc32(block.first(kMarkerOffset));
-    return common::Crc32(block.subspan(kTailEnd), crc);
-}
-
-uint32_t FlashChecksum(std::span<const uint8_t> block) {
-    uint32_t crc = common::Crc32(block.subspan(kBinStartOffset, kNewFwOffset - kBinStartOffset));
-    crc = common::Crc32(block.subspan(kKeyTablesOffset, kMaxImages * kKeyTableSize), crc);
+// Continues `crc` over every image that lies inside the image area, in the order of the records.
+uint32_t ImagesChecksum(std::span<const uint8_t> block, uint32_t crc) {
     for (int n = 1; n <= kMaxImages; ++n) {
         int64_t start = DecimalValue(FieldText(block, BinStartValueOffset(n), kNumberDigits + 1));
         int64_t size = DecimalValue(FieldText(block, BinSizeValueOffset(n), kNumberDigits + 1));
@@ -48,6 +35,25 @@ uint32_t FlashChecksum(std::span<const uint8_t> block) {
             crc);
     }
     return crc;
+}
+
+std::string Digits(uint32_t crc) {
+    char digits[kCrcDigits + 1];
+    std::snprintf(digits, sizeof digits, "%010u", static_cast<unsigned>(crc));
+    return digits;
+}
+}  // namespace
+
+uint32_t BlockChecksum(std::span<const uint8_t> block) {
+    uint32_t crc = common::Crc32(block.first(kMarkerOffset));
+    crc = common::Crc32(block.subspan(kTailEnd, kImageAreaOffset - kTailEnd), crc);
+    return ImagesChecksum(block, crc);
+}
+
+uint32_t FlashChecksum(std::span<const uint8_t> block) {
+    uint32_t crc = common::Crc32(block.subspan(kBinStartOffset, kNewFwOffset - kBinStartOffset));
+    crc = common::Crc32(block.subspan(kKeyTablesOffset, kMaxImages * kKeyTableSize), crc);
+    return ImagesChecksum(block, crc);
 }
 
 void StampChecksum(std::span<uint8_t> block) {

@@ -52,8 +52,12 @@ Manifest LoadManifest(const std::string& path) {
     std::string problem;
     auto content = common::ReadWholeFile(path, problem, common::kMaxSmallJsonBytes);
     if (!content) throw JsonError(path + ": the manifest " + problem);
-    nlohmann::json root = common::ParseJson(
+    return ParseManifest(
         std::string_view(reinterpret_cast<const char*>(content->data()), content->size()), path);
+}
+
+Manifest ParseManifest(std::string_view text, const std::string& path) {
+    nlohmann::json root = common::ParseJson(text, path);
     const fs::path folder = fs::path(path).parent_path();
     using namespace package;
 
