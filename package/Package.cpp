@@ -113,22 +113,14 @@ ParseResult Package::Parse() {
             return result;
         }
     }
-    switch (checksum) {
-        case ChecksumState::Differs:
-            result.problem = PackageProblem::BadChecksum;
-            result.message =
-                "The firmware package is damaged: it differs from what was packed (the package "
-                "checksum does not match).";
-            break;
-        case ChecksumState::BadMarker:
-            result.problem = PackageProblem::BadChecksum;
-            result.message =
-                "The firmware package is damaged: its checksum digits (option digits 19-32) are "
-                "neither a checksum nor zeros.";
-            break;
-        case ChecksumState::Absent:
-        case ChecksumState::Matches:
-            break;
+    if (checksum == ChecksumState::Differs || checksum == ChecksumState::BadMarker) {
+        result.problem = PackageProblem::BadChecksum;
+        result.message = std::string("The firmware package is damaged: ") +
+                         (checksum == ChecksumState::Differs
+                              ? "it differs from what was packed (the package checksum does not "
+                                "match)."
+                              : "its checksum digits (option digits 19-32) are neither a checksum "
+                                "nor zeros.");
     }
     return result;
 }
