@@ -19,6 +19,7 @@
 #include "dialogs/UiFonts.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
+#include "platform/Trace.h"
 
 namespace {
 // No machine to run on, or its state could not be written back.
@@ -90,6 +91,11 @@ int main(int argc, char** argv) {
         error[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(error[0])));
         ui::Modal::Message(nullptr, ui::MessageKind::Error, app::kApplicationTitle,
                            QString::fromStdString(error));
+        return Finish(unattended, kExitNoMachine);
+    }
+    if (std::string lost = platform::Trace::Problem(); !lost.empty()) {
+        ui::Modal::Message(nullptr, ui::MessageKind::Error, app::kApplicationTitle,
+                           QString::fromStdString(lost));
         return Finish(unattended, kExitNoMachine);
     }
     return Finish(unattended, stopSignals.ExitStatus());

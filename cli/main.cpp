@@ -17,6 +17,7 @@
 #include "platform/MachineSession.h"
 #include "platform/MessageBox.h"
 #include "platform/System.h"
+#include "platform/Trace.h"
 #include "tools/pack/Packer.h"
 
 namespace {
@@ -378,6 +379,11 @@ int main(int argc, char** argv) {
     if (!session.Finish(error)) {
         std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;
+    }
+    // A trace asked for and cut short is said, and a run that passed otherwise does not pass.
+    if (std::string lost = platform::Trace::Problem(); !lost.empty()) {
+        std::cerr << "brenvo-cli: " << lost << "\n";
+        if (status == kExitOk) return kExitBadMachine;
     }
     return status;
 }

@@ -2,18 +2,69 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace common {
 namespace {
 constexpr size_t kExcerptBytes = 60;
 
-std::string Cut(std::string text) {
-    if (text.size() <= kExcerptBytes) return text;
-    size_t end = kExcerptBytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    text.resize(end);
-    return text + "...";
+// The length of the valid UTF-8 character at the start of `text`, or 0 when its first byte
+// does not start one (a stray continuation, an overlong form, a surrogate, beyond U+10FFFF).
+size_t Utf8Length(std::string_view text) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || text.size() < length) return 0;
+    for (size_t i = 1; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    unsigned char second = byte(1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
+
+// The next character of `text` as a message shows it, and how many bytes of `text` it took.
+std::string_view Shown(std::string_view text, size_t& took, char (&escape)[8]) {
+    unsigned char c = static_cast<unsigned char>(text[0]);
+    took = Utf8Length(text);
+    if (took > 1) return text.substr(0, took);
+    took = 1;
+    if (c >= 0x20 && c != 0x7F && c < 0x80) return text.substr(0, 1);
+    const char* named = c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
+    if (named) return named;
+    std::snprintf(escape, sizeof escape, "\\x%02x", c);
+    return escape;
+}
+
+// `text` escaped for a message and cut to kExcerptBytes at a whole character, "..." when cut.
+// Reads no more of `text` than it shows, so a megabyte costs what sixty bytes do.
+std::string Cut(std::string_view text, size_t budget = kExcerptBytes) {
+    std::string out;
+    char escape[8];
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t took = 0;
+        std::string_view piece = Shown(text.substr(at), took, escape);
+        if (out.size() + piece.size() > budget) return out + "...";
+        out += piece;
+        at += took;
+    }
+    return out;
+}
+
+// The last few dozen bytes of `text`, escaped: where a parse went wrong is at the end of what it
+// read.
+std::string CutFromEnd(std::string_view text) {
+    if (text.size() <= kExcerptBytes) return Cut(text);
+    size_t start = text.size() - (kExcerptBytes - 10);
+    while (start < text.size() && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+        ++start;
+    return "..." + Cut(text.substr(start));
 }
 
 std::string Plain(double d) {
@@ -21,25 +72,113 @@ std::string Plain(double d) {
     std::snprintf(text, sizeof text, "%.15g", d);
     return text;
 }
+
+// Builds the document as nlohmann's own DOM parser does, in one pass, with our limits: a depth,
+// a number of values, and no key twice in one object.
+class DomBuilder {
+  public:
+    using json = nlohmann::json;
+    explicit DomBuilder(const std::string& where) : where_(where) {}
+
+    bool null() { return Value(nullptr); }
+    bool boolean(bool v) { return Value(v); }
+    bool number_integer(json::number_integer_t v) { return Value(v); }
+    bool number_unsigned(json::number_unsigned_t v) { return Value(v); }
+    bool number_float(json::number_float_t v, const std::string&) { return Value(v); }
+    bool string(std::string& v) { return Value(std::move(v)); }
+    bool binary(json::binary_t& v) { return Value(std::move(v)); }
+    bool start_object(size_t) { return Open(json::value_t::object); }
+    bool start_array(size_t) { return Open(json::value_t::array); }
+    bool end_object() { return Close(); }
+    bool end_array() { return Close(); }
+    bool key(std::string& k) {
+        auto& object = open_.back();
+        auto [it, fresh] = object.node->get_ref<json::object_t&>().try_emplace(k);
+        object.key = &it->first;
+        if (!fresh) throw JsonError(Path() + ": given twice");
+        slot_ = &it->second;
+        return true;
+    }
+    template <class Exception>
+    bool parse_error(size_t, const std::string& lastRead, const Exception& error) {
+        // nlohmann's message repeats the text it read last, which may be megabytes of raw
+        // input: it is quoted cut and escaped like any other.
+        std::string message = error.what();
+        if (message.rfind("[json.exception.", 0) == 0 && message.find("] ") != std::string::npos)
+            message.erase(0, message.find("] ") + 2);
+        size_t at = lastRead.empty() ? std::string::npos : message.find("'" + lastRead + "'");
+        if (at != std::string::npos)
+            message.replace(at + 1, lastRead.size(), CutFromEnd(lastRead));
+        else
+            message = Cut(message, 4 * kExcerptBytes);
+        throw JsonError(where_ + ": not valid JSON (" + message + ")");
+    }
+
+    json& Root() { return root_; }
+
+  private:
+    struct Level {
+        json* node;
+        const std::string* key = nullptr;  // of the member being read, in an object
+    };
+
+    template <class V>
+    json* Place(V&& v) {
+        if (++values_ > kMaxJsonValues)
+            throw JsonError(where_ + ": more than " + std::to_string(kMaxJsonValues) + " values");
+        if (open_.empty()) {
+            root_ = json(std::forward<V>(v));
+            return &root_;
+        }
+        json* parent = open_.back().node;
+        if (parent->is_array()) {
+            auto& list = parent->get_ref<json::array_t&>();
+            list.emplace_back(std::forward<V>(v));
+            return &list.back();
+        }
+        *slot_ = json(std::forward<V>(v));
+        return slot_;
+    }
+    template <class V>
+    bool Value(V&& v) {
+        Place(std::forward<V>(v));
+        return true;
+    }
+    bool Open(json::value_t kind) {
+        if (open_.size() >= static_cast<size_t>(kMaxJsonDepth))
+            throw JsonError(where_ + ": nested deeper than " + std::to_string(kMaxJsonDepth) +
+                            " levels");
+        open_.push_back({Place(kind)});
+        return true;
+    }
+    bool Close() {
+        open_.pop_back();
+        return true;
+    }
+    // Where the member being read sits: "bench.json.drives[2].letter".
+    std::string Path() const {
+        std::string path = where_;
+        for (const auto& level : open_) {
+            if (level.key)
+                path += "." + Cut(*level.key);
+            else if (level.node->is_array() && !level.node->empty())
+                path += "[" + std::to_string(level.node->size() - 1) + "]";
+        }
+        return path;
+    }
+
+    const std::string& where_;
+    json root_;
+    std::vector<Level> open_;
+    json* slot_ = nullptr;
+    size_t values_ = 0;
+};
 }  // namespace
 
-nlohmann::json ParseJson(const std::string& text, const std::string& where) {
-    using nlohmann::json;
-    auto depthLimit = [](int depth, json::parse_event_t event, json&) {
-        if ((event == json::parse_event_t::object_start ||
-             event == json::parse_event_t::array_start) &&
-            depth >= kMaxJsonDepth) {
-            throw JsonError("nested deeper than " + std::to_string(kMaxJsonDepth) + " levels");
-        }
-        return true;
-    };
-    try {
-        return json::parse(text, depthLimit);
-    } catch (const json::exception& e) {  // a syntax error, or a number too large to hold
-        throw JsonError(where + ": not valid JSON (" + e.what() + ")");
-    } catch (const JsonError& e) {
-        throw JsonError(where + ": " + e.what());
-    }
+nlohmann::json ParseJson(std::string_view text, const std::string& where) {
+    DomBuilder builder(where);
+    nlohmann::json::sax_parse(text, &builder, nlohmann::json::input_format_t::json, true);
+    return std::move(builder.Root());
 }
 
 std::string Excerpt(const nlohmann::json& value) {
@@ -53,7 +192,12 @@ std::string Excerpt(const nlohmann::json& value) {
 }
 
 std::string QuotedExcerpt(std::string_view text) {
-    return Cut("\"" + std::string(text) + "\"");
+    // Every byte shows as one byte or more, so twice the excerpt's length is enough to cut from.
+    return Cut("\"" + std::string(text.substr(0, 2 * kExcerptBytes)) + "\"");
+}
+
+std::string TextExcerpt(std::string_view text) {
+    return Cut(text);
 }
 
 Fields::Fields(const nlohmann::json& object, std::string where)

@@ -25,15 +25,24 @@ class JsonError : public std::runtime_error {
 // value could only exhaust the stack of whatever walks it.
 inline constexpr int kMaxJsonDepth = 64;
 
-// Parses a whole JSON text. Throws JsonError "<where>: not valid JSON (...)", or
-// "<where>: nested deeper than 64 levels".
-nlohmann::json ParseJson(const std::string& text, const std::string& where);
+// How many values (objects, lists, texts, numbers...) a JSON input may hold. Ours hold a few
+// thousand; the limit keeps what a hostile file can make us allocate to tens of megabytes.
+inline constexpr size_t kMaxJsonValues = 1'000'000;
+
+// Parses a whole JSON text in one pass, in time linear in its size. Throws JsonError
+// "<where>: not valid JSON (...)", "<where>: nested deeper than 64 levels",
+// "<where>: more than 1000000 values", or "<where>.<path>: given twice" for a key that an object
+// repeats (which would otherwise silently win over the first).
+nlohmann::json ParseJson(std::string_view text, const std::string& where);
 
 // What an error message quotes of a bad value: its JSON text, cut to a few dozen bytes (at a
 // whole character) with "..." when longer.
 std::string Excerpt(const nlohmann::json& value);
-// The same for a text, in double quotes (the text as it is, not escaped).
+// The same for a text, in double quotes. Bytes that are not valid UTF-8, and control characters,
+// appear escaped ("\xff", "\n"), so a message is always valid UTF-8 and one line.
 std::string QuotedExcerpt(std::string_view text);
+// The text itself, escaped the same way and cut to a few dozen bytes ("..." when longer).
+std::string TextExcerpt(std::string_view text);
 
 class Fields {
   public:

@@ -32,6 +32,8 @@ std::string Package::OptionDigits() const {
 
 ParseResult Package::Parse() {
     ParseResult result;
+    // Judged on the block as packed, before anything below writes into it.
+    const ChecksumState checksum = CheckChecksum(block_);
 
     // 1. Terminate every bound and look for long revisions.
     longRevisionMode_ = false;
@@ -111,11 +113,14 @@ ParseResult Package::Parse() {
             return result;
         }
     }
-    if (CheckChecksum(block_) == ChecksumState::Differs) {
+    if (checksum == ChecksumState::Differs || checksum == ChecksumState::BadMarker) {
         result.problem = PackageProblem::BadChecksum;
-        result.message =
-            "The firmware package is damaged: its images, key tables or image places differ from "
-            "what was packed (the package checksum does not match).";
+        result.message = std::string("The firmware package is damaged: ") +
+                         (checksum == ChecksumState::Differs
+                              ? "it differs from what was packed (the package checksum does not "
+                                "match)."
+                              : "its checksum digits (option digits 19-32) are neither a checksum "
+                                "nor zeros.");
     }
     return result;
 }

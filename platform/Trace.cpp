@@ -1,10 +1,19 @@
 #include "platform/Trace.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "common/Crc32.h"
+#include "common/Files.h"
 #include "common/Text.h"
 
 namespace platform {
@@ -20,7 +29,25 @@ Trace* Trace::Current() {
 }
 
 bool Trace::OpenFile(const std::string& path, std::string& error) {
+    std::string kind = common::NotARegularFile(path);
+    if (!kind.empty() && kind != "does not exist") {
+        error = "cannot open the trace file " + path + ": it " + kind;
+        return false;
+    }
     auto trace = std::make_unique<Trace>();
+    trace->path_ = path;
+#ifndef _WIN32
+    // Made or opened without waiting, and judged by what was opened: a FIFO swapped in after the
+    // look above still cannot stall the run.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0644);
+    struct stat st {};
+    bool regular = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (fd >= 0) ::close(fd);
+    if (fd >= 0 && !regular) {
+        error = "cannot open the trace file " + path + ": it is not a regular file";
+        return false;
+    }
+#endif
     trace->out_.open(path, std::ios::binary | std::ios::app);
     if (!trace->out_) {
         error = "cannot open the trace file " + path;
@@ -40,11 +67,24 @@ void Trace::Close() {
     TraceSlot().reset();
 }
 
+std::string Trace::Problem() {
+    Trace* trace = Current();
+    if (!trace) return "";
+    std::lock_guard lock(trace->mutex_);
+    return trace->problem_;
+}
+
 void Trace::Write(const nlohmann::ordered_json& line) {
     std::lock_guard lock(mutex_);
+    if (!problem_.empty()) return;
+    errno = 0;
     out_ << line.dump() << '\n';
     // Flushed at once: a trace is read most when a run ended badly.
     out_.flush();
+    if (!out_) {
+        problem_ = "the trace file " + path_ + " could not be written (" +
+                   std::strerror(errno ? errno : EIO) + "); the trace is incomplete";
+    }
 }
 
 void Trace::WriteCommand(const std::string& device, std::span<const uint8_t> cdb, int direction,

@@ -16,8 +16,13 @@ class Trace {
   public:
     // The trace of this process, or null when BRENVO_TRACE is not set.
     static Trace* Current();
-    // Opens (appends to) the file named by BRENVO_TRACE; false with `error` when it cannot.
+    // Opens (appends to) the file named by BRENVO_TRACE; false with `error` when it cannot, or
+    // when it names anything but a regular file (a FIFO would stall the program, a device swallow
+    // the trace).
     static bool OpenFromEnvironment(std::string& error);
+    // Why lines of the trace were lost ("the trace file t.jsonl could not be written: No space
+    // left on device"), or empty while every line reached the file.
+    static std::string Problem();
     // For tests: trace into the given file until Close.
     static bool OpenFile(const std::string& path, std::string& error);
     static void Close();
@@ -36,6 +41,8 @@ class Trace {
   private:
     std::mutex mutex_;
     std::ofstream out_;
+    std::string path_;
+    std::string problem_;
 };
 
 }  // namespace platform

@@ -113,6 +113,28 @@ size=$(awk -v b="$(stat -c %s "$build/cli/brenvo-cli")" 'BEGIN { printf "%.0f", 
 row "brenvo-pack of brenvo-cli ($size MB; cp: $copy ms)" "$ms ms" "$mb MB" "≤ 8 × cp ($(awk -v c="$copy" 'BEGIN{printf "%.0f", 8*c}') ms)"
 verdict "packing" "$ran" "$(le "$ms" "$(awk -v c="$copy" 'BEGIN{print 8*c}')")"
 
+# The JSON reader on a hostile bench: 500,000 empty objects (1.5 MB), against a bench of the same
+# size that nests nothing (one long text). Both are refused after the reading (an unknown field);
+# the reading must cost about the same, linear in the size, whatever the nesting.
+python3 - "$work" << 'PY'
+import sys
+work = sys.argv[1]
+nested = '{"brenvoBench": 1, "x": [' + ','.join(['{}'] * 500000) + ']}\n'
+open(work + '/nested.json', 'w').write(nested)
+flat = '{"brenvoBench": 1, "x": "' + 'a' * (len(nested) - 29) + '"}\n'
+open(work + '/flat.json', 'w').write(flat)
+PY
+measure : 1 "$bench" show "$work/flat.json"
+flat=$ms
+row "brenvo-bench show, 1.5 MB bench, no nesting" "$ms ms" "$mb MB" "(the measure)"
+judge "reading a flat bench" "$ran"
+measure : 1 "$bench" show "$work/nested.json"
+row "brenvo-bench show, 1.5 MB bench, 500k objects" "$ms ms" "$mb MB" "≤ 5 × no nesting ($(awk -v f="$flat" 'BEGIN{printf "%.0f", 5*f}') ms)"
+verdict "reading a nested bench" "$ran" "$(le "$ms" "$(awk -v f="$flat" 'BEGIN{print 5*f}')")"
+measure : 6 env BRENVO_MACHINE="$work/nested.json" "$flasher" list
+row "brenvo-cli list, 1.5 MB bench, 500k objects" "$ms ms" "$mb MB" "≤ 5 × no nesting"
+verdict "start-up on a nested bench" "$ran" "$(le "$ms" "$(awk -v f="$flat" 'BEGIN{print 5*f}')")"
+
 # The downloads and the direct-IDE flash under the virtual clock (targets in the README).
 echo
 gbench_args=(--benchmark_repetitions=3 --benchmark_report_aggregates_only=true)

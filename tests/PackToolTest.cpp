@@ -120,11 +120,11 @@ TEST_F(PackTool, WritesEveryFieldAtItsOffsetInItsFormat) {
     EXPECT_EQ(text(kBinSizeOffset + 42, 21), std::string("BIN_SIZE3=0000000000\0", 21));
     EXPECT_EQ(text(kNewFwOffset, 16), std::string("NEW_FW1=QV12\0\0\0\0", 16));
     EXPECT_EQ(text(kNewFwOffset + 32, 16), std::string("NEW_FW3=N/A \0\0\0\0", 16));
-    // Digits 19-32: the checksum's marker, then the CRC-32 over what the flash depends on.
+    // Digits 19-32: the checksum's marker, then the CRC-32 over the whole block but them.
     char crc[11];
-    std::snprintf(crc, sizeof crc, "%010u", static_cast<unsigned>(package::FlashChecksum(block)));
+    std::snprintf(crc, sizeof crc, "%010u", static_cast<unsigned>(package::BlockChecksum(block)));
     EXPECT_EQ(text(kParaOptOffset, 42),
-              std::string("PARA_OPT=000101100020011000") + "7319" + crc + std::string(1, '\0'));
+              std::string("PARA_OPT=000101100020011000") + "7320" + crc + std::string(1, '\0'));
     EXPECT_EQ(text(EntryOffset(1, 3), 8), std::string("#FLSH13\0", 8)) << "placeholders stay";
     EXPECT_EQ(text(EntryOffset(2, 1) + kEntryVendorOffset, 12),
               std::string("QUORVANT\0\0\0\0", 12));

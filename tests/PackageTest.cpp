@@ -273,7 +273,7 @@ TEST(LocateBlock, NeedsEveryKeyTextInPlaceAndOnlyOneBlock) {
     EXPECT_EQ(LocateBlock(shortFile), -1);
 }
 
-TEST_F(BlockTest, AChecksummedPackageDamagedWhereTheFlashDependsOnIsRefused) {
+TEST_F(BlockTest, AChecksummedPackageDamagedAnywhereIsRefused) {
     SetOptions(kShippedOptions);
     SetImage(1, 0, 1024);
     for (size_t i = 0; i < 1024; ++i)
@@ -281,6 +281,7 @@ TEST_F(BlockTest, AChecksummedPackageDamagedWhereTheFlashDependsOnIsRefused) {
     StampChecksum(bytes_);
     const std::vector<uint8_t> packed = bytes_;
     EXPECT_TRUE(Package(bytes_).Parse().ok());
+    const size_t digit1 = kParaOptOffset + 9;  // option digit d lies at digit1 + d - 1
 
     struct Damage {
         const char* what;
@@ -290,7 +291,14 @@ TEST_F(BlockTest, AChecksummedPackageDamagedWhereTheFlashDependsOnIsRefused) {
     for (Damage d : {Damage{"a bit of the image", kImageAreaOffset + 513, 0x10},
                      Damage{"a bit of its key table", KeyTableOffset(1) + 7, 0x01},
                      Damage{"a digit of BIN_SIZE1", BinSizeValueOffset(1) + 9, 0x01},
-                     Damage{"a digit of BIN_START1", BinStartValueOffset(1) + 8, 0x01}}) {
+                     Damage{"a digit of BIN_START1", BinStartValueOffset(1) + 8, 0x01},
+                     Damage{"the commit-mode digit", digit1 + 5, 0x01},
+                     Damage{"option digit 18", digit1 + 17, 0x01},
+                     Damage{"a constraint", EntryOffset(1, 1) + kEntryVendorOffset, 0x02},
+                     Damage{"the title", kTitleOffset, 0x01},
+                     Damage{"a digit of the checksum", digit1 + 31, 0x01},
+                     Damage{"the marker, into another", digit1 + 21, 0x01},
+                     Damage{"the marker, into a letter", digit1 + 18, 0x40}}) {
         SCOPED_TRACE(d.what);
         bytes_ = packed;
         bytes_[d.offset] ^= d.flip;
@@ -298,18 +306,24 @@ TEST_F(BlockTest, AChecksummedPackageDamagedWhereTheFlashDependsOnIsRefused) {
         EXPECT_EQ(r.problem, PackageProblem::BadChecksum);
         EXPECT_EQ(r.message.rfind("The firmware package is damaged: ", 0), 0u);
     }
-    // What the flash does not depend on may change: the title, another option digit.
-    bytes_ = packed;
-    bytes_[kTitleOffset] = 'X';
-    bytes_[kParaOptOffset + 9 + 1] = '1';
-    EXPECT_TRUE(Package(bytes_).Parse().ok());
 }
 
-TEST_F(BlockTest, APackageMadeBeforeTheChecksumStillRuns) {
+TEST_F(BlockTest, PackagesPackedBeforeTheWholeBlockChecksumStillRun) {
     SetOptions(kShippedOptions);
     SetImage(1, 0, 1024);
-    EXPECT_EQ(CheckChecksum(bytes_), ChecksumState::Absent);
+    EXPECT_EQ(CheckChecksum(bytes_), ChecksumState::Absent) << "all fourteen digits zero";
     EXPECT_TRUE(Package(bytes_).Parse().ok());
+
+    // The earlier checksum covers what the flash depends on, and only that.
+    char crc[11];
+    std::snprintf(crc, sizeof crc, "%010u", static_cast<unsigned>(FlashChecksum(bytes_)));
+    const std::string tail = std::string(kFlashChecksumMarker) + crc;
+    std::copy(tail.begin(), tail.end(), bytes_.begin() + kParaOptOffset + 9 + 18);
+    EXPECT_EQ(CheckChecksum(bytes_), ChecksumState::Matches);
+    bytes_[kTitleOffset] ^= 1;
+    EXPECT_TRUE(Package(bytes_).Parse().ok());
+    bytes_[kImageAreaOffset + 5] ^= 1;
+    EXPECT_EQ(Package(bytes_).Parse().problem, PackageProblem::BadChecksum);
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ check "the altered file's run says its state was saved" 6 6 "$out" "the state wa
 # A package damaged where the flash depends on it is refused before any drive is touched.
 fresh typical
 cp "$work/flasher" "$work/damaged"
-at=$(grep -obUa "PARA_OPT=0001011000100110007319" "$work/damaged" | head -1 | cut -d: -f1)
+at=$(grep -obUa "PARA_OPT=0001011000100110007320" "$work/damaged" | head -1 | cut -d: -f1)
 pos=$((at - 1774 + 6148 + 4096))  # a byte of the image: the block starts 1774 bytes before the key
 byte=$(od -An -tu1 -j "$pos" -N1 "$work/damaged" | tr -d ' ')
 printf "$(printf '\\%03o' $((byte ^ 16)))" | dd of="$work/damaged" bs=1 seek="$pos" conv=notrunc status=none

@@ -70,6 +70,39 @@ for p in "$work/folder" "$work/nowhere/file"; do
 done
 out=$("$pack" "$work/m.json" "$work/flasher" "$work/flasher" 2>&1); check "brenvo-pack output = input" 1 $? "$out" "is the input program itself"
 
+# Inputs that are not regular files: a FIFO (which would stall a reader for ever), a device, and
+# a JSON too large for its kind. Each is refused at once, naming what it is.
+mkfifo "$work/fifo"
+python3 -c "import sys; open(sys.argv[1], 'w').write('[' + '{},' * 14000000 + '{}]')" "$work/big.json"
+odd=("$work/fifo" /dev/zero "$work/big.json")
+odds=("is a FIFO (named pipe), not a file" "is a character device, not a file" "is larger than")
+for i in "${!odd[@]}"; do
+  p=${odd[$i]} s=${odds[$i]} t=(timeout 20)
+  out=$(machine "$p" "${t[@]}" "$cli" list); check "brenvo-cli BRENVO_MACHINE=$p" 6 $? "$out" "$s"
+  out=$(machine "$p" "${t[@]}" "$brenvo"); check "brenvo BRENVO_MACHINE=$p" 6 $? "$out" "$s"
+  out=$("${t[@]}" "$pack" "$p" "$cli" "$work/out" 2>&1); check "brenvo-pack manifest $p" 1 $? "$out" "$s"
+  out=$("${t[@]}" "$bench" show "$p" 2>&1); check "brenvo-bench show $p" 1 $? "$out" "$s"
+  out=$("${t[@]}" "$bench" boot "$p" 2>&1); check "brenvo-bench boot $p" 1 $? "$out" "$s"
+  [ "$p" = "$work/big.json" ] && continue
+  out=$("${t[@]}" "$cli" --package "$p" list 2>&1); check "brenvo-cli --package $p" 5 $? "$out" "$s"
+  out=$("${t[@]}" "$pack" "$work/m.json" "$p" "$work/out" 2>&1); check "brenvo-pack input $p" 1 $? "$out" "$s"
+  out=$("${t[@]}" "$pack" --show "$p" 2>&1); check "brenvo-pack --show $p" 1 $? "$out" "$s"
+  manifest "$p"
+  out=$("${t[@]}" "$pack" "$work/m.json" "$cli" "$work/out" 2>&1); check "brenvo-pack image $p" 1 $? "$out" "$s"
+  manifest fw.bin
+  sed -i "s|\"key.bin\"|\"$p\"|" "$work/m.json"
+  out=$("${t[@]}" "$pack" "$work/m.json" "$cli" "$work/out" 2>&1); check "brenvo-pack key $p" 1 $? "$out" "$s"
+  manifest fw.bin
+  out=$(BRENVO_TRACE=$p machine "$work/pc.json" "${t[@]}" "$cli" list); check "brenvo-cli BRENVO_TRACE=$p" 6 $? "$out" "$s"
+  out=$(BRENVO_TRACE=$p machine "$work/pc.json" "${t[@]}" "$brenvo"); check "brenvo BRENVO_TRACE=$p" 6 $? "$out" "$s"
+done
+[ ! -e "$work/out" ]; check "no output after refusing what is no file" 0 $? "x" "x"
+# A manifest or a bench that gives a key twice is refused, naming the key.
+sed 's/"options"/"options": "90010110001001100000000000000000", "options"/' "$work/m.json" > "$work/twice.json"
+out=$("$pack" "$work/twice.json" "$cli" "$work/out" 2>&1); check "brenvo-pack, a key given twice" 1 $? "$out" "twice.json.options: given twice"
+sed 's/"drives": \[/"drives": [], "drives": [/' "$work/pc.json" > "$work/twice-pc.json"
+out=$(machine "$work/twice-pc.json" "$cli" list); check "brenvo-cli, a key given twice" 6 $? "$out" "twice-pc.json.drives: given twice"
+
 # A bench held by a run (here by flock, as a run holds it) is refused to every other run.
 held() { flock -n "$work/pc.json.lock" env BRENVO_MACHINE="$work/pc.json" "$@" < /dev/null 2>&1; }
 out=$(held "$work/flasher" update --yes); check "brenvo-cli on a held bench" 6 $? "$out" "pc.json is in use by another run"

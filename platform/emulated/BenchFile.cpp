@@ -90,7 +90,7 @@ void ReadRegistryValue(Fields& f, Machine& m) {
 
 }  // namespace
 
-std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& name) {
+std::shared_ptr<Machine> ParseBench(std::string_view text, const std::string& name) {
     json root = common::ParseJson(text, name);
     Fields top(root, name);
     auto format = top.Integer("brenvoBench", -1, -1, 1'000'000);
@@ -130,9 +130,10 @@ std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& 
 
 std::shared_ptr<Machine> LoadBench(const std::string& path) {
     std::string problem;
-    auto bytes = common::ReadWholeFile(path, problem);
+    auto bytes = common::ReadWholeFile(path, problem, common::kMaxBenchBytes);
     if (!bytes) throw BenchError(path + ": the bench file " + problem);
-    auto machine = ParseBench(std::string(bytes->begin(), bytes->end()), path);
+    auto machine = ParseBench(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), path);
     machine->benchPath = path;
     return machine;
 }

@@ -19,7 +19,7 @@ inline constexpr int kBenchFormat = 1;
 // Reads and checks a bench file. Throws BenchError naming the file and the field on any problem;
 // a machine is never built from a bench that is only partly understood.
 std::shared_ptr<Machine> LoadBench(const std::string& path);
-std::shared_ptr<Machine> ParseBench(const std::string& text, const std::string& nameForMessages);
+std::shared_ptr<Machine> ParseBench(std::string_view text, const std::string& nameForMessages);
 
 // The bench's lock cannot be taken: a problem of the lock file, not of the bench.
 class BenchLockError : public BenchError {

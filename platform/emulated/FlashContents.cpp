@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "common/Crc32.h"
+#include "common/Files.h"
 
 namespace platform::emulated {
 namespace {}  // namespace
@@ -16,6 +17,13 @@ FlashContents::FlashContents(std::vector<uint8_t> bytes)
     : size_(bytes.size()), bytes_(std::make_shared<std::vector<uint8_t>>(std::move(bytes))) {}
 
 FlashContents FlashContents::InFile(const std::string& path, size_t size, uint32_t crc) {
+    // A folder, a FIFO or a device in its place is named as what it is: reading one would fail,
+    // wait for ever, or never end.
+    std::string kind = common::NotARegularFile(path);
+    if (!kind.empty()) {
+        throw FlashFileError(path + ": the flash contents file " +
+                             (kind == "does not exist" ? std::string("is missing") : kind));
+    }
     std::error_code error;
     auto found = std::filesystem::file_size(path, error);
     if (error) throw FlashFileError(path + ": the flash contents file is missing");
@@ -36,11 +44,13 @@ const std::vector<uint8_t>& FlashContents::Loaded() const {
         bytes_ = std::make_shared<std::vector<uint8_t>>(size_, *fill_);
         return *bytes_;
     }
-    auto bytes = std::make_shared<std::vector<uint8_t>>(size_);
-    std::ifstream in(file_, std::ios::binary);
-    in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size_));
-    if (!in || in.gcount() != static_cast<std::streamsize>(size_))
-        throw FlashFileError(file_ + ": cannot read the flash contents file");
+    std::string problem;
+    auto read = common::ReadWholeFile(file_, problem, size_);
+    if (!read || read->size() != size_) {
+        throw FlashFileError(file_ + ": cannot read the flash contents file" +
+                             (problem.empty() ? "" : " (it " + problem + ")"));
+    }
+    auto bytes = std::make_shared<std::vector<uint8_t>>(std::move(*read));
     uint32_t crc = common::Crc32(*bytes);
     if (crc_ && crc != *crc_) {
         throw FlashFileError(file_ + ": the flash contents file has crc32 " +

@@ -85,7 +85,8 @@ FlashContents ReadFlashObject(common::Fields& f, const std::string& benchFolder,
         // Only a file beside the bench: a bench never reaches into other folders.
         if (file.empty() || file == "." || file == ".." ||
             file.find_first_of("/\\") != std::string::npos)
-            f.Fail("file", "expected the name of a file beside the bench, found \"" + file + "\"");
+            f.Fail("file", "expected the name of a file beside the bench, found " +
+                               common::QuotedExcerpt(file));
         auto crc = ParseHex8(f.String("crc32", ""));
         if (!crc) f.Fail("crc32", "expected the contents' CRC-32 as 8 hex digits");
         try {

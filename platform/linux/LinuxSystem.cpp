@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxSystem.h"
 
+#include "common/Files.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -194,9 +196,8 @@ Status LinuxSystem::WriteWholeFile(const std::string& path, std::span<const uint
 }
 
 std::optional<std::vector<uint8_t>> LinuxSystem::ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    std::string problem;
+    return common::ReadWholeFile(path, problem);
 }
 
 Status LinuxSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {

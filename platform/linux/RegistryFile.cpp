@@ -4,6 +4,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "common/Files.h"
+#include "common/JsonFields.h"
 #include "common/NewFile.h"
 #include "common/Text.h"
 
@@ -22,11 +24,19 @@ bool IsRunOnce(const std::string& key) {
                       [](char a, char b) { return std::tolower(a) == std::tolower(b); });
 }
 
+// A registry file that cannot be read (absent, not a regular file, not JSON) reads as empty, as
+// before its first write; it is read with the same limits as every other input.
 nlohmann::json Load(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return nlohmann::json::object();
-    auto json = nlohmann::json::parse(in, nullptr, false);
-    return json.is_object() ? json : nlohmann::json::object();
+    std::string problem;
+    auto bytes = common::ReadWholeFile(path, problem, common::kMaxSmallJsonBytes);
+    if (!bytes) return nlohmann::json::object();
+    try {
+        auto json = common::ParseJson(
+            std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), path);
+        return json.is_object() ? json : nlohmann::json::object();
+    } catch (const common::JsonError&) {
+        return nlohmann::json::object();
+    }
 }
 
 // Written under a fresh name beside it (never through a link) and renamed over, so a crash leaves

@@ -27,12 +27,13 @@ std::string Text(Fields& f, const std::string& key, size_t size, bool required,
     return value;
 }
 
-std::vector<uint8_t> ReadFile(Fields& f, const std::string& key, const fs::path& folder) {
+std::vector<uint8_t> ReadFile(Fields& f, const std::string& key, const fs::path& folder,
+                              size_t maxBytes) {
     std::string name = f.String(key, "");
     if (name.empty()) f.Fail(key, "missing: the name of a file beside the manifest");
     fs::path path = folder / name;
     std::string problem;
-    auto bytes = common::ReadWholeFile(path.string(), problem);
+    auto bytes = common::ReadWholeFile(path.string(), problem, maxBytes);
     if (!bytes) f.Fail(key, path.string() + " " + problem);
     return std::move(*bytes);
 }
@@ -49,9 +50,14 @@ std::string Today() {
 
 Manifest LoadManifest(const std::string& path) {
     std::string problem;
-    auto content = common::ReadWholeFile(path, problem);
+    auto content = common::ReadWholeFile(path, problem, common::kMaxSmallJsonBytes);
     if (!content) throw JsonError(path + ": the manifest " + problem);
-    nlohmann::json root = common::ParseJson(std::string(content->begin(), content->end()), path);
+    return ParseManifest(
+        std::string_view(reinterpret_cast<const char*>(content->data()), content->size()), path);
+}
+
+Manifest ParseManifest(std::string_view text, const std::string& path) {
+    nlohmann::json root = common::ParseJson(text, path);
     const fs::path folder = fs::path(path).parent_path();
     using namespace package;
 
@@ -74,10 +80,10 @@ Manifest LoadManifest(const std::string& path) {
     top.Array("images", [&](Fields& f, size_t) {
         ImageSpec image;
         image.file = f.String("file", "");
-        image.data = ReadFile(f, "file", folder);
+        image.data = ReadFile(f, "file", folder, kImageAreaSize);
         if (image.data.empty()) f.Fail("file", image.file + " is empty");
         image.keyFile = f.String("key", "");
-        image.key = ReadFile(f, "key", folder);
+        image.key = ReadFile(f, "key", folder, kImageAreaSize);
         if (image.key.size() != kKeyTableSize) {
             f.Fail("key",
                    "a key table is 1024 bytes; this one is " + std::to_string(image.key.size()));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pack {
@@ -31,5 +32,7 @@ struct Manifest {
 // Reads a manifest and the image and key files it names (relative to the manifest's folder).
 // Throws common::JsonError with the file and field on any problem.
 Manifest LoadManifest(const std::string& path);
+// The same for a manifest's text already read; `path` names it and places the files it names.
+Manifest ParseManifest(std::string_view text, const std::string& path);
 
 }  // namespace pack

@@ -239,9 +239,8 @@ std::string VerifyPackage(const Manifest& m, std::span<const uint8_t> written) {
     return "";
 }
 
-std::string DescribePackage(std::span<const uint8_t> block, bool& usable) {
-    std::vector<uint8_t> copy(block.begin(), block.end());
-    Package p(copy);
+std::string DescribePackage(std::span<uint8_t> block, bool& usable) {
+    Package p(block);
     ParseResult parsed = p.Parse();
     usable = parsed.ok();
     const PackageOptions& o = p.Options();
@@ -362,7 +361,7 @@ int ShowExecutable(const std::string& path, std::ostream& out, std::ostream& err
         int64_t at = FindBlock(file, path);
         bool usable = false;
         out << "Package in " << path << " (block at file offset " << at << "):\n"
-            << DescribePackage(std::span<const uint8_t>(file.data() + at, kBlockSize), usable);
+            << DescribePackage(std::span<uint8_t>(file.data() + at, kBlockSize), usable);
         return usable ? 0 : 1;
     } catch (const std::exception& e) {
         err << "brenvo-pack: " << e.what() << "\n";

@@ -31,7 +31,9 @@ std::string VerifyPackage(const Manifest& manifest, std::span<const uint8_t> blo
 std::vector<std::string> TransferWarnings(const Manifest& manifest);
 
 // The package of a block in plain words. `usable` tells whether the program would accept it.
-std::string DescribePackage(std::span<const uint8_t> block, bool& usable);
+// The block is parsed in place, as the program's start-up parses its own (which only closes the
+// revision bounds), so a 2 MiB block is never copied.
+std::string DescribePackage(std::span<uint8_t> block, bool& usable);
 
 // A copy of the one package block of a program file. Throws PackError when the file cannot be
 // read or holds no block or more than one.

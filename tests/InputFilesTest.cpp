@@ -1,0 +1,210 @@
+// Inputs from anyone: every JSON reader refuses repeated keys and quotes little of what it read,
+// and every input that is not a regular file is named as what it is, at once, never waited on.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#endif
+
+#include "common/Files.h"
+#include "common/JsonFields.h"
+#include "platform/Trace.h"
+#include "platform/emulated/BenchFile.h"
+#include "tests/TestMachine.h"
+
+namespace {
+using namespace platform::emulated;
+using testing_support::TempDir;
+namespace fs = std::filesystem;
+
+std::string ParseError(const std::string& text) {
+    try {
+        common::ParseJson(text, "in.json");
+    } catch (const common::JsonError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+bool ValidUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        auto c = static_cast<unsigned char>(text[i]);
+        size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 4;
+        if (c >= 0x80 && (c < 0xC2 || c > 0xF4)) return false;
+        if (i + n > text.size()) return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+TEST(JsonReader, ARepeatedKeyIsRefusedNamingWhereItIs) {
+    EXPECT_EQ(ParseError(R"({"drives": [], "machine": {}, "drives": []})"),
+              "in.json.drives: given twice");
+    EXPECT_EQ(ParseError(R"({"drives": [{"letter": "E:"}, {"letter": "F:", "letter": "G:"}]})"),
+              "in.json.drives[1].letter: given twice");
+    EXPECT_EQ(ParseError(R"({"a": {"b": [[1], [2, {"c": 1, "c": 2}]]}})"),
+              "in.json.a.b[1][1].c: given twice");
+    // The same key in different objects is no repetition.
+    EXPECT_EQ(ParseError(R"({"a": {"x": 1}, "b": {"x": 1}, "c": [{"x": 1}, {"x": 2}]})"), "");
+    // A bench with a second list of drives would otherwise be saved with none.
+    try {
+        ParseBench(R"({"brenvoBench": 1, "drives": [{"letter": "E:"}], "drives": []})", "pc.json");
+        ADD_FAILURE() << "a bench with two lists of drives was read";
+    } catch (const BenchError& e) {
+        EXPECT_STREQ(e.what(), "pc.json.drives: given twice");
+    }
+}
+
+TEST(JsonReader, MessagesQuoteAFewDozenBytesOfValidUtf8) {
+    // A megabyte-long text ending in a byte that is not UTF-8: the message stays short, shows
+    // where it went wrong, and escapes the bad byte.
+    const std::string vendor(1 << 20, 'v');
+    std::string error = ParseError(R"({"vendor": ")" + vendor + "\xff\"}");
+    EXPECT_EQ(error.rfind("in.json: not valid JSON (", 0), 0u) << error;
+    EXPECT_LT(error.size(), 400u);
+    EXPECT_TRUE(ValidUtf8(error)) << error;
+    EXPECT_NE(error.find("vvv\\xff"), std::string::npos) << error;
+    // Raw bytes and control characters in a value are escaped in what a field's message quotes.
+    EXPECT_EQ(common::QuotedExcerpt("a\xff\x01\nb"), "\"a\\xff\\x01\\nb\"");
+    EXPECT_EQ(common::QuotedExcerpt("\xe6\x97"), "\"\\xe6\\x97\"") << "a character cut short";
+    EXPECT_EQ(common::QuotedExcerpt("\xed\xa0\x80"), "\"\\xed\\xa0\\x80\"") << "a surrogate";
+    EXPECT_EQ(
+        common::QuotedExcerpt(std::string(200, '\x80')), "\"" + [] {
+            std::string s;
+            for (int i = 0; i < 14; ++i)
+                s += "\\x80";
+            return s;
+        }() + "...");
+    // A huge number and a huge unknown literal are quoted cut as well.
+    for (const std::string& text :
+         {"[" + std::string(1 << 20, '9') + "e999]", "[" + std::string(1 << 20, 't') + "]",
+          "{\"" + std::string(1 << 20, 'k') + "\": 1, 2}"}) {
+        error = ParseError(text);
+        EXPECT_EQ(error.rfind("in.json: not valid JSON (", 0), 0u) << error.substr(0, 200);
+        EXPECT_LT(error.size(), 400u) << error.substr(0, 200);
+    }
+}
+
+TEST(JsonReader, LimitsDepthAndCountButNotBreadth) {
+    EXPECT_EQ(ParseError(std::string(65, '[') + std::string(65, ']')),
+              "in.json: nested deeper than 64 levels");
+    EXPECT_EQ(ParseError(std::string(64, '[') + std::string(64, ']')), "");
+    // Half a million empty objects side by side read as one list of them.
+    std::string wide = "[";
+    for (int i = 0; i < 500'000; ++i)
+        wide += i ? ",{}" : "{}";
+    wide += "]";
+    EXPECT_EQ(common::ParseJson(wide, "in.json").size(), 500'000u);
+    std::string tooMany(2 * common::kMaxJsonValues + 1, ',');
+    for (size_t i = 0; i < tooMany.size(); i += 2)
+        tooMany[i] = '0';
+    EXPECT_EQ(ParseError("[" + tooMany + "]"), "in.json: more than 1000000 values");
+    EXPECT_NE(ParseError("[1] x"), "") << "text after the value is refused";
+}
+
+std::string BenchError(const std::string& path) {
+    try {
+        LoadBench(path);
+    } catch (const platform::emulated::BenchError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+#ifndef _WIN32
+TEST(InputFiles, WhatIsNotARegularFileIsNamedAndNeverWaitedOn) {
+    TempDir dir;
+    const std::string fifo = dir.File("pc.json");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A FIFO with no writer: reading it would wait for ever.
+    EXPECT_EQ(BenchError(fifo), fifo + ": the bench file is a FIFO (named pipe), not a file");
+    EXPECT_EQ(BenchError("/dev/zero"),
+              "/dev/zero: the bench file is a character device, not a file");
+    EXPECT_EQ(BenchError("/dev/null"),
+              "/dev/null: the bench file is a character device, not a file");
+    EXPECT_EQ(BenchError(dir.path()), dir.path() + ": the bench file is a folder, not a file");
+    fs::create_symlink("/dev/zero", dir.File("link.json"));
+    EXPECT_EQ(BenchError(dir.File("link.json")),
+              dir.File("link.json") + ": the bench file is a character device, not a file");
+
+    // Too large for its kind: refused by its size, before a byte of it is read.
+    const std::string big = dir.File("big.json");
+    { std::ofstream(big) << "{}"; }
+    fs::resize_file(big, common::kMaxBenchBytes + 1);
+    EXPECT_EQ(BenchError(big), big + ": the bench file is larger than 32 MiB");
+    std::string problem;
+    EXPECT_FALSE(common::ReadWholeFile(big, problem, 1000));
+    EXPECT_EQ(problem, "is larger than 1000 bytes");
+
+    // The trace: a FIFO or a device is refused when the run starts.
+    std::string error;
+    EXPECT_FALSE(platform::Trace::OpenFile(fifo, error));
+    EXPECT_EQ(error,
+              "cannot open the trace file " + fifo + ": it is a FIFO (named pipe), not a file");
+    EXPECT_FALSE(platform::Trace::OpenFile("/dev/full", error));
+    EXPECT_EQ(error, "cannot open the trace file /dev/full: it is a character device, not a file");
+}
+
+TEST(InputFiles, AFlashContentsFileThatIsNoFileIsNamedAsWhatItIs) {
+    TempDir dir;
+    const std::string path = dir.File("pc.json");
+    {
+        Machine m;
+        SaveBench(m, path);
+    }
+    auto benchNaming = [&](const std::string& file) {
+        std::ofstream(path) << R"({"brenvoBench": 1, "drives": [{"letter": "E:", "flash":
+            {"size": 65536, "file": ")"
+                            << file << R"(", "crc32": "00000000"}}]})";
+        return BenchError(path);
+    };
+    ASSERT_EQ(::mkfifo(dir.File("pc.E.1.flash").c_str(), 0600), 0);
+    EXPECT_NE(benchNaming("pc.E.1.flash")
+                  .find("pc.E.1.flash: the flash contents file is a FIFO (named pipe), not a file"),
+              std::string::npos)
+        << benchNaming("pc.E.1.flash");
+    fs::create_directory(dir.File("folder.flash"));
+    EXPECT_NE(benchNaming("folder.flash")
+                  .find("folder.flash: the flash contents file is a folder, not a file"),
+              std::string::npos)
+        << benchNaming("folder.flash");
+    fs::create_symlink("/dev/zero", dir.File("zero.flash"));
+    EXPECT_NE(benchNaming("zero.flash")
+                  .find("zero.flash: the flash contents file is a character device, not a file"),
+              std::string::npos)
+        << benchNaming("zero.flash");
+    EXPECT_NE(benchNaming("gone.flash").find("gone.flash: the flash contents file is missing"),
+              std::string::npos);
+}
+
+TEST(InputFiles, ATraceThatCannotBeWrittenIsSaid) {
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(platform::Trace::OpenFile(dir.File("trace.jsonl"), error)) << error;
+    platform::Trace::Current()->Write({{"line", 1}});
+    EXPECT_EQ(platform::Trace::Problem(), "");
+    // The file may grow no more (as on a full disk): the next line is lost, and that is said.
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit tight = old;
+    tight.rlim_cur = fs::file_size(dir.File("trace.jsonl"));
+    ::setrlimit(RLIMIT_FSIZE, &tight);
+    platform::Trace::Current()->Write({{"line", 2}});
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(platform::Trace::Problem(),
+              "the trace file " + dir.File("trace.jsonl") +
+                  " could not be written (File too large); the trace is incomplete");
+    platform::Trace::Close();
+}
+#endif
+
+}  // namespace
