@@ -19,6 +19,8 @@ inline constexpr int kExitBadMachine = 6;
 inline constexpr int kExitOutcomeUnknown = 7;
 // A direct-IDE package on a system without its flash driver (Linux).
 inline constexpr int kExitNoFlashDriver = 8;
+// A direct-IDE package on a 64-bit Windows, which cannot load the 32-bit flash driver.
+inline constexpr int kExitNo64BitDriver = 9;
 
 // Writes the report of the engine's last run and returns the exit status: 0 only when every
 // drive the run chose was flashed and confirmed its commit. `unanswered`: a question of the run

@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/ScsiRequest.h"
+
 namespace platform {
 
 class Trace {
@@ -29,6 +31,12 @@ class Trace {
     void WriteCommand(const std::string& device, std::span<const uint8_t> cdb, int direction,
                       std::span<const uint8_t> data, int outcome, std::span<const uint8_t, 3> sense,
                       double seconds);
+    // One command of a real system's SCSI pass-through, read from the request as it came back:
+    // the block, direction and length, and, when the system answered (`answered`), the SCSI
+    // status and the sense it wrote into the request.
+    void WritePassThrough(const std::string& device,
+                          std::span<const uint8_t, kScsiRequestSize> request,
+                          std::span<const uint8_t> data, bool answered, double seconds);
 
   private:
     std::mutex mutex_;

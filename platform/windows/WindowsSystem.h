@@ -98,11 +98,19 @@ class WindowsSystem : public System {
     // the core keeps their 32-bit form, whose reserved pointer a 64-bit build cannot carry.
     std::mutex devInfoMutex_;
     std::map<std::pair<DeviceSet, uint32_t>, std::array<uint8_t, 32>> devInfo_;
+    // The drive each open device handle names (\\.\E: -> "E:"), for the command trace.
+    std::mutex deviceNamesMutex_;
+    std::map<Handle, std::string> deviceNames_;
+    std::string DeviceNameOf(Handle handle);
 };
 
 // Shows a message box with MessageBoxA: no owner window, the icon of its kind, OK.
 void ShowWin32MessageBox(const MessageBoxRequest& request);
 // The running program's file (GetModuleFileNameA), for a restart that runs it again.
 std::string ThisProgramFile();
+// Whether this is a 64-bit Windows: a 64-bit build, or a 32-bit one that IsWow64Process finds
+// running under WOW64. Systems without that call (the older family, the first NT versions) are
+// 32-bit.
+bool Is64BitWindows();
 
 }  // namespace platform::windows
