@@ -16,6 +16,7 @@ using engine::kExitBadPackage;
 using engine::kExitDeclined;
 using engine::kExitFlashFailed;
 using engine::kExitNoDrive;
+using engine::kExitNo64BitDriver;
 using engine::kExitNoFlashDriver;
 using engine::kExitOk;
 using engine::kExitOutcomeUnknown;

@@ -64,7 +64,7 @@ constexpr char kUsage[] =
     "unanswered, a refusal, access denied, a chosen drive left unflashed), 5 bad package,\n"
     "6 bad machine (bench file), 7 the outcome is unknown (a drive did not confirm its\n"
     "commit in time), 8 a direct-IDE package on a system that has no flash driver for it\n"
-    "(Linux).\n"
+    "(Linux), 9 a direct-IDE package on a 64-bit Windows (its driver is 32-bit only).\n"
     "\n"
     "Ctrl+C, SIGTERM and SIGHUP end a run only before its flash begins (nothing written, exit\n"
     "status 4). Once a drive is being written they are answered once and the run ends with its\n"
@@ -303,11 +303,18 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
     engine::UpdateEngine engine(package, view, &gate);
     engine.SetLeaveUpToDate(!options.force);
     view.SetLanguage(engine.ParsePackage().ok() ? package.Options().language : 0);
+    using DirectIde = platform::MachineSession::DirectIde;
+    const DirectIde directIde = session.DirectIdePath();
     if (engine.ParsePackage().ok() && package.Options().directIde &&
-        !session.DirectIdeAvailable()) {
+        directIde != DirectIde::Available) {
         std::cerr << "brenvo-cli: this package flashes drives through the direct-IDE flash driver, "
-                     "which exists only for Windows; it cannot update drives on this system.\n";
-        return kExitNoFlashDriver;
+                  << (directIde == DirectIde::NoDriverForSystem
+                          ? "which exists only for Windows; it cannot update drives on this "
+                            "system.\n"
+                          : "a 32-bit Windows kernel driver that a 64-bit Windows cannot load; "
+                            "nothing was installed and no drive was touched. Run it on a 32-bit "
+                            "Windows.\n");
+        return directIde == DirectIde::NoDriverForSystem ? kExitNoFlashDriver : kExitNo64BitDriver;
     }
     // Nothing is flashed by these: the notice is not asked.
     view.SetAcceptNotice(options.command == "list" || options.command == "check" || options.dryRun);

@@ -20,6 +20,8 @@ inline constexpr int kExitBadMachine = 6;
 inline constexpr int kExitOutcomeUnknown = 7;
 // A direct-IDE package on a system without its flash driver (Linux).
 inline constexpr int kExitNoFlashDriver = 8;
+// A direct-IDE package on a 64-bit Windows, which cannot load the 32-bit flash driver.
+inline constexpr int kExitNo64BitDriver = 9;
 
 // A start-up that did not end Ready: bad package 5, no matching drive 3, access denied or the
 // notice declined 4, no device object 1. Ready is 0.

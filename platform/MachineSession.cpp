@@ -29,6 +29,7 @@ bool MachineSession::Open(std::string& error) {
             SetMessageBoxHandler(frontEnd);
         else
             SetMessageBoxHandler(windows::ShowWin32MessageBox);
+        if (windows::Is64BitWindows()) directIde_ = DirectIde::SixtyFourBitWindows;
         InstallSystem(std::make_unique<windows::WindowsSystem>());
         return true;
     }
@@ -40,7 +41,7 @@ bool MachineSession::Open(std::string& error) {
         for (const auto& drive : system->Drives())
             deviceNodes_[drive.letter] =
                 drive.sgNode + (drive.blockNode.empty() ? "" : " " + drive.blockNode);
-        directIde_ = false;
+        directIde_ = DirectIde::NoDriverForSystem;
         InstallSystem(std::move(system));
         return true;
     }

@@ -34,8 +34,11 @@ class MachineSession {
     // The device node behind a drive letter ("E:\\" -> "/dev/sg1 /dev/sr0"); empty on the
     // emulated PC.
     std::string DeviceNode(const std::string& root) const;
-    // Whether this machine can take a direct-IDE package: Linux has no flash driver for it.
-    bool DirectIdeAvailable() const { return directIde_; }
+    // Whether this machine can take a direct-IDE package, and if not, why: Linux has no flash
+    // driver for it, and the driver is a 32-bit kernel driver a 64-bit Windows cannot load (its
+    // file would go to the folder WOW64 redirects a 32-bit program to, and load from nowhere).
+    enum class DirectIde { Available, NoDriverForSystem, SixtyFourBitWindows };
+    DirectIde DirectIdePath() const { return directIde_; }
 
   private:
     // The emulated PC of this run, or null on a real machine.
@@ -43,7 +46,7 @@ class MachineSession {
     emulated::BenchLock lock_;
     std::string accessHint_;
     std::map<std::string, std::string> deviceNodes_;  // "E:" -> its nodes
-    bool directIde_ = true;
+    DirectIde directIde_ = DirectIde::Available;
 };
 
 }  // namespace platform

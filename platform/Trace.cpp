@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -108,6 +109,23 @@ void Trace::WriteShutdownBlock(const std::string& state, const std::string& deta
     line["shutdownBlock"] = state;
     line["detail"] = detail;
     Write(line);
+}
+
+void Trace::WritePassThrough(const std::string& device,
+                             std::span<const uint8_t, kScsiRequestSize> request,
+                             std::span<const uint8_t> data, bool answered, double seconds) {
+    using namespace passthrough;
+    const uint8_t* l = &request[kDataTransferLength];
+    uint32_t length = l[0] | l[1] << 8 | l[2] << 16 | uint32_t{l[3]} << 24;
+    uint32_t senseOffset = std::min<uint32_t>(request[kSenseInfoOffset], kScsiRequestSize - 14);
+    int outcome = !answered ? 0 : (request[kScsiStatus] & 0x7E) == 0x02 ? 2 : 1;
+    std::array<uint8_t, 3> sense{};
+    if (outcome == 2) {
+        sense = {static_cast<uint8_t>(request[senseOffset + 2] & 0x0F), request[senseOffset + 12],
+                 request[senseOffset + 13]};
+    }
+    WriteCommand(device, request.subspan(kCdb, 12), length ? request[kDataIn] : 2,
+                 data.first(std::min<size_t>(length, data.size())), outcome, sense, seconds);
 }
 
 }  // namespace platform

@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/ScsiRequest.h"
+
 namespace platform {
 
 class Trace {
@@ -37,6 +39,12 @@ class Trace {
     // Sleep and shutdown held off for a flash: `state` "held", "released" or "not held" (the
     // system offered no way to), with what the backend asked for or why it could not.
     void WriteShutdownBlock(const std::string& state, const std::string& detail);
+    // One command of a real system's SCSI pass-through, read from the request as it came back:
+    // the block, direction and length, and, when the system answered (`answered`), the SCSI
+    // status and the sense it wrote into the request.
+    void WritePassThrough(const std::string& device,
+                          std::span<const uint8_t, kScsiRequestSize> request,
+                          std::span<const uint8_t> data, bool answered, double seconds);
 
   private:
     std::mutex mutex_;

@@ -381,29 +381,13 @@ Status LinuxSystem::ScsiPassThroughDirect(Handle drive,
     const OpticalNode* node = DriveOf(drive);
     if (!node) return Status::Failure(kErrorInvalidHandle);
     Status status = SendPassThrough(host_, static_cast<int>(drive), request, data);
-    if (Trace* trace = Trace::Current()) TraceCommand(*trace, *node, request, data, status);
-    return status;
-}
-
-void LinuxSystem::TraceCommand(Trace& trace, const OpticalNode& node,
-                               std::span<const uint8_t, kScsiRequestSize> request,
-                               std::span<const uint8_t> data, Status status) {
-    // The fields of the request as SendPassThrough read them.
-    constexpr size_t kScsiStatus = 2, kDataIn = 8, kLength = 12, kSenseOffset = 24, kCdb = 28;
-    uint32_t length = request[kLength] | request[kLength + 1] << 8 | request[kLength + 2] << 16 |
-                      uint32_t{request[kLength + 3]} << 24;
-    uint32_t senseOffset = std::min<uint32_t>(request[kSenseOffset], kScsiRequestSize - 14);
-    int outcome = !status ? 0 : (request[kScsiStatus] & 0x7E) == 0x02 ? 2 : 1;
-    std::array<uint8_t, 3> sense{};
-    if (outcome == 2) {
-        sense = {static_cast<uint8_t>(request[senseOffset + 2] & 0x0F), request[senseOffset + 12],
-                 request[senseOffset + 13]};
+    if (Trace* trace = Trace::Current()) {
+        int64_t now = 0;
+        QueryPerformanceCounter(now);
+        trace->WritePassThrough(node->letter, request, data, status.ok,
+                                static_cast<double>(now) / kNanosecondsPerSecond);
     }
-    int64_t now = 0;
-    QueryPerformanceCounter(now);
-    trace.WriteCommand(node.letter, request.subspan(kCdb, 12), length ? request[kDataIn] : 2,
-                       data.first(std::min<size_t>(length, data.size())), outcome, sense,
-                       static_cast<double>(now) / kNanosecondsPerSecond);
+    return status;
 }
 
 Status LinuxSystem::SetRegistryString(RegistryRoot root, const std::string& key,

@@ -114,10 +114,6 @@ class LinuxSystem : public System {
     std::string Describe() override { return "this computer"; }
 
   private:
-    // Records the command in the trace (BRENVO_TRACE), as the emulated PC records its own.
-    void TraceCommand(Trace& trace, const OpticalNode& node,
-                      std::span<const uint8_t, kScsiRequestSize> request,
-                      std::span<const uint8_t> data, Status status);
     const OpticalNode* FindLetter(const std::string& letterAndColon) const;
     // A file system mounted from the drive's disc, or the programs with its nodes open; empty
     // when neither can be seen.

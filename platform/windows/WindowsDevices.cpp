@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Trace.h"
 #include "platform/windows/Crossing.h"
 #include "platform/windows/Modules.h"
 #include "platform/windows/ScsiLayouts.h"
@@ -55,7 +56,18 @@ Handle WindowsSystem::CreateDevice(const std::string& name, uint32_t access, uin
     error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : kErrorSuccess;
     // A volume another Brenvo run has locked: say that it is held, not that access is denied.
     if (handle == INVALID_HANDLE_VALUE && HeldByAnotherRun(name)) error = kErrorSharingViolation;
-    return handle == INVALID_HANDLE_VALUE ? kInvalidHandle : SeamHandle(handle);
+    if (handle == INVALID_HANDLE_VALUE) return kInvalidHandle;
+    // The trace names a drive as the other backends do: by its letter.
+    std::string device = name.rfind("\\\\.\\", 0) == 0 ? name.substr(4) : name;
+    std::lock_guard lock(deviceNamesMutex_);
+    deviceNames_[SeamHandle(handle)] = device;
+    return SeamHandle(handle);
+}
+
+std::string WindowsSystem::DeviceNameOf(Handle handle) {
+    std::lock_guard lock(deviceNamesMutex_);
+    auto it = deviceNames_.find(handle);
+    return it == deviceNames_.end() ? std::string() : it->second;
 }
 
 Status WindowsSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<uint8_t> in,
@@ -69,6 +81,10 @@ Status WindowsSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<ui
 }
 
 bool WindowsSystem::CloseHandle(Handle handle) {
+    {
+        std::lock_guard lock(deviceNamesMutex_);
+        deviceNames_.erase(handle);
+    }
     return ::CloseHandle(NativeHandle(handle)) != FALSE;
 }
 
@@ -104,6 +120,13 @@ Status WindowsSystem::ScsiPassThroughDirect(Handle drive,
     DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
     PutLe32(&request[kPassThrough32.dataBuffer], tag);
 #endif
+    if (Trace* trace = Trace::Current()) {
+        int64_t count = 0, frequency = 1;
+        QueryPerformanceCounter(count);
+        QueryPerformanceFrequency(frequency);
+        trace->WritePassThrough(DeviceNameOf(drive), request, data, ok != FALSE,
+                                static_cast<double>(count) / static_cast<double>(frequency));
+    }
     return ok ? Status::Success() : Status::Failure(error);
 }
 

@@ -281,6 +281,18 @@ std::string ThisProgramFile() {
     return std::string(buffer, length);
 }
 
+bool Is64BitWindows() {
+#ifdef _WIN64
+    return true;
+#else
+    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    auto isWow64Process = kernel ? Entry<IsWow64ProcessFn>(kernel, "IsWow64Process") : nullptr;
+    BOOL wow64 = FALSE;
+    return isWow64Process && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
 std::string WindowsSystem::ModuleFileName() {
     return ThisProgramFile();
 }

@@ -120,11 +120,19 @@ class WindowsSystem : public System {
     void* ClaimedVolume(const std::string& deviceName);
     // The volume of "\\.\E:" is claimed by another Brenvo run.
     bool HeldByAnotherRun(const std::string& deviceName);
+    // The drive each open device handle names (\\.\E: -> "E:"), for the command trace.
+    std::mutex deviceNamesMutex_;
+    std::map<Handle, std::string> deviceNames_;
+    std::string DeviceNameOf(Handle handle);
 };
 
 // Shows a message box with MessageBoxA: no owner window, the icon of its kind, OK.
 void ShowWin32MessageBox(const MessageBoxRequest& request);
 // The running program's file (GetModuleFileNameA), for a restart that runs it again.
 std::string ThisProgramFile();
+// Whether this is a 64-bit Windows: a 64-bit build, or a 32-bit one that IsWow64Process finds
+// running under WOW64. Systems without that call (the older family, the first NT versions) are
+// 32-bit.
+bool Is64BitWindows();
 
 }  // namespace platform::windows

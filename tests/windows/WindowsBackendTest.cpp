@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,7 +13,9 @@
 #include "device/SystemInfo.h"
 #include "directide/DriverImages.h"
 #include "directide/RurDriver.h"
+#include "engine/CommandSet.h"
 #include "engine/RestartCheck.h"
+#include "platform/Trace.h"
 #include "platform/windows/Win32.h"
 #include "platform/windows/WindowsSystem.h"
 
@@ -168,6 +171,43 @@ TEST_F(WindowsBackend, TheDriveLetterScanFindsAndOpensTheCdromDrive) {
     ASSERT_EQ(atapi.DriveCount(), 1);
     EXPECT_EQ(std::string(atapi.DriveAt(0)->rootPath), root);
     EXPECT_EQ(atapi.LastError(), 0u);
+}
+
+TEST_F(WindowsBackend, RecordsEachPassThroughCommandInTheTraceByItsDriveLetter) {
+    const char* letter = std::getenv("BRENVO_WINE_CDROM");
+    ASSERT_TRUE(letter && std::string(letter).size() == 2) << "BRENVO_WINE_CDROM is not set";
+    std::string path = CurrentSystem().GetTempPath().value_or("") + "brenvo-trace-test.jsonl";
+    CurrentSystem().DeleteFile(path);
+    std::string error;
+    ASSERT_TRUE(platform::Trace::OpenFile(path, error)) << error;
+    {
+        device::AtapiDevice atapi;
+        ASSERT_TRUE(atapi.OpenDrive(0));
+        engine::TestUnitReady(atapi);
+        engine::TestUnitReady(atapi);
+        atapi.CloseDrive();
+    }
+    platform::Trace::Close();
+    std::ifstream in(path);
+    std::vector<nlohmann::json> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(nlohmann::json::parse(line));
+    CurrentSystem().DeleteFile(path);
+    // The drive's enumeration, then the two TEST UNIT READYs.
+    ASSERT_GT(lines.size(), 2u);
+    for (const auto& line : lines)
+        EXPECT_EQ(line["device"], letter);
+    for (size_t i = lines.size() - 2; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i]["cdb"], "000000000000000000000000");
+        EXPECT_EQ(lines[i]["dir"], 2);
+        EXPECT_EQ(lines[i]["len"], 0);
+    }
+}
+
+TEST_F(WindowsBackend, BothBuildsSeeA64BitWindowsUnderWow64OrNatively) {
+    // Wine's prefix here is a 64-bit Windows: the 32-bit build runs under WOW64 there, and the
+    // direct-IDE path must be refused before its 32-bit driver is installed.
+    EXPECT_TRUE(platform::windows::Is64BitWindows());
 }
 
 }  // namespace
