@@ -1,13 +1,14 @@
 // brenvo-cli: the Brenvo engine for terminals and scripts.
 #include <unistd.h>
 
-#include <cstring>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/ConsoleView.h"
 #include "cli/RunReport.h"
+#include "common/CommandLine.h"
 #include "device/HiTimer.h"
 #include "device/SystemInfo.h"
 #include "engine/RestartCheck.h"
@@ -22,27 +23,18 @@ namespace {
 
 using namespace cli;
 
-constexpr char kUsage[] =
-    "usage: brenvo-cli [--package FILE] COMMAND [options]\n"
-    "\n"
-    "Commands:\n"
-    "  list       list the drives, and for each whether the package may update it\n"
-    "  update     update the selected drive (or, for an unattended package, every drive\n"
-    "             the package takes) as the package's options say\n"
-    "  package    show the firmware package this run would use and whether it is usable\n"
-    "  machine    show the machine this run acts on (platform family, rights, clock)\n"
-    "  /QVCHECK N REVISION\n"
-    "             after a restart: check that drive N of the list now reports REVISION\n"
-    "             (what an OEM wizard package registers to run once after its update)\n"
-    "\n"
-    "Options:\n"
-    "  --package FILE   use the package carried by FILE (any packaged Brenvo program)\n"
-    "                   instead of this program's own\n"
+using engine::kCheckSwitch;
+
+constexpr char kProgram[] = "brenvo-cli";
+
+// What `update` takes besides the global options; both helps show it.
+constexpr char kUpdateOptions[] =
     "  --drive N        update drive N of the list (from 0; default: the selected one,\n"
     "                   the last drive the package may update)\n"
     "  --yes, --no      answer every question; without them the questions are asked at\n"
-    "                   the terminal, and with no terminal the update is refused\n"
-    "\n"
+    "                   the terminal, and with no terminal the update is refused\n";
+
+constexpr char kEnvironmentAndStatus[] =
     "Environment:\n"
     "  BRENVO_MACHINE=bench.json   run on the emulated PC of a bench file (brenvo-bench new)\n"
     "  BRENVO_TRACE=file           record every command sent, one JSON line each\n"
@@ -54,44 +46,132 @@ constexpr char kUsage[] =
     "commit in time), 8 a direct-IDE package on a system that has no flash driver for it\n"
     "(Linux).\n";
 
+constexpr char kPackageOption[] =
+    "  --package FILE   use the package carried by FILE (any packaged Brenvo program)\n"
+    "                   instead of this program's own\n";
+
+std::string Usage() {
+    return std::string(
+               "usage: brenvo-cli [--package FILE] COMMAND [options]\n"
+               "       brenvo-cli COMMAND --help\n"
+               "       brenvo-cli --version\n"
+               "\n"
+               "Commands:\n"
+               "  list       list the drives, and for each whether the package may update it\n"
+               "  update     update the selected drive (or, for an unattended package, every "
+               "drive\n"
+               "             the package takes) as the package's options say\n"
+               "  package    show the firmware package this run would use and whether it is "
+               "usable\n"
+               "  machine    show the machine this run acts on (platform, rights, clock)\n"
+               "  /QVCHECK N REVISION\n"
+               "             after a restart: check that drive N of the list now reports REVISION\n"
+               "             (what an OEM wizard package registers to run once after its update)\n"
+               "\n"
+               "Options:\n") +
+           kPackageOption + "\nOptions of update:\n" + kUpdateOptions + "\n" +
+           kEnvironmentAndStatus;
+}
+
+// The help of one command; empty for a word that is no command.
+std::string CommandUsage(const std::string& command) {
+    std::string head = "usage: brenvo-cli [--package FILE] " + command;
+    std::string text;
+    if (command == "list") {
+        text = head +
+               "\n\nLists the drives of the machine; the selected one is marked *. For each drive\n"
+               "it says whether the package may update it, and from which revision to which.\n";
+    } else if (command == "update") {
+        text =
+            head +
+            " [--drive N] [--yes|--no]\n\n"
+            "Updates the selected drive (or, for an unattended package, every drive the package\n"
+            "takes) as the package's options say, and reports for each chosen drive whether it\n"
+            "was flashed and what it reports now.\n\nOptions:\n" +
+            kUpdateOptions;
+    } else if (command == "package") {
+        text = head +
+               "\n\nShows the firmware package this run would use (its texts, option digits,\n"
+               "images and revision ranges) and whether it is usable. Touches no drive.\n";
+    } else if (command == "machine") {
+        text = head +
+               "\n\nShows the machine this run acts on: this computer or an emulated PC, its\n"
+               "platform, whether this user may send commands to drives, and the stopwatch.\n";
+    } else if (command == kCheckSwitch) {
+        text =
+            "usage: brenvo-cli /QVCHECK N REVISION\n\n"
+            "After a restart: checks that drive N of the list now reports REVISION (what an\n"
+            "OEM wizard package registers to run once after its update).\n";
+    } else {
+        return "";
+    }
+    return text + "\nOptions:\n" + kPackageOption + "\n" + kEnvironmentAndStatus;
+}
+
 struct Options {
     std::string packageFile;
     std::string command;
     engine::CheckRequest check;
     int drive = -1;
     cli::Answers answers = cli::Answers::Ask;
+    bool help = false;
+    bool version = false;
 };
 
-bool ParseArgs(int argc, char** argv, Options& o) {
-    o.check = engine::ParseCheckCommandLine(std::vector<std::string>(argv, argv + argc));
-    if (o.check.requested) {
-        o.command = "check";
-        return true;
+bool IsCommand(const std::string& word) {
+    return word == "list" || word == "update" || word == "package" || word == "machine";
+}
+
+// Reads the command line into `o`; on a usage error returns what was wrong, in a few words.
+std::string ParseArgs(int argc, char** argv, Options& o) {
+    const std::vector<std::string> args(argv, argv + argc);
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") o.help = true;
+        if (args[i] == "--version") o.version = true;
     }
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--package" && i + 1 < argc) {
-            o.packageFile = argv[++i];
-        } else if (a == "--drive" && i + 1 < argc) {
-            std::string n = argv[++i];
+    if (args.size() > 1 && args[1] == kCheckSwitch) {
+        o.command = kCheckSwitch;
+        if (o.help) return "";
+        o.check = engine::ParseCheckCommandLine(args);
+        return o.check.requested ? "" : "/QVCHECK takes a drive index and a revision";
+    }
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--help" || a == "-h" || a == "--version") {
+            continue;
+        } else if (a == "--package") {
+            if (!hasValue) return "--package needs the file that carries the package";
+            o.packageFile = args[++i];
+        } else if (a == "--drive") {
+            if (!hasValue) return "--drive needs a drive number of the list";
+            const std::string& n = args[++i];
             if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos ||
                 n.size() > 2) {
-                return false;
+                return "--drive takes a drive number of the list (0 to 15), not \"" + n + "\"";
             }
             o.drive = std::stoi(n);
-        } else if (a == "--yes" && o.answers == cli::Answers::Ask) {
-            o.answers = cli::Answers::Yes;
-        } else if (a == "--no" && o.answers == cli::Answers::Ask) {
-            o.answers = cli::Answers::No;
-        } else if (!a.empty() && a[0] != '-' && o.command.empty()) {
-            o.command = a;
+        } else if (a == "--yes" || a == "--no") {
+            auto answer = a == "--yes" ? cli::Answers::Yes : cli::Answers::No;
+            if (o.answers != cli::Answers::Ask && o.answers != answer)
+                return "--yes and --no cannot both be given";
+            o.answers = answer;
+        } else if (!a.empty() && a[0] == '-') {
+            return "unknown option " + a;
+        } else if (!o.command.empty()) {
+            return "one command at a time (" + o.command + ", then " + a + ")";
+        } else if (!IsCommand(a)) {
+            return "unknown command \"" + a + "\" (the commands: list, update, package, machine)";
         } else {
-            return false;
+            o.command = a;
         }
     }
-    if (o.command != "update" && (o.drive >= 0 || o.answers != cli::Answers::Ask)) return false;
-    return o.command == "list" || o.command == "update" || o.command == "package" ||
-           o.command == "machine";
+    if (o.help || o.version) return "";
+    if (o.command.empty()) return "no command given";
+    if (o.command != "update" && o.drive >= 0) return "--drive is an option of update";
+    if (o.command != "update" && o.answers != cli::Answers::Ask)
+        return "--yes and --no are options of update";
+    return "";
 }
 
 // The block of the package this run uses: this program's own, or a copy of another program's.
@@ -262,15 +342,34 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
-        std::cout << kUsage;
-        return kExitOk;
+    // Piped or logged, every line goes out as it is written: a log of a run that dies is not
+    // empty, and a script sees each step when it happens.
+    if (!isatty(STDOUT_FILENO)) {
+#ifdef _WIN32
+        std::setvbuf(stdout, nullptr, _IONBF, 0);  // the C runtime has no line buffering
+#else
+        std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+#endif
     }
     Options options;
-    if (!ParseArgs(argc, argv, options)) {
-        std::cerr << kUsage;
+    const std::string wrong = ParseArgs(argc, argv, options);
+    if (!wrong.empty()) {
+        const bool command = IsCommand(options.command) || options.command == kCheckSwitch;
+        std::cerr << common::UsageErrorLine(
+                         kProgram, wrong,
+                         command ? std::string(kProgram) + " " + options.command + " --help" : "")
+                  << "\n";
         return kExitUsage;
     }
+    if (options.help) {
+        std::cout << (options.command.empty() ? Usage() : CommandUsage(options.command));
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << common::VersionLine(kProgram) << "\n";
+        return kExitOk;
+    }
+    if (options.command == kCheckSwitch) options.command = "check";
 
     std::vector<uint8_t> storage;
     std::span<uint8_t> block;

@@ -37,7 +37,7 @@ out=$(BRENVO_MACHINE="$work/pc.json" "$cli" machine 2>&1); check "emulated PC" 0
 sed -i 's/"family": "nt"/"family": "nt4"/' "$work/pc.json"
 out=$(BRENVO_MACHINE="$work/pc.json" "$cli" machine 2>&1); check "bad bench" 6 $? "$out" \
   "pc.json.machine.family: expected one of"
-out=$("$cli" frobnicate 2>&1); check "bad usage" 2 $? "$out" "usage: brenvo-cli"
+out=$("$cli" frobnicate 2>&1); check "bad usage" 2 $? "$out" "brenvo-cli: unknown command"
 
 # Whole updates on emulated PCs.
 "$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" > /dev/null
