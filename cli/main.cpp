@@ -191,17 +191,28 @@ bool LoadBlock(const std::string& file, std::vector<uint8_t>& storage, std::span
     return true;
 }
 
-int ShowMachine() {
+int ShowMachine(const platform::MachineSession& session) {
     auto& system = platform::CurrentSystem();
     device::OSInfo info;
     device::HiTimer timer;
     std::cout << "Machine:        " << system.Describe() << "\n";
-    std::cout << "Platform:       " << (info.IsNtFamily() ? "NT family" : "older Windows family")
-              << "\n";
-    if (info.IsNtFamily()) {
-        std::cout << "Administrator:  " << (device::IsAdministrator(info) ? "yes" : "no") << "\n";
-    } else {
-        std::cout << "Administrator:  (not checked on the older family)\n";
+    // On Linux the backend says it in this computer's own terms: no Windows platform family,
+    // no administrators group, but the user and each drive's node.
+    const auto report = session.MachineReport();
+    for (const auto& [label, text] : report) {
+        std::string head = label + ":";
+        std::cout << head << std::string(head.size() < 16 ? 16 - head.size() : 1, ' ') << text
+                  << "\n";
+    }
+    if (report.empty()) {
+        std::cout << "Platform:       "
+                  << (info.IsNtFamily() ? "NT family" : "older Windows family") << "\n";
+        if (info.IsNtFamily()) {
+            std::cout << "Administrator:  " << (device::IsAdministrator(info) ? "yes" : "no")
+                      << "\n";
+        } else {
+            std::cout << "Administrator:  (not checked on the older family)\n";
+        }
     }
     if (timer.unavailable) {
         std::cout << "Stopwatch:      no performance counter (waits sleep instead)\n";
@@ -391,7 +402,8 @@ int main(int argc, char** argv) {
         std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;
     }
-    int status = options.command == "machine" ? ShowMachine() : RunEngine(block, options, session);
+    int status =
+        options.command == "machine" ? ShowMachine(session) : RunEngine(block, options, session);
     if (!session.Finish(error)) {
         std::cerr << "brenvo-cli: the emulated PC's state could not be saved: " << error << "\n";
         return kExitBadMachine;

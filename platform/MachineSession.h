@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/emulated/BenchLock.h"
 
@@ -33,6 +35,9 @@ class MachineSession {
     // The device node behind a drive letter ("E:\\" -> "/dev/sg1 /dev/sr0"); empty on the
     // emulated PC.
     std::string DeviceNode(const std::string& root) const;
+    // What this computer is, as (label, text) lines, where its backend says more than the
+    // Windows terms do (Linux: the system, the user, each drive's node); empty otherwise.
+    std::vector<std::pair<std::string, std::string>> MachineReport() const;
     // Whether this machine can take a direct-IDE package: Linux has no flash driver for it.
     bool DirectIdeAvailable() const { return directIde_; }
 
