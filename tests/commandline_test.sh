@@ -84,15 +84,8 @@ check "the bench is untouched" 0 0 "$(md5sum pc.json)" "$before"
 
 # brenvo-cli in a pipe: no progress bar, every line out as it happens (each step once:
 # ConsoleViewTest).
-"$bench" firmware --revision QV12 --size 1048576 fw.bin > /dev/null
-"$bench" key --seed 3 key.bin > /dev/null
-cat > m.json << 'JSON'
-{ "title": "Firmware Flasher - QV12", "driveName": "DVD-RW QV-1600",
-  "options": "00010110001001100000000000000000",
-  "images": [ { "file": "fw.bin", "key": "key.bin", "newRevision": "QV12",
-                "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
-JSON
-"$pack" m.json "$cli" flasher > /dev/null
+qv12_package "$bench"
+"$pack" manifest.json "$cli" flasher > /dev/null
 BRENVO_MACHINE=pc.json ./flasher update < /dev/null > log.txt 2>&1
 check "piped update" 0 $? "$(cat log.txt)" "now QV12"
 check "no progress bar in a pipe" 0 "$(grep -c $'\r' log.txt)" "$(cat log.txt)" "Inquiry ..."
