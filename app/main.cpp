@@ -11,17 +11,21 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/Application.h"
 #include "app/Frmbrenvo.h"
 #include "app/StopSignals.h"
 #include "dialogs/Modal.h"
 #include "dialogs/UiFonts.h"
+#include "engine/WindowCommandLine.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
 #include "platform/Trace.h"
 
 namespace {
+// A command line the window does not take.
+constexpr int kExitUsage = 2;
 // No machine to run on, or its state could not be written back.
 constexpr int kExitNoMachine = 6;
 
@@ -51,7 +55,24 @@ int Finish(bool unattended, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --help and --version are answered before anything starts, display or machine.
+    engine::WindowCommand command =
+        engine::ParseWindowCommandLine(std::vector<std::string>(argv, argv + argc));
+    if (command.start == engine::WindowStart::Help ||
+        command.start == engine::WindowStart::Version) {
+        std::fputs((command.text + (command.text.back() == '\n' ? "" : "\n")).c_str(), stdout);
+        return 0;
+    }
     app::BrenvoApplication application(argc, argv);
+    // Qt has taken its own options (-platform, -style, ...); what is left must be the window's.
+    std::vector<std::string> parameters;
+    for (const QString& parameter : QCoreApplication::arguments())
+        parameters.push_back(parameter.toStdString());
+    command = engine::ParseWindowCommandLine(parameters);
+    if (command.start == engine::WindowStart::UsageError) {
+        std::fprintf(stderr, "%s\n", command.text.c_str());
+        return kExitUsage;
+    }
     ui::InstallFontSubstitutes();
     app::InstallMessageBoxHandler();
     const bool unattended = qEnvironmentVariableIntValue("BRENVO_UNATTENDED") == 1;

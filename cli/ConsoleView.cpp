@@ -155,10 +155,16 @@ void ConsoleView::SetStatus(const std::string& text) {
     status_ = text;
     if (terminal_) {
         DrawProgress();
-    } else if (!text.empty() && text.find("....") == std::string::npos) {
-        // The animated dots would make a line every tick; scripts get each step once.
-        out_ << text << "\n";
+        return;
     }
+    // The animated dots ("Programming ", "Programming .", "..", ...) would make a line every
+    // tick: scripts get each step once, a step still under way with its three dots.
+    std::string step = text.substr(0, text.find_last_not_of('.') + 1);
+    const bool underWay = step.empty() || step.back() == ' ';
+    step = step.substr(0, step.find_last_not_of(' ') + 1);
+    if (step.empty() || step == lastStep_) return;
+    lastStep_ = step;
+    out_ << (underWay ? step + " ..." : text) << "\n";
 }
 
 void ConsoleView::SetProgress(int position, int maximum) {

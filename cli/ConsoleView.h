@@ -86,6 +86,7 @@ class ConsoleView : public engine::UpdateView {
     bool terminateRequested_ = false;
     bool timerRunning_ = false;
     std::string status_, percent_;
+    std::string lastStep_;  // the last step written as a line
     int position_ = 0, maximum_ = 100;
     bool barShown_ = false;
     bool busy_ = false;  // workers are running

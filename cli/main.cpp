@@ -1,7 +1,7 @@
 // brenvo-cli: the Brenvo engine for terminals and scripts.
 #include <unistd.h>
 
-#include <cstring>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,6 +9,7 @@
 #include "cli/ConsoleView.h"
 #include "cli/RunReport.h"
 #include "cli/StopSignals.h"
+#include "common/CommandLine.h"
 #include "device/HiTimer.h"
 #include "device/SystemInfo.h"
 #include "engine/RestartCheck.h"
@@ -24,22 +25,12 @@ namespace {
 
 using namespace cli;
 
-constexpr char kUsage[] =
-    "usage: brenvo-cli [--package FILE] COMMAND [options]\n"
-    "\n"
-    "Commands:\n"
-    "  list       list the drives, and for each whether the package may update it\n"
-    "  update     update the selected drive (or, for an unattended package, every drive\n"
-    "             the package takes) as the package's options say\n"
-    "  package    show the firmware package this run would use and whether it is usable\n"
-    "  machine    show the machine this run acts on (platform family, rights, clock)\n"
-    "  /QVCHECK N REVISION\n"
-    "             after a restart: check that drive N of the list now reports REVISION\n"
-    "             (what an OEM wizard package registers to run once after its update)\n"
-    "\n"
-    "Options:\n"
-    "  --package FILE   use the package carried by FILE (any packaged Brenvo program)\n"
-    "                   instead of this program's own\n"
+using engine::kCheckSwitch;
+
+constexpr char kProgram[] = "brenvo-cli";
+
+// What `update` takes besides the global options; both helps show it.
+constexpr char kUpdateOptions[] =
     "  --drive N        update drive N of the list (from 0; default: the selected one,\n"
     "                   the last drive the package may update)\n"
     "  --yes, --no      answer the update's questions; without them the questions are\n"
@@ -52,17 +43,18 @@ constexpr char kUsage[] =
     "  --force          flash a drive that already has the package's revision or a newer\n"
     "                   one; without it such a drive is left alone (\"already QV12\")\n"
     "  --dry-run        say for each drive what the update would do; asks nothing and\n"
-    "                   writes nothing (status 0 when it would update a drive, else 3)\n"
-    "\n"
+    "                   writes nothing (status 0 when it would update a drive, else 3)\n";
+
+constexpr char kEnvironmentAndStatus[] =
     "Environment:\n"
     "  BRENVO_MACHINE=bench.json   run on the emulated PC of a bench file (brenvo-bench new)\n"
     "  BRENVO_TRACE=file           record every command sent, one JSON line each\n"
     "\n"
     "Exit status: 0 success (every chosen drive flashed), 1 the flash failed, 2 bad\n"
-    "usage, 3 no drive to update (also: every chosen drive already up to date), 4 declined or "
-    "refused (a question answered no or\n"
-    "unanswered, a refusal, access denied, a chosen drive left unflashed), 5 bad package,\n"
-    "6 bad machine (bench file), 7 the outcome is unknown (a drive did not confirm its\n"
+    "usage, 3 no drive to update (also when every chosen drive is already up to date),\n"
+    "4 declined or refused (a question answered no or unanswered, a refusal, access\n"
+    "denied, a chosen drive left unflashed, a drive held by another program), 5 bad\n"
+    "package, 6 bad machine (bench file), 7 the outcome is unknown (a drive did not confirm its\n"
     "commit in time), 8 a direct-IDE package on a system that has no flash driver for it\n"
     "(Linux), 9 a direct-IDE package on a 64-bit Windows (its driver is 32-bit only).\n"
     "\n"
@@ -70,6 +62,68 @@ constexpr char kUsage[] =
     "status 4). Once a drive is being written they are answered once and the run ends with its\n"
     "true verdict when the drive has finished, without restarting the computer. Sleep and\n"
     "shutdown are held off while the flash is written.\n";
+
+constexpr char kPackageOption[] =
+    "  --package FILE   use the package carried by FILE (any packaged Brenvo program)\n"
+    "                   instead of this program's own\n";
+
+std::string Usage() {
+    return std::string(
+               "usage: brenvo-cli [--package FILE] COMMAND [options]\n"
+               "       brenvo-cli COMMAND --help\n"
+               "       brenvo-cli --version\n"
+               "\n"
+               "Commands:\n"
+               "  list       list the drives, and for each whether the package may update it\n"
+               "  update     update the selected drive (or, for an unattended package, every "
+               "drive\n"
+               "             the package takes) as the package's options say\n"
+               "  package    show the firmware package this run would use and whether it is "
+               "usable\n"
+               "  machine    show the machine this run acts on (platform, rights, clock)\n"
+               "  /QVCHECK N REVISION\n"
+               "             after a restart: check that drive N of the list now reports REVISION\n"
+               "             (what an OEM wizard package registers to run once after its update)\n"
+               "\n"
+               "Options:\n") +
+           kPackageOption + "\nOptions of update:\n" + kUpdateOptions + "\n" +
+           kEnvironmentAndStatus;
+}
+
+// The help of one command; empty for a word that is no command.
+std::string CommandUsage(const std::string& command) {
+    std::string head = "usage: brenvo-cli [--package FILE] " + command;
+    std::string text;
+    if (command == "list") {
+        text = head +
+               "\n\nLists the drives of the machine; the selected one is marked *. For each drive\n"
+               "it says whether the package may update it, and from which revision to which.\n";
+    } else if (command == "update") {
+        text =
+            head +
+            " [--drive N] [--yes|--no] [--reboot|--no-reboot] [--force] [--dry-run]\n\n"
+            "Updates the selected drive (or, for an unattended package, every drive the package\n"
+            "takes) as the package's options say, and reports for each chosen drive whether it\n"
+            "was flashed and what it reports now.\n\nOptions:\n" +
+            kUpdateOptions;
+    } else if (command == "package") {
+        text = head +
+               "\n\nShows the firmware package this run would use (its texts, option digits,\n"
+               "images and revision ranges) and whether it is usable. Touches no drive.\n";
+    } else if (command == "machine") {
+        text = head +
+               "\n\nShows the machine this run acts on: this computer or an emulated PC, its\n"
+               "platform, whether this user may send commands to drives, and the stopwatch.\n";
+    } else if (command == kCheckSwitch) {
+        text =
+            "usage: brenvo-cli /QVCHECK N REVISION\n\n"
+            "After a restart: checks that drive N of the list now reports REVISION (what an\n"
+            "OEM wizard package registers to run once after its update).\n";
+    } else {
+        return "";
+    }
+    return text + "\nOptions:\n" + kPackageOption + "\n" + kEnvironmentAndStatus;
+}
 
 struct Options {
     std::string packageFile;
@@ -80,48 +134,75 @@ struct Options {
     cli::Restart restart = cli::Restart::Ask;
     bool force = false;
     bool dryRun = false;
+    bool help = false;
+    bool version = false;
 };
 
-bool ParseArgs(int argc, char** argv, Options& o) {
-    o.check = engine::ParseCheckCommandLine(std::vector<std::string>(argv, argv + argc));
-    if (o.check.requested) {
-        o.command = "check";
-        return true;
+bool IsCommand(const std::string& word) {
+    return word == "list" || word == "update" || word == "package" || word == "machine";
+}
+
+// Reads the command line into `o`; on a usage error returns what was wrong, in a few words.
+std::string ParseArgs(int argc, char** argv, Options& o) {
+    const std::vector<std::string> args(argv, argv + argc);
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") o.help = true;
+        if (args[i] == "--version") o.version = true;
     }
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--package" && i + 1 < argc) {
-            o.packageFile = argv[++i];
-        } else if (a == "--drive" && i + 1 < argc) {
-            std::string n = argv[++i];
+    if (args.size() > 1 && args[1] == kCheckSwitch) {
+        o.command = kCheckSwitch;
+        if (o.help) return "";
+        o.check = engine::ParseCheckCommandLine(args);
+        return o.check.requested ? "" : "/QVCHECK takes a drive index and a revision";
+    }
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--help" || a == "-h" || a == "--version") {
+            continue;
+        } else if (a == "--package") {
+            if (!hasValue) return "--package needs the file that carries the package";
+            o.packageFile = args[++i];
+        } else if (a == "--drive") {
+            if (!hasValue) return "--drive needs a drive number of the list";
+            const std::string& n = args[++i];
             if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos ||
                 n.size() > 2) {
-                return false;
+                return "--drive takes a drive number of the list (0 to 15), not \"" + n + "\"";
             }
             o.drive = std::stoi(n);
-        } else if (a == "--yes" && o.answers == cli::Answers::Ask) {
-            o.answers = cli::Answers::Yes;
-        } else if (a == "--no" && o.answers == cli::Answers::Ask) {
-            o.answers = cli::Answers::No;
-        } else if (a == "--reboot" && o.restart == cli::Restart::Ask) {
-            o.restart = cli::Restart::Yes;
-        } else if (a == "--no-reboot" && o.restart == cli::Restart::Ask) {
-            o.restart = cli::Restart::No;
-        } else if (a == "--force" && !o.force) {
+        } else if (a == "--yes" || a == "--no") {
+            auto answer = a == "--yes" ? cli::Answers::Yes : cli::Answers::No;
+            if (o.answers != cli::Answers::Ask && o.answers != answer)
+                return "--yes and --no cannot both be given";
+            o.answers = answer;
+        } else if (a == "--reboot" || a == "--no-reboot") {
+            auto restart = a == "--reboot" ? cli::Restart::Yes : cli::Restart::No;
+            if (o.restart != cli::Restart::Ask && o.restart != restart)
+                return "--reboot and --no-reboot cannot both be given";
+            o.restart = restart;
+        } else if (a == "--force") {
             o.force = true;
-        } else if (a == "--dry-run" && !o.dryRun) {
+        } else if (a == "--dry-run") {
             o.dryRun = true;
-        } else if (!a.empty() && a[0] != '-' && o.command.empty()) {
-            o.command = a;
+        } else if (!a.empty() && a[0] == '-') {
+            return "unknown option " + a;
+        } else if (!o.command.empty()) {
+            return "one command at a time (" + o.command + ", then " + a + ")";
+        } else if (!IsCommand(a)) {
+            return "unknown command \"" + a + "\" (the commands: list, update, package, machine)";
         } else {
-            return false;
+            o.command = a;
         }
     }
-    if (o.command != "update" && (o.drive >= 0 || o.answers != cli::Answers::Ask ||
-                                  o.restart != cli::Restart::Ask || o.force || o.dryRun))
-        return false;
-    return o.command == "list" || o.command == "update" || o.command == "package" ||
-           o.command == "machine";
+    if (o.help || o.version) return "";
+    if (o.command.empty()) return "no command given";
+    if (o.command != "update" && o.drive >= 0) return "--drive is an option of update";
+    if (o.command != "update" && o.answers != cli::Answers::Ask)
+        return "--yes and --no are options of update";
+    if (o.command != "update" && (o.restart != cli::Restart::Ask || o.force || o.dryRun))
+        return "--reboot, --no-reboot, --force and --dry-run are options of update";
+    return "";
 }
 
 // The block of the package this run uses: this program's own, or a copy of another program's.
@@ -141,17 +222,28 @@ bool LoadBlock(const std::string& file, std::vector<uint8_t>& storage, std::span
     return true;
 }
 
-int ShowMachine() {
+int ShowMachine(const platform::MachineSession& session) {
     auto& system = platform::CurrentSystem();
     device::OSInfo info;
     device::HiTimer timer;
     std::cout << "Machine:        " << system.Describe() << "\n";
-    std::cout << "Platform:       " << (info.IsNtFamily() ? "NT family" : "older Windows family")
-              << "\n";
-    if (info.IsNtFamily()) {
-        std::cout << "Administrator:  " << (device::IsAdministrator(info) ? "yes" : "no") << "\n";
-    } else {
-        std::cout << "Administrator:  (not checked on the older family)\n";
+    // On Linux the backend says it in this computer's own terms: no Windows platform family,
+    // no administrators group, but the user and each drive's node.
+    const auto report = session.MachineReport();
+    for (const auto& [label, text] : report) {
+        std::string head = label + ":";
+        std::cout << head << std::string(head.size() < 16 ? 16 - head.size() : 1, ' ') << text
+                  << "\n";
+    }
+    if (report.empty()) {
+        std::cout << "Platform:       "
+                  << (info.IsNtFamily() ? "NT family" : "older Windows family") << "\n";
+        if (info.IsNtFamily()) {
+            std::cout << "Administrator:  " << (device::IsAdministrator(info) ? "yes" : "no")
+                      << "\n";
+        } else {
+            std::cout << "Administrator:  (not checked on the older family)\n";
+        }
     }
     if (timer.unavailable) {
         std::cout << "Stopwatch:      no performance counter (waits sleep instead)\n";
@@ -347,15 +439,34 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
-        std::cout << kUsage;
-        return kExitOk;
+    // Piped or logged, every line goes out as it is written: a log of a run that dies is not
+    // empty, and a script sees each step when it happens.
+    if (!isatty(STDOUT_FILENO)) {
+#ifdef _WIN32
+        std::setvbuf(stdout, nullptr, _IONBF, 0);  // the C runtime has no line buffering
+#else
+        std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+#endif
     }
     Options options;
-    if (!ParseArgs(argc, argv, options)) {
-        std::cerr << kUsage;
+    const std::string wrong = ParseArgs(argc, argv, options);
+    if (!wrong.empty()) {
+        const bool command = IsCommand(options.command) || options.command == kCheckSwitch;
+        std::cerr << common::UsageErrorLine(
+                         kProgram, wrong,
+                         command ? std::string(kProgram) + " " + options.command + " --help" : "")
+                  << "\n";
         return kExitUsage;
     }
+    if (options.help) {
+        std::cout << (options.command.empty() ? Usage() : CommandUsage(options.command));
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << common::VersionLine(kProgram) << "\n";
+        return kExitOk;
+    }
+    if (options.command == kCheckSwitch) options.command = "check";
 
     std::vector<uint8_t> storage;
     std::span<uint8_t> block;
@@ -382,7 +493,8 @@ int main(int argc, char** argv) {
         return kExitBadMachine;
     }
     int status =
-        options.command == "machine" ? ShowMachine() : RunEngine(block, options, session, gate);
+        options.command == "machine" ? ShowMachine(session)
+                                     : RunEngine(block, options, session, gate);
     if (!session.Finish(error)) {
         std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;

@@ -79,6 +79,16 @@ std::string MachineSession::DeviceNode(const std::string& root) const {
     return it == deviceNodes_.end() ? std::string() : it->second;
 }
 
+std::vector<std::pair<std::string, std::string>> MachineSession::MachineReport() const {
+#ifdef __linux__
+    if (!machine_ && HasSystem()) {
+        if (auto* host = dynamic_cast<linuxhost::LinuxSystem*>(&CurrentSystem()))
+            return host->MachineReport();
+    }
+#endif
+    return {};
+}
+
 bool MachineSession::Finish(std::string& error) {
     if (!machine_) return true;
     try {

@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/emulated/BenchLock.h"
 
@@ -39,6 +41,9 @@ class MachineSession {
     // file would go to the folder WOW64 redirects a 32-bit program to, and load from nowhere).
     enum class DirectIde { Available, NoDriverForSystem, SixtyFourBitWindows };
     DirectIde DirectIdePath() const { return directIde_; }
+    // What this computer is, as (label, text) lines, where its backend says more than the
+    // Windows terms do (Linux: the system, the user, each drive's node); empty otherwise.
+    std::vector<std::pair<std::string, std::string>> MachineReport() const;
 
   private:
     // The emulated PC of this run, or null on a real machine.

@@ -66,14 +66,7 @@ work=$job/work
 mkdir -p "$work"
 cd "$work"
 bench=$root/build/tools/bench/brenvo-bench
-"$bench" firmware --revision QV12 --size 1048576 fw.bin > /dev/null
-"$bench" key --seed 12 key.bin > /dev/null
-cat > manifest.json << 'JSON'
-{ "title": "Firmware Flasher - QV12 - DVD-RW QV-1600", "driveName": "DVD-RW QV-1600",
-  "options": "00010110001001100000000000000000",
-  "images": [ { "file": "fw.bin", "key": "key.bin", "newRevision": "QV12",
-                "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
-JSON
+qv12_package "$bench"
 # The Linux build's run, the one each Windows run is compared with.
 "$root/build/tools/pack/brenvo-pack" manifest.json "$root/build/cli/brenvo-cli" linux-cli > /dev/null
 "$bench" new --preset typical linux.json > /dev/null

@@ -178,6 +178,24 @@ TEST(LinuxRights, AreOpeningTheSgNodeReadWrite) {
     EXPECT_TRUE(device::IsAdministrator(info));
 }
 
+// `brenvo-cli machine` in Linux's own terms: the system, the user, whether each node opens.
+TEST(LinuxMachine, ReportsTheSystemTheUserAndEachDrivesNode) {
+    OneDrive machine;
+    auto& system = static_cast<LinuxSystem&>(platform::CurrentSystem());
+    auto report = [&] {
+        std::string all;
+        for (const auto& [label, text] : system.MachineReport())
+            all += label + ": " + text + "\n";
+        return all;
+    };
+    EXPECT_NE(report().find("Platform: Linux "), std::string::npos) << report();
+    EXPECT_NE(report().find("User: "), std::string::npos);
+    EXPECT_NE(report().find("Drive E: /dev/sg1: opens for reading and writing"), std::string::npos)
+        << report();
+    machine.kernel.refuseOpen = EACCES;
+    EXPECT_NE(report().find("Drive E: /dev/sg1: Permission denied"), std::string::npos) << report();
+}
+
 // The result categories the core sees, from what the kernel puts in the SG_IO header.
 TEST(LinuxPassThrough, ResultCategoriesFollowStatusHostAndDriver) {
     OneDrive machine;

@@ -47,3 +47,17 @@ summary() {
   fi
   [ "$failed" -eq 0 ]
 }
+
+# `qv12_package BENCH_TOOL` writes into the current folder the package the end-to-end scripts
+# pack: manifest.json with one image (fw.bin, revision QV12, for the drives from QV10 to QV19)
+# and its key table (key.bin).
+qv12_package() {
+  "$1" firmware --revision QV12 --size 1048576 fw.bin > /dev/null
+  "$1" key --seed 12 key.bin > /dev/null
+  cat > manifest.json << 'JSON'
+{ "title": "Firmware Flasher - QV12 - DVD-RW QV-1600", "driveName": "DVD-RW QV-1600",
+  "options": "00010110001001100000000000000000",
+  "images": [ { "file": "fw.bin", "key": "key.bin", "newRevision": "QV12",
+                "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
+JSON
+}

@@ -32,12 +32,19 @@ out=$("$pack" "$work/manifest.json" "$pack" "$work/x" 2>&1); check "no block in 
 
 out=$(env -u BRENVO_MACHINE "$cli" machine 2>&1); check "this computer without a bench" 0 $? "$out" \
   "Machine:        this computer"
+check "this computer is Linux, not a Windows family" 0 0 "$out" "Platform:       Linux"
+if [ "$(id -u)" -eq 0 ] && command -v setpriv > /dev/null; then
+  out=$(env -u BRENVO_MACHINE setpriv --reuid=65534 --regid=65534 --clear-groups "$cli" machine 2>&1)
+  check "machine names the user it runs as" 0 $? "$out" "User:           nobody (uid 65534)"
+  out=$(env -u BRENVO_MACHINE SUDO_USER=alice "$cli" machine 2>&1)
+  check "machine names who sudo ran it for" 0 $? "$out" "through sudo for alice"
+fi
 "$bench" new "$work/pc.json" > /dev/null
 out=$(BRENVO_MACHINE="$work/pc.json" "$cli" machine 2>&1); check "emulated PC" 0 $? "$out" "Administrator:  yes"
 sed -i 's/"family": "nt"/"family": "nt4"/' "$work/pc.json"
 out=$(BRENVO_MACHINE="$work/pc.json" "$cli" machine 2>&1); check "bad bench" 6 $? "$out" \
   "pc.json.machine.family: expected one of"
-out=$("$cli" frobnicate 2>&1); check "bad usage" 2 $? "$out" "usage: brenvo-cli"
+out=$("$cli" frobnicate 2>&1); check "bad usage" 2 $? "$out" "brenvo-cli: unknown command"
 
 # Whole updates on emulated PCs.
 "$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" > /dev/null

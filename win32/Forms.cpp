@@ -33,7 +33,9 @@ void RegisterFormClass() {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    // The program's own icon (resource 1), or the system's where a program carries none.
+    windowClass.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    if (!windowClass.hIcon) windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
     windowClass.lpszClassName = kFormClass;
     RegisterClassExW(&windowClass);
 }

@@ -12,7 +12,9 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <vector>
 
+#include "engine/WindowCommandLine.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
 #include "win32/MainWindow.h"
@@ -20,6 +22,8 @@
 
 namespace {
 
+// A command line the window does not take.
+constexpr int kExitUsage = 2;
 // No machine to run on, or its state could not be written back.
 constexpr int kExitNoMachine = 6;
 
@@ -65,6 +69,18 @@ int main() {
     const bool unattended = unattendedSetting && std::string(unattendedSetting) == "1";
     win32ui::Modal::SetUnattended(unattended);
 
+    // A window program has no console to print to: its help, version and usage errors are
+    // message boxes, shown before any drive is touched.
+    const std::vector<std::string> parameters = win32ui::CommandLine();
+    engine::WindowCommand command = engine::ParseWindowCommandLine(parameters);
+    if (command.start != engine::WindowStart::Run) {
+        const bool refused = command.start == engine::WindowStart::UsageError;
+        win32ui::Modal::Message(
+            nullptr, refused ? win32ui::MessageKind::Error : win32ui::MessageKind::Information,
+            win32ui::kApplicationTitle, command.text);
+        return Finish(unattended, refused ? kExitUsage : 0);
+    }
+
     platform::MachineSession session;
     std::string error;
     if (!session.Open(error)) {
@@ -75,7 +91,7 @@ int main() {
 
     try {
         package::Package package(package::OwnBlock());
-        win32ui::TBrenvoMain main(package, win32ui::CommandLine());
+        win32ui::TBrenvoMain main(package, parameters);
         if (!main.TerminateRequested()) {
             main.FormShow();
             win32ui::RunLoop();

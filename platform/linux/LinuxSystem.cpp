@@ -3,11 +3,15 @@
 #include "common/Files.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -44,6 +48,38 @@ std::string Joined(const std::vector<std::string>& parts) {
 Status FromErrno() {
     return Status::Failure(WindowsError(errno));
 }
+
+std::string UserName(uid_t uid) {
+    const passwd* entry = getpwuid(uid);
+    return (entry ? std::string(entry->pw_name) : "uid " + std::to_string(uid)) + " (uid " +
+           std::to_string(uid) + ")";
+}
+
+// Who started a run that sudo or pkexec gave root's rights.
+std::string InvokedBy() {
+    if (geteuid() != 0) return "";
+    if (const char* user = std::getenv("SUDO_USER"); user && *user)
+        return std::string(", through sudo for ") + user;
+    if (const char* uid = std::getenv("PKEXEC_UID"); uid && *uid) {
+        char* end = nullptr;
+        unsigned long number = std::strtoul(uid, &end, 10);
+        if (end && !*end) return ", through pkexec for " + UserName(static_cast<uid_t>(number));
+    }
+    return "";
+}
+
+// " (owner root, group cdrom, mode 0660)" of a node; empty when it cannot be read.
+std::string NodeOwner(const std::string& node) {
+    struct stat info {};
+    if (stat(node.c_str(), &info) != 0) return "";
+    const passwd* owner = getpwuid(info.st_uid);
+    const group* group = getgrgid(info.st_gid);
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    return std::string(" (owner ") + (owner ? owner->pw_name : std::to_string(info.st_uid)) +
+           ", group " + (group ? group->gr_name : std::to_string(info.st_gid)) + ", mode " + mode +
+           ")";
+}
 }  // namespace
 
 LinuxSystem::LinuxSystem(LinuxHost host)
@@ -69,6 +105,29 @@ std::string LinuxSystem::AccessHint() const {
     return "Flashing a drive needs read and write access to its SCSI generic node (" +
            (nodes.empty() ? std::string("/dev/sgN") : nodes) +
            "): run as root, or give your user access to the node.";
+}
+
+std::vector<std::pair<std::string, std::string>> LinuxSystem::MachineReport() const {
+    std::vector<std::pair<std::string, std::string>> lines;
+    utsname system{};
+    std::string kernel = uname(&system) == 0 ? std::string(" ") + system.release : "";
+    lines.emplace_back("Platform", "Linux" + kernel + " (drives through their SCSI generic nodes)");
+    lines.emplace_back("User", UserName(geteuid()) + InvokedBy());
+    if (drives_.empty()) lines.emplace_back("Drives", "no optical drive with an sg node found");
+    for (const auto& drive : drives_) {
+        std::string text =
+            drive.sgNode + (drive.blockNode.empty() ? "" : " (" + drive.blockNode + ")");
+        int fd = host_.open(drive.sgNode, kDriveOpenFlags);
+        const int openError = errno;
+        if (fd >= 0) {
+            host_.close(fd);
+            text += ": opens for reading and writing";
+        } else {
+            text += std::string(": ") + std::strerror(openError) + NodeOwner(drive.sgNode);
+        }
+        lines.emplace_back("Drive " + drive.letter.substr(0, 1), text);
+    }
+    return lines;
 }
 
 const OpticalNode* LinuxSystem::DriveOf(Handle handle) const {

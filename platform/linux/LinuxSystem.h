@@ -32,6 +32,9 @@ class LinuxSystem : public System {
     const std::vector<OpticalNode>& Drives() const { return drives_; }
     // What a user who may not open the drives needs, in one line.
     std::string AccessHint() const;
+    // What `brenvo-cli machine` says of this computer, as (label, text) lines: the system, the
+    // user the run acts as, and for each drive whether its node opens for reading and writing.
+    std::vector<std::pair<std::string, std::string>> MachineReport() const;
     RegistryFile& Registry() { return registry_; }
 
     bool QueryPerformanceFrequency(int64_t& countsPerSecond) override;

@@ -16,6 +16,7 @@
 #include <map>
 #include <ostream>
 
+#include "common/CommandLine.h"
 #include "common/Crc32.h"
 #include "common/Files.h"
 #include "common/NewFile.h"
@@ -34,31 +35,73 @@ using platform::emulated::BenchError;
 using platform::emulated::Family;
 using platform::emulated::Machine;
 
-constexpr char kUsage[] =
-    "usage: brenvo-bench new [--preset NAME] OUT.json   make a bench file (an emulated PC)\n"
-    "       brenvo-bench show BENCH.json                 print a bench in plain words\n"
-    "       brenvo-bench key [--seed N] OUT              write a 1024-byte key table for trying\n"
-    "                                                    packages (not a vendor's key)\n"
-    "       brenvo-bench boot BENCH.json                 restart the emulated PC: reset what a\n"
-    "                                                    restart resets, then run each RunOnce\n"
-    "                                                    entry once, as the system does\n"
-    "       brenvo-bench copy BENCH.json NEW.json        copy a bench with its flash contents\n"
-    "                                                    files, under the new name\n"
-    "       brenvo-bench firmware --revision R --size N [--tag T] OUT\n"
-    "                                                    make a firmware image that gives a\n"
-    "                                                    drive revision R once flashed\n"
-    "\n"
+constexpr char kProgram[] = "brenvo-bench";
+
+struct Verb {
+    const char* name;
+    const char* synopsis;  // after the verb
+    const char* text;      // what it does
+};
+constexpr Verb kVerbs[] = {
+    {"new", "[--preset NAME] OUT.json", "make a bench file (an emulated PC)"},
+    {"show", "BENCH.json", "print a bench in plain words"},
+    {"key", "[--seed N] OUT",
+     "write a 1024-byte key table for trying packages (not a vendor's key)"},
+    {"boot", "BENCH.json",
+     "restart the emulated PC: reset what a restart resets, then run each RunOnce entry once, "
+     "as the system does. It runs an entry only when its command names the bench's program (its "
+     "Program path), and then runs the Brenvo program that last ran on the bench, only if that "
+     "file still carries a package block (checked before it starts, as brenvo-pack --show finds "
+     "it). Any other entry is refused, naming it, and boot ends with status 1. "
+     "BRENVO_BENCH_LAUNCHER=PROG starts it through PROG (wine, for a Windows build)"},
+    {"copy", "BENCH.json NEW.json", "copy a bench with its flash contents files, under the new name"},
+    {"firmware", "--revision R --size N [--tag T] OUT",
+     "make a firmware image that gives a drive revision R once flashed (R up to 4 characters, "
+     "N from 96 bytes to 16 MiB, T up to 7 characters)"},
+};
+
+constexpr char kPresets[] =
     "Presets: default (NT family, administrator, no drives); typical (NT family, drives E: and\n"
     "F:); aspi (the same drives on the older family, through ASPI); sixteen (16 drives like E:);\n"
     "bank (one drive like E: with a 128 KiB two-bank flash); ide (NT family, SiS IDE controller,\n"
-    "two drives on the direct-IDE path); ide98 (the same on the older family).\n"
-    "Run any Brenvo program on a bench with BRENVO_MACHINE=BENCH.json.\n"
-    "\n"
-    "boot runs a RunOnce entry only when its command names the bench's program (its Program\n"
-    "path), and then runs the Brenvo program that last ran on the bench, only if that file still\n"
-    "carries a package block (checked before it starts, as brenvo-pack --show finds it). Any\n"
-    "other entry is refused, naming it, and boot ends with status 1. BRENVO_BENCH_LAUNCHER=PROG\n"
-    "starts it through PROG (wine, for a Windows build).\n";
+    "two drives on the direct-IDE path); ide98 (the same on the older family).\n";
+
+constexpr char kMachineNote[] =
+    "Run any Brenvo program on a bench with BRENVO_MACHINE=BENCH.json.\n";
+
+const Verb* FindVerb(const std::string& name) {
+    for (const Verb& verb : kVerbs) {
+        if (name == verb.name) return &verb;
+    }
+    return nullptr;
+}
+
+std::string Usage() {
+    std::string text;
+    for (const Verb& verb : kVerbs) {
+        text += std::string(text.empty() ? "usage: " : "       ") + kProgram + " " + verb.name +
+                " " + verb.synopsis + "\n";
+    }
+    text += "       brenvo-bench VERB --help\n       brenvo-bench --version\n\n";
+    for (const Verb& verb : kVerbs)
+        text += "  " + std::string(verb.name) + ": " + verb.text + "\n";
+    return text + "\n" + kPresets + kMachineNote;
+}
+
+std::string VerbUsage(const Verb& verb) {
+    std::string text = "usage: " + std::string(kProgram) + " " + verb.name + " " + verb.synopsis +
+                       "\n\n" + verb.text + ".\n";
+    if (std::string(verb.name) == "new") text += std::string("\n") + kPresets;
+    return text + "\n" + kMachineNote;
+}
+
+// A usage error of `verb` (or of the command line as a whole): one line.
+int UsageError(std::ostream& err, const std::string& what, const std::string& verb = "") {
+    err << common::UsageErrorLine(
+               kProgram, what, verb.empty() ? "" : std::string(kProgram) + " " + verb + " --help")
+        << "\n";
+    return 2;
+}
 
 std::string Hex8(uint32_t v) {
     char text[12];
@@ -77,20 +120,29 @@ bool ReadVerbArgs(const std::vector<std::string>& args, std::initializer_list<co
     for (size_t i = 1; i < args.size(); ++i) {
         bool option = false;
         for (const char* name : names) {
-            if (args[i] == name && i + 1 < args.size()) {
+            if (args[i] == name) {
+                if (i + 1 >= args.size()) {
+                    UsageError(err, std::string(name) + " needs a value", args[0]);
+                    return false;
+                }
                 verb.options[name] = args[++i];
                 option = true;
                 break;
             }
         }
         if (option) continue;
-        if (args[i].empty() || args[i][0] == '-' || !verb.path.empty()) {
-            err << kUsage;
+        if (!args[i].empty() && args[i][0] == '-') {
+            UsageError(err, "unknown option " + args[i], args[0]);
+            return false;
+        }
+        if (!verb.path.empty()) {
+            UsageError(err, args[0] + " writes one file (" + verb.path + ", then " + args[i] + ")",
+                       args[0]);
             return false;
         }
         verb.path = args[i];
     }
-    if (verb.path.empty()) err << kUsage;
+    if (verb.path.empty()) UsageError(err, args[0] + " needs the file to write", args[0]);
     return !verb.path.empty();
 }
 
@@ -111,8 +163,7 @@ int Key(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         try {
             seed = static_cast<uint32_t>(std::stoul(verb.options["--seed"]));
         } catch (const std::exception&) {
-            err << "brenvo-bench: --seed takes a whole number\n";
-            return 2;
+            return UsageError(err, "--seed takes a whole number", "key");
         }
     }
     std::vector<uint8_t> key(1024);
@@ -434,9 +485,10 @@ int Firmware(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     if (revision.empty() || revision.size() > 4 || tag.size() > 7 || size < 0x60 ||
         size > (16 << 20)) {
-        err << "brenvo-bench: firmware needs --revision (1-4 characters), --size (96 bytes to "
-               "16 MiB), an optional --tag (up to 7 characters) and the output file\n";
-        return 2;
+        return UsageError(err,
+                          "firmware needs --revision (1-4 characters), --size (96 bytes to 16 MiB) "
+                          "and takes a --tag of up to 7 characters",
+                          "firmware");
     }
     auto image = platform::emulated::MakeFirmwareImage(revision, tag, static_cast<size_t>(size));
     if (!WriteBytes(verb.path, image, err)) return 1;
@@ -448,27 +500,51 @@ int Firmware(const std::vector<std::string>& args, std::ostream& out, std::ostre
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        (args.empty() ? err : out) << kUsage;
-        return args.empty() ? 2 : 0;
+    if (args.empty()) return UsageError(err, "no verb given");
+    const Verb* verb = FindVerb(args[0]);
+    for (const auto& a : args) {
+        if (a == "--help" || a == "-h") {
+            out << (verb ? VerbUsage(*verb) : Usage());
+            return 0;
+        }
+    }
+    for (const auto& a : args) {
+        if (a == "--version") {
+            out << common::VersionLine(kProgram) << "\n";
+            return 0;
+        }
+    }
+    if (!verb) {
+        if (!args[0].empty() && args[0][0] == '-')
+            return UsageError(err, "unknown option " + args[0]);
+        return UsageError(
+            err, "unknown verb \"" + args[0] + "\" (the verbs: new, show, key, boot, firmware)");
     }
     if (args[0] == "new") return New(args, out, err);
     if (args[0] == "key") return Key(args, out, err);
     if (args[0] == "firmware") return Firmware(args, out, err);
-    if (args[0] == "boot" && args.size() == 2) return Boot(args[1], out, err);
-    if (args[0] == "copy" && args.size() == 3) return Copy(args[1], args[2], out, err);
-    if (args[0] == "show" && args.size() == 2) {
-        try {
-            auto machine = platform::emulated::LoadBench(args[1]);
-            Show(*machine, out);
-            return 0;
-        } catch (const std::exception& e) {
-            err << "brenvo-bench: " << e.what() << "\n";
-            return 1;
-        }
+    if (args[0] == "copy") {
+        if (args.size() != 3 || args[1].rfind('-', 0) == 0 || args[2].rfind('-', 0) == 0)
+            return UsageError(err, "copy needs the bench file and the new name", "copy");
+        return Copy(args[1], args[2], out, err);
     }
-    err << kUsage;
-    return 2;
+    // show and boot read one bench file.
+    if (args.size() != 2 || (!args[1].empty() && args[1][0] == '-')) {
+        return UsageError(err,
+                          args.size() < 2   ? args[0] + " needs the bench file"
+                          : args.size() > 2 ? args[0] + " reads one bench file"
+                                            : "unknown option " + args[1],
+                          args[0]);
+    }
+    if (args[0] == "boot") return Boot(args[1], out, err);
+    try {
+        auto machine = platform::emulated::LoadBench(args[1]);
+        Show(*machine, out);
+        return 0;
+    } catch (const std::exception& e) {
+        err << "brenvo-bench: " << e.what() << "\n";
+        return 1;
+    }
 }
 
 }  // namespace benchtool

@@ -1,14 +1,17 @@
 // brenvo-pack: the packaging step.
-#include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "common/CommandLine.h"
 #include "tools/pack/Packer.h"
 
 namespace {
+constexpr char kProgram[] = "brenvo-pack";
 constexpr char kUsage[] =
     "usage: brenvo-pack MANIFEST.json INPUT_EXE OUTPUT_EXE\n"
     "       brenvo-pack --show EXE\n"
+    "       brenvo-pack --version\n"
     "\n"
     "Writes the package that MANIFEST.json describes into a copy of a built Brenvo program\n"
     "(INPUT_EXE), verifies the copy and saves it as OUTPUT_EXE. On any problem nothing is\n"
@@ -27,16 +30,39 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
-        std::cout << kUsage;
-        return 0;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    for (const auto& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
     }
-    if (argc == 3 && !std::strcmp(argv[1], "--show")) {
-        return pack::ShowExecutable(argv[2], std::cout, std::cerr);
+    for (const auto& a : args) {
+        if (a == "--version") {
+            std::cout << common::VersionLine(kProgram) << "\n";
+            return 0;
+        }
     }
-    if (argc == 4 && argv[1][0] != '-') {
-        return pack::PackExecutable(argv[1], argv[2], argv[3], std::cout, std::cerr);
+    std::string wrong;
+    if (!args.empty() && args[0] == "--show") {
+        if (args.size() == 2) return pack::ShowExecutable(args[1], std::cout, std::cerr);
+        wrong = args.size() < 2 ? "--show needs the program to read" : "--show reads one program";
+    } else {
+        for (const auto& a : args) {
+            if (!a.empty() && a[0] == '-') {
+                wrong = "unknown option " + a;
+                break;
+            }
+        }
+        if (wrong.empty() && args.size() == 3)
+            return pack::PackExecutable(args[0], args[1], args[2], std::cout, std::cerr);
+        if (wrong.empty()) {
+            wrong = args.empty() ? "nothing to do"
+                                 : "packing takes three files (MANIFEST.json INPUT_EXE "
+                                   "OUTPUT_EXE), not " +
+                                       std::to_string(args.size());
+        }
     }
-    std::cerr << kUsage;
+    std::cerr << common::UsageErrorLine(kProgram, wrong) << "\n";
     return 2;
 }

@@ -12,9 +12,12 @@
 #include <QPainter>
 #include <QPixmap>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include "app/Frmbrenvo.h"
+#include "common/CommandLine.h"
 
 #include "dialogs/Frmejectdisc.h"
 #include "dialogs/Frminvaliduser.h"
@@ -177,13 +180,42 @@ bool SaveWizard(const QString& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    constexpr char kProgram[] = "brenvo-screenshots";
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::printf(
+                "usage: brenvo-screenshots OUTDIR\n"
+                "       brenvo-screenshots --version\n\n"
+                "Renders the main window, every dialog in English, Traditional Chinese and\n"
+                "Japanese, and the OEM wizard's pages into PNG files in OUTDIR. Without a "
+                "display:\n"
+                "QT_QPA_PLATFORM=offscreen; QT_SCALE_FACTOR=2 draws them twice as large.\n");
+            return 0;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--version")) {
+            std::printf("%s\n", common::VersionLine(kProgram).c_str());
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: brenvo-screenshots OUTDIR\n");
+    // Qt has taken its own options; what is left is the folder, never an option.
+    const QStringList parameters = QCoreApplication::arguments();
+    std::string wrong;
+    if (parameters.size() < 2) {
+        wrong = "the folder to write the pictures into is missing";
+    } else if (parameters.size() > 2) {
+        wrong = "one folder only";
+    } else if (parameters[1].startsWith('-')) {
+        wrong = "unknown option " + parameters[1].toStdString();
+    }
+    if (!wrong.empty()) {
+        std::fprintf(stderr, "%s\n", common::UsageErrorLine(kProgram, wrong).c_str());
         return 2;
     }
     ui::InstallFontSubstitutes();
-    QString folder = QString::fromLocal8Bit(argv[1]);
+    QString folder = parameters[1];
     QDir().mkpath(folder);
 
     // A plain window stands in for the dialogs' owner.
