@@ -2,8 +2,8 @@
 // the emulated PC's state is written back when the program ends.
 //
 // BRENVO_UNATTENDED=1 is for scripts: no message box or dialog waits for a person (a question
-// counts as not answered) and every message box the run asked for is written to stderr at the
-// end.
+// counts as not answered), every message box the run asked for is written to stderr at the end,
+// and the program ends by itself with brenvo-cli's exit status (engine/ExitStatus.h).
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -12,12 +12,13 @@
 #include "app/Frmbrenvo.h"
 #include "dialogs/Modal.h"
 #include "dialogs/UiFonts.h"
+#include "engine/ExitStatus.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
 
 namespace {
 // No machine to run on, or its state could not be written back.
-constexpr int kExitNoMachine = 6;
+constexpr int kExitNoMachine = engine::kExitBadMachine;
 
 const char* KindName(ui::MessageKind kind) {
     switch (kind) {
@@ -59,17 +60,24 @@ int main(int argc, char** argv) {
         return Finish(unattended, kExitNoMachine);
     }
 
+    // Without script mode the run's messages have said how it ended, and the program ends 0.
+    int status = engine::kExitOk;
     try {
         package::Package package(package::OwnBlock());
         app::TBrenvoMain main(package);
+        main.SetScriptMode(unattended);
         if (!main.TerminateRequested()) {
             main.show();
             application.exec();
         }
+        main.FormDestroy();
+        if (unattended) status = main.ExitStatus();
     } catch (const std::exception& e) {
         app::ReportException(QString::fromStdString(e.what()));
+        if (unattended) status = engine::kExitFlashFailed;
     } catch (...) {
         app::ReportException(QString());
+        if (unattended) status = engine::kExitFlashFailed;
     }
 
     if (!session.Finish(error)) {
@@ -78,5 +86,5 @@ int main(int argc, char** argv) {
             QString::fromStdString("The emulated PC's state could not be saved: " + error));
         return Finish(unattended, kExitNoMachine);
     }
-    return Finish(unattended, 0);
+    return Finish(unattended, status);
 }

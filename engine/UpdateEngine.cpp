@@ -294,8 +294,21 @@ bool UpdateEngine::ChooseDrives(uint8_t& answer) {
     return true;
 }
 
+bool UpdateEngine::RequestClose() {
+    if (!inRun_) return true;
+    closeRequested_ = true;
+    return false;
+}
+
+void UpdateEngine::RunOver() {
+    inRun_ = false;
+    if (closeRequested_ || endAfterRun_) view_.RequestTerminate();
+    closeRequested_ = false;
+}
+
 void UpdateEngine::UpdateClick() {
-    if (running_ > 0 || !runComplete_) return;  // one run at a time
+    if (inRun_ || running_ > 0 || !runComplete_) return;  // one run at a time
+    inRun_ = true;
     uint8_t answer = 0;
     uint8_t ejectAnswer = 1;
     driveCount_ = 0;
@@ -309,6 +322,7 @@ void UpdateEngine::UpdateClick() {
             slot.reset();
         lastRun_.end = RunEnd::Declined;
         view_.RequestTerminate();
+        RunOver();
         return;
     }
     running_ = 0;
@@ -323,6 +337,11 @@ void UpdateEngine::UpdateClick() {
 
     runComplete_ = false;
     for (int slot = 0; slot < driveCount_; ++slot) {
+        if (closeRequested_) {
+            // The window was asked to close: the drives whose turn has not come stay as they are.
+            lastRun_.end = RunEnd::Stopped;
+            break;
+        }
         if (!PrepareSlot(slot, answer, ejectAnswer)) break;
     }
     runComplete_ = true;
@@ -332,6 +351,7 @@ void UpdateEngine::UpdateClick() {
         for (auto& slot : driveSlots_)
             slot.reset();
         if (lastRun_.end == RunEnd::None && driveCount_ > 0) lastRun_.end = RunEnd::Declined;
+        RunOver();
         return;
     }
     if (package_.Options().directIde) {
@@ -416,7 +436,9 @@ bool UpdateEngine::PrepareSlot(int slot, uint8_t& answer, uint8_t& ejectAnswer) 
         } else if ((o.uiVariant == 0 || o.uiVariant == 2) && o.checkTray) {
             if (!TrayAndDiscLoop(*drive)) {
                 lastRun_.end = RunEnd::Stopped;
-                view_.RequestTerminate();
+                // A drive flashing already runs to its end, and the run then ends the program
+                // with its verdict; the window stays until then.
+                if (running_ == 0) view_.RequestTerminate();
                 return false;
             }
         }
@@ -439,7 +461,7 @@ bool UpdateEngine::TrayAndDiscLoop(device::AtapiDevice& drive) {
     while (true) {
         const bool mediumAbsent = IsMediumAbsent(drive);
         if (mediumAbsent && !IsTrayOpen(drive)) return true;
-        if (view_.StopRequested()) return false;
+        if (closeRequested_ || view_.StopRequested()) return false;
         if (!mediumAbsent) {
             view_.SetStatus(Text(UpdateText::TrayOut, language));
             view_.Repaint();
@@ -529,6 +551,7 @@ void UpdateEngine::Complete() {
     Reidentify();
     view_.SetButtons(true, true);
     EndRun(JudgeRun());
+    RunOver();
 }
 
 RunEnd UpdateEngine::JudgeRun() {

@@ -3,8 +3,8 @@
 // written back when the program ends.
 //
 // BRENVO_UNATTENDED=1 is for scripts: no message box or dialog waits for a person (a question
-// counts as not answered) and every message box the run asked for is written to stderr at the
-// end.
+// counts as not answered), every message box the run asked for is written to stderr at the end,
+// and the program ends by itself with brenvo-cli's exit status (engine/ExitStatus.h).
 #include <windows.h>
 
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include <exception>
 #include <string>
 
+#include "engine/ExitStatus.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
 #include "win32/MainWindow.h"
@@ -20,7 +21,7 @@
 namespace {
 
 // No machine to run on, or its state could not be written back.
-constexpr int kExitNoMachine = 6;
+constexpr int kExitNoMachine = engine::kExitBadMachine;
 
 const char* KindName(win32ui::MessageKind kind) {
     switch (kind) {
@@ -72,17 +73,24 @@ int main() {
         return Finish(unattended, kExitNoMachine);
     }
 
+    // Without script mode the run's messages have said how it ended, and the program ends 0.
+    int status = engine::kExitOk;
     try {
         package::Package package(package::OwnBlock());
         win32ui::TBrenvoMain main(package, win32ui::CommandLine());
+        main.SetScriptMode(unattended);
         if (!main.TerminateRequested()) {
             main.FormShow();
             win32ui::RunLoop();
         }
+        main.FormDestroy();
+        if (unattended) status = main.ExitStatus();
     } catch (const std::exception& e) {
         ReportException(e.what());
+        if (unattended) status = engine::kExitFlashFailed;
     } catch (...) {
         ReportException("");
+        if (unattended) status = engine::kExitFlashFailed;
     }
 
     if (!session.Finish(error)) {
@@ -90,5 +98,5 @@ int main() {
                                 "The emulated PC's state could not be saved: " + error);
         return Finish(unattended, kExitNoMachine);
     }
-    return Finish(unattended, 0);
+    return Finish(unattended, status);
 }
