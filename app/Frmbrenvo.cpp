@@ -114,6 +114,20 @@ QWidget* TBrenvoMain::DialogOwner() {
     return isVisible() ? this : nullptr;
 }
 
+void TBrenvoMain::NoteUnanswered(int unansweredBefore) {
+    if (ui::Modal::Unanswered() > unansweredBefore) script_.questionUnanswered = true;
+}
+
+void TBrenvoMain::CheckEnded(engine::CheckOutcome outcome) {
+    script_.checked = true;
+    script_.check = outcome;
+    if (scriptMode_) RequestTerminate();
+}
+
+int TBrenvoMain::ExitStatus() const {
+    return script_.Status(startResult_, engine_ ? engine_->LastRun() : finalRun_);
+}
+
 // --- the window's events ---
 
 void TBrenvoMain::showEvent(QShowEvent* event) {
@@ -128,7 +142,9 @@ void TBrenvoMain::paintEvent(QPaintEvent* event) {
 }
 
 void TBrenvoMain::closeEvent(QCloseEvent* event) {
-    if (!closableFromTitleBar_ && !closingByButton_) {
+    // During a run the window stays, whoever asks it to close; the Close button asks the run to
+    // end first.
+    if ((engine_ && engine_->InRun()) || (!closableFromTitleBar_ && !closingByButton_)) {
         event->ignore();
         return;
     }
@@ -146,9 +162,25 @@ void TBrenvoMain::FormShow() {
         frame.moveCenter(screen()->availableGeometry().center());
         move(frame.topLeft());
     }
+    if (!engine_) return;
+    std::vector<std::string> parameters;
+    for (const QString& parameter : QCoreApplication::arguments())
+        parameters.push_back(parameter.toStdString());
+    if (scriptMode_ && !engine::ScriptNeedsNobody(engine_->Options(), parameters)) {
+        // Nobody is there to choose a drive and press Update.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                ShowMessage(engine::MessageKind::Error, engine::kScriptNeedsPersonText, "");
+                RequestTerminate();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (scriptMode_) engine_->EndAfterRun();
     // The unattended run starts once the window is on the screen, so that its questions and
     // its progress sit on a window the user can see.
-    if (engine_ && engine_->Options().unattended)
+    if (engine_->Options().unattended)
         QMetaObject::invokeMethod(
             this, [this] { cmdUpdateClick(); }, Qt::QueuedConnection);
 }
@@ -179,6 +211,7 @@ void TBrenvoMain::FormDestroy() {
     // The last worker's completion may have run before that worker finished waking this window
     // (an earlier wake-up took it from the queue); let it finish before the window goes.
     { std::lock_guard lock(posting_); }
+    if (engine_) finalRun_ = engine_->LastRun();
     // The engine owns the device objects, the flash driver and the image copies, and releases
     // each whatever became of the others.
     engine_.reset();
@@ -199,6 +232,8 @@ void TBrenvoMain::cmdUpdateClick() {
 }
 
 void TBrenvoMain::cmdCloseClick() {
+    // During a run the window stays: the run ends, then the program.
+    if (engine_ && !engine_->RequestClose()) return;
     closingByButton_ = true;
     close();
     RequestTerminate();
@@ -257,15 +292,20 @@ bool TBrenvoMain::Ask(const std::string& text, const std::string& caption,
     QMessageBox::StandardButton go = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
     QMessageBox::StandardButtons offered =
         yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok | QMessageBox::Cancel;
-    return ui::Modal::Message(DialogOwner(), ui::MessageKind::Warning, Caption(caption), Q(text),
-                              offered, go) == go;
+    const int before = ui::Modal::Unanswered();
+    bool accepted = ui::Modal::Message(DialogOwner(), ui::MessageKind::Warning, Caption(caption),
+                                       Q(text), offered, go) == go;
+    NoteUnanswered(before);
+    return accepted;
 }
 
 void TBrenvoMain::ShowNewerWarning(uint8_t* answer) {
     dialogs::TShowMsg form(this);
     form.SetAnswerFlag(answer);
     form.ApplyLanguage(Language(), engine_->Options().uiVariant);
+    const int before = ui::Modal::Unanswered();
     ui::Modal::Show(form);
+    NoteUnanswered(before);
 }
 
 void TBrenvoMain::ShowMostUpdate() {
@@ -281,14 +321,18 @@ void TBrenvoMain::ShowUpdateConfirm(uint8_t* answer, const std::string& oldRevis
     form.lblOldFW->setText(Q(oldRevision));
     form.lblNewFW->setText(Q(newRevision));
     form.ApplyLanguage(Language());
+    const int before = ui::Modal::Unanswered();
     ui::Modal::Show(form);
+    NoteUnanswered(before);
 }
 
 void TBrenvoMain::ShowEjectDisc(uint8_t* answer) {
     dialogs::TEjectDisc form(this);
     form.SetAnswerFlag(answer);
     form.ApplyLanguage(Language());
+    const int before = ui::Modal::Unanswered();
     ui::Modal::Show(form);
+    NoteUnanswered(before);
 }
 
 void TBrenvoMain::ShowInvalidUser() {

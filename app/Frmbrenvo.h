@@ -10,6 +10,8 @@
 #include <string>
 
 #include "app/MainForm.h"
+#include "engine/ExitStatus.h"
+#include "engine/RestartCheck.h"
 #include "engine/TaskQueue.h"
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateView.h"
@@ -31,6 +33,18 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     bool TerminateRequested() const { return terminateRequested_; }
     // False once start-up has succeeded: only the Close button ends the program then.
     bool ClosableFromTitleBar() const { return closableFromTitleBar_; }
+
+    // Script mode (BRENVO_UNATTENDED=1): nobody is there to press Update, so an unattended
+    // package's run is the whole program and it ends with the run's verdict; any other package
+    // is refused once the window is up, nothing flashed. Set before the window is shown.
+    void SetScriptMode(bool script) { scriptMode_ = script; }
+    bool ScriptMode() const { return scriptMode_; }
+    // The status the program ends with, as brenvo-cli's: start-up's end, the check's after a
+    // restart, else the last run's.
+    int ExitStatus() const;
+    // The OEM wizard's check after a restart has given its result; in script mode that ends the
+    // program.
+    void CheckEnded(engine::CheckOutcome outcome);
 
     // --- the window's events ---
     void FormShow();
@@ -92,6 +106,8 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     bool SelectedDriveMatched() const;
     // Message boxes and dialogs of start-up have no window to sit on yet.
     QWidget* DialogOwner();
+    // After a question: one that nobody answered (script mode) refuses the run.
+    void NoteUnanswered(int unansweredBefore);
 
     package::Package& package_;
     // Declared before the engine: the engine's end waits for its workers, which may still post.
@@ -105,6 +121,9 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     bool shownOnce_ = false;
     bool handedOver_ = false;
     bool warnedUnattended_ = false;  // a warning went to nobody: the tray loop must not go on
+    bool scriptMode_ = false;
+    engine::ScriptOutcome script_;
+    engine::RunReport finalRun_;  // the last run, kept when the engine goes
 };
 
 // The one main window while it exists, for the callbacks that need to reach it.

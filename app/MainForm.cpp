@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -102,6 +103,10 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent) {
     setTabOrder(cboDrives, cmdUpdate);
     setTabOrder(cmdUpdate, cmdClose);
     cboDrives->setFocus();
+}
+
+void MainForm::keyPressEvent(QKeyEvent* event) {
+    if (!ui::PressForKey(*this, event, nullptr)) QWidget::keyPressEvent(event);
 }
 
 void MainForm::Localise(int language) {

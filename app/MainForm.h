@@ -51,6 +51,10 @@ class MainForm : public QWidget {
     QProgressBar* pbar;
     ui::Label* lblPercent;
     QTimer* tmr;
+
+  protected:
+    // Enter presses the focused button; the window has no default or cancel button.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace app

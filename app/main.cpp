@@ -5,8 +5,8 @@
 // they end it with nothing written).
 //
 // BRENVO_UNATTENDED=1 is for scripts: no message box or dialog waits for a person (a question
-// counts as not answered) and every message box the run asked for is written to stderr at the
-// end.
+// counts as not answered), every message box the run asked for is written to stderr at the end,
+// and the program ends by itself with brenvo-cli's exit status (engine/ExitStatus.h).
 #include <cctype>
 #include <cstdio>
 #include <exception>
@@ -19,6 +19,7 @@
 #include "dialogs/Modal.h"
 #include "dialogs/UiFonts.h"
 #include "engine/WindowCommandLine.h"
+#include "engine/ExitStatus.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
 #include "platform/Trace.h"
@@ -27,7 +28,7 @@ namespace {
 // A command line the window does not take.
 constexpr int kExitUsage = 2;
 // No machine to run on, or its state could not be written back.
-constexpr int kExitNoMachine = 6;
+constexpr int kExitNoMachine = engine::kExitBadMachine;
 
 const char* KindName(ui::MessageKind kind) {
     switch (kind) {
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
         return Finish(unattended, kExitNoMachine);
     }
 
+    // Without script mode the run's messages have said how it ended, and the program ends 0.
+    int status = engine::kExitOk;
     try {
         package::Package package(package::OwnBlock());
         app::TBrenvoMain main(package);
@@ -97,15 +100,20 @@ int main(int argc, char** argv) {
             ~Watching() { stops.Watch(nullptr); }
         } watching{stopSignals};
         stopSignals.Watch(&main.Engine().Gate());
+        main.SetScriptMode(unattended);
         if (!main.TerminateRequested()) {
             main.show();
             application.exec();
         }
         stopSignals.TakeAnswers();
+        main.FormDestroy();
+        if (unattended) status = main.ExitStatus();
     } catch (const std::exception& e) {
         app::ReportException(QString::fromStdString(e.what()));
+        if (unattended) status = engine::kExitFlashFailed;
     } catch (...) {
         app::ReportException(QString());
+        if (unattended) status = engine::kExitFlashFailed;
     }
 
     if (!session.Finish(error)) {
@@ -119,5 +127,7 @@ int main(int argc, char** argv) {
                            QString::fromStdString(lost));
         return Finish(unattended, kExitNoMachine);
     }
-    return Finish(unattended, stopSignals.ExitStatus());
+    // A signal that ended the run before its flash says so in the status, as the console's does.
+    if (stopSignals.ExitStatus() != 0) status = stopSignals.ExitStatus();
+    return Finish(unattended, status);
 }

@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "dialogs/TitleBar.h"
+#include "engine/FormKeys.h"
 
 namespace ui {
 
@@ -19,6 +20,21 @@ namespace {
 constexpr int kSizingFrame = 4;
 constexpr int kFixedFrame = 3;
 constexpr int kCaption = 19;
+
+// A push button that leaves Enter to its form, which decides which button Enter presses.
+class FormButton : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            event->ignore();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
+};
 
 int FrameWidth(Border border) {
     return border == Border::Sizeable ? kSizingFrame : kFixedFrame;
@@ -68,14 +84,39 @@ void Form::SetClientSize(QSize client, Border border) {
     }
 }
 
-void Form::keyPressEvent(QKeyEvent* event) {
-    // QDialog would reject on Escape; here Escape is a button or nothing.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        if (escapeButton_ && escapeButton_->isVisible() && escapeButton_->isEnabled())
-            escapeButton_->click();
-        event->accept();
-        return;
+bool PressForKey(QWidget& form, QKeyEvent* event, QAbstractButton* cancelButton) {
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    engine::FormKey key;
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            key = engine::FormKey::Enter;
+            break;
+        case Qt::Key_Escape:
+            key = engine::FormKey::Escape;
+            break;
+        default:
+            return false;
     }
+    auto* focused = qobject_cast<QAbstractButton*>(form.focusWidget());
+    if (focused && focused->window() != form.window()) focused = nullptr;
+    QAbstractButton* defaultButton = nullptr;
+    for (QPushButton* button : form.findChildren<QPushButton*>()) {
+        if (button->isDefault()) {
+            defaultButton = button;
+            break;
+        }
+    }
+    QAbstractButton* pressed = engine::ButtonForKey(key, focused, defaultButton, cancelButton);
+    if (pressed && pressed->isVisible() && pressed->isEnabled()) pressed->click();
+    event->accept();
+    return true;
+}
+
+void Form::keyPressEvent(QKeyEvent* event) {
+    // QDialog would press its default button on Enter whatever has the focus, and reject on
+    // Escape; here the form decides.
+    if (PressForKey(*this, event, escapeButton_)) return;
     QDialog::keyPressEvent(event);
 }
 
@@ -236,10 +277,12 @@ QLabel* MakeIcon(QWidget* parent, const char* name, QRect box, QStyle::StandardP
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, QRect box, const QString& text) {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new FormButton(text, parent);
     button->setObjectName(name);
     button->setGeometry(box);
-    button->setAutoDefault(false);
+    // The button that has the focus is drawn as the one Enter presses, as Windows draws it; the
+    // form's default button takes the look back when the focus leaves the buttons.
+    button->setAutoDefault(true);
     return button;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class QKeyEvent;
 class QTextLayout;
 
 class QAbstractButton;
@@ -60,6 +61,11 @@ class Form : public QDialog {
     Placement placement_;
 };
 
+// Enter and Escape on a form (a dialog, the main window, the wizard): Enter presses the button
+// that has the focus, or where none has it the form's default button; Escape presses
+// `cancelButton`, or nothing (engine/FormKeys.h). True when the key was one of them, and taken.
+bool PressForKey(QWidget& form, QKeyEvent* event, QAbstractButton* cancelButton);
+
 // A label that sizes itself the way the forms' labels do. An auto-sized label follows its text;
 // any other keeps its width and grows in height when its text or font needs more room than the
 // box gives. A centred or right-aligned label that its text outgrows widens about its centre or
@@ -99,8 +105,8 @@ class Label : public QLabel {
 // A picture holding one of the style's standard icons, drawn at 32 x 32.
 QLabel* MakeIcon(QWidget* parent, const char* name, QRect box, QStyle::StandardPixmap icon);
 
-// A push button; a bitmap button also shows its kind's glyph. Buttons never take Enter just
-// for having the focus: Enter belongs to the form's default button alone.
+// A push button; a bitmap button also shows its kind's glyph. Which button a key presses is the
+// form's decision (PressForKey); the button that has the focus is drawn as the one it presses.
 QPushButton* MakeButton(QWidget* parent, const char* name, QRect box, const QString& text);
 QPushButton* MakeBitmapButton(QWidget* parent, const char* name, QRect box, const QString& text,
                               QStyle::StandardPixmap glyph);

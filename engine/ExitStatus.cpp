@@ -51,6 +51,10 @@ int ScriptExitStatus(StartEnd start, const RunReport& lastRun, bool questionUnan
     return RunExitStatus(lastRun, questionUnanswered);
 }
 
+int ScriptOutcome::Status(StartEnd start, const RunReport& lastRun) const {
+    return checked ? CheckExitStatus(check) : ScriptExitStatus(start, lastRun, questionUnanswered);
+}
+
 bool ScriptNeedsNobody(const package::PackageOptions& options,
                        const std::vector<std::string>& commandLine) {
     return options.unattended ||

@@ -41,6 +41,14 @@ int CheckExitStatus(CheckOutcome outcome);
 // Ready, else the run's. A package that is not unattended waits for a person to press Update;
 // script mode refuses it (4), saying so.
 int ScriptExitStatus(StartEnd start, const RunReport& lastRun, bool questionUnanswered);
+// What a window's script mode remembers for its exit status besides start-up and the last run.
+struct ScriptOutcome {
+    bool questionUnanswered = false;  // a question of the run went to nobody
+    bool checked = false;             // the OEM wizard's check after a restart ran
+    CheckOutcome check = CheckOutcome::NotListed;
+    // The check's status when it ran, else ScriptExitStatus.
+    int Status(StartEnd start, const RunReport& lastRun) const;
+};
 // Whether script mode runs the package at all: an unattended package, or the OEM wizard started
 // for its check after a restart (`commandLine`: the program's, the program first).
 bool ScriptNeedsNobody(const package::PackageOptions& options,

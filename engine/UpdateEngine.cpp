@@ -389,8 +389,21 @@ bool UpdateEngine::ChooseDrives(uint8_t& answer) {
     return true;
 }
 
+bool UpdateEngine::RequestClose() {
+    if (!inRun_) return true;
+    closeRequested_ = true;
+    return false;
+}
+
+void UpdateEngine::RunOver() {
+    inRun_ = false;
+    if (closeRequested_ || endAfterRun_) view_.RequestTerminate();
+    closeRequested_ = false;
+}
+
 void UpdateEngine::UpdateClick() {
-    if (running_ > 0 || !runComplete_) return;  // one run at a time
+    if (inRun_ || running_ > 0 || !runComplete_) return;  // one run at a time
+    inRun_ = true;
     uint8_t answer = 0;
     uint8_t ejectAnswer = 1;
     driveCount_ = 0;
@@ -405,6 +418,7 @@ void UpdateEngine::UpdateClick() {
         claims_.ReleaseAll();
         lastRun_.end = RunEnd::Declined;
         view_.RequestTerminate();
+        RunOver();
         return;
     }
     running_ = 0;
@@ -419,6 +433,11 @@ void UpdateEngine::UpdateClick() {
 
     runComplete_ = false;
     for (int slot = 0; slot < driveCount_; ++slot) {
+        if (closeRequested_) {
+            // The window was asked to close: the drives whose turn has not come stay as they are.
+            lastRun_.end = RunEnd::Stopped;
+            break;
+        }
         if (!PrepareSlot(slot, answer, ejectAnswer)) break;
     }
     runComplete_ = true;
@@ -429,6 +448,7 @@ void UpdateEngine::UpdateClick() {
             slot.reset();
         claims_.ReleaseAll();
         if (lastRun_.end == RunEnd::None && driveCount_ > 0) lastRun_.end = RunEnd::Declined;
+        RunOver();
         return;
     }
     if (package_.Options().directIde) {
@@ -517,8 +537,9 @@ bool UpdateEngine::PrepareSlot(int slot, uint8_t& answer, uint8_t& ejectAnswer) 
         } else if ((o.uiVariant == 0 || o.uiVariant == 2) && o.checkTray) {
             if (!TrayAndDiscLoop(*drive)) {
                 lastRun_.end = RunEnd::Stopped;
-                // With a flash under way the run ends once that has finished.
-                if (started_ == 0) view_.RequestTerminate();
+                // A drive flashing already runs to its end, and the run then ends the program
+                // with its verdict; the window stays until then.
+                if (running_ == 0) view_.RequestTerminate();
                 return false;
             }
         }
@@ -548,7 +569,7 @@ bool UpdateEngine::TrayAndDiscLoop(device::AtapiDevice& drive) {
     while (true) {
         const bool mediumAbsent = IsMediumAbsent(drive);
         if (mediumAbsent && !IsTrayOpen(drive)) return true;
-        if (view_.StopRequested() || gate_.StopRequested()) return false;
+        if (closeRequested_ || view_.StopRequested() || gate_.StopRequested()) return false;
         if (!mediumAbsent) {
             view_.SetStatus(Text(UpdateText::TrayOut, language));
             view_.Repaint();
@@ -660,6 +681,7 @@ void UpdateEngine::Complete() {
     claims_.ReleaseAll();
     view_.SetButtons(true, true);
     EndRun(JudgeRun());
+    RunOver();
     // A run asked to stop while it flashed ends once it has given its verdict.
     if (gate_.StopRequested()) view_.RequestTerminate();
 }

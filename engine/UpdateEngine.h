@@ -152,6 +152,16 @@ class UpdateEngine {
     void ShowStatus(const std::string& text);
     // Workers not yet finished.
     int Running() const { return running_; }
+    // A run is on: from the press of Update until the run has given its verdict.
+    bool InRun() const { return inRun_; }
+    // The window was asked to close (its Close button, its title bar, Alt+F4). Outside a run the
+    // program may end now: true. During a run the window stays and false is returned: drives
+    // whose turn has not come are left alone (the tray loop gives up), a flash runs to its end,
+    // and the program ends once the run has given its verdict.
+    bool RequestClose();
+    // The program ends when a run has given its verdict, whatever the package says about staying
+    // (the windows' script mode).
+    void EndAfterRun() { endAfterRun_ = true; }
     bool Updated() const { return updated_; }
     const RunReport& LastRun() const { return lastRun_; }
     // Whether a stop would now cut a flash; the front-ends ask it on every stop request.
@@ -195,6 +205,8 @@ class UpdateEngine {
     const device::DriveRecord* SlotRecord(int slot) const;
     void Reidentify();
     void EndRun(RunEnd end);
+    // The run has given its verdict.
+    void RunOver();
     void RestartAfterSuccess();
     void SetProgressBar(int position, int maximum);
     int SlotOfItem(int item) const;
@@ -228,6 +240,9 @@ class UpdateEngine {
     int running_ = 0;
     bool runComplete_ = true;  // every drive of the run has been started
     DriveClaims claims_;       // the drives this run holds
+    bool inRun_ = false;
+    bool closeRequested_ = false;  // during this run
+    bool endAfterRun_ = false;
     bool updated_ = false;
     RunReport lastRun_;
     FlashGate ownGate_;

@@ -194,7 +194,7 @@ check "scripted run through the window ends" 0 $? "$out" \
   "brenvo: information: Firmware has been updated successfully !"
 flashed "scripted run" script-pc.json
 
-# By keys: Update, the success message, the reboot question answered Now.
+# By keys: Update, the success message, Enter on the reboot question's first focus, Later.
 "$bench" new --preset typical keys-pc.json > /dev/null
 BRENVO_MACHINE=keys-pc.json wine shipped.exe > /dev/null 2>&1 < /dev/null &
 app=$!
@@ -211,7 +211,7 @@ fi
 ended "update by keys" $app
 flashed "update by keys" keys-pc.json
 out=$("$bench" show keys-pc.json)
-check "update by keys: Now asked for the restart" 0 0 "$out" "requested, pending"
+check "update by keys: Enter on Later does not restart" 0 0 "$out" "Restart:           none pending"
 
 echo "== The OEM cycle: the wizard, the restart, the check"
 # The OEM variant, no restart of its own after the flash: the complete page stays for Shut Down.

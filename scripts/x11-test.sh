@@ -106,11 +106,13 @@ finished() {  # finished NAME: the program ended by itself (within 30 seconds)
   done
   check "$1: the program ends" 0 "$status" "" ""
 }
-flashed() {  # flashed NAME BENCH: the bench's drive E: holds QV12 and a restart was asked for
+# flashed NAME BENCH [RESTART]: the bench's drive E: holds QV12 and a restart was asked for (or
+# the restart line says RESTART)
+flashed() {
   local shown
   shown=$("$bench" show "$work/$2.json")
   check "$1: E: flashed" 0 0 "$shown" "revision QV12"
-  check "$1: restart asked for" 0 0 "$shown" "Restart:           requested, pending"
+  check "$1: restart ${3:-requested, pending}" 0 0 "$shown" "Restart:           ${3:-requested, pending}"
 }
 found() {  # found NAME WINDOW: the window came
   check "$1 is shown" 0 "$([ -n "$2" ]; echo $?)" "" ""
@@ -136,18 +138,29 @@ meet() {
   [ $# -gt 0 ] && press "$w" "$@"
 }
 
-# English, the custom-dialog variant: checklist, confirmation, the reboot window.
+# English, the custom-dialog variant: checklist, confirmation, the reboot window. Enter presses
+# the button that has the focus: the confirmation opens on Cancel, so Tab first.
 packed en 10010110001001100000000000000000
 start en en
 meet en-1-checklist "^Brenvo$" "" Return
 meet en-2-main "Firmware Flasher" "$main_hints" Tab space
-meet en-3-confirm "Update Confirm" "$plain_hints" Return
+meet en-3-confirm "Update Confirm" "$plain_hints" Tab Return
 meet en-4-reboot "Reboot Warning" "$sizeable_plain" Return
 finished en
 flashed en en
 
+# Enter on the confirmation's first focus, Cancel: nothing is flashed.
+start en en-cancel
+meet en-cancel-1-checklist "^Brenvo$" "" Return
+meet en-cancel-2-main "Firmware Flasher" "" Tab space
+meet en-cancel-3-confirm "Update Confirm" "" Return
+finished "en: Enter on Cancel"
+check "en: Enter on Cancel leaves E: alone" 0 0 "$("$bench" show "$work/en-cancel.json")" \
+  "revision QV11"
+
 # Japanese at twice the scale, the standard variant with the notice: message boxes with Qt's
-# Japanese buttons, the success message, the reboot question.
+# Japanese buttons, the success message, the reboot question, whose first focus is Later: Enter
+# there does not restart.
 packed ja 02010110021001100000000000000000
 start ja ja 2
 meet ja-1-notice "^Brenvo$" "" Return
@@ -155,7 +168,7 @@ meet ja-2-main "Firmware Flasher" "$main_hints" Tab space
 meet ja-3-success "^Brenvo$" "" Return
 meet ja-4-reboot "再起動警告" "$sizeable_plain" Return
 finished ja
-flashed ja ja
+flashed ja ja "none pending"
 
 # Traditional Chinese: the checklist with Qt's Chinese buttons, declined.
 packed zh 11010110001001100000000000000000
@@ -181,7 +194,7 @@ finished wizard
 # The window tests on this server, at both scales.
 for scale in 1 2; do
   result=$(QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale "$build/tests/ui/brenvo_ui_tests" \
-    --gtest_filter='MessageBoxWords.*:Accessibility.*:TitleBar.*:ScreenshotPicture.*' 2>&1)
+    --gtest_filter='MessageBoxWords.*:Accessibility.*:TitleBar.*:ScreenshotPicture.*:FormKeys.*:Keys.*:WindowKeys.*' 2>&1)
   status=$?
   echo "$result" >> "$log"
   check "window tests on X at scale $scale" 0 "$status" "$result" "[  PASSED  ]"

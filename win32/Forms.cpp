@@ -3,6 +3,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cwchar>
+
+#include "engine/FormKeys.h"
 
 namespace win32ui {
 
@@ -356,16 +359,23 @@ void Form::Click(HWND button) {
     }
 }
 
-bool Form::Key(WPARAM key) {
-    if (key == VK_RETURN && defaultButton_) {
-        Click(defaultButton_);
-        return true;
+bool Form::Key(WPARAM key, HWND target) {
+    if (key != VK_RETURN && key != VK_ESCAPE) return false;
+    // A push button of this form that has the focus.
+    HWND focused = nullptr;
+    if (target && controls_.count(target)) {
+        wchar_t className[16] = {};
+        GetClassNameW(target, className, 16);
+        LONG kind = GetWindowLongW(target, GWL_STYLE) & BS_TYPEMASK;
+        if (_wcsicmp(className, L"Button") == 0 &&
+            (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON))
+            focused = target;
     }
-    if (key == VK_ESCAPE) {
-        if (escapeButton_) Click(escapeButton_);
-        return true;
-    }
-    return false;
+    HWND pressed =
+        engine::ButtonForKey(key == VK_RETURN ? engine::FormKey::Enter : engine::FormKey::Escape,
+                             focused, defaultButton_, escapeButton_);
+    if (pressed) Click(pressed);
+    return true;
 }
 
 void Form::Close() {
@@ -473,7 +483,7 @@ bool PumpMessage(bool wait) {
         bool listOpen = std::wstring(className) == L"ComboBox" &&
                         SendMessageW(GetFocus(), CB_GETDROPPEDSTATE, 0, 0);
         Form* form = Form::Of(message.hwnd);
-        if (!listOpen && form && form->Key(message.wParam)) return true;
+        if (!listOpen && form && form->Key(message.wParam, message.hwnd)) return true;
     }
     HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
     if (root && Form::Of(root) && IsDialogMessageW(root, &message)) return true;

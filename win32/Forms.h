@@ -108,15 +108,17 @@ class Form {
     void OnChange(HWND combo, std::function<void()> handler);
     void OnTimer(UINT_PTR id, std::function<void()> handler);
 
-    // Enter presses the default button; Escape presses the cancel button, or nothing.
+    // Enter presses the button that has the focus, or where none has it the default button;
+    // Escape presses the cancel button, or nothing (engine/FormKeys.h).
     void SetDefaultButton(HWND button) { defaultButton_ = button; }
     void SetEscapeButton(HWND button) { escapeButton_ = button; }
     // The control that has the focus when the form is activated.
     void SetInitialFocus(HWND control) { focus_ = control; }
     // Presses a button as a click does, when it is enabled.
     void Click(HWND button);
-    // The form's answer to Enter or Escape; true when it took the key.
-    bool Key(WPARAM key);
+    // The form's answer to Enter or Escape sent to `target` (the control with the focus); true
+    // when it took the key.
+    bool Key(WPARAM key, HWND target);
 
     // Hides the form and ends its modal loop.
     void Close();

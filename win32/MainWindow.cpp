@@ -180,8 +180,15 @@ void TBrenvoMain::FormShow() {
     shownOnce_ = true;
     CentreOnScreen();
     SetForegroundWindow(Handle());
+    if (!engine_) return;
+    if (scriptMode_ && !engine::ScriptNeedsNobody(engine_->Options(), commandLine_)) {
+        // Nobody is there to choose a drive and press Update.
+        PostMessageW(Handle(), kRefuseScript, 0, 0);
+        return;
+    }
+    if (scriptMode_) engine_->EndAfterRun();
     // The unattended run starts once the window is on the screen.
-    if (engine_ && engine_->Options().unattended) PostMessageW(Handle(), kStartUnattended, 0, 0);
+    if (engine_->Options().unattended) PostMessageW(Handle(), kStartUnattended, 0, 0);
 }
 
 void TBrenvoMain::Painted() {
@@ -205,6 +212,7 @@ void TBrenvoMain::FormDestroy() {
         PumpMessage(true);
     { std::lock_guard lock(posting_); }
     wizard_.reset();
+    if (engine_) finalRun_ = engine_->LastRun();
     engine_.reset();
 }
 
@@ -221,12 +229,30 @@ void TBrenvoMain::cmdUpdateClick() {
 }
 
 void TBrenvoMain::cmdCloseClick() {
+    // During a run the window stays: the run ends, then the program.
+    if (engine_ && !engine_->RequestClose()) return;
     ShowWindow(Handle(), SW_HIDE);
     RequestTerminate();
 }
 
 void TBrenvoMain::CloseRequested() {
+    // During a run the window stays, whoever asks it to close.
+    if (engine_ && engine_->InRun()) return;
     if (closableFromTitleBar_) cmdCloseClick();
+}
+
+void TBrenvoMain::NoteUnanswered(int unansweredBefore) {
+    if (Modal::Unanswered() > unansweredBefore) script_.questionUnanswered = true;
+}
+
+void TBrenvoMain::CheckEnded(engine::CheckOutcome outcome) {
+    script_.checked = true;
+    script_.check = outcome;
+    if (scriptMode_) RequestTerminate();
+}
+
+int TBrenvoMain::ExitStatus() const {
+    return script_.Status(startResult_, engine_ ? engine_->LastRun() : finalRun_);
 }
 
 void TBrenvoMain::tmrTimer() {
@@ -283,6 +309,10 @@ bool TBrenvoMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
             if (!flashing_) break;
             result = FALSE;
             return true;
+        case kRefuseScript:
+            ShowMessage(engine::MessageKind::Error, engine::kScriptNeedsPersonText, "");
+            RequestTerminate();
+            return true;
         default:
             break;
     }
@@ -323,15 +353,20 @@ bool TBrenvoMain::Ask(const std::string& text, const std::string& caption,
                       engine::AskButtons buttons) {
     bool yesNo = buttons == engine::AskButtons::YesNo;
     int go = yesNo ? IDYES : IDOK;
-    return Modal::Message(DialogOwner(), MessageKind::Warning, BoxCaption(caption), text,
-                          yesNo ? MB_YESNO : MB_OKCANCEL) == go;
+    const int before = Modal::Unanswered();
+    bool accepted = Modal::Message(DialogOwner(), MessageKind::Warning, BoxCaption(caption), text,
+                                   yesNo ? MB_YESNO : MB_OKCANCEL) == go;
+    NoteUnanswered(before);
+    return accepted;
 }
 
 void TBrenvoMain::ShowNewerWarning(uint8_t* answer) {
     TShowMsg form(DialogOwner());
     form.SetAnswerFlag(answer);
     form.ApplyLanguage(Language(), engine_->Options().uiVariant);
+    const int before = Modal::Unanswered();
     Modal::Show(form, DialogOwner());
+    NoteUnanswered(before);
 }
 
 void TBrenvoMain::ShowMostUpdate() {
@@ -347,14 +382,18 @@ void TBrenvoMain::ShowUpdateConfirm(uint8_t* answer, const std::string& oldRevis
     form.SetText(form.lblOldFW, oldRevision);
     form.SetText(form.lblNewFW, newRevision);
     form.ApplyLanguage(Language());
+    const int before = Modal::Unanswered();
     Modal::Show(form, DialogOwner());
+    NoteUnanswered(before);
 }
 
 void TBrenvoMain::ShowEjectDisc(uint8_t* answer) {
     TEjectDisc form(DialogOwner());
     form.SetAnswerFlag(answer);
     form.ApplyLanguage(Language());
+    const int before = Modal::Unanswered();
     Modal::Show(form, DialogOwner());
+    NoteUnanswered(before);
 }
 
 void TBrenvoMain::ShowInvalidUser() {

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string>
 
+#include "engine/ExitStatus.h"
+#include "engine/RestartCheck.h"
 #include "engine/TaskQueue.h"
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateView.h"
@@ -32,6 +34,7 @@ inline constexpr UINT kRunPostedTask = WM_APP + 1;
 inline constexpr UINT kShowMessageBox = WM_APP + 2;
 inline constexpr UINT kStartUnattended = WM_APP + 3;
 inline constexpr UINT kHandOver = WM_APP + 4;
+inline constexpr UINT kRefuseScript = WM_APP + 5;
 
 class TBrenvoMain : public Form, public engine::UpdateView {
   public:
@@ -47,6 +50,18 @@ class TBrenvoMain : public Form, public engine::UpdateView {
     // False once start-up has succeeded: only the Close button ends the program then.
     bool ClosableFromTitleBar() const { return closableFromTitleBar_; }
     TMainQV* Wizard() { return wizard_.get(); }
+
+    // Script mode (BRENVO_UNATTENDED=1): nobody is there to press Update, so an unattended
+    // package's run is the whole program and it ends with the run's verdict; any other package
+    // is refused once the window is up, nothing flashed. Set before the window is shown.
+    void SetScriptMode(bool script) { scriptMode_ = script; }
+    bool ScriptMode() const { return scriptMode_; }
+    // The status the program ends with, as brenvo-cli's: start-up's end, the check's after a
+    // restart, else the last run's.
+    int ExitStatus() const;
+    // The OEM wizard's check after a restart has given its result; in script mode that ends the
+    // program.
+    void CheckEnded(engine::CheckOutcome outcome);
 
     // The three-way rule: 1 Traditional Chinese (texts only), 2 Japanese (fonts first, then
     // texts), any other value English.
@@ -111,6 +126,8 @@ class TBrenvoMain : public Form, public engine::UpdateView {
     bool SelectedDriveMatched() const;
     HWND DialogOwner() const;
     void RunPostedTask();
+    // After a question: one that nobody answered (script mode) refuses the run.
+    void NoteUnanswered(int unansweredBefore);
 
     package::Package& package_;
     std::vector<std::string> commandLine_;
@@ -127,6 +144,9 @@ class TBrenvoMain : public Form, public engine::UpdateView {
     bool handedOver_ = false;
     bool warnedUnattended_ = false;
     bool flashing_ = false;
+    bool scriptMode_ = false;
+    engine::ScriptOutcome script_;
+    engine::RunReport finalRun_;  // the last run, kept when the engine goes
 };
 
 // The one main window while it exists.

@@ -138,10 +138,10 @@ TMainQV::TMainQV(TBrenvoMain& main, const std::vector<std::string>& commandLine)
     btnBack = AddButton("btnBack", {193, 247, 75, 20}, "< &Back", kWizardFont);
     btnNext = AddButton("btnNext", {268, 247, 75, 20}, "&Next >", kWizardFont);
     btnCancel = AddButton("btnCancel", {360, 247, 75, 20}, engine::kWizardCancel, kWizardFont);
-    // Next is first in the tab order: Enter or Space on a fresh page moves the user on.
+    // Next is first in the tab order: Enter or Space on a fresh page moves the user on. The
+    // wizard has no default button: Enter presses the button that has the focus.
     SetWindowPos(btnNext, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetInitialFocus(btnNext);
-    SetDefaultButton(btnNext);
     FitPageTexts();
 
     OnClick(btnNext, [this] { btnNextClick(); });
@@ -305,6 +305,7 @@ void TMainQV::ShowResultPage(const engine::CheckResult& result) {
         memo += (memo.empty() ? "" : "\n") + line;
     SetText(memShowMsg, memo);
     Form::Show(memShowMsg, !result.memo.empty());
+    main_.CheckEnded(result.outcome);
 }
 
 // --- the form's events ---

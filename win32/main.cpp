@@ -3,8 +3,8 @@
 // written back when the program ends.
 //
 // BRENVO_UNATTENDED=1 is for scripts: no message box or dialog waits for a person (a question
-// counts as not answered) and every message box the run asked for is written to stderr at the
-// end.
+// counts as not answered), every message box the run asked for is written to stderr at the end,
+// and the program ends by itself with brenvo-cli's exit status (engine/ExitStatus.h).
 #include <windows.h>
 
 #include <cctype>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/WindowCommandLine.h"
+#include "engine/ExitStatus.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
 #include "win32/MainWindow.h"
@@ -25,7 +26,7 @@ namespace {
 // A command line the window does not take.
 constexpr int kExitUsage = 2;
 // No machine to run on, or its state could not be written back.
-constexpr int kExitNoMachine = 6;
+constexpr int kExitNoMachine = engine::kExitBadMachine;
 
 const char* KindName(win32ui::MessageKind kind) {
     switch (kind) {
@@ -89,17 +90,24 @@ int main() {
         return Finish(unattended, kExitNoMachine);
     }
 
+    // Without script mode the run's messages have said how it ended, and the program ends 0.
+    int status = engine::kExitOk;
     try {
         package::Package package(package::OwnBlock());
         win32ui::TBrenvoMain main(package, parameters);
+        main.SetScriptMode(unattended);
         if (!main.TerminateRequested()) {
             main.FormShow();
             win32ui::RunLoop();
         }
+        main.FormDestroy();
+        if (unattended) status = main.ExitStatus();
     } catch (const std::exception& e) {
         ReportException(e.what());
+        if (unattended) status = engine::kExitFlashFailed;
     } catch (...) {
         ReportException("");
+        if (unattended) status = engine::kExitFlashFailed;
     }
 
     if (!session.Finish(error)) {
@@ -108,5 +116,5 @@ int main() {
                                 error);
         return Finish(unattended, kExitNoMachine);
     }
-    return Finish(unattended, 0);
+    return Finish(unattended, status);
 }

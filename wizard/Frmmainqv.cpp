@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -335,6 +336,7 @@ void TMainQV::ShowResultPage(const engine::CheckResult& result) {
     for (const std::string& line : result.memo)
         memShowMsg->appendPlainText(Q(line));
     memShowMsg->setVisible(!result.memo.empty());
+    main_.CheckEnded(result.outcome);
 }
 
 // --- the form's events ---
@@ -416,6 +418,10 @@ void TMainQV::closeEvent(QCloseEvent* event) {
         return;
     }
     QWidget::closeEvent(event);
+}
+
+void TMainQV::keyPressEvent(QKeyEvent* event) {
+    if (!ui::PressForKey(*this, event, nullptr)) QWidget::keyPressEvent(event);
 }
 
 void TMainQV::ConfirmCancel() {

@@ -102,6 +102,8 @@ class TMainQV : public QWidget {
     void showEvent(QShowEvent* event) override;
     // A close request while the update runs is refused: the wizard stays until the run ends.
     void closeEvent(QCloseEvent* event) override;
+    // Enter presses the focused button; the wizard has no default or cancel button.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     // The look every page sets: which controls show, the button texts, where the text sits.

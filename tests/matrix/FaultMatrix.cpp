@@ -275,9 +275,12 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
         truth = truth && Holds(m, c, i);
     const std::string success = engine::Text(engine::UpdateText::Success, 0);
     const std::string unknownText = engine::Text(engine::UpdateText::OutcomeUnknown, 0);
-    const bool claimsSuccess = said.window ? Contains(said.err, success) : said.status == 0;
-    const bool claimsUnknown =
-        said.window ? Contains(said.err, unknownText) : said.status == kConsoleUnknown;
+    // The window in script mode ends with the console's status as well.
+    const bool claimsSuccess = said.status == 0;
+    const bool claimsUnknown = said.status == kConsoleUnknown;
+    if (said.window && claimsSuccess != Contains(said.err, success))
+        return False(claimsSuccess ? Verdict::FalseSuccess : Verdict::FalseFailure,
+                     "the window's status and its messages disagree");
     std::string facts;
     for (size_t i : chosen) {
         facts += " " + DriveKey(c, i) + (Holds(m, c, i) ? " holds the image" : " does not") +

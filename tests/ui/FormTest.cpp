@@ -1,6 +1,7 @@
 // The behaviour every form shares: frames, keys, fitting, and the labels' sizing rules.
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "dialogs/Form.h"
@@ -9,11 +10,14 @@
 
 namespace {
 
-// A form with one default button and, when asked, an Escape button.
+// A form with one default button, a field that takes the focus without being a button and, when
+// asked, an Escape button.
 class KeyForm : public ui::Form {
   public:
     explicit KeyForm(bool withEscape)
         : ui::Form(nullptr, "KeyForm", ui::TitleButtons::None, ui::Placement::Screen) {
+        field = new QLineEdit(this);
+        field->setGeometry(10, 40, 170, 20);
         first = ui::MakeButton(this, "first", {10, 10, 80, 25}, "First");
         second = ui::MakeButton(this, "second", {100, 10, 80, 25}, "Second");
         second->setDefault(true);
@@ -22,20 +26,38 @@ class KeyForm : public ui::Form {
         connect(first, &QPushButton::clicked, [this] { ++firstClicks; });
         connect(second, &QPushButton::clicked, [this] { ++secondClicks; });
     }
+    QLineEdit* field;
     QPushButton* first;
     QPushButton* second;
     int firstClicks = 0;
     int secondClicks = 0;
 };
 
-TEST(FormKeys, EnterPressesTheDefaultButtonWhicheverButtonHasTheFocus) {
+TEST(FormKeys, EnterPressesTheFocusedButtonAndTheDefaultOnlyWhereNoButtonHasTheFocus) {
     KeyForm form(false);
     ui_testing::Type(form, Qt::Key_Return);
     ASSERT_EQ(QApplication::focusWidget(), form.first);
-    EXPECT_EQ(form.secondClicks, 1);
-    EXPECT_EQ(form.firstClicks, 0);
-    ui_testing::Type(form, Qt::Key_Enter);
-    EXPECT_EQ(form.secondClicks, 2);
+    EXPECT_EQ(form.firstClicks, 1) << "the focused button, not the default one";
+    EXPECT_EQ(form.secondClicks, 0);
+    ui_testing::Type(form, Qt::Key_Enter);  // the keypad's Enter alike
+    EXPECT_EQ(form.firstClicks, 2);
+
+    form.field->setFocus();
+    ui_testing::Type(form, Qt::Key_Return);
+    EXPECT_EQ(form.secondClicks, 1) << "no button has the focus: the default button";
+    EXPECT_EQ(form.firstClicks, 2);
+
+    form.second->setEnabled(false);
+    ui_testing::Type(form, Qt::Key_Return);
+    EXPECT_EQ(form.secondClicks, 1) << "a disabled default button is not pressed";
+}
+
+TEST(FormKeys, EscapeStaysTheCancelButtonWhereverTheFocusIs) {
+    KeyForm form(true);
+    form.second->setFocus();
+    ui_testing::Type(form, Qt::Key_Escape);
+    EXPECT_EQ(form.firstClicks, 1);
+    EXPECT_EQ(form.secondClicks, 0);
 }
 
 TEST(FormKeys, EscapeIsTheEscapeButtonOrNothing) {

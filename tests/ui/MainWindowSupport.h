@@ -51,6 +51,17 @@ struct PackagedBlock {
     package::Package package{bytes};
 };
 
+// Two drives the package takes: E: empty, F: holding a disc in a tray nobody can open.
+inline void EmptyEAndLockedDiscInF(platform::emulated::Machine& m) {
+    m.drives.clear();
+    for (int i = 0; i < 2; ++i) {
+        auto d = benchtool::QuorvantDrive(i ? "F:" : "E:", "1:0:" + std::to_string(i) + ":0");
+        d.medium = i == 1;
+        d.trayLocked = i == 1;
+        m.drives.push_back(std::make_shared<platform::emulated::OpticalDrive>(d));
+    }
+}
+
 // An emulated PC made as `brenvo-bench new --preset NAME` makes it, changed by `configure`.
 template <typename Configure>
 std::unique_ptr<testing_support::TestMachine> PresetMachine(const std::string& preset,

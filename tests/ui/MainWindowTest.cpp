@@ -345,18 +345,50 @@ TEST_F(MainWindow, CloseGetsTheUserOutOfATrayLoopThatWaitsForADisc) {
     EXPECT_EQ(machine_->machine().FindDrive("E:")->Flash(), before);
 }
 
+TEST_F(MainWindow, ClosedInTheTrayLoopWhileAWorkerFlashesTheWindowStaysUntilTheVerdict) {
+    // A person at an unattended run with the tray check: E: is empty and its worker starts,
+    // F: holds a disc nobody can eject, and Close is pressed during F:'s tray loop.
+    UseMachine(main_testing::EmptyEAndLockedDiscInF);
+    Modal::SetUnattended(false);
+    for (int i = 0; i < 20; ++i)
+        Modal::QueueAnswer(QMessageBox::Ok);  // the tray loop's warnings, the verdict
+    auto window = Start(WithDigit(WithDigit(kShippedOptions, 5, '1'), 8, '1'));
+    ASSERT_EQ(window->StartResult(), StartEnd::Ready);
+    window->show();  // starts the run
+    int flashingAtClose = -1;
+    bool visibleAfterClose = false, endingAfterClose = true;
+    QTimer::singleShot(0, window.get(), [&] {
+        flashingAtClose = window->Engine().Running();
+        window->cmdClose->click();
+        window->close();  // the title bar, Alt+F4
+        visibleAfterClose = window->isVisible();
+        endingAfterClose = window->TerminateRequested();
+    });
+    bool ended = QTest::qWaitFor(
+        [&] {
+            return window->Engine().LastRun().end != engine::RunEnd::None &&
+                   !window->Engine().InRun() && window->Engine().Running() == 0;
+        },
+        60000);
+    ASSERT_TRUE(ended) << "the run did not end";
+    EXPECT_EQ(flashingAtClose, 1) << "E:'s worker was flashing when Close was pressed";
+    EXPECT_TRUE(visibleAfterClose) << "the window does not vanish during the run";
+    EXPECT_FALSE(endingAfterClose) << "the program does not end before the run";
+    EXPECT_EQ(window->Engine().LastRun().end, engine::RunEnd::Stopped);
+    EXPECT_EQ(machine_->machine().FindDrive("E:")->Flash(),
+              platform::emulated::MakeFirmwareImage("QV13", "QV13-00", 1 << 20))
+        << "the flash that had begun ran to its end";
+    EXPECT_EQ(machine_->machine().FindDrive("F:")->Settings().revision, "QV11")
+        << "the drive whose turn had not come is left alone";
+    ASSERT_FALSE(Modal::Messages().empty());
+    EXPECT_EQ(Modal::Messages().back().text, "Unable to flash firmware.") << "the true verdict";
+    EXPECT_TRUE(window->TerminateRequested()) << "then the program ends, as asked";
+}
+
 TEST_F(MainWindow, AScriptedRunLeavesTheTrayLoopAndIsNoSuccess) {
     // Script mode, unattended with the tray check: E: is empty, F: holds a disc nobody can take
     // out. The loop must end as the console's does, and E: alone is not a successful run.
-    UseMachine([](platform::emulated::Machine& m) {
-        m.drives.clear();
-        for (int i = 0; i < 2; ++i) {
-            auto d = benchtool::QuorvantDrive(i ? "F:" : "E:", "1:0:" + std::to_string(i) + ":0");
-            d.medium = i == 1;
-            d.trayLocked = i == 1;
-            m.drives.push_back(std::make_shared<platform::emulated::OpticalDrive>(d));
-        }
-    });
+    UseMachine(main_testing::EmptyEAndLockedDiscInF);
     auto window = Start(WithDigit(WithDigit(kShippedOptions, 5, '1'), 8, '1'));
     ASSERT_EQ(window->StartResult(), StartEnd::Ready);
     window->cmdUpdateClick();

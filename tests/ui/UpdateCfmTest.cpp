@@ -175,13 +175,14 @@ TEST(UpdateCfm, ButtonsWriteTheAnswerAndClose) {
     }
 }
 
-TEST(UpdateCfm, EnterUpdatesEscapeCancelsAndAnyOtherCloseLeavesTheFlag) {
+TEST(UpdateCfm, EnterUpdatesFromUpdateEscapeCancelsAndAnyOtherCloseLeavesTheFlag) {
     {
         std::uint8_t answer = 0;
         TUpdateCfm form(nullptr);
         form.SetAnswerFlag(&answer);
+        Type(form, Qt::Key_Tab);
         Type(form, Qt::Key_Return);
-        EXPECT_EQ(answer, 1) << "Enter is Update even though Cancel comes first in the tab order";
+        EXPECT_EQ(answer, 1) << "Cancel comes first in the tab order; Tab, then Enter on Update";
     }
     {
         std::uint8_t answer = 1;
@@ -221,6 +222,7 @@ TEST(UpdateCfm, TheUpdateProceduresSequenceThroughTheModalQueue) {
     QString shownOld;
     ui::Modal::QueueAction([&](QDialog& shown) {
         shownOld = static_cast<TUpdateCfm&>(shown).lblOldFW->text();
+        Type(shown, Qt::Key_Tab);
         Type(shown, Qt::Key_Return);
     });
     ui::Modal::Show(form);

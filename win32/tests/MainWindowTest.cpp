@@ -159,6 +159,56 @@ TEST_F(MainWindow, AfterStartOnlyTheCloseButtonEndsTheProgram) {
     EXPECT_FALSE(IsWindowVisible(window.Handle()));
 }
 
+TEST_F(MainWindow, EnterPressesTheFocusedButtonAndNothingElse) {
+    TBrenvoMain& window = Start();
+    window.FormShow();
+    PostKey(window.cboDrives, VK_RETURN);
+    PumpPending();
+    EXPECT_FALSE(window.TerminateRequested()) << "the list has the focus: Enter presses nothing";
+    EXPECT_EQ(window.Engine().LastRun().end, engine::RunEnd::None);
+    PostKey(window.cmdClose, VK_RETURN);
+    Until([&] { return window.TerminateRequested(); });
+}
+
+TEST_F(MainWindow, ClosedInTheTrayLoopWhileAWorkerFlashesTheWindowStaysUntilTheVerdict) {
+    // A person at an unattended run with the tray check: E: is empty and its worker starts,
+    // F: holds a disc nobody can eject, and Close is pressed during F:'s tray loop.
+    machine_.reset();
+    machine_ = PresetMachine("typical", main_testing::EmptyEAndLockedDiscInF);
+    Modal::SetUnattended(false);
+    for (int i = 0; i < 20; ++i)
+        Modal::QueueAnswer(IDOK);  // the tray loop's warnings, the verdict
+    TBrenvoMain& window = Start(WithDigit(WithDigit(kShippedOptions, 5, '1'), 8, '1'));
+    ASSERT_EQ(window.StartResult(), StartEnd::Ready);
+    // Close is pressed at the first turn of the loop inside the run: the tray loop's repaint.
+    Form clicker("Clicker", WS_POPUP);
+    bool clicked = false, visibleAfterClose = false, endingAfterClose = true;
+    clicker.OnTimer(1, [&] {
+        KillTimer(clicker.Handle(), 1);
+        if (!window.Engine().InRun()) return;
+        clicked = true;
+        SendMessageW(window.cmdClose, BM_CLICK, 0, 0);
+        SendMessageW(window.Handle(), WM_CLOSE, 0, 0);  // as Alt+F4 would
+        visibleAfterClose = IsWindowVisible(window.Handle()) != FALSE;
+        endingAfterClose = window.TerminateRequested();
+    });
+    window.FormShow();  // starts the run
+    SetTimer(clicker.Handle(), 1, 0, nullptr);
+    Until([&] { return window.Engine().LastRun().end != engine::RunEnd::None; });
+    Until([&] { return !window.Engine().InRun() && window.Engine().Running() == 0; });
+    ASSERT_TRUE(clicked) << "Close came during the run";
+    EXPECT_TRUE(visibleAfterClose) << "the window does not vanish during the run";
+    EXPECT_FALSE(endingAfterClose) << "the program does not end before the run";
+    EXPECT_EQ(window.Engine().LastRun().end, engine::RunEnd::Stopped);
+    EXPECT_EQ(machine_->machine().FindDrive("E:")->Flash(),
+              platform::emulated::MakeFirmwareImage("QV13", "QV13-00", 1 << 20))
+        << "the flash that had begun ran to its end";
+    EXPECT_EQ(machine_->machine().FindDrive("F:")->Settings().revision, "QV11");
+    ASSERT_FALSE(Modal::Messages().empty());
+    EXPECT_EQ(Modal::Messages().back().text, "Unable to flash firmware.") << "the true verdict";
+    EXPECT_TRUE(window.TerminateRequested()) << "then the program ends, as asked";
+}
+
 TEST_F(MainWindow, AccessDeniedInJapaneseShowsTheRefusalForm) {
     machine_.reset();
     machine_ = PresetMachine("typical", [](auto& m) { m.security.administrator = false; });
@@ -179,7 +229,7 @@ TEST_F(MainWindow, UpdateFlashesTheDriveThroughTheWindowWithItsFormsAnsweredByKe
     Modal::QueueAction([&](Form& form) {
         auto& confirm = static_cast<TUpdateCfm&>(form);
         fromTo = form.Name() + ":" + Text(confirm.lblOldFW) + "->" + Text(confirm.lblNewFW);
-        PostKey(confirm.cmdCancel, VK_RETURN);  // Enter is Update wherever the focus is
+        PostKey(confirm.cmdOK, VK_RETURN);  // Enter on Update
     });
     std::string reboot;
     Modal::QueueAction([&](Form& form) {
@@ -286,6 +336,17 @@ TEST_F(MainWindow, TheWizardGoesFromWelcomeToTheCompletePageAndRegistersTheCheck
     wizard.Click(wizard.btnCancel);
     EXPECT_TRUE(machine_->machine().restart.pending) << "Shut Down restarts the computer";
     EXPECT_TRUE(window_->TerminateRequested());
+}
+
+TEST_F(MainWindow, TheWizardTakesEnterOnTheFocusedButton) {
+    TMainQV& wizard = Wizard();
+    PostKey(wizard.btnNext, VK_RETURN);
+    Until([&] { return wizard.page == kDrivePage; });
+    PostKey(wizard.btnBack, VK_RETURN);
+    Until([&] { return wizard.page == kWelcomePage; });
+    PostKey(wizard.cboDrives, VK_RETURN);
+    PumpPending();
+    EXPECT_EQ(wizard.page, kWelcomePage) << "no default button: Enter on the list presses nothing";
 }
 
 TEST_F(MainWindow, TheWizardChecksTheRevisionAfterTheRestart) {

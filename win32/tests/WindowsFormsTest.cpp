@@ -105,15 +105,27 @@ TEST_F(Forms, UpdateConfirmSpeaksEachLanguageAtItsPlaces) {
     }
 }
 
-TEST_F(Forms, UpdateConfirmTakesEnterAsUpdateAndEscapeAsCancel) {
+TEST_F(Forms, UpdateConfirmTakesEnterOnTheFocusedButtonAndEscapeAsCancel) {
     uint8_t answer = 7;
     {
         TUpdateCfm form(owner_->Handle());
         form.SetAnswerFlag(&answer);
-        // The focus sits on Cancel; Enter still belongs to the default button.
+        // The focus sits on Cancel, first in the tab order: Enter presses Cancel.
         Press(form, form.cmdCancel, VK_RETURN);
-        EXPECT_EQ(answer, 1);
+        EXPECT_EQ(answer, 0);
         EXPECT_TRUE(form.Closed());
+    }
+    {
+        TUpdateCfm form(owner_->Handle());
+        form.SetAnswerFlag(&answer);
+        Press(form, form.cmdOK, VK_RETURN);
+        EXPECT_EQ(answer, 1) << "Enter on Update";
+    }
+    {
+        TUpdateCfm form(owner_->Handle());
+        form.SetAnswerFlag(&answer);
+        Press(form, form.Handle(), VK_RETURN);
+        EXPECT_EQ(answer, 1) << "no button has the focus: the default button";
     }
     {
         TUpdateCfm form(owner_->Handle());
@@ -166,8 +178,14 @@ TEST_F(Forms, ShowMsgAnswersYesOnEnterAndNoOnEscape) {
     {
         TShowMsg form(owner_->Handle());
         form.SetAnswerFlag(&answer);
-        Press(form, form.cmdNo, VK_RETURN);
+        Press(form, form.cmdYes, VK_RETURN);
         EXPECT_EQ(answer, 1);
+    }
+    {
+        TShowMsg form(owner_->Handle());
+        form.SetAnswerFlag(&answer);
+        Press(form, form.cmdNo, VK_RETURN);
+        EXPECT_EQ(answer, 0) << "Enter on No";
     }
     {
         TShowMsg form(owner_->Handle());
@@ -221,8 +239,12 @@ TEST_F(Forms, EjectDiscIgnoresEscapeAndTakesTheOwnersCaptionInChinese) {
     TEjectDisc second(owner_->Handle());
     second.SetAnswerFlag(&answer);
     answer = 0;
-    Press(second, second.cmdCancel, VK_RETURN);
-    EXPECT_EQ(answer, 1) << "Enter presses OK";
+    Press(second, second.cmdOK, VK_RETURN);
+    EXPECT_EQ(answer, 1) << "Enter on OK";
+    TEjectDisc third(owner_->Handle());
+    third.SetAnswerFlag(&answer);
+    Press(third, third.cmdCancel, VK_RETURN);
+    EXPECT_EQ(answer, 0) << "Enter on Cancel";
 }
 
 TEST_F(Forms, RefusalsSpeakEachLanguageAndCloseOnEnter) {
@@ -315,7 +337,13 @@ TEST_F(Forms, RebootFormsRestartTheComputerOnlyWhenAskedTo) {
     {
         TReboot form(owner_->Handle());
         Press(form, form.cmdRebootLater, VK_RETURN);
-        EXPECT_EQ(machine_.machine().restart.requests, 1) << "Enter is Now";
+        EXPECT_EQ(machine_.machine().restart.requests, 0) << "Enter on Later does not restart";
+        EXPECT_TRUE(form.Closed());
+    }
+    {
+        TReboot form(owner_->Handle());
+        Press(form, form.cmdRebootNow, VK_RETURN);
+        EXPECT_EQ(machine_.machine().restart.requests, 1) << "Enter on Now";
     }
     {
         TRebootZULK form(owner_->Handle());
