@@ -41,8 +41,11 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent) {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 3; ++i)
-        sigaction(kStopSignals[i], &action, &previous[i]);
+    for (int i = 0; i < 3; ++i) {
+        sigaction(kStopSignals[i], nullptr, &previous[i]);
+        // A signal the caller ignores stays ignored (nohup, a background job of a script).
+        if (previous[i].sa_handler != SIG_IGN) sigaction(kStopSignals[i], &action, nullptr);
+    }
 }
 
 StopSignals::~StopSignals() {

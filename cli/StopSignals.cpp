@@ -106,8 +106,11 @@ StopSignals::StopSignals(engine::FlashGate& flashGate) {
         sigaddset(&action.sa_mask, s);
     // No SA_RESTART: a question read at the terminal is interrupted and counts as not answered.
     action.sa_flags = 0;
-    for (int i = 0; i < 3; ++i)
-        sigaction(kStopSignals[i], &action, &previous[i]);
+    for (int i = 0; i < 3; ++i) {
+        sigaction(kStopSignals[i], nullptr, &previous[i]);
+        // A signal the caller ignores stays ignored (nohup, a background job of a script).
+        if (previous[i].sa_handler != SIG_IGN) sigaction(kStopSignals[i], &action, nullptr);
+    }
 #endif
 }
 
