@@ -18,13 +18,19 @@ namespace {
 constexpr int kExitStopped = 4;  // the console's status for a run ended with nothing written
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 std::atomic<engine::FlashGate*> watched{nullptr};
+std::atomic<bool> stopBeforeWatch{false};  // a stop came while no gate was watched
 int wakeUp[2] = {-1, -1};  // the handler writes each answer, the user-interface thread reads it
 struct sigaction previous[3];
 
 void OnSignal(int) {
     const int savedErrno = errno;
     engine::FlashGate* gate = watched.load();
-    // Without an engine nothing can be written.
+    if (!gate) {
+        // Without an engine nothing can have been written; the gate the window watches next is
+        // closed before it can open (looked at again in case it came meanwhile).
+        stopBeforeWatch.store(true);
+        gate = watched.load();
+    }
     const auto answer =
         static_cast<char>(gate ? gate->RequestStop() : engine::StopAnswer::EndUnchanged);
     ssize_t ignored = write(wakeUp[1], &answer, 1);
@@ -61,6 +67,7 @@ StopSignals::~StopSignals() {
 
 void StopSignals::Watch(engine::FlashGate* gate) {
     watched.store(gate);
+    if (gate && stopBeforeWatch.exchange(false)) gate->RequestStop();
 }
 
 void StopSignals::TakeAnswers() {
