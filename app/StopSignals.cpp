@@ -18,13 +18,19 @@ namespace {
 constexpr int kExitStopped = 4;  // the console's status for a run ended with nothing written
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 std::atomic<engine::FlashGate*> watched{nullptr};
+std::atomic<bool> stopBeforeWatch{false};  // a stop came while no gate was watched
 int wakeUp[2] = {-1, -1};  // the handler writes each answer, the user-interface thread reads it
 struct sigaction previous[3];
 
 void OnSignal(int) {
     const int savedErrno = errno;
     engine::FlashGate* gate = watched.load();
-    // Without an engine nothing can be written.
+    if (!gate) {
+        // Without an engine nothing can have been written; the gate the window watches next is
+        // closed before it can open (looked at again in case it came meanwhile).
+        stopBeforeWatch.store(true);
+        gate = watched.load();
+    }
     const auto answer =
         static_cast<char>(gate ? gate->RequestStop() : engine::StopAnswer::EndUnchanged);
     ssize_t ignored = write(wakeUp[1], &answer, 1);
@@ -41,8 +47,11 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent) {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 3; ++i)
-        sigaction(kStopSignals[i], &action, &previous[i]);
+    for (int i = 0; i < 3; ++i) {
+        sigaction(kStopSignals[i], nullptr, &previous[i]);
+        // A signal the caller ignores stays ignored (nohup, a background job of a script).
+        if (previous[i].sa_handler != SIG_IGN) sigaction(kStopSignals[i], &action, nullptr);
+    }
 }
 
 StopSignals::~StopSignals() {
@@ -58,6 +67,7 @@ StopSignals::~StopSignals() {
 
 void StopSignals::Watch(engine::FlashGate* gate) {
     watched.store(gate);
+    if (gate && stopBeforeWatch.exchange(false)) gate->RequestStop();
 }
 
 void StopSignals::TakeAnswers() {

@@ -35,20 +35,40 @@ void Say(const char* line) {
                 &written, nullptr);
 }
 
-BOOL WINAPI OnConsoleEvent(DWORD event) {
-    engine::FlashGate* g = gate.load();
-    if (!g) return FALSE;
-    switch (g->RequestStop()) {
+#else
+bool stderrIsTerminal = false;
+
+void Say(const char* line) {
+    // A script's log needs no empty line; a terminal does, after the progress bar.
+    const char* from = stderrIsTerminal ? line : line + 1;
+    ssize_t ignored = write(STDERR_FILENO, from, std::strlen(from));
+    (void)ignored;
+}
+#endif
+
+// Puts the stop to the gate and says what its answer means: true when the program is to end now,
+// nothing written. Otherwise the run ends by itself (and a question waiting at the terminal gives
+// up, so no restart is made).
+bool EndsNow(engine::FlashGate& g) {
+    switch (g.RequestStop()) {
         case engine::StopAnswer::EndUnchanged:
             Say(unchangedLine);
-            ::ExitProcess(kExitDeclined);
+            return true;
         case engine::StopAnswer::FlashUnderway:
             Say(underwayLine);
-            break;
+            return false;
         case engine::StopAnswer::AlreadyTold:
         case engine::StopAnswer::EndAfterFlash:
             break;
     }
+    return false;
+}
+
+#ifdef _WIN32
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    engine::FlashGate* g = gate.load();
+    if (!g) return FALSE;
+    if (EndsNow(*g)) ::ExitProcess(kExitDeclined);
     // Ctrl+C and Ctrl+Break are answered and the run goes on. Closing the console, logging off
     // and shutting down end the process once this returns (or when Windows stops waiting): hold
     // on while the flash is written.
@@ -59,30 +79,9 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     return TRUE;
 }
 #else
-bool stderrIsTerminal = false;
-
-void Say(const char* line) {
-    // A script's log needs no empty line; a terminal does, after the progress bar.
-    const char* from = stderrIsTerminal ? line : line + 1;
-    ssize_t ignored = write(STDERR_FILENO, from, std::strlen(from));
-    (void)ignored;
-}
-
 void OnSignal(int) {
     const int savedErrno = errno;
-    engine::FlashGate* g = gate.load();
-    switch (g->RequestStop()) {
-        case engine::StopAnswer::EndUnchanged:
-            Say(unchangedLine);
-            _exit(kExitDeclined);
-        case engine::StopAnswer::FlashUnderway:
-            Say(underwayLine);
-            break;
-        case engine::StopAnswer::AlreadyTold:
-        case engine::StopAnswer::EndAfterFlash:
-            // The run ends by itself; a question waiting at the terminal gives up (no restart).
-            break;
-    }
+    if (EndsNow(*gate.load())) _exit(kExitDeclined);
     errno = savedErrno;
 }
 
@@ -106,8 +105,11 @@ StopSignals::StopSignals(engine::FlashGate& flashGate) {
         sigaddset(&action.sa_mask, s);
     // No SA_RESTART: a question read at the terminal is interrupted and counts as not answered.
     action.sa_flags = 0;
-    for (int i = 0; i < 3; ++i)
-        sigaction(kStopSignals[i], &action, &previous[i]);
+    for (int i = 0; i < 3; ++i) {
+        sigaction(kStopSignals[i], nullptr, &previous[i]);
+        // A signal the caller ignores stays ignored (nohup, a background job of a script).
+        if (previous[i].sa_handler != SIG_IGN) sigaction(kStopSignals[i], &action, nullptr);
+    }
 #endif
 }
 

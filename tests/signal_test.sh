@@ -10,6 +10,8 @@ cli=$build/cli/brenvo-cli
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/check.sh"
+# Job control: a background job of a script would otherwise start with SIGINT ignored.
+set -m
 
 "$bench" key --seed 7 "$work/key.bin" > /dev/null
 crc12=$("$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" | sed 's/.*crc32 \([0-9a-f]*\).*/\1/')
