@@ -49,10 +49,10 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 success (every chosen drive flashed), 1 the flash failed, 2 bad\n"
     "usage, 3 no drive to update, 4 declined or refused (a question answered no or\n"
-    "unanswered, a refusal, access denied, a chosen drive left unflashed), 5 bad package,\n"
-    "6 bad machine (bench file), 7 the outcome is unknown (a drive did not confirm its\n"
-    "commit in time), 8 a direct-IDE package on a system that has no flash driver for it\n"
-    "(Linux).\n";
+    "unanswered, a refusal, access denied, a drive another program holds, a chosen drive\n"
+    "left unflashed), 5 bad package, 6 bad machine (bench file), 7 the outcome is unknown\n"
+    "(a drive did not confirm its commit in time), 8 a direct-IDE package on a system that\n"
+    "has no flash driver for it (Linux).\n";
 
 struct Options {
     std::string packageFile;

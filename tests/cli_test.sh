@@ -67,6 +67,13 @@ printf 'X' | dd of="$work/pc.E.1.flash" bs=1 seek=100 conv=notrunc 2> /dev/null
 out=$(run update --yes); check "altered contents file" 6 $? "$out" \
   "pc.E.1.flash: the flash contents file has crc32"
 
+# A drive another program holds is refused before anything is sent to it in the run.
+fresh typical
+sed -i '0,/"flashIncomplete": false/s//"flashIncomplete": false, "heldBy": "cdrecord (process 4711)"/' "$work/pc.json"
+out=$(run update --yes); check "a drive another program holds" 4 $? "$out" \
+  "Drive E: (QUORVANT DVD-RW QV-1600) is in use by another program: cdrecord (process 4711)."
+out=$("$bench" show "$work/pc.json"); check "is left as it was" 0 $? "$out" "revision QV11"
+
 # A package damaged where the flash depends on it is refused before any drive is touched.
 fresh typical
 cp "$work/flasher" "$work/damaged"
