@@ -10,8 +10,9 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohm
   xvfb openbox xdotool x11-utils imagemagick
   # The fuzzers (scripts/fuzz.sh): clang and its libFuzzer.
   clang libclang-rt-dev
-  # The VM stage: the kernel's SCSI stack in qemu, with busybox, sg_inq and the TCMU header.
-  qemu-system-x86 busybox-static sg3-utils linux-libc-dev
+  # The VM stage: the kernel's SCSI stack in qemu, with busybox, sg_inq and the TCMU header,
+  # and mke2fs for a disc the guest mounts.
+  qemu-system-x86 busybox-static sg3-utils linux-libc-dev e2fsprogs
   # sd-bus: the login manager's lock that holds off sleep and shutdown during a flash.
   libsystemd-dev)
 # GNU time: the peak memory of the benchmark command's runs.

@@ -68,6 +68,17 @@ grep '"device":"E:"' "$host/ref.jsonl" > "$host/ref-e.jsonl"
 "$bin/tools/bench/brenvo-bench" new --preset typical "$host/drive.json" > /dev/null
 sed -i 's/"mode": "virtual"/"mode": "paced"/' "$host/drive.json"
 cp "$host/drive.json" "$host/corrupt.json"
+# One program per drive: a second package with another image, both started together on one
+# fresh drive; and a package that takes qemu's ATAPI drive, whose disc is mounted.
+cp "$host/drive.json" "$host/race.json"
+"$bin/tools/bench/brenvo-bench" firmware --revision QV13 --size 1048576 "$host/fw2.bin" > "$host/fw2.txt"
+image2_crc=$(sed 's/.*crc32 \([0-9a-f]*\).*/\1/' "$host/fw2.txt")
+sed -e 's/fw1.bin/fw2.bin/' -e 's/"QV12"/"QV13"/g' "$host/manifest.json" > "$host/manifest-b.json"
+"$bin/tools/pack/brenvo-pack" "$host/manifest-b.json" "$bin/cli/brenvo-cli" "$host/brenvo-cli-b" > /dev/null ||
+  fail "packing the second brenvo-cli failed"
+sed -e 's/"QV10"/"0000"/' -e 's/"QV19"/"9999"/' "$host/manifest.json" > "$host/manifest-q.json"
+"$bin/tools/pack/brenvo-pack" "$host/manifest-q.json" "$bin/cli/brenvo-cli" "$host/brenvo-cli-q" > /dev/null ||
+  fail "packing brenvo-cli for qemu's drive failed"
 sed -i '0,/"faults": \[\]/s//"faults": [{"kind": "corruptReadBack", "command": "readBuffer", "nth": 7, "times": 0}]/' \
   "$host/corrupt.json"
 
@@ -85,11 +96,12 @@ add_program() {  # add_program FILE: the program and its shared libraries
     [ -f "$root$lib" ] || cp -L "$lib" "$root$lib"
   done
 }
-for p in "$host/brenvo-cli" "$host/brenvo-cli-sd" "$bin/tools/bench/brenvo-bench" "$bin/tools/tcmu/brenvo-tcmu" \
+for p in "$host/brenvo-cli" "$host/brenvo-cli-sd" "$host/brenvo-cli-b" "$host/brenvo-cli-q" \
+         "$bin/tools/bench/brenvo-bench" "$bin/tools/tcmu/brenvo-tcmu" \
          "$bin/tools/vmprobe/brenvo-vmprobe" "$(command -v sg_inq)"; do
   add_program "$p"
 done
-cp "$host"/fw1.bin "$host"/drive.json "$host"/corrupt.json "$host"/ref-e.jsonl "$root/work/"
+cp "$host"/fw1.bin "$host"/drive.json "$host"/corrupt.json "$host"/race.json "$host"/ref-e.jsonl "$root/work/"
 # Modules in dependency order, read from each module's own depends= (the unpacked tree has no
 # usable modules.dep).
 declare -A loaded=()
@@ -106,21 +118,26 @@ add_module() {
   cp "$file" "$root/modules/"
   order+=("$(basename "$file")")
 }
-for m in configfs sg sr_mod crct10dif_generic ata_piix ahci scsi_debug target_core_user tcm_loop; do
+for m in configfs sg sr_mod crct10dif_generic ata_piix ahci scsi_debug target_core_user tcm_loop \
+         ext4 crc32c_generic; do
   add_module "$m"
 done
 printf '%s\n' "${order[@]}" > "$root/modules/order"
 cp scripts/vm/guest.sh "$root/init"
 chmod +x "$root/init"
-sed -i "s/@IMAGE_CRC@/$image_crc/" "$root/init"
+sed -i -e "s/@IMAGE_CRC@/$image_crc/" -e "s/@IMAGE2_CRC@/$image2_crc/" "$root/init"
 [ "$(id -u)" -eq 0 ] && mknod -m 600 "$root/dev/console" c 5 1
 (cd "$root" && find . | "$root/bin/busybox" cpio -o -H newc 2> /dev/null) > "$work/initrd" ||
   fail "cpio failed"
 
 # --- the VM ----------------------------------------------------------------------------------
-truncate -s 4M "$work/disc.iso"
+# The IDE drive's disc carries a file system (2048-byte blocks, as the drive reads them), so that
+# the guest can mount it.
+mkdir -p "$work/disc"; echo "a file on the disc" > "$work/disc/readme.txt"
+mke2fs -q -F -t ext2 -b 2048 -d "$work/disc" "$work/disc.iso" 4M > /dev/null 2>&1 ||
+  fail "mke2fs failed (install e2fsprogs)"
 start=$(date +%s)
-timeout 285 qemu-system-x86_64 -machine pc,accel=tcg -cpu max -m 768 -smp 1 -nographic -no-reboot \
+timeout 480 qemu-system-x86_64 -machine pc,accel=tcg -cpu max -m 768 -smp 1 -nographic -no-reboot \
   -kernel "$vmlinuz" -initrd "$work/initrd" \
   -append "console=ttyS0 panic=-1 quiet loglevel=3 tsc=reliable clocksource=tsc block.events_dfl_poll_msecs=0" \
   -device isa-debug-exit,iobase=0xf4,iosize=0x04 \

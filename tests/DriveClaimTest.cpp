@@ -76,6 +76,8 @@ TEST(DriveClaim, AFreeDriveIsClaimedBeforeTheFirstWriteAndGivenBackAfterTheRun) 
     EXPECT_FALSE(log[1].claimed);
     EXPECT_GT(log[1].writesBefore, 500) << "given back only after the whole flash";
     EXPECT_EQ(log[1].writesBefore, r.Writes(0));
+    EXPECT_EQ(log[1].commandsBefore, r.bench.drive(0).Received(CommandKind::Any))
+        << "and after the drive was read back";
     EXPECT_TRUE(r.bench.machine().claimed.empty());
 }
 

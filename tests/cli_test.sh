@@ -88,6 +88,13 @@ out=$(run update --yes --force); check "altered contents file" 6 $? "$out" \
   "pc.json.E.1.flash: the flash contents file has crc32"
 check "the altered file's run says its state was saved" 6 6 "$out" "the state was saved"
 
+# A drive another program holds is refused before anything is sent to it in the run.
+fresh typical
+sed -i '0,/"flashIncomplete": false/s//"flashIncomplete": false, "heldBy": "cdrecord (process 4711)"/' "$work/pc.json"
+out=$(run update --yes); check "a drive another program holds" 4 $? "$out" \
+  "Drive E: (QUORVANT DVD-RW QV-1600) is in use by another program: cdrecord (process 4711)."
+out=$("$bench" show "$work/pc.json"); check "is left as it was" 0 $? "$out" "revision QV11"
+
 # A package damaged where the flash depends on it is refused before any drive is touched.
 fresh typical
 cp "$work/flasher" "$work/damaged"

@@ -169,7 +169,8 @@ DriveClaim EmulatedSystem::ClaimDrive(const std::string& root) {
     if (!drive) return {false, kErrorFileNotFound, ""};
     if (!drive->HeldBy().empty()) return {false, kErrorSharingViolation, drive->HeldBy()};
     machine_->claimed.push_back(letter);
-    machine_->claimLog.push_back({letter, true, WritesReceived(*drive)});
+    machine_->claimLog.push_back(
+        {letter, true, WritesReceived(*drive), drive->Received(CommandKind::Any)});
     return {true, kErrorSuccess, ""};
 }
 
@@ -181,7 +182,8 @@ void EmulatedSystem::ReleaseDrive(const std::string& root) {
     if (it == claimed.end()) return;
     claimed.erase(it);
     auto drive = machine_->FindDrive(letter);
-    machine_->claimLog.push_back({letter, false, drive ? WritesReceived(*drive) : 0});
+    machine_->claimLog.push_back({letter, false, drive ? WritesReceived(*drive) : 0,
+                                  drive ? drive->Received(CommandKind::Any) : 0});
 }
 
 std::string EmulatedSystem::DriveHolder(const std::string& root) {

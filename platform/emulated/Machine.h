@@ -85,12 +85,13 @@ struct AspiSettings {
     bool eventsFail = false;       // CreateEvent fails, so the program has to poll
 };
 
-// A claim on an optical drive taken or given back, and how many commands that write (data,
-// profiles, commits, download blocks) the drive had received by then.
+// A claim on an optical drive taken or given back, and how many commands, and of them how many
+// that write (data, profiles, commits, download blocks), the drive had received by then.
 struct ClaimEvent {
     std::string letter;
     bool claimed = false;  // false: released
     int writesBefore = 0;
+    int commandsBefore = 0;
 };
 
 class Machine {

@@ -210,4 +210,35 @@ TEST_F(WindowsBackend, BothBuildsSeeA64BitWindowsUnderWow64OrNatively) {
     EXPECT_TRUE(platform::windows::Is64BitWindows());
 }
 
+// One program per drive: the drive's named mutex keeps a second run off it; the volume lock is
+// taken where Windows allows it and the run's own handles on the drive keep working.
+TEST_F(WindowsBackend, AClaimedDriveIsRefusedToASecondRunUntilItIsReleased) {
+    const char* letter = std::getenv("BRENVO_WINE_CDROM");
+    ASSERT_TRUE(letter && std::string(letter).size() == 2) << "BRENVO_WINE_CDROM is not set";
+    const std::string root = std::string(letter) + "\\";
+    auto& first = CurrentSystem();
+    platform::windows::WindowsSystem second;  // another Brenvo, as far as the mutex can tell
+
+    EXPECT_EQ(second.DriveHolder(root), "");
+    ASSERT_TRUE(first.ClaimDrive(root).claimed);
+    EXPECT_TRUE(first.ClaimDrive(root).claimed) << "claiming again keeps the one claim";
+    platform::DriveClaim refused = second.ClaimDrive(root);
+    EXPECT_FALSE(refused.claimed);
+    EXPECT_EQ(refused.error, platform::kErrorSharingViolation);
+    EXPECT_EQ(refused.holder, "another Brenvo run");
+    EXPECT_EQ(second.DriveHolder(root), "another Brenvo run");
+
+    uint32_t error = 0;
+    auto handle = first.CreateDevice(
+        std::string("\\\\.\\") + letter, platform::kGenericRead | platform::kGenericWrite,
+        platform::kFileShareRead | platform::kFileShareWrite, platform::kOpenExisting, 0, error);
+    EXPECT_NE(handle, platform::kInvalidHandle) << error;
+    EXPECT_TRUE(first.CloseHandle(handle));
+
+    first.ReleaseDrive(root);
+    EXPECT_EQ(second.DriveHolder(root), "");
+    EXPECT_TRUE(second.ClaimDrive(root).claimed);
+    second.ReleaseDrive(root);
+}
+
 }  // namespace
