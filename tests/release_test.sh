@@ -53,7 +53,7 @@ out=$(appstreamcli validate --no-net "$tree/usr/share/metainfo/org.brenvo.Brenvo
 check "AppStream metainfo validates" 0 $? "$out" "Validation was successful"
 out=$(file "$tree/usr/bin/brenvo-cli"); check "programs are stripped" 0 0 "$out" ", stripped"
 out=$("$tree/usr/bin/brenvo-cli" --version); check "packaged brenvo-cli --version" 0 $? "$out" "brenvo-cli $version"
-out=$(lintian "$deb" 2>&1); check "lintian: no errors" 1 "$(grep -c '^E:' <<< "$out")" "$out" ""
+out=$(lintian "$deb" 2>&1); check "lintian: no errors" 0 "$(grep -c '^E:' <<< "$out")" "$out" ""
 
 # A maker packs the stripped program, and it flashes an emulated PC's drive.
 cd "$job"
@@ -72,16 +72,17 @@ for f in brenvo.exe brenvo-cli.exe brenvo-pack.exe README.txt; do
   [ -f "$folder/$f" ]; check "zip holds $f" 0 $? "$(unzip -l "$zip")" "$f"
 done
 out=$(file "$folder/brenvo-cli.exe"); check "brenvo-cli.exe is 32-bit" 0 0 "$out" "Intel 80386"
-out=$(i686-w64-mingw32-objdump -h "$folder/brenvo.exe"); check "brenvo.exe carries no debug data" 1 \
+out=$(i686-w64-mingw32-objdump -h "$folder/brenvo.exe"); check "brenvo.exe carries no debug data" 0 \
   "$(grep -c debug_info <<< "$out")" "$out" ".rsrc"
 wineboot -i > /dev/null 2>&1
 i686-w64-mingw32-g++-posix -std=c++20 -municode -static -O1 -o probe.exe \
   "$root/tests/windows/ResourceProbe.cpp" -lversion
 for program in brenvo brenvo-cli brenvo-pack; do
   out=$(wine probe.exe "$folder/$program.exe" 2>&1 < /dev/null)
+  status=$?
   level=requireAdministrator
   [ $program = brenvo-pack ] && level=asInvoker
-  check "$program.exe: manifest asks for $level" 0 $? "$out" "requestedExecutionLevel level=\"$level\""
+  check "$program.exe: manifest asks for $level" 0 $status "$out" "requestedExecutionLevel level=\"$level\""
   check "$program.exe: Common Controls 6" 0 0 "$out" 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"'
   check "$program.exe: supports Windows 10 and 11" 0 0 "$out" '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'
   check "$program.exe: scaled by the system, text drawn sharp" 0 0 "$out" \
