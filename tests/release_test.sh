@@ -103,6 +103,12 @@ check "brenvo-pack.exe packs the stripped brenvo.exe" 0 $? "$out" "verified"
 out=$(BRENVO_MACHINE=win.json wine flasher.exe update --yes 2>&1 < /dev/null)
 check "the packed brenvo-cli.exe flashes a drive" 0 $? "$out" "Firmware has been updated successfully"
 out=$(wine flasher.exe --version 2>&1 < /dev/null); check "brenvo-cli.exe --version" 0 $? "$out" "brenvo-cli $version"
+# The window answers in a message box (written to the error output when unattended), and starts
+# nothing on an option it does not know.
+out=$(BRENVO_UNATTENDED=1 wine window.exe --version 2>&1 < /dev/null)
+check "brenvo.exe --version" 0 $? "$out" "brenvo: information: brenvo $version"
+out=$(BRENVO_MACHINE=win.json BRENVO_UNATTENDED=1 wine window.exe --frob 2>&1 < /dev/null)
+check "brenvo.exe refuses an unknown option" 2 $? "$out" "brenvo: unknown option --frob"
 wineserver -k 2> /dev/null
 
 echo "$passed passed, $failed failed"
