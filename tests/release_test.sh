@@ -53,7 +53,7 @@ out=$(appstreamcli validate --no-net "$tree/usr/share/metainfo/org.brenvo.Brenvo
 check "AppStream metainfo validates" 0 $? "$out" "Validation was successful"
 out=$(file "$tree/usr/bin/brenvo-cli"); check "programs are stripped" 0 0 "$out" ", stripped"
 out=$("$tree/usr/bin/brenvo-cli" --version); check "packaged brenvo-cli --version" 0 $? "$out" "brenvo-cli $version"
-out=$(lintian "$deb" 2>&1); check "lintian: no errors" 1 "$(grep -c '^E:' <<< "$out")" "$out" ""
+out=$(lintian "$deb" 2>&1); check "lintian: no errors" 0 "$(grep -c '^E:' <<< "$out")" "$out" ""
 
 # A maker packs the stripped program, and it flashes an emulated PC's drive.
 cd "$job"
@@ -72,16 +72,17 @@ for f in brenvo.exe brenvo-cli.exe brenvo-pack.exe README.txt; do
   [ -f "$folder/$f" ]; check "zip holds $f" 0 $? "$(unzip -l "$zip")" "$f"
 done
 out=$(file "$folder/brenvo-cli.exe"); check "brenvo-cli.exe is 32-bit" 0 0 "$out" "Intel 80386"
-out=$(i686-w64-mingw32-objdump -h "$folder/brenvo.exe"); check "brenvo.exe carries no debug data" 1 \
+out=$(i686-w64-mingw32-objdump -h "$folder/brenvo.exe"); check "brenvo.exe carries no debug data" 0 \
   "$(grep -c debug_info <<< "$out")" "$out" ".rsrc"
 wineboot -i > /dev/null 2>&1
 i686-w64-mingw32-g++-posix -std=c++20 -municode -static -O1 -o probe.exe \
   "$root/tests/windows/ResourceProbe.cpp" -lversion
 for program in brenvo brenvo-cli brenvo-pack; do
   out=$(wine probe.exe "$folder/$program.exe" 2>&1 < /dev/null)
+  status=$?
   level=requireAdministrator
   [ $program = brenvo-pack ] && level=asInvoker
-  check "$program.exe: manifest asks for $level" 0 $? "$out" "requestedExecutionLevel level=\"$level\""
+  check "$program.exe: manifest asks for $level" 0 $status "$out" "requestedExecutionLevel level=\"$level\""
   check "$program.exe: Common Controls 6" 0 0 "$out" 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"'
   check "$program.exe: supports Windows 10 and 11" 0 0 "$out" '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'
   check "$program.exe: scaled by the system, text drawn sharp" 0 0 "$out" \
@@ -102,6 +103,12 @@ check "brenvo-pack.exe packs the stripped brenvo.exe" 0 $? "$out" "verified"
 out=$(BRENVO_MACHINE=win.json wine flasher.exe update --yes 2>&1 < /dev/null)
 check "the packed brenvo-cli.exe flashes a drive" 0 $? "$out" "Firmware has been updated successfully"
 out=$(wine flasher.exe --version 2>&1 < /dev/null); check "brenvo-cli.exe --version" 0 $? "$out" "brenvo-cli $version"
+# The window answers in a message box (written to the error output when unattended), and starts
+# nothing on an option it does not know.
+out=$(BRENVO_UNATTENDED=1 wine window.exe --version 2>&1 < /dev/null)
+check "brenvo.exe --version" 0 $? "$out" "brenvo: information: brenvo $version"
+out=$(BRENVO_MACHINE=win.json BRENVO_UNATTENDED=1 wine window.exe --frob 2>&1 < /dev/null)
+check "brenvo.exe refuses an unknown option" 2 $? "$out" "brenvo: unknown option --frob"
 wineserver -k 2> /dev/null
 
 echo "$passed passed, $failed failed"
