@@ -82,6 +82,15 @@ TEST(JsonReader, MessagesQuoteAFewDozenBytesOfValidUtf8) {
                 s += "\\x80";
             return s;
         }() + "...");
+    // A file of the bench listed twice under a megabyte-long name.
+    const std::string file = R"({"path": "C:\)" + std::string(1 << 20, 'f') + R"("})";
+    try {
+        ParseBench(R"({"brenvoBench": 1, "files": [)" + file + "," + file + "]}", "pc.json");
+        ADD_FAILURE() << "a file listed twice was taken";
+    } catch (const BenchError& e) {
+        EXPECT_LT(std::string(e.what()).size(), 200u);
+        EXPECT_NE(std::string(e.what()).find("is listed twice"), std::string::npos);
+    }
     // A huge number and a huge unknown literal are quoted cut as well.
     for (const std::string& text :
          {"[" + std::string(1 << 20, '9') + "e999]", "[" + std::string(1 << 20, 't') + "]",
