@@ -14,6 +14,7 @@
 
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
+#include "platform/Trace.h"
 #include "win32/MainWindow.h"
 #include "win32/Modal.h"
 
@@ -88,6 +89,11 @@ int main() {
     if (!session.Finish(error)) {
         win32ui::Modal::Message(nullptr, win32ui::MessageKind::Error, win32ui::kApplicationTitle,
                                 "The emulated PC's state could not be saved: " + error);
+        return Finish(unattended, kExitNoMachine);
+    }
+    if (std::string lost = platform::Trace::Problem(); !lost.empty()) {
+        win32ui::Modal::Message(nullptr, win32ui::MessageKind::Error, win32ui::kApplicationTitle,
+                                lost);
         return Finish(unattended, kExitNoMachine);
     }
     return Finish(unattended, 0);
