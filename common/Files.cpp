@@ -52,8 +52,15 @@ std::string NotARegularFile(const std::string& path) {
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string& problem,
                                                   size_t maxBytes) {
-    // Opened without waiting (a FIFO with no writer would block the open for ever), then judged
-    // by what the open file is, so nothing can be swapped in between the look and the read.
+    // A device is not even opened (opening some has effects of its own: a tape rewinds, a
+    // terminal may become ours). What is opened is opened without waiting (a FIFO with no writer
+    // would block the open for ever), then judged again by what the open file is, so nothing
+    // swapped in between the look and the read is read.
+    struct stat seen {};
+    if (::stat(path.c_str(), &seen) == 0 && !S_ISREG(seen.st_mode)) {
+        problem = Kind(seen.st_mode);
+        return std::nullopt;
+    }
     Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (file.fd < 0) {
         int error = errno;

@@ -82,6 +82,15 @@ TEST(JsonReader, MessagesQuoteAFewDozenBytesOfValidUtf8) {
                 s += "\\x80";
             return s;
         }() + "...");
+    // A file of the bench listed twice under a megabyte-long name.
+    const std::string file = R"({"path": "C:\)" + std::string(1 << 20, 'f') + R"("})";
+    try {
+        ParseBench(R"({"brenvoBench": 1, "files": [)" + file + "," + file + "]}", "pc.json");
+        ADD_FAILURE() << "a file listed twice was taken";
+    } catch (const BenchError& e) {
+        EXPECT_LT(std::string(e.what()).size(), 200u);
+        EXPECT_NE(std::string(e.what()).find("is listed twice"), std::string::npos);
+    }
     // A huge number and a huge unknown literal are quoted cut as well.
     for (const std::string& text :
          {"[" + std::string(1 << 20, '9') + "e999]", "[" + std::string(1 << 20, 't') + "]",
@@ -109,10 +118,10 @@ TEST(JsonReader, LimitsDepthAndCountButNotBreadth) {
     EXPECT_NE(ParseError("[1] x"), "") << "text after the value is refused";
 }
 
-std::string BenchError(const std::string& path) {
+std::string BenchLoadError(const std::string& path) {
     try {
         LoadBench(path);
-    } catch (const platform::emulated::BenchError& e) {
+    } catch (const BenchError& e) {
         return e.what();
     }
     return "";
@@ -124,21 +133,21 @@ TEST(InputFiles, WhatIsNotARegularFileIsNamedAndNeverWaitedOn) {
     const std::string fifo = dir.File("pc.json");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     // A FIFO with no writer: reading it would wait for ever.
-    EXPECT_EQ(BenchError(fifo), fifo + ": the bench file is a FIFO (named pipe), not a file");
-    EXPECT_EQ(BenchError("/dev/zero"),
+    EXPECT_EQ(BenchLoadError(fifo), fifo + ": the bench file is a FIFO (named pipe), not a file");
+    EXPECT_EQ(BenchLoadError("/dev/zero"),
               "/dev/zero: the bench file is a character device, not a file");
-    EXPECT_EQ(BenchError("/dev/null"),
+    EXPECT_EQ(BenchLoadError("/dev/null"),
               "/dev/null: the bench file is a character device, not a file");
-    EXPECT_EQ(BenchError(dir.path()), dir.path() + ": the bench file is a folder, not a file");
+    EXPECT_EQ(BenchLoadError(dir.path()), dir.path() + ": the bench file is a folder, not a file");
     fs::create_symlink("/dev/zero", dir.File("link.json"));
-    EXPECT_EQ(BenchError(dir.File("link.json")),
+    EXPECT_EQ(BenchLoadError(dir.File("link.json")),
               dir.File("link.json") + ": the bench file is a character device, not a file");
 
     // Too large for its kind: refused by its size, before a byte of it is read.
     const std::string big = dir.File("big.json");
     { std::ofstream(big) << "{}"; }
     fs::resize_file(big, common::kMaxBenchBytes + 1);
-    EXPECT_EQ(BenchError(big), big + ": the bench file is larger than 32 MiB");
+    EXPECT_EQ(BenchLoadError(big), big + ": the bench file is larger than 32 MiB");
     std::string problem;
     EXPECT_FALSE(common::ReadWholeFile(big, problem, 1000));
     EXPECT_EQ(problem, "is larger than 1000 bytes");
@@ -163,7 +172,7 @@ TEST(InputFiles, AFlashContentsFileThatIsNoFileIsNamedAsWhatItIs) {
         std::ofstream(path) << R"({"brenvoBench": 1, "drives": [{"letter": "E:", "flash":
             {"size": 65536, "file": ")"
                             << file << R"(", "crc32": "00000000"}}]})";
-        return BenchError(path);
+        return BenchLoadError(path);
     };
     ASSERT_EQ(::mkfifo(dir.File("pc.E.1.flash").c_str(), 0600), 0);
     EXPECT_NE(benchNaming("pc.E.1.flash")

@@ -18,6 +18,7 @@
 #include "engine/ExitStatus.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
+#include "platform/Trace.h"
 #include "win32/MainWindow.h"
 #include "win32/Modal.h"
 
@@ -114,6 +115,11 @@ int main() {
         error[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(error[0])));
         win32ui::Modal::Message(nullptr, win32ui::MessageKind::Error, win32ui::kApplicationTitle,
                                 error);
+        return Finish(unattended, kExitNoMachine);
+    }
+    if (std::string lost = platform::Trace::Problem(); !lost.empty()) {
+        win32ui::Modal::Message(nullptr, win32ui::MessageKind::Error, win32ui::kApplicationTitle,
+                                lost);
         return Finish(unattended, kExitNoMachine);
     }
     return Finish(unattended, status);

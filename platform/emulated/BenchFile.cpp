@@ -74,7 +74,8 @@ void ReadFile(Fields& f, Machine& m) {
         std::string text = f.String("text", "");
         data.assign(text.begin(), text.end());
     }
-    if (m.FindFile(path)) f.Fail("path", "the file " + path + " is listed twice");
+    if (m.FindFile(path))
+        f.Fail("path", "the file " + common::QuotedExcerpt(path) + " is listed twice");
     m.PutFile(path, std::move(data), readOnly ? 0x01 : 0x80);
 }
 
