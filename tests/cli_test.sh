@@ -134,7 +134,7 @@ out=$(run update --dry-run); check "--dry-run names an unasked restart" 0 $? "$o
   "restarts the computer without asking: --no-reboot holds it off"
 out=$(run update); check "without it the package restarts as it was made to" 0 $? "$out" "now QV12"
 out=$("$bench" show "$work/pc.json"); check "restart made" 0 $? "$out" "requested, pending"
-out=$(run list --force); check "--force belongs to update" 2 $? "$out" "usage: brenvo-cli"
+out=$(run list --force); check "--force belongs to update" 2 $? "$out" "are options of update"
 
 manifest 00010110001001100000000000000000 QV20 QV29
 fresh typical
