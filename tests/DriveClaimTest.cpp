@@ -17,21 +17,13 @@ using platform::emulated::Machine;
 using platform::emulated::OpticalDrive;
 using namespace testing_support;
 
-constexpr size_t kMiB = 1024 * 1024;
-
-// Changes the settings of drive `n` of a preset machine.
-template <typename Change>
-void ChangeDrive(Machine& m, size_t n, Change change) {
-    auto settings = m.drives.at(n)->Settings();
-    change(settings);
-    m.drives[n] = std::make_shared<OpticalDrive>(std::move(settings));
-}
+constexpr size_t kClaimImageSize = 1024 * 1024;
 
 struct ClaimRun {
     template <typename Configure>
     ClaimRun(const std::string& options, Configure configure)
         : bench("typical", configure),
-          package(options, {Image("QV12", kMiB)}),
+          package(options, {Image("QV12", kClaimImageSize)}),
           block(package.Block()),
           engine(block, view) {}
 
