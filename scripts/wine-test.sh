@@ -5,7 +5,8 @@
 # checks, brenvo-cli.exe on this (Wine) machine, and a packed brenvo-cli.exe flashing an emulated
 # PC's drive with the same commands as the Linux build. Ends with "N passed, M failed".
 # On a machine that cannot run 32-bit programs only the x86_64 build runs here, under wine64, and
-# the i686 build's checks are named as not run (scripts/wine-host.sh; the VM stage runs them).
+# the i686 build's checks are named as not run (scripts/wine-host.sh; scripts/wine-vm-test.sh
+# runs the 32-bit build in the VM).
 # Usage: scripts/wine-test.sh   (installs nothing; scripts/install-deps.sh does)
 set -u
 cd "$(dirname "$0")/.."
@@ -82,7 +83,7 @@ for arch in i686 x86_64; do
     "SCSI_PASS_THROUGH_DIRECT is not the documented layout"
   if [[ " $arches " != *" $arch "* ]]; then
     not_run "$arch under Wine: both test programs, packing, list, an update traced" 8 \
-      "32-bit programs cannot run on this machine ($host32_reason); the VM stage runs them"
+      "32-bit programs cannot run on this machine ($host32_reason); scripts/wine-vm-test.sh runs them in the VM"
     continue
   fi
   echo "== $arch under Wine"
