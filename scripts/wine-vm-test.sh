@@ -127,9 +127,15 @@ bank["drives"][0]["medium"] = False
 json.dump(bank, open("block.json", "w"), indent=2)
 PY
 crc_of() { "$bench" show "$1" | sed -n 's/^ *[A-Z]:.*crc32 \([0-9a-f]*\).*/\1/p' | head -1; }
+# The guest sees this machine's folders but its own /tmp: what it runs is copied into the job,
+# so a clone anywhere (under /tmp too) works.
+mkdir -p "$job/build/tools/tcmu" "$job/build/tools/bench" "$job/repo/scripts/vm"
+cp "$build/tools/tcmu/brenvo-tcmu" "$job/build/tools/tcmu/"
+cp "$bench" "$job/build/tools/bench/"
+cp "$root/scripts/vm/wine-guest.sh" "$job/repo/scripts/vm/"
 cat > env << ENV
 PREFIX=$job/prefix
-BUILD=$build
+BUILD=$job/build
 IMAGE_CRC=$image_crc
 BLOCK_CRC=$block_crc
 FRESH_CRC=$(crc_of fresh.json)
@@ -172,7 +178,7 @@ vm_modules "$initrd" virtio_pci 9p 9pnet_virtio overlay configfs sg sr_mod targe
   abort "$vm_error"
 cp scripts/vm/wine-init.sh "$initrd/init"
 chmod +x "$initrd/init"
-printf 'JOB=%s\nREPO=%s\nPREFIX=%s\n' "$job" "$root" "$job/prefix" > "$initrd/config"
+printf 'JOB=%s\nREPO=%s\nPREFIX=%s\n' "$job" "$job/repo" "$job/prefix" > "$initrd/config"
 (cd "$initrd" && find . | "$initrd/bin/busybox" cpio -o -H newc 2> /dev/null) > "$job/initrd" ||
   abort "cpio failed"
 part kernel-and-initramfs $t
