@@ -4,7 +4,8 @@
 # i386 packages install, but every 32-bit executable fails with "Exec format error", the 32-bit
 # Wine loader among them, and Debian's `wine`, `wineboot` and `winepath` start that loader even
 # for 64-bit programs. There the stages run the x86_64 build with the 64-bit loader alone, and
-# the 32-bit build is proven inside the VM (scripts/wine-vm-test.sh), whose kernel runs it.
+# the 32-bit build is meant to be proven inside the VM (scripts/wine-vm-test.sh), whose kernel runs
+# it; that stage cannot yet make its Wine prefix on such a machine.
 #
 # After sourcing: host32 (1 or 0), host32_reason (what the probe saw), arches (the builds to run
 # here, i686 first when it can run), and on a 64-bit-only machine `wine`, `wineboot` and
@@ -49,5 +50,5 @@ else
   chmod +x "$wine_shims"/*
   export PATH="$wine_shims:$PATH" WINELOADER=/usr/lib/wine/wine64
   echo "== 32-bit programs cannot run on this machine ($host32_reason):" \
-    "x86_64 runs here under wine64; the i686 build runs in the VM (scripts/wine-vm-test.sh)"
+    "x86_64 runs here under wine64; the i686 checks are named as not run"
 fi
