@@ -52,7 +52,7 @@ int ScriptExitStatus(StartEnd start, const RunReport& lastRun, bool questionUnan
 }
 
 int ScriptOutcome::Status(StartEnd start, const RunReport& lastRun) const {
-    return checked ? CheckExitStatus(check) : ScriptExitStatus(start, lastRun, questionUnanswered);
+    return check ? CheckExitStatus(*check) : ScriptExitStatus(start, lastRun, questionUnanswered);
 }
 
 bool ScriptNeedsNobody(const package::PackageOptions& options,

@@ -2,6 +2,7 @@
 // start-up or an update run with the same numbers.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,8 @@ int CheckExitStatus(CheckOutcome outcome);
 int ScriptExitStatus(StartEnd start, const RunReport& lastRun, bool questionUnanswered);
 // What a window's script mode remembers for its exit status besides start-up and the last run.
 struct ScriptOutcome {
-    bool questionUnanswered = false;  // a question of the run went to nobody
-    bool checked = false;             // the OEM wizard's check after a restart ran
-    CheckOutcome check = CheckOutcome::NotListed;
+    bool questionUnanswered = false;    // a question of the run went to nobody
+    std::optional<CheckOutcome> check;  // the OEM wizard's check after a restart, when it ran
     // The check's status when it ran, else ScriptExitStatus.
     int Status(StartEnd start, const RunReport& lastRun) const;
 };

@@ -246,7 +246,6 @@ void TBrenvoMain::NoteUnanswered(int unansweredBefore) {
 }
 
 void TBrenvoMain::CheckEnded(engine::CheckOutcome outcome) {
-    script_.checked = true;
     script_.check = outcome;
     if (scriptMode_) RequestTerminate();
 }
