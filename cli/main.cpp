@@ -492,9 +492,8 @@ int main(int argc, char** argv) {
         std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;
     }
-    int status =
-        options.command == "machine" ? ShowMachine(session)
-                                     : RunEngine(block, options, session, gate);
+    int status = options.command == "machine" ? ShowMachine(session)
+                                              : RunEngine(block, options, session, gate);
     if (!session.Finish(error)) {
         std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;

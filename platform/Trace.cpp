@@ -1,8 +1,8 @@
 #include "platform/Trace.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>

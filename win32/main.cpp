@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/WindowCommandLine.h"
 #include "engine/ExitStatus.h"
+#include "engine/WindowCommandLine.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
 #include "platform/Trace.h"

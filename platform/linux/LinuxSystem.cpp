@@ -19,8 +19,8 @@
 
 #include "common/Text.h"
 #include "platform/Trace.h"
-#include "platform/linux/LogindInhibitor.h"
 #include "platform/linux/DriveHolders.h"
+#include "platform/linux/LogindInhibitor.h"
 #include "platform/linux/SgPassThrough.h"
 
 namespace platform::linuxhost {

@@ -54,7 +54,8 @@ constexpr Verb kVerbs[] = {
      "file still carries a package block (checked before it starts, as brenvo-pack --show finds "
      "it). Any other entry is refused, naming it, and boot ends with status 1. "
      "BRENVO_BENCH_LAUNCHER=PROG starts it through PROG (wine, for a Windows build)"},
-    {"copy", "BENCH.json NEW.json", "copy a bench with its flash contents files, under the new name"},
+    {"copy", "BENCH.json NEW.json",
+     "copy a bench with its flash contents files, under the new name"},
     {"firmware", "--revision R --size N [--tag T] OUT",
      "make a firmware image that gives a drive revision R once flashed (R up to 4 characters, "
      "N from 96 bytes to 16 MiB, T up to 7 characters)"},
