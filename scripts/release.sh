@@ -4,7 +4,8 @@
 # in build-release/ (reused by the next run). Reproducible: the time stamps are the commit's
 # (SOURCE_DATE_EPOCH), the build's paths are mapped away, the Windows linker writes no time stamp,
 # the archives hold their files in one order with one owner, so two runs of one commit write the
-# same bytes. Ends with lintian's verdict on the package (no errors allowed).
+# same bytes. The Linux programs take Debian's hardening flags. Ends with lintian's verdict on the
+# package (no errors allowed).
 # Usage: scripts/release.sh   (needs the packages of scripts/install-deps.sh)
 # The release test packs programs already built instead: BRENVO_RELEASE_LINUX_BUILD and
 # BRENVO_RELEASE_WINDOWS_BUILD name the build folders to take them from, BRENVO_RELEASE_DIST the
@@ -33,8 +34,9 @@ mkdir -p "$dist"
 
 if [ -z "${BRENVO_RELEASE_LINUX_BUILD:-}" ]; then
   echo "== Linux: Release build"
+  # Debian's hardening flags (cmake/Hardening.cmake takes them from dpkg-buildflags).
   cmake -S . -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRENVO_TESTS=OFF \
-    -DBRENVO_BENCHMARKS=OFF -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" \
+    -DBRENVO_BENCHMARKS=OFF -DBRENVO_HARDENING=ON -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" \
     -DCMAKE_EXE_LINKER_FLAGS="" "${launcher[@]}" > /dev/null
   ninja -C "$linux" -j "$jobs" brenvo brenvo-cli brenvo-pack brenvo-bench
 fi
