@@ -57,6 +57,7 @@ class ConsoleView : public engine::UpdateView {
     void RequestTerminate() override { terminateRequested_ = true; }
     bool StopRequested() override { return stopRequested_ || (gate_ && gate_->StopRequested()); }
     bool RestartHeld() override;
+    bool IsConsole() const override { return true; }
     void PostToUiThread(std::function<void()> task) override;
 
     // The user-interface loop: runs posted work, and ticks the progress timer every 100 ms while

@@ -430,8 +430,6 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
     } else {
         status = options.dryRun ? DryRun(engine, options) : Update(engine, view, options);
     }
-    if (start == engine::StartEnd::AccessDenied && !session.AccessHint().empty())
-        std::cerr << "brenvo-cli: " << session.AccessHint() << "\n";
     platform::SetMessageBoxHandler(previous);
     return status;
 }

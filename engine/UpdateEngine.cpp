@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/Text.h"
+#include "engine/AccessTexts.h"
 #include "engine/CommandSet.h"
 #include "engine/Parser.h"
 #include "engine/StartupTexts.h"
@@ -91,7 +92,12 @@ StartEnd UpdateEngine::StartUp(const CheckRequest& check) {
         lastError = platform::kErrorAccessDenied;
     }
     if (lastError == platform::kErrorAccessDenied) {
-        if (o.uiVariant == 1 || language == 2) {
+        // Where the system's rights are not the administrator's, the refusal says what is true
+        // there: the node refused, the user, and what would give access.
+        if (auto denial = platform::WhyAccessDenied()) {
+            CaptionedText t = AccessDenialText(*denial, language, view_.IsConsole());
+            view_.ShowMessage(MessageKind::Error, WrapLines(t.text, kAccessTextColumns), t.caption);
+        } else if (o.uiVariant == 1 || language == 2) {
             view_.ShowInvalidUser();
         } else {
             CaptionedText t = AccessDeniedText(language);

@@ -64,6 +64,10 @@ class UpdateView {
     // to finish the update.
     virtual bool RestartHeld() { return false; }
 
+    // True for a terminal's view: texts that tell the user a command to type name the
+    // console's way (sudo), not the window's.
+    virtual bool IsConsole() const { return false; }
+
     // --- threads ---
     // Runs the task on the user-interface thread, in the order posted.
     virtual void PostToUiThread(std::function<void()> task) = 0;

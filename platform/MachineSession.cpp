@@ -37,11 +37,15 @@ bool MachineSession::Open(std::string& error) {
 #ifdef __linux__
     if (!bench || !*bench) {
         auto system = linuxhost::OpenThisComputer();
-        accessHint_ = system->AccessHint();
         for (const auto& drive : system->Drives())
             deviceNodes_[drive.letter] =
                 drive.sgNode + (drive.blockNode.empty() ? "" : " " + drive.blockNode);
         directIde_ = DirectIde::NoDriverForSystem;
+        // A refusal says what is true on this machine, not the Windows administrator's text.
+        SetAccessDenialSource([] {
+            auto* host = dynamic_cast<linuxhost::LinuxSystem*>(&CurrentSystem());
+            return host ? host->WhyAccessDenied() : std::nullopt;
+        });
         InstallSystem(std::move(system));
         return true;
     }

@@ -30,9 +30,6 @@ class MachineSession {
     // out bad during the run (the state is saved then).
     bool Finish(std::string& error);
 
-    // One line for a user refused access to the drives: what is needed (empty when nothing more
-    // can be said).
-    const std::string& AccessHint() const { return accessHint_; }
     // The device node behind a drive letter ("E:\\" -> "/dev/sg1 /dev/sr0"); empty on the
     // emulated PC.
     std::string DeviceNode(const std::string& root) const;
@@ -49,7 +46,6 @@ class MachineSession {
     // The emulated PC of this run, or null on a real machine.
     std::shared_ptr<emulated::Machine> machine_;
     emulated::BenchLock lock_;
-    std::string accessHint_;
     std::map<std::string, std::string> deviceNodes_;  // "E:" -> its nodes
     DirectIde directIde_ = DirectIde::Available;
 };

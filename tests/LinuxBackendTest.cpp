@@ -2,7 +2,10 @@
 // categories from a replaceable ioctl, the rights, the registry file and its autostart entry.
 #ifdef __linux__
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -13,9 +16,11 @@
 #include "device/AtapiDevice.h"
 #include "device/SystemInfo.h"
 #include "engine/CommandSet.h"
+#include "engine/UpdateEngine.h"
 #include "platform/Trace.h"
 #include "platform/linux/DriveHolders.h"
 #include "platform/linux/LinuxSystem.h"
+#include "tests/EngineTestSupport.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -172,10 +177,92 @@ TEST(LinuxRights, AreOpeningTheSgNodeReadWrite) {
     device::AtapiDevice device;
     EXPECT_EQ(device.lastError, platform::kErrorAccessDenied);
     EXPECT_EQ(device.DriveCount(), 0);
-    EXPECT_NE(system.AccessHint().find("/dev/sg1"), std::string::npos);
+    ASSERT_TRUE(system.WhyAccessDenied());
+    EXPECT_EQ(system.WhyAccessDenied()->node, "/dev/sg1");
 
+    // A node another program holds opens for this user: busy is not a refusal.
+    kernel.refuseOpen = EBUSY;
+    EXPECT_FALSE(system.WhyAccessDenied());
     kernel.refuseOpen = 0;
     EXPECT_TRUE(device::IsAdministrator(info));
+    EXPECT_FALSE(system.WhyAccessDenied());
+}
+
+// What this machine says about the refusal: the node's owner, group and mode as they stand, and
+// the login manager's, udev's and polkit's state where they keep it.
+TEST(LinuxRights, TellWhatThisMachineWouldGiveAccessBy) {
+    TempDir sysfs, config, dev, run, actions;
+    AddDevice(sysfs.path(), "1:0:0:0", 5, "sg1", "sr0");
+    Write(fs::path(sysfs.path()) / "class/scsi_device/1:0:0:0/device/scsi_generic/sg1/dev",
+          "21:1\n");
+    const std::string node = dev.path() + "/sg1";
+    Write(node, "");
+    chmod(node.c_str(), 0660);
+    const group* cdrom = getgrnam("cdrom");
+    const bool mayChown = geteuid() == 0 && cdrom;
+    if (mayChown) ASSERT_EQ(chown(node.c_str(), 0, cdrom->gr_gid), 0);
+    FakeKernel kernel;
+    kernel.refuseOpen = EACCES;
+    LinuxHost host = kernel.Host(sysfs.path(), config.path());
+    host.devRoot = dev.path();
+    host.runRoot = run.path();
+    host.polkitActions = actions.path();
+    host.pkexec = node;  // a file that is there
+    LinuxSystem system(std::move(host));
+
+    auto denial = system.WhyAccessDenied();
+    ASSERT_TRUE(denial);
+    EXPECT_EQ(denial->node, node);
+    EXPECT_EQ(denial->error, "Permission denied");
+    EXPECT_EQ(denial->uid, geteuid());
+    EXPECT_EQ(denial->user, getpwuid(geteuid())->pw_name);
+    EXPECT_EQ(denial->mode, 0660u);
+    if (mayChown) {
+        EXPECT_EQ(denial->owner, "root");
+        EXPECT_EQ(denial->group, "cdrom");
+        EXPECT_TRUE(denial->groupMayUse);
+    }
+    EXPECT_FALSE(denial->seatManaged || denial->seatGetsNode || denial->activeAtSeat);
+    EXPECT_FALSE(denial->pkexecStartsIt);
+
+    // logind runs, udev tagged this node (21:1) for the seat, the user is active at a seat; an
+    // action names this program and lets it show a window.
+    fs::create_directories(run.path() + "/systemd/seats");
+    Write(run.path() + "/udev/tags/uaccess/c21:1", "");
+    Write(run.path() + "/systemd/users/" + std::to_string(geteuid()), "NAME=x\nSTATE=active\n");
+    const std::string exec = "<annotate key=\"org.freedesktop.policykit.exec.path\">" +
+                             system.ModuleFileName() + "</annotate>";
+    const std::string gui =
+        "<annotate key=\"org.freedesktop.policykit.exec.allow_gui\">true</annotate>";
+    Write(actions.path() + "/org.brenvo.Brenvo.policy", exec);
+    EXPECT_FALSE(system.WhyAccessDenied()->pkexecStartsIt);  // no window without allow_gui
+    Write(actions.path() + "/org.brenvo.Brenvo.policy", exec + gui);
+    denial = system.WhyAccessDenied();
+    EXPECT_TRUE(denial->seatManaged && denial->seatGetsNode && denial->activeAtSeat);
+    EXPECT_TRUE(denial->pkexecStartsIt);
+    Write(run.path() + "/systemd/users/" + std::to_string(geteuid()), "STATE=online\n");
+    EXPECT_FALSE(system.WhyAccessDenied()->activeAtSeat);
+}
+
+// The start-up's refusal on Linux is that explanation, in the window and in the console alike.
+TEST(LinuxRights, StartUpRefusesWithTheExplanationNotTheAdministratorText) {
+    OneDrive machine;
+    machine.kernel.refuseOpen = EACCES;
+    platform::SetAccessDenialSource(
+        [] { return static_cast<LinuxSystem&>(platform::CurrentSystem()).WhyAccessDenied(); });
+    testing_support::TestPackage package(testing_support::Options({}),
+                                         {testing_support::Image("QV12", 1 << 20)});
+    package::Package block(package.Block());
+    testing_support::TestView view;
+    engine::UpdateEngine engine(block, view);
+    EXPECT_EQ(engine.StartUp(), engine::StartEnd::AccessDenied);
+    ASSERT_EQ(view.shown.size(), 1u);
+    EXPECT_EQ(view.shown[0].rfind("message:error:Access denied ! ", 0), 0u) << view.shown[0];
+    EXPECT_NE(view.shown[0].find("/dev/sg1 for reading and writing: Permission denied"),
+              std::string::npos)
+        << view.shown[0];
+    EXPECT_EQ(view.shown[0].find("administrator"), std::string::npos) << view.shown[0];
+    platform::SetAccessDenialSource(nullptr);
 }
 
 // `brenvo-cli machine` in Linux's own terms: the system, the user, whether each node opens.
@@ -352,6 +439,56 @@ TEST(LinuxRegistry, KeepsValuesInAFileAndRunOnceAsAOneShotAutostartEntry) {
     EXPECT_EQ(registry.Query(RegistryRoot::CurrentUser, "Software\\Brenvo", "x"), "y");
     EXPECT_EQ(registry.Delete(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate").error,
               platform::kErrorFileNotFound);
+}
+
+// Run as root through pkexec or sudo, the files go to the invoking user, as theirs: a desktop
+// session reads its own autostart entries, never root's.
+TEST(LinuxRegistry, UnderPkexecOrSudoIsTheInvokingUsersAndTheirsToOwn) {
+    using platform::linuxhost::FindInvokingUser;
+    auto nobody = FindInvokingUser(0, "65534", nullptr);
+    ASSERT_TRUE(nobody);
+    EXPECT_EQ(nobody->name, "nobody");
+    EXPECT_EQ(nobody->via, "pkexec");
+    EXPECT_EQ(nobody->home, getpwuid(65534)->pw_dir);
+    EXPECT_EQ(FindInvokingUser(0, nullptr, "nobody")->via, "sudo");
+    EXPECT_FALSE(FindInvokingUser(1000, "65534", "nobody"));  // not root: the run's own user
+    EXPECT_FALSE(FindInvokingUser(0, "0", nullptr));          // root for root
+    EXPECT_FALSE(FindInvokingUser(0, "65534x", nullptr));
+    EXPECT_FALSE(FindInvokingUser(0, nullptr, "no-such-user-here"));
+
+    if (geteuid() != 0) GTEST_SKIP() << "writing as another user needs root";
+    TempDir top;
+    chmod(top.path().c_str(), 0755);
+    const std::string home = top.path() + "/home";
+    fs::create_directories(home);
+    ASSERT_EQ(chown(home.c_str(), 65534, 65534), 0);
+    platform::linuxhost::RegistryFile registry(home + "/.config", {65534, 65534, {"pkexec"}});
+    const std::string runOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    ASSERT_TRUE(registry.Set(platform::RegistryRoot::LocalMachine, runOnce, "QVFWUpdate",
+                             "\"/opt/brenvo dir/brenvo\" /QVCHECK 0 QV12"));
+    for (const auto& path : {registry.AutostartPath("QVFWUpdate"), registry.FilePath(),
+                             home + "/.config", home + "/.config/autostart"}) {
+        struct stat info {};
+        ASSERT_EQ(stat(path.c_str(), &info), 0) << path;
+        EXPECT_EQ(info.st_uid, 65534u) << path;
+        EXPECT_EQ(info.st_gid, 65534u) << path;
+    }
+    std::ifstream entry(registry.AutostartPath("QVFWUpdate"));
+    std::string text((std::istreambuf_iterator<char>(entry)), {});
+    // The check after the restart asks for the same rights again.
+    EXPECT_NE(text.find("Exec=pkexec \"/opt/brenvo dir/brenvo\" /QVCHECK 0 QV12\n"),
+              std::string::npos)
+        << text;
+    EXPECT_TRUE(registry.Delete(platform::RegistryRoot::LocalMachine, runOnce, "QVFWUpdate"));
+    EXPECT_FALSE(fs::exists(registry.AutostartPath("QVFWUpdate")));
+
+    // A link the user left in their home leads nowhere the user may not write.
+    const std::string rootOnly = top.path() + "/root-only";
+    fs::create_directories(rootOnly);
+    fs::remove_all(home + "/.config/autostart");
+    fs::create_directory_symlink(rootOnly, home + "/.config/autostart");
+    EXPECT_FALSE(registry.Set(platform::RegistryRoot::LocalMachine, runOnce, "QVFWUpdate", "x"));
+    EXPECT_TRUE(fs::is_empty(rootOnly));
 }
 
 TEST(LinuxHolders, MountInfoNamesWhereTheDrivesDiscIsMounted) {

@@ -49,8 +49,8 @@ check "this computer is Linux, not a Windows family" 0 0 "$out" "Platform:      
 if [ "$(id -u)" -eq 0 ] && command -v setpriv > /dev/null; then
   out=$(env -u BRENVO_MACHINE setpriv --reuid=65534 --regid=65534 --clear-groups "$cli" machine 2>&1)
   check "machine names the user it runs as" 0 $? "$out" "User:           nobody (uid 65534)"
-  out=$(env -u BRENVO_MACHINE SUDO_USER=alice "$cli" machine 2>&1)
-  check "machine names who sudo ran it for" 0 $? "$out" "through sudo for alice"
+  out=$(env -u BRENVO_MACHINE SUDO_USER=nobody "$cli" machine 2>&1)
+  check "machine names who sudo ran it for" 0 $? "$out" "through sudo for nobody (uid 65534)"
 fi
 "$bench" new "$work/pc.json" > /dev/null
 out=$(BRENVO_MACHINE="$work/pc.json" "$cli" machine 2>&1); check "emulated PC" 0 $? "$out" "Administrator:  yes"

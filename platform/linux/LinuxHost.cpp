@@ -1,10 +1,13 @@
 #include "platform/linux/LinuxHost.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 #include "platform/linux/LogindInhibitor.h"
@@ -35,7 +38,26 @@ std::string UserConfigDir() {
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : "/root") + "/.config";
 }
+std::optional<InvokingUser> FromPasswd(const passwd* entry, const char* via) {
+    if (!entry || entry->pw_uid == 0 || !entry->pw_dir || !*entry->pw_dir) return std::nullopt;
+    return InvokingUser{entry->pw_uid, entry->pw_gid, entry->pw_name, entry->pw_dir, via};
+}
 }  // namespace
+
+std::optional<InvokingUser> FindInvokingUser(uint32_t effectiveUid, const char* pkexecUid,
+                                             const char* sudoUser) {
+    if (effectiveUid != 0) return std::nullopt;
+    if (pkexecUid && *pkexecUid) {
+        char* end = nullptr;
+        errno = 0;
+        unsigned long uid = std::strtoul(pkexecUid, &end, 10);
+        if (errno == 0 && end && !*end && uid <= UINT32_MAX)
+            return FromPasswd(getpwuid(static_cast<uid_t>(uid)), "pkexec");
+        return std::nullopt;
+    }
+    if (sudoUser && *sudoUser) return FromPasswd(getpwnam(sudoUser), "sudo");
+    return std::nullopt;
+}
 
 LinuxHost LinuxHost::Real() {
     LinuxHost host;
@@ -46,7 +68,9 @@ LinuxHost LinuxHost::Real() {
     host.claimWaitMilliseconds = 5000;
     host.run = RunAndWait;
     host.blockShutdown = TakeSystemInhibitor;
-    host.configDir = UserConfigDir();
+    host.invokedBy =
+        FindInvokingUser(geteuid(), std::getenv("PKEXEC_UID"), std::getenv("SUDO_USER"));
+    host.configDir = host.invokedBy ? host.invokedBy->home + "/.config" : UserConfigDir();
     return host;
 }
 

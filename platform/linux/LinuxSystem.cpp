@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -55,17 +56,49 @@ std::string UserName(uid_t uid) {
            std::to_string(uid) + ")";
 }
 
-// Who started a run that sudo or pkexec gave root's rights.
-std::string InvokedBy() {
-    if (geteuid() != 0) return "";
-    if (const char* user = std::getenv("SUDO_USER"); user && *user)
-        return std::string(", through sudo for ") + user;
-    if (const char* uid = std::getenv("PKEXEC_UID"); uid && *uid) {
-        char* end = nullptr;
-        unsigned long number = std::strtoul(uid, &end, 10);
-        if (end && !*end) return ", through pkexec for " + UserName(static_cast<uid_t>(number));
+// Whether the group database lists `user` in the group, while this process does not hold it: the
+// user joined it after this session began.
+bool ListedInGroupNotHeld(const passwd& user, gid_t wanted) {
+    int count = 64;
+    std::vector<gid_t> listed(count);
+    if (getgrouplist(user.pw_name, user.pw_gid, listed.data(), &count) < 0) {
+        listed.resize(count);
+        if (getgrouplist(user.pw_name, user.pw_gid, listed.data(), &count) < 0) return false;
+    }
+    listed.resize(count);
+    if (std::find(listed.begin(), listed.end(), wanted) == listed.end()) return false;
+    if (getegid() == wanted) return false;
+    std::vector<gid_t> held(static_cast<size_t>(std::max(getgroups(0, nullptr), 0)));
+    if (getgroups(static_cast<int>(held.size()), held.data()) < 0) return false;
+    return std::find(held.begin(), held.end(), wanted) == held.end();
+}
+
+// The value of KEY=value in a small state file of the login manager; empty when absent.
+std::string KeyOf(const std::string& file, const std::string& key) {
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        if (line.size() > key.size() && line.compare(0, key.size(), key) == 0 &&
+            line[key.size()] == '=')
+            return line.substr(key.size() + 1);
     }
     return "";
+}
+
+// Whether an installed polkit action lets pkexec start `program` with a display: an action that
+// names its path and allows a graphical program.
+bool PolkitActionStarts(const std::string& actions, const std::string& program) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(actions, ec)) {
+        if (entry.path().extension() != ".policy") continue;
+        std::ifstream in(entry.path());
+        std::string text((std::istreambuf_iterator<char>(in)), {});
+        if (text.find("\"org.freedesktop.policykit.exec.path\">" + program + "</annotate>") !=
+                std::string::npos &&
+            text.find("\"org.freedesktop.policykit.exec.allow_gui\">true</annotate>") !=
+                std::string::npos)
+            return true;
+    }
+    return false;
 }
 
 // " (owner root, group cdrom, mode 0660)" of a node; empty when it cannot be read.
@@ -80,12 +113,18 @@ std::string NodeOwner(const std::string& node) {
            ", group " + (group ? group->gr_name : std::to_string(info.st_gid)) + ", mode " + mode +
            ")";
 }
+// Under sudo or pkexec the registry and the autostart entries are the invoking user's: theirs to
+// own, and the check after the restart starts the way this run did, with the same rights.
+RegistryOwner OwnerOf(const std::optional<InvokingUser>& user) {
+    if (!user) return {};
+    return {user->uid, user->gid, {user->via}};
+}
 }  // namespace
 
 LinuxSystem::LinuxSystem(LinuxHost host)
     : host_(std::move(host)),
       drives_(FindOpticalDrives(host_.sysfsRoot, host_.devRoot)),
-      registry_(host_.configDir) {}
+      registry_(host_.configDir, OwnerOf(host_.invokedBy)) {}
 
 LinuxSystem::~LinuxSystem() {
     if (shutdownBlock_ >= 0) host_.close(shutdownBlock_);
@@ -98,13 +137,41 @@ LinuxSystem::~LinuxSystem() {
     }
 }
 
-std::string LinuxSystem::AccessHint() const {
-    std::string nodes;
-    for (const auto& drive : drives_)
-        nodes += (nodes.empty() ? "" : ", ") + drive.sgNode;
-    return "Flashing a drive needs read and write access to its SCSI generic node (" +
-           (nodes.empty() ? std::string("/dev/sgN") : nodes) +
-           "): run as root, or give your user access to the node.";
+std::optional<AccessDenial> LinuxSystem::WhyAccessDenied() {
+    for (const auto& drive : drives_) {
+        int fd = host_.open(drive.sgNode, kDriveOpenFlags);
+        // Busy means another program holds the node: the right to open it is there.
+        if (fd >= 0) host_.close(fd);
+        if (fd >= 0 || errno == EBUSY) continue;
+        AccessDenial denial;
+        denial.node = drive.sgNode;
+        denial.error = std::strerror(errno);
+        denial.uid = geteuid();
+        const passwd* user = getpwuid(denial.uid);
+        denial.user = user ? user->pw_name : "uid " + std::to_string(denial.uid);
+        struct stat info {};
+        if (stat(drive.sgNode.c_str(), &info) == 0) {
+            const passwd* owner = getpwuid(info.st_uid);
+            const group* nodeGroup = getgrgid(info.st_gid);
+            denial.owner = owner ? owner->pw_name : std::to_string(info.st_uid);
+            denial.group = nodeGroup ? nodeGroup->gr_name : std::to_string(info.st_gid);
+            denial.mode = info.st_mode & 07777;
+            denial.groupMayUse = info.st_gid != 0 && (info.st_mode & 060) == 060;
+            if (user) denial.inGroupNotRun = ListedInGroupNotHeld(*user, info.st_gid);
+        }
+        // systemd-logind gives the user of a seat's active session an ACL on the nodes udev
+        // tagged "uaccess" (optical drives' sg nodes among them).
+        denial.seatManaged = fs::exists(host_.runRoot + "/systemd/seats");
+        denial.seatGetsNode = !drive.sgDevice.empty() &&
+                              fs::exists(host_.runRoot + "/udev/tags/uaccess/c" + drive.sgDevice);
+        denial.activeAtSeat = KeyOf(host_.runRoot + "/systemd/users/" + std::to_string(denial.uid),
+                                    "STATE") == "active";
+        denial.program = ModuleFileName();
+        denial.pkexecStartsIt =
+            fs::exists(host_.pkexec) && PolkitActionStarts(host_.polkitActions, denial.program);
+        return denial;
+    }
+    return std::nullopt;
 }
 
 std::vector<std::pair<std::string, std::string>> LinuxSystem::MachineReport() const {
@@ -112,7 +179,10 @@ std::vector<std::pair<std::string, std::string>> LinuxSystem::MachineReport() co
     utsname system{};
     std::string kernel = uname(&system) == 0 ? std::string(" ") + system.release : "";
     lines.emplace_back("Platform", "Linux" + kernel + " (drives through their SCSI generic nodes)");
-    lines.emplace_back("User", UserName(geteuid()) + InvokedBy());
+    std::string invokedBy;
+    if (host_.invokedBy)
+        invokedBy = ", through " + host_.invokedBy->via + " for " + UserName(host_.invokedBy->uid);
+    lines.emplace_back("User", UserName(geteuid()) + invokedBy);
     if (drives_.empty()) lines.emplace_back("Drives", "no optical drive with an sg node found");
     for (const auto& drive : drives_) {
         std::string text =

@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/AccessDenial.h"
 #include "platform/System.h"
 #include "platform/linux/LinuxHost.h"
 #include "platform/linux/RegistryFile.h"
@@ -30,8 +31,6 @@ class LinuxSystem : public System {
 
     // The drives as this run found them, letters given.
     const std::vector<OpticalNode>& Drives() const { return drives_; }
-    // What a user who may not open the drives needs, in one line.
-    std::string AccessHint() const;
     // What `brenvo-cli machine` says of this computer, as (label, text) lines: the system, the
     // user the run acts as, and for each drive whether its node opens for reading and writing.
     std::vector<std::pair<std::string, std::string>> MachineReport() const;
@@ -115,6 +114,9 @@ class LinuxSystem : public System {
     }
     std::string ModuleFileName() override;
     std::string Describe() override { return "this computer"; }
+    // The first drive whose sg node this user may not open, with the facts of this machine
+    // that say what would give access.
+    std::optional<AccessDenial> WhyAccessDenied();
 
   private:
     const OpticalNode* FindLetter(const std::string& letterAndColon) const;

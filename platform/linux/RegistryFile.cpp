@@ -1,5 +1,7 @@
 #include "platform/linux/RegistryFile.h"
 
+#include <sys/fsuid.h>
+
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -39,17 +41,30 @@ nlohmann::json Load(const std::string& path) {
     }
 }
 
-// Written under a fresh name beside it (never through a link) and renamed over, so a crash leaves
-// the old file or the new one.
-bool WriteAtomically(const std::string& path, const std::string& text) {
-    std::error_code ec;
-    fs::create_directories(fs::path(path).parent_path(), ec);
-    common::NewFile file;
-    std::string problem;
-    return file.Create(path, ".new", problem) &&
-           file.Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())) &&
-           file.Close(false) && file.PutInPlace(path, problem);
-}
+// While it lives, this thread makes files as `uid` and the kernel checks its access to them as
+// that user's (the file system's user and group, which Linux keeps per thread): root writing into
+// a user's home leaves no file of root's there, and a link the user left there cannot lead it
+// where the user may not write.
+class ActingAs {
+  public:
+    ActingAs(std::optional<uint32_t> uid, uint32_t gid) : active_(uid.has_value()) {
+        if (!active_) return;
+        previousGid_ = setfsgid(gid);
+        previousUid_ = setfsuid(*uid);
+    }
+    ~ActingAs() {
+        if (!active_) return;
+        setfsuid(previousUid_);
+        setfsgid(previousGid_);
+    }
+    ActingAs(const ActingAs&) = delete;
+    ActingAs& operator=(const ActingAs&) = delete;
+
+  private:
+    bool active_;
+    int previousUid_ = 0;
+    int previousGid_ = 0;
+};
 
 // Desktop entries quote an argument with blanks or quotes in double quotes, escaping \ " ` $.
 std::string DesktopExec(const std::vector<std::string>& words) {
@@ -70,6 +85,12 @@ std::string DesktopExec(const std::vector<std::string>& words) {
     return exec;
 }
 
+std::vector<std::string> WithPrefix(std::vector<std::string> prefix,
+                                    const std::vector<std::string>& words) {
+    prefix.insert(prefix.end(), words.begin(), words.end());
+    return prefix;
+}
+
 std::string Canonical(const std::string& path) {
     std::error_code ec;
     auto canonical = fs::canonical(path, ec);
@@ -77,7 +98,21 @@ std::string Canonical(const std::string& path) {
 }
 }  // namespace
 
-RegistryFile::RegistryFile(std::string configDir) : configDir_(std::move(configDir)) {}
+RegistryFile::RegistryFile(std::string configDir, RegistryOwner owner)
+    : configDir_(std::move(configDir)), owner_(std::move(owner)) {}
+
+// Written under a fresh name beside it (never through a link) and renamed over, so a crash leaves
+// the old file or the new one; as the owner's when root writes for another user.
+bool RegistryFile::WriteAtomically(const std::string& path, const std::string& text) const {
+    ActingAs owner(owner_.uid, owner_.gid);
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    common::NewFile file;
+    std::string problem;
+    return file.Create(path, ".new", problem) &&
+           file.Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())) &&
+           file.Close(false) && file.PutInPlace(path, problem);
+}
 
 std::string RegistryFile::FilePath() const {
     return configDir_ + "/brenvo/registry.json";
@@ -97,7 +132,7 @@ Status RegistryFile::Set(RegistryRoot root, const std::string& key, const std::s
         std::string entry =
             "[Desktop Entry]\nType=Application\nName=Brenvo check after the restart\n"
             "Exec=" +
-            DesktopExec(common::SplitCommandLine(value)) +
+            DesktopExec(WithPrefix(owner_.execPrefix, common::SplitCommandLine(value))) +
             "\nTerminal=true\n"
             "X-GNOME-Autostart-enabled=true\n";
         if (!WriteAtomically(AutostartPath(name), entry))
@@ -125,6 +160,7 @@ Status RegistryFile::Delete(RegistryRoot root, const std::string& key, const std
     if (!WriteAtomically(FilePath(), json.dump(2) + "\n"))
         return Status::Failure(kErrorAccessDenied);
     if (root == RegistryRoot::LocalMachine && IsRunOnce(key)) {
+        ActingAs owner(owner_.uid, owner_.gid);
         std::error_code ec;
         fs::remove(AutostartPath(name), ec);
     }

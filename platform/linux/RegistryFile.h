@@ -6,6 +6,7 @@
 // Windows removes a RunOnce value when it runs it.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,10 +15,19 @@
 
 namespace platform::linuxhost {
 
+// Whose files the registry writes when root writes them for another user (a run under sudo or
+// pkexec): their owner, and the words that start the autostart entry's command with root's
+// rights again ("pkexec"). No uid: the run's own files.
+struct RegistryOwner {
+    std::optional<uint32_t> uid;
+    uint32_t gid = 0;
+    std::vector<std::string> execPrefix;
+};
+
 class RegistryFile {
   public:
     // `configDir` is the user's configuration folder (~/.config).
-    explicit RegistryFile(std::string configDir);
+    explicit RegistryFile(std::string configDir, RegistryOwner owner = {});
 
     Status Set(RegistryRoot root, const std::string& key, const std::string& name,
                const std::string& value);
@@ -32,7 +42,10 @@ class RegistryFile {
     std::string AutostartPath(const std::string& name) const;
 
   private:
+    bool WriteAtomically(const std::string& path, const std::string& text) const;
+
     std::string configDir_;
+    RegistryOwner owner_;
 };
 
 }  // namespace platform::linuxhost

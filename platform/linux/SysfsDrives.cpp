@@ -57,6 +57,7 @@ std::vector<OpticalNode> FindOpticalDrives(const std::string& sysfsRoot,
         std::string sg = ChildName(device / "scsi_generic");
         if (sg.empty()) continue;
         node.sgNode = devRoot + "/" + sg;
+        std::ifstream(device / "scsi_generic" / sg / "dev") >> node.sgDevice;
         std::string block = ChildName(device / "block");
         if (!block.empty()) {
             node.blockNode = devRoot + "/" + block;

@@ -10,6 +10,7 @@ namespace platform::linuxhost {
 struct OpticalNode {
     std::array<int, 4> address{};  // host, channel, target, lun
     std::string sgNode;            // "/dev/sg1": the node every command goes through
+    std::string sgDevice;          // its "major:minor" ("21:1"), as udev names it
     std::string blockNode;         // "/dev/sr0", or empty when sr is not bound
     std::string blockDevice;       // its "major:minor" ("11:0"), as mountinfo names it
     std::string letter;            // "E:", given in enumeration order

@@ -119,8 +119,11 @@ chmod 600 "$sg"; echo "root:x:0:0::/:/bin/sh" > /etc/passwd; echo "root:x:0:" > 
 echo "user:x:1000:1000::/tmp:/bin/sh" >> /etc/passwd; echo "user:x:1000:" >> /etc/group
 out=$(su user -s /bin/sh -c "PATH=/bin LD_LIBRARY_PATH=$LD_LIBRARY_PATH brenvo-cli list" 2>&1); rc=$?
 echo "$out"
-[ $rc -eq 4 ] && has "$out" "Access denied" && has "$out" "read and write access to its SCSI generic node"
-check scsi_debug "a user without the sg node is refused with the explanation" $? "rc=$rc"
+# The explanation names the node, the user and what would help here (its lines joined again).
+said=$(echo "$out" | tr '\n' ' ' | tr -s ' ')
+[ $rc -eq 4 ] && has "$said" "Access denied ! user (uid 1000) may not open the drive's SCSI generic node $sg for reading and writing: Permission denied (owner root, group root, mode 0600)." &&
+  has "$said" "root's rights: sudo " && ! has "$said" "administrator privilege"
+check scsi_debug "a user without the sg node is refused, told the node, the user and what helps" $? "rc=$rc"
 remove_all
 rmmod scsi_debug 2> /dev/null
 

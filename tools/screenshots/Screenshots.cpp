@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -29,6 +30,7 @@
 #include "dialogs/Frmupdatecfm.h"
 #include "dialogs/Modal.h"
 #include "dialogs/UiFonts.h"
+#include "engine/AccessTexts.h"
 #include "platform/emulated/EmulatedSystem.h"
 #include "platform/emulated/FirmwareImage.h"
 #include "tools/bench/Presets.h"
@@ -57,6 +59,35 @@ bool Save(QWidget& form, const QString& folder, const QString& name) {
     QApplication::processEvents();
     bool saved = SaveAsIs(form, folder, name);
     form.close();
+    return saved;
+}
+
+// The refusal of a Linux user who may not open the drive's node, as the window shows it: a
+// desktop user at a seat who is not its active session, the node in the group cdrom, the polkit
+// action installed.
+bool SaveLinuxAccessRefusal(QWidget& owner, int language, const QString& folder,
+                            const QString& name) {
+    platform::AccessDenial denial;
+    denial.node = "/dev/sg1";
+    denial.error = "Permission denied";
+    denial.user = "alice";
+    denial.uid = 1000;
+    denial.owner = "root";
+    denial.group = "cdrom";
+    denial.mode = 0660;
+    denial.groupMayUse = denial.seatManaged = denial.seatGetsNode = denial.pkexecStartsIt = true;
+    denial.program = "/usr/bin/brenvo";
+    engine::CaptionedText t = engine::AccessDenialText(denial, language, false);
+    bool saved = false;
+    QTimer::singleShot(200, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            saved = SaveAsIs(*box, folder, name);
+            box->close();
+        }
+    });
+    ui::Modal::Message(
+        &owner, ui::MessageKind::Error, QString::fromStdString(t.caption),
+        QString::fromStdString(engine::WrapLines(t.text, engine::kAccessTextColumns)));
     return saved;
 }
 
@@ -272,6 +303,7 @@ int main(int argc, char** argv) {
             form.ApplyLanguage(language.code);
             ok &= Save(form, folder, "rebootzulk" + suffix);
         }
+        ok &= SaveLinuxAccessRefusal(owner, language.code, folder, "linuxaccess" + suffix);
     }
     return ok ? 0 : 1;
 }
