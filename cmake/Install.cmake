@@ -1,6 +1,6 @@
 # What `cmake --install` puts where. On Linux: the four programs in bin/ and what a desktop
 # expects of them (entry, icon, AppStream metainfo, manual pages, bash completion, copyright and
-# changelog). On Windows: the three programs side by side with the makers' README, the contents
+# changelog), the polkit action for `pkexec brenvo` and an example udev rule. On Windows: the three programs side by side with the makers' README, the contents
 # of the release zip.
 include(GNUInstallDirs)
 
@@ -37,3 +37,8 @@ install(FILES ${data}/man/brenvo.1 ${data}/man/brenvo-cli.1 ${data}/man/brenvo-p
 install(FILES ${data}/completion/brenvo-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${data}/copyright ${data}/changelog DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/brenvo)
+# pkexec starts the window only through an action that names it. The udev rule widens who may
+# flash a drive, so it is an example an administrator chooses to copy, never active as installed.
+install(FILES ${data}/org.brenvo.Brenvo.policy DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
+install(FILES ${data}/70-brenvo-optical-sg.rules
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/brenvo/examples)

@@ -24,8 +24,9 @@ packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine w
 # prefix links to Noto Sans CJK TC for the Chinese texts (X server, openbox, xdotool as above).
 packages+=(fonts-liberation)
 # The release (scripts/release.sh, tests/release_test.sh): the Debian package's tools and checks,
-# the zip, and the icon's drawing (data/icons/render.sh: librsvg2-bin, icoutils).
-packages+=(dpkg-dev lintian appstream zip unzip file librsvg2-bin icoutils)
+# the zip, the icon's drawing (data/icons/render.sh: librsvg2-bin, icoutils), and the polkit
+# action's check (xmllint).
+packages+=(dpkg-dev lintian appstream zip unzip file librsvg2-bin icoutils libxml2-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -53,8 +53,33 @@ dpkg-deb -x "$deb" "$tree"
 out=$(appstreamcli validate --no-net "$tree/usr/share/metainfo/org.brenvo.Brenvo.metainfo.xml" 2>&1)
 check "AppStream metainfo validates" 0 $? "$out" "Validation was successful"
 out=$(file "$tree/usr/bin/brenvo-cli"); check "programs are stripped" 0 0 "$out" ", stripped"
+# Debian's hardening, read from each program as the loader sees it: position-independent,
+# relocations read-only (relro) and bound at start (now), the stack protector, and the checked
+# string functions of _FORTIFY_SOURCE; lintian names none of its hardening tags.
+for program in brenvo brenvo-cli brenvo-pack brenvo-bench; do
+  elf=$tree/usr/bin/$program
+  out=$(readelf -h -l -d --dyn-syms -W "$elf" 2>&1)
+  check "$program: position-independent (PIE)" 0 0 "$out" "Position-Independent Executable"
+  check "$program: read-only relocations (relro)" 0 0 "$out" "GNU_RELRO"
+  check "$program: bound at start (now)" 0 0 "$(grep -E '\((FLAGS|FLAGS_1)\)' <<< "$out")" "NOW"
+  check "$program: stack protector" 0 0 "$out" "__stack_chk_fail"
+  check "$program: fortified functions" 0 0 "$(grep -o '__[a-z]*_chk' <<< "$out" | grep -v stack_chk)" "_chk"
+done
+package_files=$(dpkg-deb -c "$deb")
+check "package holds the polkit action for pkexec brenvo" 0 0 "$package_files" \
+  "./usr/share/polkit-1/actions/org.brenvo.Brenvo.policy"
+check "package holds the udev rule as an example only" 0 0 "$package_files" \
+  "./usr/share/doc/brenvo/examples/70-brenvo-optical-sg.rules"
+check "package activates no udev rule" 0 "$(grep -c 'udev/rules.d' <<< "$package_files")" "$package_files" ""
+policy=$tree/usr/share/polkit-1/actions/org.brenvo.Brenvo.policy
+out=$(xmllint --noout "$policy" 2>&1 && cat "$policy")
+check "the polkit action names /usr/bin/brenvo and lets it show a window" 0 $? "$out" \
+  'exec.allow_gui">true</annotate>'
+check "the polkit action asks for an administrator's password" 0 \
+  "$(grep -c -E '<allow_(any|inactive|active)>(yes|auth_self)' <<< "$out")" "$out" "auth_admin"
 out=$("$tree/usr/bin/brenvo-cli" --version); check "packaged brenvo-cli --version" 0 $? "$out" "brenvo-cli $version"
 out=$(lintian "$deb" 2>&1); check "lintian: no errors" 0 "$(grep -c '^E:' <<< "$out")" "$out" ""
+out=$(lintian -I "$deb" 2>&1); check "lintian: no hardening tags" 0 "$(grep -c ' hardening-' <<< "$out")" "$out" ""
 
 # A maker packs the stripped program, and it flashes an emulated PC's drive.
 cd "$job"
