@@ -5,7 +5,8 @@
 # our emulated drive is served to the guest's kernel by brenvo-tcmu through TCMU behind tcm_loop,
 # Wine maps /dev/sr0 as the CD-ROM drive E:, and the packed i686 brenvo-cli.exe and brenvo.exe
 # flash it through IOCTL_SCSI_PASS_THROUGH_DIRECT -> Wine -> SG_IO -> the kernel -> our drive.
-# The Wine prefix is made here, natively, and shared into the guest under an overlay in memory.
+# The Wine prefix is made here, natively, and shared into the guest under an overlay in memory;
+# where 32-bit programs cannot run here, the guest finishes its 32-bit half.
 # Prints each part's time and ends with "N passed, M failed"; non-zero on failure.
 #
 # Usage: scripts/wine-vm-test.sh [BUILD_DIR]   (the host build, default build; the i686 build is
@@ -104,9 +105,10 @@ manifest verified $shipped fw.bin
 manifest block $shipped fw128.bin
 manifest ide 00010110001101100000000000000000 fw.bin  # digit 12: direct IDE
 manifest window 00010101101001100000000000000000 fw.bin  # unattended, ends by itself
+manifest window-ide 00010101101101100000000000000000 fw.bin  # the same, direct IDE
 packs=("verified $build/cli/brenvo-cli linux-cli" "verified $win/cli/brenvo-cli.exe cli.exe"
        "block $win/cli/brenvo-cli.exe block.exe" "ide $win/cli/brenvo-cli.exe ide.exe"
-       "window $win/win32/brenvo.exe window.exe")
+       "window $win/win32/brenvo.exe window.exe" "window-ide $win/win32/brenvo.exe window-ide.exe")
 for p in "${packs[@]}"; do
   read -r name program packed <<< "$p"
   out=$("$pack" "$name.manifest.json" "$program" "$packed" 2>&1) || abort "packing $packed failed: $out"

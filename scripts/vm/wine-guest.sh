@@ -146,6 +146,10 @@ run window window-update env BRENVO_UNATTENDED=1 wine "$job/window.exe"
 [ $rc -eq 0 ] && has "$out" "Firmware has been updated successfully" && [ "$crc" = "$IMAGE_CRC" ]
 check "i686 brenvo.exe, unattended, flashes the drive through its window" $? "rc=$rc crc32 $crc $out"
 
+run list window-direct-ide env BRENVO_UNATTENDED=1 wine "$job/window-ide.exe"
+[ $rc -eq 9 ] && has "$out" "64-bit Windows cannot load"
+check "i686 brenvo.exe refuses a direct-IDE package here too (exit 9)" $? "rc=$rc $out"
+
 # Last: through the loopback target, the vendor download's commit loses its bytes 10 and 11 (the
 # kernel's target layer keeps the 10 bytes it derives from the opcode), which may leave the drive
 # unanswering for the runs after it.
