@@ -8,6 +8,27 @@ std::string NoFirmwareText(int language) {
     return "No F/W in executable !";
 }
 
+std::string SixtyFourBitWindowsText(int language) {
+    if (language == 1) {
+        return "這個韌體更新程式透過直接 IDE 燒錄驅動程式更新光碟機，\n"
+               "此驅動程式是 32 位元 Windows 的核心驅動程式，\n"
+               "64 位元 Windows 無法載入。\n"
+               "沒有安裝任何驅動程式，光碟機也未被變更。\n"
+               "請在 32 位元 Windows 上執行。";
+    }
+    if (language == 2) {
+        return "本アップデートプログラムはダイレクト IDE 書き込みドライバで\n"
+               "ドライブを更新します。このドライバは 32 ビット Windows 用の\n"
+               "カーネルドライバで、64 ビット Windows では読み込めません。\n"
+               "ドライバはインストールされず、ドライブは変更されていません。\n"
+               "32 ビット Windows で実行してください。";
+    }
+    return "This package flashes drives through the direct-IDE flash driver,\n"
+           "a 32-bit Windows kernel driver that a 64-bit Windows cannot load.\n"
+           "Nothing was installed and no drive was touched.\n"
+           "Run it on a 32-bit Windows.";
+}
+
 std::string NoticeText(int language, const std::string& driveName, int noticeKind) {
     const bool third = noticeKind == 2;
     if (language == 1) {

@@ -20,6 +20,10 @@ CaptionedText DeviceFailedText(int language);
 // The access refusal as a message box (English and Traditional Chinese).
 CaptionedText AccessDeniedText(int language);
 
+// A direct-IDE package on a 64-bit Windows, refused before the flash driver is installed: the
+// driver is a 32-bit kernel driver such a Windows cannot load.
+std::string SixtyFourBitWindowsText(int language);
+
 // A restart the system refused.
 inline constexpr char kRebootRefusedText[] =
     "The application was unable to reboot the computer. Please reboot your computer manually.";

@@ -156,13 +156,13 @@ press() {  # press WINDOW KEY...
   sleep 0.2
   xdotool key --clearmodifiers "$@"
 }
-ended() {  # ended NAME PID: the program ended by itself within 30 seconds, with status 0
+ended() {  # ended NAME PID [STATUS]: the program ended by itself within 30 seconds, with STATUS (0)
   local status=124
   for _ in $(seq 300); do
     kill -0 "$2" 2> /dev/null || { wait "$2"; status=$?; break; }
     sleep 0.1
   done
-  check "$1: the program ends" 0 "$status" "" ""
+  check "$1: the program ends" "${3:-0}" "$status" "" ""
 }
 
 echo "== The packed brenvo.exe"
@@ -185,6 +185,23 @@ for language in 0 1 2; do
   out=$("$bench" show "checklist-$name-pc.json")
   check "$name checklist declined: E: left alone" 0 0 "$out" "revision QV11"
 done
+
+# A direct-IDE package on this computer, a 64-bit Windows (Wine's): refused in each language
+# before its flash driver is installed, status 9 whoever runs it.
+for language in 0 1 2; do
+  name=$(sed -n "$((language + 1))p" <<< $'en\nzh\nja')
+  packed "ide-$name" "0${language}010110001101100000000000000000" > /dev/null
+  wine "ide-$name.exe" > /dev/null 2>&1 < /dev/null &
+  app=$!
+  box=$(window "^Brenvo$")
+  check "$name direct-IDE refusal comes" 0 "$([ -n "$box" ]; echo $?)" "" ""
+  [ -n "$box" ] && shot "wine-direct-ide-$name" "$box" && press "$box" Return
+  ended "$name direct-IDE refusal" $app 9
+done
+out=$(BRENVO_UNATTENDED=1 timeout 120 wine ide-en.exe 2>&1 < /dev/null)
+check "scripted direct-IDE refusal" 9 $? "$out" "brenvo: error: This package flashes drives through the direct-IDE flash driver"
+out=$(find "$WINEPREFIX/drive_c" -iname rur.sys; grep -i 'Services\\\\RUR\]' "$WINEPREFIX/system.reg")
+check "direct-IDE refusals: no flash driver file or service in the prefix" 0 "$([ -z "$out" ]; echo $?)" "$out" ""
 
 # A script: the unattended package flashes E: and ends the program by itself.
 packed script 00010101101001100000000000000000 > /dev/null

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "engine/StartupTexts.h"
 #include "engine/WindowTexts.h"
 #include "platform/MessageBox.h"
 #include "win32/Dialogs.h"
@@ -69,7 +70,8 @@ void ShowRequest(const platform::MessageBoxRequest& request) {
 
 }  // namespace
 
-TBrenvoMain::TBrenvoMain(package::Package& package, std::vector<std::string> commandLine)
+TBrenvoMain::TBrenvoMain(package::Package& package, std::vector<std::string> commandLine,
+                         DirectIde directIde)
     : Form("BrenvoMain", kMainFrame),
       package_(package),
       commandLine_(std::move(commandLine)),
@@ -110,6 +112,16 @@ TBrenvoMain::TBrenvoMain(package::Package& package, std::vector<std::string> com
     engine_ = std::make_unique<engine::UpdateEngine>(package_, *this);
     SetCaption(engine_->ParsePackage().caption);
     Localise(Language());
+    if (directIde == DirectIde::SixtyFourBitWindows && engine_->ParsePackage().ok() &&
+        package_.Options().directIde) {
+        // Its flash driver would go to the folder WOW64 redirects this program to and load from
+        // nowhere: refused before start-up installs it.
+        directIdeRefused_ = true;
+        ShowMessage(engine::MessageKind::Error, engine::SixtyFourBitWindowsText(Language()),
+                    kApplicationTitle);
+        RequestTerminate();
+        return;
+    }
     startResult_ = engine_->StartUp(engine::ParseCheckCommandLine(commandLine_));
     if (startResult_ == engine::StartEnd::Ready && !terminateRequested_) {
         // From here on only the Close button ends the program: the separator and Close go from
@@ -251,6 +263,7 @@ void TBrenvoMain::CheckEnded(engine::CheckOutcome outcome) {
 }
 
 int TBrenvoMain::ExitStatus() const {
+    if (directIdeRefused_) return engine::kExitNo64BitDriver;
     return script_.Status(startResult_, engine_ ? engine_->LastRun() : finalRun_);
 }
 

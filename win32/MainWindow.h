@@ -15,6 +15,7 @@
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateView.h"
 #include "package/Package.h"
+#include "platform/MachineSession.h"
 #include "win32/Forms.h"
 
 namespace win32ui {
@@ -40,13 +41,18 @@ class TBrenvoMain : public Form, public engine::UpdateView {
   public:
     // Builds and localises the window, then runs the engine's start-up. Returns normally when
     // start-up ended the program: TerminateRequested() tells, and the window must not be shown.
-    // `commandLine` is the program's, the program first (the OEM wizard reads it).
-    TBrenvoMain(package::Package& package, std::vector<std::string> commandLine = {});
+    // `commandLine` is the program's, the program first (the OEM wizard reads it). A direct-IDE
+    // package where `directIde` says this Windows is 64-bit is refused before start-up, nothing
+    // installed: DirectIdeRefused() tells.
+    using DirectIde = platform::MachineSession::DirectIde;
+    TBrenvoMain(package::Package& package, std::vector<std::string> commandLine = {},
+                DirectIde directIde = DirectIde::Available);
     ~TBrenvoMain() override;
 
     engine::UpdateEngine& Engine() { return *engine_; }
     engine::StartEnd StartResult() const { return startResult_; }
     bool TerminateRequested() const { return terminateRequested_; }
+    bool DirectIdeRefused() const { return directIdeRefused_; }
     // False once start-up has succeeded: only the Close button ends the program then.
     bool ClosableFromTitleBar() const { return closableFromTitleBar_; }
     TMainQV* Wizard() { return wizard_.get(); }
@@ -56,8 +62,8 @@ class TBrenvoMain : public Form, public engine::UpdateView {
     // is refused once the window is up, nothing flashed. Set before the window is shown.
     void SetScriptMode(bool script) { scriptMode_ = script; }
     bool ScriptMode() const { return scriptMode_; }
-    // The status the program ends with, as brenvo-cli's: start-up's end, the check's after a
-    // restart, else the last run's.
+    // The status the program ends with, as brenvo-cli's: the direct-IDE refusal's, start-up's
+    // end, the check's after a restart, else the last run's.
     int ExitStatus() const;
     // The OEM wizard's check after a restart has given its result; in script mode that ends the
     // program.
@@ -139,6 +145,7 @@ class TBrenvoMain : public Form, public engine::UpdateView {
     std::unique_ptr<TMainQV> wizard_;
     engine::StartEnd startResult_ = engine::StartEnd::Ready;
     bool terminateRequested_ = false;
+    bool directIdeRefused_ = false;
     bool closableFromTitleBar_ = true;
     bool shownOnce_ = false;
     bool handedOver_ = false;

@@ -95,14 +95,15 @@ int main() {
     int status = engine::kExitOk;
     try {
         package::Package package(package::OwnBlock());
-        win32ui::TBrenvoMain main(package, parameters);
+        win32ui::TBrenvoMain main(package, parameters, session.DirectIdePath());
         main.SetScriptMode(unattended);
         if (!main.TerminateRequested()) {
             main.FormShow();
             win32ui::RunLoop();
         }
         main.FormDestroy();
-        if (unattended) status = main.ExitStatus();
+        // A refused direct-IDE package ends as the failure it is, script or not.
+        if (unattended || main.DirectIdeRefused()) status = main.ExitStatus();
     } catch (const std::exception& e) {
         ReportException(e.what());
         if (unattended) status = engine::kExitFlashFailed;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "common/Text.h"
+#include "engine/StartupTexts.h"
 #include "engine/WindowTexts.h"
 #include "tests/ui/MainWindowSupport.h"
 #include "win32/Dialogs.h"
@@ -221,6 +222,34 @@ TEST_F(MainWindow, AccessDeniedInJapaneseShowsTheRefusalForm) {
     EXPECT_EQ(window.StartResult(), StartEnd::AccessDenied);
     EXPECT_TRUE(window.TerminateRequested());
     EXPECT_EQ(shown, "InvalidUser");
+}
+
+TEST_F(MainWindow, ADirectIdePackageOnA64BitWindowsIsRefusedBeforeItsDriverIsInstalled) {
+    const std::string directIde = WithDigit(kShippedOptions, 12, '1');
+    for (char language : {'0', '1', '2'}) {
+        SCOPED_TRACE(std::string("language ") + language);
+        Modal::Reset();
+        Modal::SetUnattended(true);
+        window_.reset();
+        machine_.reset();
+        machine_ = PresetMachine("ide");
+        block_ =
+            std::make_unique<PackagedBlock>(QuorvantManifest(WithDigit(directIde, 2, language)));
+        window_ = std::make_unique<TBrenvoMain>(block_->package, std::vector<std::string>{},
+                                                TBrenvoMain::DirectIde::SixtyFourBitWindows);
+        EXPECT_TRUE(window_->DirectIdeRefused());
+        EXPECT_TRUE(window_->TerminateRequested()) << "the window is never shown";
+        EXPECT_EQ(window_->ExitStatus(), engine::kExitNo64BitDriver) << "a failure, not a success";
+        ASSERT_EQ(Modal::Messages().size(), 1u);
+        EXPECT_EQ(Modal::Messages()[0].kind, MessageKind::Error);
+        EXPECT_EQ(Modal::Messages()[0].text, engine::SixtyFourBitWindowsText(language - '0'));
+        EXPECT_TRUE(machine_->machine().ide.services.empty()) << "no driver installed";
+    }
+    // On a 32-bit Windows the same package installs its driver as ever.
+    window_.reset();
+    Start(directIde);
+    EXPECT_FALSE(window_->DirectIdeRefused());
+    EXPECT_EQ(machine_->machine().ide.services.count("RUR"), 1u);
 }
 
 TEST_F(MainWindow, UpdateFlashesTheDriveThroughTheWindowWithItsFormsAnsweredByKeys) {
