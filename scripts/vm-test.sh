@@ -81,6 +81,25 @@ sed -e 's/"QV10"/"0000"/' -e 's/"QV19"/"9999"/' "$host/manifest.json" > "$host/m
   fail "packing brenvo-cli for qemu's drive failed"
 sed -i '0,/"faults": \[\]/s//"faults": [{"kind": "corruptReadBack", "command": "readBuffer", "nth": 7, "times": 0}]/' \
   "$host/corrupt.json"
+# Drives the target answers for (BUSY, RESERVATION CONFLICT, CHECK CONDITION without sense):
+# each must be left as it was.
+for name in busy conflict nosense; do cp "$host/drive.json" "$host/$name.json"; done
+fresh_crc=$("$bin/tools/bench/brenvo-bench" show "$host/drive.json" |
+  sed -n 's/^ *E:.*crc32 \([0-9a-f]*\).*/\1/p')
+# The block download: a 128 KiB image for a drive of that flash with no flash ID to read.
+"$bin/tools/bench/brenvo-bench" firmware --revision QV12 --size 131072 "$host/fw128.bin" > "$host/fw128.txt"
+block_crc=$(sed 's/.*crc32 \([0-9a-f]*\).*/\1/' "$host/fw128.txt")
+sed 's/fw1.bin/fw128.bin/' "$host/manifest.json" > "$host/manifest-block.json"
+"$bin/tools/pack/brenvo-pack" "$host/manifest-block.json" "$bin/cli/brenvo-cli" "$host/brenvo-cli-block" \
+  > /dev/null || fail "packing brenvo-cli for the block download failed"
+"$bin/tools/bench/brenvo-bench" new --preset bank "$host/block.json" > /dev/null
+python3 - "$host/block.json" "$host/drive.json" << 'PY' || fail "the block download's bench could not be made"
+import json, sys
+bank, fresh = json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))
+bank["clock"] = fresh["clock"]  # real time, as a drive behind the kernel keeps
+bank["drives"][0].pop("flashId")
+json.dump(bank, open(sys.argv[1], "w"), indent=2)
+PY
 
 # --- the initramfs ---------------------------------------------------------------------------
 root=$work/root
@@ -96,12 +115,13 @@ add_program() {  # add_program FILE: the program and its shared libraries
     [ -f "$root$lib" ] || cp -L "$lib" "$root$lib"
   done
 }
-for p in "$host/brenvo-cli" "$host/brenvo-cli-sd" "$host/brenvo-cli-b" "$host/brenvo-cli-q" \
+for p in "$host/brenvo-cli" "$host/brenvo-cli-sd" "$host/brenvo-cli-b" "$host/brenvo-cli-q" "$host/brenvo-cli-block" \
          "$bin/tools/bench/brenvo-bench" "$bin/tools/tcmu/brenvo-tcmu" \
-         "$bin/tools/vmprobe/brenvo-vmprobe" "$(command -v sg_inq)"; do
+         "$bin/tools/vmprobe/brenvo-vmprobe" "$(command -v sg_inq)" "$(command -v sg_start)"; do
   add_program "$p"
 done
-cp "$host"/fw1.bin "$host"/drive.json "$host"/corrupt.json "$host"/race.json "$host"/ref-e.jsonl "$root/work/"
+cp "$host"/fw1.bin "$host"/drive.json "$host"/corrupt.json "$host"/race.json "$host"/ref-e.jsonl \
+  "$host"/busy.json "$host"/conflict.json "$host"/nosense.json "$host"/block.json "$root/work/"
 # Modules in dependency order, read from each module's own depends= (the unpacked tree has no
 # usable modules.dep).
 declare -A loaded=()
@@ -125,7 +145,8 @@ done
 printf '%s\n' "${order[@]}" > "$root/modules/order"
 cp scripts/vm/guest.sh "$root/init"
 chmod +x "$root/init"
-sed -i -e "s/@IMAGE_CRC@/$image_crc/" -e "s/@IMAGE2_CRC@/$image2_crc/" "$root/init"
+sed -i -e "s/@IMAGE_CRC@/$image_crc/" -e "s/@IMAGE2_CRC@/$image2_crc/" -e "s/@FRESH_CRC@/$fresh_crc/" \
+  -e "s/@BLOCK_CRC@/$block_crc/" "$root/init"
 [ "$(id -u)" -eq 0 ] && mknod -m 600 "$root/dev/console" c 5 1
 (cd "$root" && find . | "$root/bin/busybox" cpio -o -H newc 2> /dev/null) > "$work/initrd" ||
   fail "cpio failed"

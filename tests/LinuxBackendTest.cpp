@@ -297,15 +297,21 @@ TEST(LinuxPassThrough, ResultCategoriesFollowStatusHostAndDriver) {
         uint16_t host, driver;
         uint8_t senseKey;  // written as sense when non-zero
         uint8_t outcome;
+        bool timedOut = false;  // the system said the command ran out of time
     };
     const Case cases[] = {
         {"good", 0, 0, 0x00, 0, 0, 0, device::kOutcomeSuccess},
+        {"condition met", 0, 0, 0x04, 0, 0, 0, device::kOutcomeSuccess},
         {"check condition with sense", 0, 0, 0x02, 0, 0x08, 0x05, device::kOutcomeCheckCondition},
         {"host status with GOOD", 0, 0, 0x00, 0x01, 0, 0, device::kOutcomeFailed},
-        {"host time-out", 0, 0, 0x00, 0x03, 0, 0, device::kOutcomeFailed},
-        {"driver time-out", 0, 0, 0x00, 0, 0x06, 0, device::kOutcomeFailed},
+        {"transport error with GOOD", 0, 0, 0x00, 0x07, 0, 0, device::kOutcomeFailed},
+        {"host time-out", 0, 0, 0x00, 0x03, 0, 0, device::kOutcomeFailed, true},
+        {"driver time-out", 0, 0, 0x00, 0, 0x06, 0, device::kOutcomeFailed, true},
+        {"driver error with GOOD", 0, 0, 0x00, 0, 0x04, 0, device::kOutcomeFailed},
         {"check condition without sense", 0, 0, 0x02, 0, 0, 0, device::kOutcomeFailed},
         {"busy", 0, 0, 0x08, 0, 0, 0, device::kOutcomeFailed},
+        {"reservation conflict", 0, 0, 0x18, 0x11, 0, 0, device::kOutcomeFailed},
+        {"task set full", 0, 0, 0x28, 0, 0, 0, device::kOutcomeFailed},
         {"ioctl refused", -1, EIO, 0x00, 0, 0, 0, device::kOutcomeFailed},
     };
     for (const Case& c : cases) {
@@ -329,6 +335,7 @@ TEST(LinuxPassThrough, ResultCategoriesFollowStatusHostAndDriver) {
         };
         engine::TestUnitReady(device);
         EXPECT_EQ(device.outcome, c.outcome) << c.what;
+        EXPECT_EQ(device.timedOut != 0, c.timedOut) << c.what;
         if (c.outcome == device::kOutcomeCheckCondition) {
             EXPECT_EQ(device.senseKey, c.senseKey) << c.what;
             EXPECT_EQ(device.asc, 0x24) << c.what;
@@ -372,6 +379,15 @@ TEST(LinuxPassThrough, HandsTheKernelTheCommandBufferSenseAndTimeOut) {
     ASSERT_TRUE(engine::TestUnitReady(device));
     EXPECT_EQ(seen.dxfer_direction, SG_DXFER_NONE);
     EXPECT_EQ(seen.dxferp, nullptr);
+    EXPECT_EQ(seen.dxfer_len, 0u);
+
+    // A vendor block whose last two bytes matter: all twelve reach the kernel, none cut to the
+    // ten its opcode group would suggest.
+    const std::array<uint8_t, 12> commit{0xF2, 0x04, 0, 0, 0, 0, 0, 0x02, 0, 0, 0xA5, 0x01};
+    ASSERT_TRUE(device.Execute(commit, device::kNoData, 0));
+    EXPECT_EQ(seen.cmd_len, 12);
+    EXPECT_EQ(cdb, std::vector<uint8_t>(commit.begin(), commit.end()));
+    EXPECT_EQ(seen.mx_sb_len, 24);
 
     device.SetTimeout(108000);  // the default: 108 million milliseconds still fit
     engine::TestUnitReady(device);

@@ -10,6 +10,8 @@ exec < /dev/console > /dev/console 2>&1
 W=/work
 IMAGE_CRC=@IMAGE_CRC@
 IMAGE2_CRC=@IMAGE2_CRC@
+FRESH_CRC=@FRESH_CRC@
+BLOCK_CRC=@BLOCK_CRC@
 
 check() {  # check TARGET WHAT CONDITION-STATUS [DETAIL]
   if [ "$3" -eq 0 ]; then echo "CHECK PASS $1 $2"; else echo "CHECK FAIL $1 $2 ${4:-}"; fi
@@ -51,6 +53,15 @@ insmod /modules/ata_piix.ko; insmod /modules/libahci.ko; insmod /modules/ahci.ko
 settle 2; check atapi "two drives enumerated" $? "$(brenvo-vmprobe list)"
 list=$(brenvo-vmprobe list)
 echo "$list"
+# The letters follow the addresses: E: is the drive with the lowest host:channel:target:lun, and
+# the lines come in the core's order.
+order=$(echo "$list" | sed -n 's/^\([E-Z]:\) .* address=\([0-9:]*\) .*/\1 \2/p' | awk -F'[ :]' '
+  { key = sprintf("%05d%05d%05d%05d", $3, $4, $5, $6)
+    if (NR > 1 && key <= last) bad = 1
+    if ($1 != sprintf("%c", 68 + NR)) bad = 1
+    last = key; n = NR }
+  END { print (n == 2 && !bad) ? "ascending" : "out of order" }')
+[ "$order" = ascending ]; check atapi "drive letters in address order (E: the lowest)" $? "$list"
 for n in 0 1; do
   line=$(echo "$list" | grep "^[EF]:" | sed -n "$((n + 1))p")
   sg=$(echo "$line" | sed 's/.* sg=\([^ ]*\).*/\1/')
@@ -107,13 +118,54 @@ check scsi_debug "mode-5 WRITE BUFFER raises a unit attention, the wait clears i
 out=$(brenvo-vmprobe bench 0 512 2>&1)
 echo "$out" | sed 's/^/BENCH scsi_debug /'
 has "$out" "test_unit_ready count="; check scsi_debug "benchmark ran" $? "$out"
-# Every second command dropped, with a 2-second time-out: transport failures.
-out=$(brenvo-vmprobe timeout 0 2 /sys/bus/pseudo/drivers/scsi_debug/every_nth=2 \
-  /sys/bus/pseudo/drivers/scsi_debug/opts=4 2>&1); echo "$out"
-echo 0 > /sys/bus/pseudo/drivers/scsi_debug/opts
-has "$out" "tur=0 outcome=0"; check scsi_debug "a dropped command ends as a transport failure" $? "$out"
-out=$(brenvo-cli-sd update --yes < /dev/null 2>&1); rc=$?; echo "$out"
-[ $rc -eq 1 ]; check scsi_debug "brenvo-cli update fails (the target refuses vendor commands)" $? "rc=$rc"
+# scsi_debug's error injection: every second command gets the fault of OPTS. The backend's own
+# verdict is checked (ok, and the Windows error it gives), not what the core makes of the time.
+sd=/sys/bus/pseudo/drivers/scsi_debug
+inject() {  # inject OPTS CDB [LENGTH]: four sends of CDB with a 2-second time-out
+  out=$(brenvo-vmprobe send 0 2 "$2" $3 $sd/every_nth=2 $sd/opts=$1 2>&1)
+  echo 0 > $sd/opts; echo 0 > $sd/every_nth
+  echo "$out" | sed "s/^/opts=$1 /"
+}
+# Every second command dropped (opts=4): the kernel's time-out, DID_TIME_OUT, is the pass-through's
+# time-out (error 121), never an answer; the others pass.
+out=$(inject 4 00); echo "$out"
+[ "$(echo "$out" | grep -c 'send ok=0 error=121 status=00 host=03 ')" -eq 2 ] &&
+  [ "$(echo "$out" | grep -c 'send ok=1 error=0 status=00 host=00 ')" -eq 2 ]
+check scsi_debug "a dropped command ends as the pass-through's time-out (error 121), the others succeed" $? "$out"
+addr=$(basename /sys/bus/pseudo/drivers/scsi_debug/adapter0/host*/target*/[0-9]*)
+# A device the kernel has taken offline: the ioctl itself is refused, and so is the command.
+out=$(brenvo-vmprobe send 0 2 00 /sys/class/scsi_device/$addr/device/state=offline 2>&1)
+echo running > /sys/class/scsi_device/$addr/device/state
+echo "$out"
+[ "$(echo "$out" | grep -c 'send ok=0 error=2 ')" -eq 4 ]
+check scsi_debug "an offline device: every command fails (error 2)" $? "$out"
+# A refused command is the drive's answer, CHECK CONDITION with its sense, not a failed transport.
+out=$(brenvo-vmprobe send 0 2 df11 2>&1); echo "$out"
+[ "$(echo "$out" | grep -c 'send ok=1 error=0 status=02 host=00 .* sense=5/20/00 ')" -eq 4 ]
+check scsi_debug "a vendor command refused: CHECK CONDITION with its sense 5/20/00 comes back as the answer" $? "$out"
+# The update: scsi_debug takes the standard commands and refuses the vendor ones (ILLEGAL REQUEST,
+# invalid opcode). It stays stopped after a STOP UNIT until a START UNIT, where our drives spin up
+# by themselves: a helper starts it through the sr node whenever the program has stopped it, so the
+# ready waits end as on a drive instead of running out their 60 and 30 seconds.
+sr=$(echo "$list" | sed -n 's/^E: .* block=\([^ ]*\).*/\1/p')
+t0=$(cut -d' ' -f1 /proc/uptime)
+BRENVO_TRACE=/tmp/sd.jsonl brenvo-cli-sd update --yes < /dev/null > /tmp/sd.out 2>&1 & pid=$!
+( while kill -0 $pid 2> /dev/null; do
+    grep -q '"cdb":"1b0000000000' /tmp/sd.jsonl 2> /dev/null && sg_start --start "$sr" 2> /dev/null
+    sleep 0.5
+  done ) &
+wait $pid; rc=$?
+t1=$(cut -d' ' -f1 /proc/uptime)
+out=$(cat /tmp/sd.out); echo "$out"
+echo "the update on scsi_debug took $(echo "$t1 $t0" | awk '{printf "%.1f", $1 - $2}') s"
+sed 's/.*"cdb":"\([0-9a-f]*\)".*"outcome":\([0-9]\),"sense":\(\[[0-9,]*\]\).*/\1 \2 \3/' /tmp/sd.jsonl |
+  uniq -c | head -40
+[ $rc -eq 1 ] && has "$out" "Unable to flash firmware" && has "$out" "the flash failed, now 0191"
+check scsi_debug "brenvo-cli update fails (the target refuses vendor commands) and says the drive still has 0191" $? "rc=$rc"
+grep -q '"cdb":"3c0101[0-9a-f]*","dir":1,[^}]*"outcome":2,"sense":\[5,32,0\]' /tmp/sd.jsonl &&
+  ! grep -q '"cdb":"3b[0-9a-f]\{16\}\(80\|a0\)' /tmp/sd.jsonl
+check scsi_debug "the flash stopped at the refused READ BUFFER (5/20/00) and no commit was sent" $? \
+  "$(grep -c cdb /tmp/sd.jsonl) commands"
 # A user who may not open the sg node: the refusal and what is needed.
 chmod 600 "$sg"; echo "root:x:0:0::/:/bin/sh" > /etc/passwd; echo "root:x:0:" > /etc/group
 echo "user:x:1000:1000::/tmp:/bin/sh" >> /etc/passwd; echo "user:x:1000:" >> /etc/group
@@ -135,25 +187,42 @@ C=/sys/kernel/config/target
 mkdir -p $C/core/user_0/cd0
 echo "dev_config=brenvo/cd0,dev_size=1048576,hw_block_size=2048" > $C/core/user_0/cd0/control
 echo 1 > $C/core/user_0/cd0/enable
-serve() {  # serve BENCH: the handler on /dev/uio0
-  BRENVO_TRACE=/tmp/handler.jsonl brenvo-tcmu "$1" /dev/uio0 > /tmp/tcmu.log 2>&1 &
+serve() {  # serve [--answer WHAT] BENCH: the handler on /dev/uio0
+  BRENVO_TRACE=/tmp/handler.jsonl brenvo-tcmu "$@" /dev/uio0 > /tmp/tcmu.log 2>&1 &
   handler=$!
-  sleep 0.3
+  # Until it has mapped the ring and says so (up to 10 s on a busy machine).
+  i=0
+  while ! grep -q "serving" /tmp/tcmu.log && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 }
 stop() { kill $handler; wait $handler; }
 serve $W/drive.json
 naa=naa.5001405000000001
 mkdir -p $C/loopback/$naa/tpgt_1/lun/lun_0
 echo naa.5001405000000002 > $C/loopback/$naa/tpgt_1/nexus
-ln -s $C/core/user_0/cd0 $C/loopback/$naa/tpgt_1/lun/lun_0/cd0
-settle 1; check tcmu "the kernel attaches our drive" $? "$(cat /tmp/tcmu.log; dmesg | tail -5)"
+lun=$C/loopback/$naa/tpgt_1/lun/lun_0/cd0
+ln -s $C/core/user_0/cd0 $lun
+# On a machine too busy the kernel's scan can run out of time before the handler answers its
+# INQUIRY (it aborts it and adds no device): once more then.
+if ! settle 1; then
+  echo "the kernel's scan of our drive failed: $(dmesg | tail -3 | tr '\n' ' '); linking it again"
+  rm $lun; ln -s $C/core/user_0/cd0 $lun
+  settle 1
+fi
+check tcmu "the kernel attaches our drive" $? "$(cat /tmp/tcmu.log; dmesg | tail -5)"
 out=$(brenvo-cli list 2>&1); echo "$out"
 has "$out" "QUORVANT" && has "$out" "/dev/sg" && has "$out" "QV11 -> QV12"
 check tcmu "brenvo-cli list: our drive, its nodes, the package's revisions" $? "$out"
 lines=$(wc -l < /tmp/handler.jsonl)
+# The kernel's own record of each command it hands the host, with as many bytes as SG_IO gave.
+T=/sys/kernel/tracing
+mount -t tracefs none $T 2> /dev/null
+echo 4096 > $T/buffer_size_kb
+echo 1 > $T/events/scsi/scsi_dispatch_cmd_start/enable
+echo > $T/trace
 t0=$(cut -d' ' -f1 /proc/uptime)
 out=$(brenvo-cli update --yes < /dev/null 2>&1); rc=$?
 t1=$(cut -d' ' -f1 /proc/uptime)
+echo 0 > $T/events/scsi/scsi_dispatch_cmd_start/enable
 echo "$out"
 echo "BENCH tcmu whole 1 MiB update through the kernel: $(echo "$t1 $t0" | awk '{printf "%.2f", $1 - $2}') s"
 [ $rc -eq 0 ] && has "$out" "now QV12"; check tcmu "brenvo-cli update succeeds, the drive reports QV12" $? "rc=$rc"
@@ -173,8 +242,11 @@ normalise() {
     print }'
 }
 tail -n +$((lines + 1)) /tmp/handler.jsonl > /tmp/run.jsonl
-normalise /tmp/run.jsonl > /tmp/run.norm
-normalise $W/ref-e.jsonl > /tmp/ref.norm
+# A wait polls until the drive answers otherwise, so how many times one answer repeats depends on
+# the clock: the drive here keeps real time while the emulated PC's run keeps virtual time. Each
+# run of one identical command and answer counts once; everything else must match exactly.
+normalise /tmp/run.jsonl | uniq > /tmp/run.norm
+normalise $W/ref-e.jsonl | uniq > /tmp/ref.norm
 # The claim opens and closes the drive's sr node, and the kernel's sr driver then asks the drive
 # about its medium itself (TEST UNIT READY, GET EVENT STATUS, READ CAPACITY, ...): every command of
 # the run must arrive in order and unchanged, and any other command must be one of those.
@@ -186,7 +258,16 @@ d=$(awk 'NR == FNR { n++; ref[n] = $0; next }
   /tmp/ref.norm /tmp/run.norm)
 echo "$d"
 ! echo "$d" | grep -q "^unexpected\|^missing"
-check tcmu "trace equals the emulated PC's, command for command ($(wc -l < /tmp/ref.norm) commands)" $? "$(echo "$d" | head -8)"
+check tcmu "trace equals the emulated PC's, command for command ($(wc -l < /tmp/ref.norm) commands, waits collapsed)" $? "$(echo "$d" | head -8)"
+# Every byte of the 12-byte blocks (WRITE and READ BUFFER, the vendor commands) as the kernel
+# handed them on: bytes 10 and 11 included, which the target layer behind it drops.
+blocks() { grep -o '"cdb":"\(3b\|3c\|[c-f][0-9a-f]\)[0-9a-f]*"' "$1" | cut -d'"' -f4; }
+sed -n 's/.*scsi_dispatch_cmd_start: .*raw=\([0-9a-f ]*\)).*/\1/p' $T/trace | tr -d ' ' |
+  grep '^\(3b\|3c\|[c-f][0-9a-f]\)' > /tmp/kernel.cdb
+blocks $W/ref-e.jsonl > /tmp/ref.cdb
+cmp -s /tmp/kernel.cdb /tmp/ref.cdb
+check tcmu "the kernel received every 12-byte block whole ($(wc -l < /tmp/ref.cdb) blocks)" $? \
+  "$(wc -l < /tmp/kernel.cdb) in the kernel; first difference: $(diff /tmp/ref.cdb /tmp/kernel.cdb | grep '^[-+][0-9a-f]' | head -2 | tr '\n' ' ')"
 
 # The failing case: a read-back that differs.
 serve $W/corrupt.json
@@ -216,10 +297,66 @@ if [ -n "$won" ]; then
   has "$(cat /tmp/race-$won.out)" "now $rev"
   check tcmu "the one that flashed says the drive reports its revision ($rev)" $? "$(cat /tmp/race-$won.out)"
   lo=$(cat /tmp/race-$lost.out)
-  has "$lo" "Drive E: (QUORVANT" && has "$lo" "is in use by another program: brenvo-cli" && has "$lo" "nothing was flashed"
+  # Which came first decides whether the other saw the drive free at its scan (it names the
+  # drive's model and says nothing was flashed) or already held (the letter, nothing written).
+  has "$lo" "Drive E: " && has "$lo" "is in use by another program: brenvo-cli" && has "$lo" "(process " &&
+    { has "$lo" "nothing was flashed" || has "$lo" "Nothing was written to the drive"; }
   check tcmu "the other names the drive and the program that holds it, and flashed nothing" $? "$lo"
   has "$out" "$crc"; check tcmu "the drive holds the image of the one that succeeded" $? "$out"
 fi
+
+# The block download through the kernel: a 128 KiB image on a drive with no flash ID.
+serve $W/block.json
+echo > $T/trace; echo 1 > $T/events/scsi/scsi_dispatch_cmd_start/enable
+out=$(brenvo-cli-block update --yes < /dev/null 2>&1); rc=$?
+echo 0 > $T/events/scsi/scsi_dispatch_cmd_start/enable
+stop
+echo "$out"
+[ $rc -eq 0 ] && has "$out" "now QV12"
+check tcmu "a block-download package flashes the drive (exit 0, the drive reports QV12)" $? "rc=$rc"
+out=$(brenvo-bench show $W/block.json 2>&1)
+has "$out" "$BLOCK_CRC"; check tcmu "the drive's flash equals the 128 KiB image (crc32 $BLOCK_CRC)" $? "$out"
+commit=$(sed -n 's/.*scsi_dispatch_cmd_start: .*raw=\(f2 04 [0-9a-f ]*\)).*/\1/p' $T/trace)
+[ "$commit" = "f2 04 00 00 00 00 00 02 00 00 00 01" ]
+check tcmu "its commit reached the kernel with all 12 bytes (byte 11 = 01)" $? "commit: $commit"
+
+# BUSY: the kernel sends the command again itself, until the command's time-out. Three BUSY
+# answers to the first data block: the update goes on and flashes the drive.
+serve --answer busy:writeBuffer:1:3 $W/busy.json
+out=$(timeout -s KILL 300 brenvo-cli update --yes < /dev/null 2>&1); rc=$?
+stop
+echo "$out"; cat /tmp/tcmu.log
+[ $rc -eq 0 ] && has "$out" "now QV12" && has "$(cat /tmp/tcmu.log)" "answered 3 commands"
+check tcmu "BUSY three times: the kernel retries, the update succeeds (exit 0, now QV12)" $? "rc=$rc"
+has "$(brenvo-bench show $W/busy.json 2>&1)" "$IMAGE_CRC"
+check tcmu "and the drive holds the image" $? "$(brenvo-bench show $W/busy.json 2>&1)"
+# BUSY for ever: once the time-out has passed, the kernel hands BUSY up, and the backend fails the
+# command.
+# (READ DISC INFORMATION: a command the probe's enumeration does not send with its long time-out.)
+cp $W/conflict.json /tmp/busy-rdi.json
+serve --answer busy:readDiscInformation:1:0 /tmp/busy-rdi.json
+out=$(timeout -s KILL 60 brenvo-vmprobe send 0 2 51000000000000002000 32 2>&1); echo "$out"
+stop
+[ "$(echo "$out" | grep -c 'send ok=0 error=1117 status=08 ')" -eq 4 ]
+check tcmu "BUSY until the time-out: the backend fails the command (error 1117, status 08)" $? "$out"
+
+# Statuses the target gives instead of the drive: RESERVATION CONFLICT for every data block, and
+# CHECK CONDITION without sense for the commit (taken for success, it would leave the drive
+# unflashed while the update said it was done). The update must fail, say so, and leave the drive
+# as it was.
+for answer in conflict:writeBuffer nosense:commit; do
+  what=${answer%%:*}
+  serve --answer $answer:1:0 $W/$what.json
+  out=$(timeout -s KILL 300 brenvo-cli update --yes < /dev/null 2>&1); rc=$?
+  stop
+  echo "$out"; cat /tmp/tcmu.log
+  show=$(brenvo-bench show $W/$what.json 2>&1)
+  [ $rc -eq 1 ] && has "$out" "Unable to flash firmware" && has "$out" "the flash failed, now QV11" &&
+    has "$(cat /tmp/tcmu.log)" "the target answered"
+  check tcmu "$what for each ${answer#*:}: the update fails (exit 1) and says the drive still has QV11" $? "rc=$rc"
+  has "$show" "revision QV11" && has "$show" "crc32 $FRESH_CRC"
+  check tcmu "$what: the drive's flash is untouched (crc32 $FRESH_CRC)" $? "$show"
+done
 
 echo "at $(cut -d' ' -f1 /proc/uptime) s: end"
 echo "BRENVO-VM-END"

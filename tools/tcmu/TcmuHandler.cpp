@@ -5,7 +5,13 @@
 // uses, described by the same bench file, and is recorded in the same trace (BRENVO_TRACE). With
 // tcm_loop in front, the kernel attaches sr and sg to it like any CD/DVD drive.
 //
-// Usage: brenvo-tcmu BENCH.json /dev/uioN    (SIGTERM writes the drive's state back and ends)
+// Usage: brenvo-tcmu [--answer STATUS:COMMAND:NTH[:TIMES]] BENCH.json /dev/uioN
+//        (SIGTERM writes the drive's state back and ends)
+//
+// --answer makes the target, not the drive, answer commands of a kind (a name of the bench's
+// faults: writeBuffer, commit, testUnitReady, any, ...) from the NTH on, TIMES of them (0: every
+// one) with a status the drive model never gives: busy, conflict (RESERVATION CONFLICT) or
+// nosense (CHECK CONDITION without sense data). Those commands never reach the drive.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -68,6 +75,47 @@ bool CarriesDataOut(std::span<const uint8_t, 12> cdb) {
     }
 }
 
+// Commands the target answers itself with a status, before the drive sees them.
+struct TargetAnswer {
+    uint8_t status = 0;
+    platform::emulated::CommandKind command = platform::emulated::CommandKind::Any;
+    int nth = 1, times = 1;
+    int seen = 0;
+
+    // Counts the command; true when this one is answered here.
+    bool Takes(std::span<const uint8_t, 12> cdb) {
+        if (status == 0) return false;
+        auto kind = platform::emulated::ClassifyCommand(cdb);
+        if (command != platform::emulated::CommandKind::Any && kind != command) return false;
+        ++seen;
+        return seen >= nth && (times == 0 || seen < nth + times);
+    }
+};
+
+// "busy:writeBuffer:1:0" into a TargetAnswer; false when it is not one.
+bool ParseTargetAnswer(const std::string& text, TargetAnswer& answer) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t colon; (colon = text.find(':', start)) != std::string::npos; start = colon + 1)
+        parts.push_back(text.substr(start, colon - start));
+    parts.push_back(text.substr(start));
+    if (parts.size() < 3 || parts.size() > 4) return false;
+    if (parts[0] == "busy")
+        answer.status = 0x08;
+    else if (parts[0] == "conflict")
+        answer.status = 0x18;
+    else if (parts[0] == "nosense")
+        answer.status = 0x02;
+    else
+        return false;
+    auto kind = platform::emulated::CommandKindFromName(parts[1]);
+    if (!kind) return false;
+    answer.command = *kind;
+    answer.nth = std::atoi(parts[2].c_str());
+    answer.times = parts.size() == 4 ? std::atoi(parts[3].c_str()) : 1;
+    return answer.nth >= 1 && answer.times >= 0;
+}
+
 size_t MapSize(const std::string& uioNode) {
     std::string name = std::filesystem::path(uioNode).filename().string();
     std::ifstream in("/sys/class/uio/" + name + "/maps/map0/size");
@@ -79,8 +127,14 @@ size_t MapSize(const std::string& uioNode) {
 class RingServer {
   public:
     RingServer(platform::emulated::Machine& machine, platform::emulated::OpticalDrive& drive,
-               uint8_t* map, size_t mapSize)
-        : machine_(machine), drive_(drive), map_(map), mapSize_(mapSize) {}
+               uint8_t* map, size_t mapSize, TargetAnswer targetAnswer)
+        : machine_(machine),
+          drive_(drive),
+          map_(map),
+          mapSize_(mapSize),
+          targetAnswer_(targetAnswer) {}
+
+    int TargetAnswered() const { return targetAnswered_; }
 
     // Answers every command the ring holds.
     void Drain() {
@@ -99,6 +153,12 @@ class RingServer {
         const uint8_t* kernelCdb = brenvo_tcmu_cdb(map_, entry);
         std::copy_n(kernelCdb, std::min<size_t>(KeptCdbLength(kernelCdb[0]), cdb.size()),
                     cdb.begin());
+        if (targetAnswer_.Takes(cdb)) {
+            // The sense area stays empty: CHECK CONDITION comes with nothing to read.
+            brenvo_tcmu_answer(map_, entry, targetAnswer_.status, nullptr, 0);
+            ++targetAnswered_;
+            return;
+        }
         uint32_t count =
             brenvo_tcmu_segments(map_, entry, offsets_.data(), lengths_.data(), kMaxSegments);
         count = std::min(count, kMaxSegments);
@@ -151,6 +211,8 @@ class RingServer {
     platform::emulated::OpticalDrive& drive_;
     uint8_t* map_;
     size_t mapSize_;
+    TargetAnswer targetAnswer_;
+    int targetAnswered_ = 0;
     std::vector<uint8_t> data_;
     std::array<uint64_t, kMaxSegments> offsets_{}, lengths_{};
 };
@@ -162,7 +224,16 @@ int Fail(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) return Fail("usage: brenvo-tcmu BENCH.json /dev/uioN");
+    TargetAnswer targetAnswer;
+    if (argc == 5 && std::string(argv[1]) == "--answer") {
+        if (!ParseTargetAnswer(argv[2], targetAnswer))
+            return Fail(std::string("not an answer: ") + argv[2]);
+        argv += 2;
+        argc -= 2;
+    }
+    if (argc != 3)
+        return Fail(
+            "usage: brenvo-tcmu [--answer STATUS:COMMAND:NTH[:TIMES]] BENCH.json /dev/uioN");
     std::string error;
     if (!platform::Trace::OpenFromEnvironment(error)) return Fail(error);
     std::shared_ptr<platform::emulated::Machine> machine;
@@ -185,7 +256,8 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 
-    RingServer server(*machine, *machine->drives.front(), static_cast<uint8_t*>(map), size);
+    RingServer server(*machine, *machine->drives.front(), static_cast<uint8_t*>(map), size,
+                      targetAnswer);
     std::cout << "brenvo-tcmu: serving " << machine->drives.front()->Letter() << " of " << argv[1]
               << " on " << argv[2] << std::endl;
     uint32_t events = 0;
@@ -202,6 +274,9 @@ int main(int argc, char** argv) {
     }
     munmap(map, size);
     close(fd);
+    if (targetAnswer.status != 0)
+        std::cout << "brenvo-tcmu: the target answered " << server.TargetAnswered()
+                  << " commands itself" << std::endl;
     try {
         platform::emulated::SaveBench(*machine, argv[1]);
     } catch (const platform::emulated::BenchError& e) {

@@ -3,9 +3,11 @@
 //   list                   the drives as the core enumerates them (letter, nodes, address, INQUIRY)
 //   ready N                TEST UNIT READY and the ready wait on drive N
 //   microcode N            a mode-5 WRITE BUFFER, then the unit attention it raises and its wait
-//   timeout N SECONDS [FILE=VALUE...]
-//                          TEST UNIT READY with a short time-out; the FILE=VALUE writes (a
-//                          target's fault settings) happen after the drives are enumerated
+//   send N SECONDS CDB [LENGTH] [FILE=VALUE...]
+//                          the command (hex, up to 12 bytes; LENGTH bytes read back) four times
+//                          straight through the backend's pass-through with that time-out: its
+//                          verdict and what the kernel put in the SG_IO header. The FILE=VALUE
+//                          writes (a target's fault settings) happen after the node is opened
 //   tray N                 medium, eject, the tray-open test, load
 //   bench N COUNT          AtapiDevice::Execute against a bare SG_IO loop, COUNT commands each
 //
@@ -23,9 +25,11 @@
 #include <iostream>
 #include <string>
 
+#include "common/Bytes.h"
 #include "device/AtapiDevice.h"
 #include "engine/CommandSet.h"
 #include "engine/DriveList.h"
+#include "platform/ScsiRequest.h"
 #include "platform/linux/LinuxSystem.h"
 
 namespace {
@@ -58,6 +62,67 @@ int List(LinuxSystem& system, AtapiDevice& device) {
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// What the kernel put in the header of the last SG_IO, when `send` watches the backend's calls.
+sg_io_hdr_t kernelAnswer{};
+
+// The backend's verdict on one command, beside the kernel's answer it came from: the checks can
+// tell a status the backend passed on from one it turned into an error.
+int Send(LinuxSystem& system, int index, int argc, char** argv) {
+    namespace pt = platform::passthrough;
+    uint32_t seconds = argc > 3 ? static_cast<uint32_t>(std::atoi(argv[3])) : 2;
+    std::string hex = argc > 4 ? argv[4] : "00";
+    std::array<uint8_t, 12> cdb{};
+    for (size_t i = 0; i < cdb.size() && 2 * i + 1 < hex.size(); ++i)
+        cdb[i] = static_cast<uint8_t>(std::stoul(hex.substr(2 * i, 2), nullptr, 16));
+    uint32_t length = 0;
+    std::vector<std::string> settings;
+    for (int i = 5; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word.find('=') == std::string::npos)
+            length = static_cast<uint32_t>(std::atoi(argv[i]));
+        else
+            settings.push_back(word);
+    }
+    uint32_t error = 0;
+    platform::Handle handle = system.CreateDevice(
+        "\\\\.\\" + system.Drives().at(index).letter,
+        platform::kGenericRead | platform::kGenericWrite,
+        platform::kFileShareRead | platform::kFileShareWrite, platform::kOpenExisting, 0, error);
+    if (handle == platform::kInvalidHandle) {
+        std::cout << "open failed error=" << error << "\n";
+        return 1;
+    }
+    for (const auto& setting : settings) {
+        auto equals = setting.find('=');
+        std::ofstream(setting.substr(0, equals)) << setting.substr(equals + 1) << "\n";
+    }
+    std::vector<uint8_t> data(length);
+    for (int i = 0; i < 4; ++i) {
+        std::array<uint8_t, platform::kScsiRequestSize> r{};
+        r[pt::kLength] = pt::kStructureLength;
+        r[pt::kCdbLength] = 12;
+        r[pt::kSenseInfoLength] = pt::kSenseLength;
+        r[pt::kDataIn] = length ? device::kDataIn : device::kNoData;
+        common::PutLe32(&r[pt::kDataTransferLength], length);
+        common::PutLe32(&r[pt::kTimeOutValue], seconds);
+        common::PutLe32(&r[pt::kDataBuffer], length ? platform::kDataBufferRead : 0);
+        common::PutLe32(&r[pt::kSenseInfoOffset], pt::kSenseArea);
+        std::copy(cdb.begin(), cdb.end(), r.begin() + pt::kCdb);
+        kernelAnswer = {};
+        auto start = std::chrono::steady_clock::now();
+        platform::Status status = system.ScsiPassThroughDirect(handle, r, data);
+        const uint8_t* sense = &r[pt::kSenseArea];
+        std::printf(
+            "send ok=%d error=%u status=%02X host=%02X driver=%02X sense_len=%u sense=%X/%02X/%02X "
+            "elapsed=%.1f\n",
+            status.ok, status.ok ? 0 : status.error, r[pt::kScsiStatus], kernelAnswer.host_status,
+            kernelAnswer.driver_status, kernelAnswer.sb_len_wr, sense[2] & 0x0F, sense[12],
+            sense[13], Seconds(start));
+    }
+    system.CloseHandle(handle);
+    return 0;
 }
 
 // The same commands as bare SG_IO ioctls on the node, with nothing of ours in between.
@@ -140,16 +205,25 @@ int Bench(LinuxSystem& system, AtapiDevice& device, int index, int count) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::cerr << "usage: brenvo-vmprobe list|ready|microcode|timeout|tray|bench N [ARG]\n";
+        std::cerr << "usage: brenvo-vmprobe list|ready|microcode|send|tray|bench N [ARG]\n";
         return 2;
     }
     std::string command = argv[1];
     int index = argc > 2 ? std::atoi(argv[2]) : 0;
-    auto owned = std::make_unique<LinuxSystem>(platform::linuxhost::LinuxHost::Real());
+    auto host = platform::linuxhost::LinuxHost::Real();
+    if (command == "send") {  // only here: the bench measures the backend as it ships
+        host.sgIo = [real = host.sgIo](int fd, sg_io_hdr_t& header) {
+            int result = real(fd, header);
+            kernelAnswer = header;
+            return result;
+        };
+    }
+    auto owned = std::make_unique<LinuxSystem>(std::move(host));
     LinuxSystem& system = *owned;
     platform::InstallSystem(std::move(owned));
     AtapiDevice device;
     if (command == "list") return List(system, device);
+    if (command == "send") return Send(system, index, argc, argv);
     if (!device.OpenDrive(index)) {
         std::cout << "open failed error=" << device.lastError << "\n";
         return 1;
@@ -166,18 +240,6 @@ int main(int argc, char** argv) {
         std::cout << "after " << Result(device) << "\n";
         bool cleared = engine::WaitNoUnitAttention(device);
         std::cout << "wait_no_unit_attention=" << cleared << " " << Result(device) << "\n";
-    } else if (command == "timeout") {
-        device.SetTimeout(argc > 3 ? std::atoi(argv[3]) : 2);
-        for (int i = 4; i < argc; ++i) {
-            std::string setting = argv[i];
-            auto equals = setting.find('=');
-            std::ofstream(setting.substr(0, equals)) << setting.substr(equals + 1) << "\n";
-        }
-        std::array<uint8_t, 12> ready{};
-        for (int i = 0; i < 4; ++i) {
-            bool ok = device.Execute(ready, device::kNoData, 0);
-            std::printf("tur=%d %s elapsed=%.1f\n", ok, Result(device).c_str(), device.elapsed);
-        }
     } else if (command == "tray") {
         std::cout << "medium_absent=" << engine::IsMediumAbsent(device) << " " << Result(device)
                   << "\n";
