@@ -56,17 +56,7 @@ TEST(BenchPersistence, ACommittedFlashIsInTheBenchBeforeTheRunGoesOn) {
 TEST(BenchPersistence, AChipErasedAndReprogrammedIsInTheBenchBeforeTheRunGoesOn) {
     HeldBench bench("ide");
     const auto image = MakeFirmwareImage("QV12", "", 0x40000);
-    directide::RurDriver driver;
-    testing::internal::CaptureStdout();
-    driver.InstallAndOpen();
-    testing::internal::GetCapturedStdout();
-    driver.SelectSlot(0);
-    directide::IdeJob job;
-    job.image = image.data();
-    job.imageSize = static_cast<uint32_t>(image.size());
-    ASSERT_TRUE(driver.ConfigureRun(job));
-    driver.RunFlashing();
-    ASSERT_EQ(driver.flashResult, 0);
+    ASSERT_EQ(testing_support::RunDirectFlash(0, image), 0);
     const auto& slot = bench.OnDisk()->ide.driveSlots[0];
     EXPECT_EQ(slot.revision, "QV12");
     EXPECT_TRUE(std::equal(image.begin(), image.end(), slot.flash.begin()));

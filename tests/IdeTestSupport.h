@@ -3,8 +3,11 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "directide/RurDriver.h"
 #include "platform/emulated/IdePresets.h"
@@ -16,6 +19,22 @@ inline TestMachine IdeMachine(platform::emulated::Family family = platform::emul
     return TestMachine([family](platform::emulated::Machine& m) {
         platform::emulated::MakeIdeMachine(m, family);
     });
+}
+
+// Installs and opens the flash driver on the installed System, selects the slot and runs one
+// flashing of `image`: the sequence's result.
+inline uint8_t RunDirectFlash(int slot, std::span<const uint8_t> image) {
+    directide::RurDriver driver;
+    testing::internal::CaptureStdout();
+    driver.InstallAndOpen();
+    testing::internal::GetCapturedStdout();
+    driver.SelectSlot(slot);
+    directide::IdeJob job;
+    job.image = image.data();
+    job.imageSize = static_cast<uint32_t>(image.size());
+    if (!driver.ConfigureRun(job)) return directide::kFlashImageRefused;
+    driver.RunFlashing();
+    return driver.flashResult;
 }
 
 // A deterministic image of the given size.

@@ -469,12 +469,14 @@ TEST(RunVerdict, AFlashThatCannotBeReadBackWholeLeavesTheDriveInItsBootLoader) {
         EXPECT_EQ(s.Flash(0), s.package.ImageData(0)) << "the cell holds what was written";
         EXPECT_TRUE(s.bench.drive(0).Settings().flashIncomplete);
     }
+    // In the image's last byte: the host's verify stops only after every byte is in the chip.
     Scenario s("ide", Options({{12, '1'}}), {Image("QV12", kMiB)}, [](Machine& m) {
         m.ide.driveSlots[0].faults.push_back(
-            {platform::emulated::IdeFaultKind::Verify, 0x12345, -1});
+            {platform::emulated::IdeFaultKind::Verify, kMiB - 1, -1});
     });
     ExpectBootLoaderAfter(s);
     const auto& slot = s.bench.machine().ide.driveSlots[0];
+    EXPECT_EQ(slot.flash, s.package.ImageData(0)) << "the cell holds what was written";
     EXPECT_EQ(slot.revision, "0000");
     EXPECT_TRUE(slot.flashIncomplete);
 }
