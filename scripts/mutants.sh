@@ -6,11 +6,12 @@
 # leading lines say what it breaks and what catches it:
 #   # fault: one line on what the patch breaks
 #   # catcher: gtest FILTER | matrix FILTER | script tests/NAME.sh TARGET... | stage scripts/NAME.sh ARGS
+#              | wine FILTER
 #   # cost: cheap | slow                      (cheap ones may run in CI)
 # `gtest` runs the suite's tests matching FILTER, `matrix` the fault matrix's cases whose names
 # hold FILTER (in the engine), `script` an end-to-end script after building its targets, `stage`
-# a whole stage script as CI runs it (with the copy's build folder as its first argument where the
-# stage takes one).
+# a whole stage script as CI runs it, `wine` the Windows backend's tests matching FILTER, cross-built
+# and run under Wine.
 #
 # The faults go into a copy of the last commit (a git worktree under $BRENVO_MUTANTS_DIR, by
 # default /var/tmp/brenvo-mutants-USER), never into this clone's files; its build folder is kept
@@ -19,8 +20,10 @@
 # Usage: scripts/mutants.sh [--ci] [--list] [NN...]
 #   all mutants (by hand), the ones named by number, or with --ci 3 cheap ones chosen by the
 #   commit, so that successive commits rotate through them.
-# Prints one line a mutant, then "mutants N, caught C, survived S" last; exits non-zero when a
-# mutant survived, a patch no longer applies or a mutant does not build (each named).
+# Each catcher runs once on the copy without a fault first: one that fails there proves nothing,
+# and its mutants are named as broken. Prints one line a mutant, then "mutants N, caught C,
+# survived S" last; exits non-zero when a mutant survived, a patch no longer applies, a mutant
+# does not build or a catcher fails without a fault (each named).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -84,42 +87,81 @@ if [ ! -f "$build/build.ninja" ]; then
     > "$scratch/configure.log" 2>&1 || { echo "mutants: the copy does not configure (see $scratch/configure.log)"; exit 1; }
 fi
 
+# Windows faults run on the build that this machine can start (32-bit where it can).
+job=$scratch source scripts/wine-host.sh > /dev/null 2>&1
+winarch=i686
+[ "${host32:-0}" -eq 1 ] || winarch=x86_64
+windows=$tree/build-windows/$winarch
 log=$scratch/logs
 mkdir -p "$log"
+# Builds what a catcher needs and runs it: 0 when it passes, 125 when its build fails.
+run_catcher() {  # KIND ARG REST LOGNAME
+  local kind=$1 arg=$2 rest=$3 targets=()
+  case $kind in
+    gtest) targets=(brenvo_tests) ;;
+    matrix) targets=(brenvo-fault-matrix) ;;
+    script) read -ra targets <<< "$rest" ;;
+  esac
+  if [ ${#targets[@]} -gt 0 ] && ! ninja -C "$build" -j2 "${targets[@]}" > "$log/$4.build" 2>&1; then
+    return 125
+  fi
+  # The Windows backend's own tests, cross-built as the Windows stage builds them.
+  if [ "$kind" = wine ]; then
+    { [ -f "$windows/build.ninja" ] || cmake -S "$tree" -B "$windows" -G Ninja -DCMAKE_BUILD_TYPE=None \
+        -DCMAKE_CXX_FLAGS=-O0 -DBRENVO_ONE_FILE_TARGETS=ON "${launcher[@]}" \
+        -DCMAKE_TOOLCHAIN_FILE="$tree/cmake/toolchains/mingw-$winarch.cmake"; } > "$log/$4.build" 2>&1 &&
+      ninja -C "$windows" -j2 brenvo_windows_tests >> "$log/$4.build" 2>&1 || return 125
+  fi
+  case $kind in
+    gtest) (cd "$build" && timeout 600 tests/brenvo_tests --gtest_brief=1 --gtest_filter="$arg") ;;
+    matrix) timeout 1200 "$build/tests/matrix/brenvo-fault-matrix" --filter "$arg" ;;
+    script) (cd "$tree" && timeout 1200 bash "$arg" "$build") ;;
+    stage) (cd "$tree" && timeout 3600 bash "$arg" $rest) ;;
+    wine) WINEPREFIX=$scratch/wine WINEDEBUG=-all timeout 600 wine \
+      "$windows/tests/windows/brenvo_windows_tests.exe" --gtest_brief=1 --gtest_filter="$arg" < /dev/null ;;
+  esac > "$log/$4.run" 2>&1
+}
+
 began=$(date +%s)
+# Each catcher first runs on the copy without a fault: one that fails there proves nothing.
+declare -A sound
+for p in "${patches[@]}"; do
+  catcher=$(field catcher "$p")
+  [ -n "${sound[$catcher]:-}" ] && continue
+  read -r kind arg rest <<< "$catcher"
+  case $kind in gtest | matrix | script | stage | wine) ;; *) sound[$catcher]=unknown; continue ;; esac
+  run_catcher "$kind" "$arg" "$rest" "baseline-${#sound[@]}"
+  case $? in
+    0) sound[$catcher]=yes ;;
+    125) sound[$catcher]="does not build without a fault (see $log/baseline-${#sound[@]}.build)" ;;
+    *) sound[$catcher]="fails without a fault (see $log/baseline-${#sound[@]}.run)" ;;
+  esac
+done
+
 total=0 caught=0 survived=0 broken=0
 for p in "${patches[@]}"; do
   name=$(basename "$p" .patch)
   catcher=$(field catcher "$p")
   read -r kind arg rest <<< "$catcher"
   total=$((total + 1))
+  if [ "${sound[$catcher]}" != yes ]; then
+    echo "BROKEN   $name: its catcher \"$catcher\" ${sound[$catcher]/unknown/is unknown}"
+    broken=$((broken + 1))
+    continue
+  fi
   restore
   if ! git -C "$tree" apply "$root/$p" 2> "$log/$name.apply"; then
     echo "BROKEN   $name: the patch no longer applies (move it with the code): $(head -1 "$log/$name.apply")"
     broken=$((broken + 1))
     continue
   fi
-  case $kind in
-    gtest) targets=(brenvo_tests) ;;
-    matrix) targets=(brenvo-fault-matrix) ;;
-    script) targets=($rest) ;;
-    stage) targets=() ;;
-    *) echo "BROKEN   $name: unknown catcher \"$catcher\""; broken=$((broken + 1)); continue ;;
-  esac
   t0=$(date +%s)
-  if [ ${#targets[@]} -gt 0 ] && ! ninja -C "$build" -j2 "${targets[@]}" > "$log/$name.build" 2>&1; then
+  run_catcher "$kind" "$arg" "$rest" "$name"
+  status=$?
+  if [ "$status" -eq 125 ]; then
     echo "BROKEN   $name: does not build (see $log/$name.build)"
     broken=$((broken + 1))
-    continue
-  fi
-  case $kind in
-    gtest) (cd "$build" && timeout 600 tests/brenvo_tests --gtest_brief=1 --gtest_filter="$arg") ;;
-    matrix) timeout 1200 "$build/tests/matrix/brenvo-fault-matrix" --filter "$arg" ;;
-    script) (cd "$tree" && timeout 1200 bash "$arg" "$build") ;;
-    stage) (cd "$tree" && timeout 3600 bash "$arg" ${rest:+$rest}) ;;
-  esac > "$log/$name.run" 2>&1
-  status=$?
-  if [ "$status" -ne 0 ]; then
+  elif [ "$status" -ne 0 ]; then
     caught=$((caught + 1))
     echo "caught   $name ($kind, $(( $(date +%s) - t0 )) s): $(field fault "$p")"
   else
