@@ -125,16 +125,18 @@ run_catcher() {  # KIND ARG REST LOGNAME
 began=$(date +%s)
 # Each catcher first runs on the copy without a fault: one that fails there proves nothing.
 declare -A sound
+baselines=0
 for p in "${patches[@]}"; do
   catcher=$(field catcher "$p")
   [ -n "${sound[$catcher]:-}" ] && continue
   read -r kind arg rest <<< "$catcher"
   case $kind in gtest | matrix | script | stage | wine) ;; *) sound[$catcher]=unknown; continue ;; esac
-  run_catcher "$kind" "$arg" "$rest" "baseline-${#sound[@]}"
+  baselines=$((baselines + 1))
+  run_catcher "$kind" "$arg" "$rest" "baseline-$baselines"
   case $? in
     0) sound[$catcher]=yes ;;
-    125) sound[$catcher]="does not build without a fault (see $log/baseline-${#sound[@]}.build)" ;;
-    *) sound[$catcher]="fails without a fault (see $log/baseline-${#sound[@]}.run)" ;;
+    125) sound[$catcher]="does not build without a fault (see $log/baseline-$baselines.build)" ;;
+    *) sound[$catcher]="fails without a fault (see $log/baseline-$baselines.run)" ;;
   esac
 done
 
@@ -144,8 +146,9 @@ for p in "${patches[@]}"; do
   catcher=$(field catcher "$p")
   read -r kind arg rest <<< "$catcher"
   total=$((total + 1))
-  if [ "${sound[$catcher]}" != yes ]; then
-    echo "BROKEN   $name: its catcher \"$catcher\" ${sound[$catcher]/unknown/is unknown}"
+  if [ "${sound[$catcher]:-unknown}" != yes ]; then
+    problem=${sound[$catcher]:-unknown}
+    echo "BROKEN   $name: its catcher \"$catcher\" ${problem/#unknown/is unknown}"
     broken=$((broken + 1))
     continue
   fi
