@@ -14,7 +14,7 @@
 # and run under Wine.
 #
 # The faults go into a copy of the last commit (a git worktree under $BRENVO_MUTANTS_DIR, by
-# default /var/tmp/brenvo-mutants-USER), never into this clone's files; its build folder is kept
+# default /var/tmp/brenvo-mutants-USER-CLONE), never into this clone's files; its build folder is kept
 # between runs, so a later run rebuilds only what the faults touch.
 #
 # Usage: scripts/mutants.sh [--ci] [--list] [NN...]
@@ -63,10 +63,13 @@ if [ "$list" -eq 1 ]; then
   exit 0
 fi
 
-scratch=${BRENVO_MUTANTS_DIR:-/var/tmp/brenvo-mutants-$(id -un)}
+scratch=${BRENVO_MUTANTS_DIR:-/var/tmp/brenvo-mutants-$(id -un)-$(basename "$root")}
 tree=$scratch/tree
 build=$tree/build
 mkdir -p "$scratch"
+# One run at a time in a copy.
+exec 9> "$scratch/lock"
+flock -n 9 || { echo "mutants: another run uses $scratch"; exit 1; }
 # The copy: this clone's last commit, checked out afresh (only files that differ are rewritten,
 # so the kept build folder rebuilds only those).
 head=$(git rev-parse HEAD)
