@@ -2,6 +2,7 @@
 // installed and opened on it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -22,18 +23,20 @@ inline TestMachine IdeMachine(platform::emulated::Family family = platform::emul
 }
 
 // Installs and opens the flash driver on the installed System, selects the slot and runs one
-// flashing of `image`: the sequence's result.
-inline uint8_t RunDirectFlash(int slot, std::span<const uint8_t> image) {
+// flashing of `image` with `job`'s callbacks; `after` sees the driver once the run is over. The
+// sequence's result.
+inline uint8_t RunDirectFlash(int slot, std::span<const uint8_t> image, directide::IdeJob job = {},
+                              const std::function<void(directide::RurDriver&)>& after = {}) {
     directide::RurDriver driver;
     testing::internal::CaptureStdout();
     driver.InstallAndOpen();
     testing::internal::GetCapturedStdout();
     driver.SelectSlot(slot);
-    directide::IdeJob job;
     job.image = image.data();
     job.imageSize = static_cast<uint32_t>(image.size());
-    if (!driver.ConfigureRun(job)) return directide::kFlashImageRefused;
+    EXPECT_TRUE(driver.ConfigureRun(job));
     driver.RunFlashing();
+    if (after) after(driver);
     return driver.flashResult;
 }
 
