@@ -57,7 +57,8 @@ TEST(BenchPersistence, AChipErasedAndReprogrammedIsInTheBenchBeforeTheRunGoesOn)
     HeldBench bench("ide");
     const auto image = MakeFirmwareImage("QV12", "", 0x40000);
     ASSERT_EQ(testing_support::RunDirectFlash(0, image), 0);
-    const auto& slot = bench.OnDisk()->ide.driveSlots[0];
+    auto disk = bench.OnDisk();
+    const auto& slot = disk->ide.driveSlots[0];
     EXPECT_EQ(slot.revision, "QV12");
     EXPECT_TRUE(std::equal(image.begin(), image.end(), slot.flash.begin()));
 }
