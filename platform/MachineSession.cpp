@@ -74,8 +74,26 @@ bool MachineSession::Open(std::string& error) {
     auto self = std::filesystem::canonical("/proc/self/exe", ec);
     if (!ec) machine_->hostProgram = self.string();
 #endif
+    // A drive keeps what it committed even when this program is killed the moment after: the
+    // bench is written back at each lasting flash write, under the lock this run holds.
+    saves_->held = true;
+    machine_->persistFlash = [machine = machine_.get(), saves = saves_] {
+        std::lock_guard lock(saves->mutex);
+        if (!saves->held) return;
+        try {
+            emulated::SaveBench(*machine, machine->benchPath);
+        } catch (const std::exception&) {
+            // The bench on disk is still its last whole state; the save at the end of the run
+            // tries again and says so if it fails too.
+        }
+    };
     InstallSystem(std::make_unique<emulated::EmulatedSystem>(machine_));
     return true;
+}
+
+MachineSession::~MachineSession() {
+    std::lock_guard lock(saves_->mutex);
+    saves_->held = false;
 }
 
 std::string MachineSession::DeviceNode(const std::string& root) const {
@@ -95,14 +113,18 @@ std::vector<std::pair<std::string, std::string>> MachineSession::MachineReport()
 
 bool MachineSession::Finish(std::string& error) {
     if (!machine_) return true;
-    try {
-        emulated::SaveBench(*machine_, machine_->benchPath);
-    } catch (const std::exception& e) {
+    {
+        std::lock_guard lock(saves_->mutex);
+        saves_->held = false;
+        try {
+            emulated::SaveBench(*machine_, machine_->benchPath);
+        } catch (const std::exception& e) {
+            lock_.Release();
+            error = std::string("the emulated PC's state could not be saved: ") + e.what();
+            return false;
+        }
         lock_.Release();
-        error = std::string("the emulated PC's state could not be saved: ") + e.what();
-        return false;
     }
-    lock_.Release();
     // A drive whose contents file turned out bad answered nothing; the run must not pass for a
     // sound one. Its contents stay as the bench named them.
     for (const auto& drive : machine_->drives) {

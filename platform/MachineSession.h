@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,11 @@ class Machine;
 
 class MachineSession {
   public:
+    MachineSession() = default;
+    ~MachineSession();
+    MachineSession(const MachineSession&) = delete;
+    MachineSession& operator=(const MachineSession&) = delete;
+
     // Installs the process's System. On failure returns false and `error` says why (a bad bench
     // file names the file and the field, a bench another run holds says so); nothing is
     // installed then. The bench stays held by this run until Finish or the session's end.
@@ -46,6 +52,13 @@ class MachineSession {
     // The emulated PC of this run, or null on a real machine.
     std::shared_ptr<emulated::Machine> machine_;
     emulated::BenchLock lock_;
+    // Saves of the bench: at each lasting flash write (from any worker) and at the end; `held`
+    // while this run holds the bench.
+    struct BenchSaves {
+        std::mutex mutex;
+        bool held = false;
+    };
+    std::shared_ptr<BenchSaves> saves_ = std::make_shared<BenchSaves>();
     std::map<std::string, std::string> deviceNodes_;  // "E:" -> its nodes
     DirectIde directIde_ = DirectIde::Available;
 };

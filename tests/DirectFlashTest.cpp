@@ -28,23 +28,16 @@ struct FlashRun {
 // bytes).
 FlashRun Flash(int slot, const std::vector<uint8_t>& image, size_t size = 0) {
     FlashRun run;
-    RurDriver driver;
-    testing::internal::CaptureStdout();
-    driver.InstallAndOpen();
-    testing::internal::GetCapturedStdout();
-    driver.SelectSlot(slot);
     directide::IdeJob job;
-    job.image = image.data();
-    job.imageSize = static_cast<uint32_t>(size ? size : image.size());
     job.onProgress = [&](int p) { run.progress.push_back(p); };
     job.onStatus = [&](const std::string& s) { run.statuses.push_back(s); };
-    EXPECT_TRUE(driver.ConfigureRun(job));
-    driver.RunFlashing();
-    run.result = driver.flashResult;
-    if (const auto* record = driver.DriveAtSlot(slot)) {
-        run.revision = record->revision;
-        run.vendorSpecific = record->vendorSpecific;
-    }
+    run.result = testing_support::RunDirectFlash(
+        slot, std::span(image).first(size ? size : image.size()), job, [&](RurDriver& driver) {
+            if (const auto* record = driver.DriveAtSlot(slot)) {
+                run.revision = record->revision;
+                run.vendorSpecific = record->vendorSpecific;
+            }
+        });
     return run;
 }
 

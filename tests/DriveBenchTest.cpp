@@ -75,6 +75,8 @@ TEST(BenchDrives, StateSurvivesTheRoundTrip) {
                             .command = platform::emulated::CommandKind::Commit,
                             .nth = 2,
                             .seconds = 9});
+        d.faults.push_back(
+            {.kind = platform::emulated::DriveFault::Kind::BadCell, .address = 0x123});
     });
     std::string text = platform::emulated::SerializeBench(m);
     // A fresh flash is kept as its fill byte, a written one as base64.
@@ -92,10 +94,12 @@ TEST(BenchDrives, StateSurvivesTheRoundTrip) {
     EXPECT_EQ(f.flash, platform::emulated::MakeFirmwareImage("1.01", "", 4096));
     EXPECT_TRUE(f.trayOpen);
     EXPECT_FALSE(f.driveTag.has_value());
-    ASSERT_EQ(f.faults.size(), 1u);
+    ASSERT_EQ(f.faults.size(), 2u);
     EXPECT_EQ(f.faults[0].command, platform::emulated::CommandKind::Commit);
     EXPECT_EQ(f.faults[0].nth, 2);
     EXPECT_EQ(f.faults[0].seconds, 9);
+    EXPECT_EQ(f.faults[1].kind, platform::emulated::DriveFault::Kind::BadCell);
+    EXPECT_EQ(f.faults[1].address, 0x123);
     EXPECT_EQ(platform::emulated::SerializeBench(*back), text);
 }
 

@@ -49,17 +49,7 @@ TEST(IdeBench, AFlashedChipAndTheServiceSurviveTheNextRun) {
         machine->ide.driveSlots[0].faults.push_back({IdeFaultKind::ReadOnce, 5, 3});
         machine->ide.driveSlots[0].faults.push_back({IdeFaultKind::Program, 0x80000, 2});
         platform::ScopedSystem scope(std::make_unique<platform::emulated::EmulatedSystem>(machine));
-        directide::RurDriver driver;
-        testing::internal::CaptureStdout();
-        driver.InstallAndOpen();
-        testing::internal::GetCapturedStdout();
-        driver.SelectSlot(0);
-        directide::IdeJob job;
-        job.image = image.data();
-        job.imageSize = static_cast<uint32_t>(image.size());
-        driver.ConfigureRun(job);
-        driver.RunFlashing();
-        EXPECT_EQ(driver.flashResult, 0);
+        EXPECT_EQ(testing_support::RunDirectFlash(0, image), 0);
         SaveBench(*machine, path);
     }
     auto next = LoadBench(path);

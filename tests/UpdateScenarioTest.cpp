@@ -451,6 +451,36 @@ TEST(RunVerdict, ADriveBackInItsBootLoaderFailedWhateverItsWorkerSaid) {
         << out.str();
 }
 
+// A cell that holds what is written but reads back wrong: the drive boots from what it reads,
+// the image's checksum finds the difference and the loader runs, on either path.
+void ExpectBootLoaderAfter(Scenario& s) {
+    s.Run();
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Failed);
+    EXPECT_EQ(s.engine.LastRun().drives.at(0).revisionAfter, "0000");
+    EXPECT_FALSE(s.view.Saw("message:information:Firmware has been updated successfully !"));
+}
+
+TEST(RunVerdict, AFlashThatCannotBeReadBackWholeLeavesTheDriveInItsBootLoader) {
+    {
+        Scenario s("typical", Options({}), {Image("QV12", kMiB)}, [](Machine& m) {
+            AddFault(m, 0, {.kind = DriveFault::Kind::BadCell, .address = 0x12345});
+        });
+        ExpectBootLoaderAfter(s);
+        EXPECT_EQ(s.Flash(0), s.package.ImageData(0)) << "the cell holds what was written";
+        EXPECT_TRUE(s.bench.drive(0).Settings().flashIncomplete);
+    }
+    // In the image's last byte: the host's verify stops only after every byte is in the chip.
+    Scenario s("ide", Options({{12, '1'}}), {Image("QV12", kMiB)}, [](Machine& m) {
+        m.ide.driveSlots[0].faults.push_back(
+            {platform::emulated::IdeFaultKind::Verify, kMiB - 1, -1});
+    });
+    ExpectBootLoaderAfter(s);
+    const auto& slot = s.bench.machine().ide.driveSlots[0];
+    EXPECT_EQ(slot.flash, s.package.ImageData(0)) << "the cell holds what was written";
+    EXPECT_EQ(slot.revision, "0000");
+    EXPECT_TRUE(slot.flashIncomplete);
+}
+
 TEST(RunVerdict, ADriveReportingAnotherRevisionKeepsTheNote) {
     // A whole firmware that reports a revision of its own: the flash is good, the note says so.
     pack::ImageSpec image = Image("QV12", kMiB);

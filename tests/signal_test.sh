@@ -89,6 +89,18 @@ span=$(awk '/"shutdownBlock":"held"/ {h = NR} /"cdb":"3b/ {if (!f) f = NR; l = N
   "$work/trace.jsonl")
 [ "$span" = over ]; check "sleep and shutdown held off over the flash" 0 $? "$span" ""
 
+# Killed the moment the drive has answered its commit: the drive keeps its new firmware, and so
+# does the bench, which the next run finds free.
+paced 0
+start
+when '"cdb":"3b0501000000000000' || kill "$pid"
+kill -KILL "$pid"
+finish
+check "killed after the commit" 137 "$status" "$out" ""
+out=$("$bench" show "$work/pc.json")
+check "killed after the commit: the bench holds the flash" 0 $? "$out" \
+  "revision QV12 (QV12-00), flash 1048576 bytes crc32 $crc12"
+
 # The window, in script mode on an unattended package: the same answers to the same signals.
 window=$build/app/brenvo
 if [ -x "$window" ]; then

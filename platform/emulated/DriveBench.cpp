@@ -42,7 +42,7 @@ DriveFault ReadFault(common::Fields& f) {
     if (!k)
         f.Fail("kind", "unknown fault " + common::QuotedExcerpt(kind) +
                            " (failCommand, corruptReadBack, neverReady, unitAttentionForever, "
-                           "transportFailure, slowCommand, powerCut, shortBlock)");
+                           "transportFailure, slowCommand, powerCut, shortBlock, badCell)");
     fault.kind = *k;
     std::string command = f.String("command", "any");
     auto c = CommandKindFromName(command);
@@ -64,6 +64,7 @@ DriveFault ReadFault(common::Fields& f) {
     }
     fault.seconds = f.Number("seconds", 0, 0, 1e9);
     fault.seed = static_cast<uint32_t>(f.Integer("seed", 1, 0, 0xFFFFFFFF));
+    fault.address = f.Integer("address", 0, 0, kLargestFlash - 1);
     return fault;
 }
 }  // namespace
@@ -177,13 +178,15 @@ ordered_json WriteDrive(const DriveSettings& d, ordered_json flash) {
     if (!d.heldBy.empty()) j["heldBy"] = d.heldBy;
     ordered_json faults = ordered_json::array();
     for (const auto& fault : d.faults) {
-        faults.push_back({{"kind", FaultKindName(fault.kind)},
-                          {"command", CommandKindName(fault.command)},
-                          {"nth", fault.nth},
-                          {"times", fault.times},
-                          {"sense", {fault.sense[0], fault.sense[1], fault.sense[2]}},
-                          {"seconds", fault.seconds},
-                          {"seed", fault.seed}});
+        ordered_json written = {{"kind", FaultKindName(fault.kind)},
+                                {"command", CommandKindName(fault.command)},
+                                {"nth", fault.nth},
+                                {"times", fault.times},
+                                {"sense", {fault.sense[0], fault.sense[1], fault.sense[2]}},
+                                {"seconds", fault.seconds},
+                                {"seed", fault.seed}};
+        if (fault.kind == DriveFault::Kind::BadCell) written["address"] = fault.address;
+        faults.push_back(std::move(written));
     }
     j["faults"] = faults;
     return j;

@@ -58,6 +58,8 @@ TransportResult RunDriveCommand(Machine& machine, OpticalDrive& drive,
     double now = machine.Clock().NowSeconds();
     TransportResult result;
     result.answer = drive.Execute(cdb, direction, data, now);
+    // What the drive wrote into its flash is kept before the host hears the answer.
+    if (drive.TakeFlashWritten()) machine.FlashMadeLasting();
     result.seconds = result.answer.seconds;
     if (timeoutSeconds >= 0 && result.answer.seconds > timeoutSeconds) {
         result.timedOut = true;

@@ -1,5 +1,7 @@
 #include "platform/emulated/EmulatedSystem.h"
 
+#include <utility>
+
 #include "platform/Trace.h"
 
 namespace platform::emulated {
@@ -220,7 +222,14 @@ Status EmulatedSystem::DeviceIoControl(Handle handle, uint32_t code, std::span<u
         if (it == handles_.end()) return Status::Failure(kErrorInvalidHandle);
         device = it->second;
     }
-    return device->Control(code, in, out, returned);
+    Status status = device->Control(code, in, out, returned);
+    bool lasting;
+    {
+        std::lock_guard lock(machine_->mutex);
+        lasting = std::exchange(machine_->flashMadeLasting, false);
+    }
+    if (lasting) machine_->FlashMadeLasting();
+    return status;
 }
 
 bool EmulatedSystem::CloseHandle(Handle handle) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "common/Crc32.h"
 #include "directide/DriverRequests.h"
@@ -53,6 +54,19 @@ void PutAtaText(uint8_t* at, const std::string& text, size_t width) {
     PutText(at, text, width);
     for (size_t i = 0; i + 1 < width; i += 2)
         std::swap(at[i], at[i + 1]);
+}
+
+// The chip's contents as a read gives them: a cell with a verify fault reads wrong.
+std::vector<uint8_t> ReadableFlash(const IdeSlot& slot) {
+    std::vector<uint8_t> bytes = slot.flash.ToVector();
+    std::set<int64_t> bad;
+    for (const IdeFault& fault : slot.faults) {
+        if (fault.kind == IdeFaultKind::Verify) bad.insert(FaultAddress(slot, fault));
+    }
+    for (int64_t at : bad) {
+        if (at >= 0 && at < std::ssize(bytes)) bytes[static_cast<size_t>(at)] ^= 0x01;
+    }
+    return bytes;
 }
 
 bool HasChip(const IdeSlot& slot) {
@@ -192,6 +206,7 @@ Status FlashDriver::Control(uint32_t code, std::span<uint8_t> in, std::span<uint
             if (slot.alternateSequence != alternate) break;  // the chip ignores the sequence
             if (Fires(slot, FindFault(slot, IdeFaultKind::Erase, 0, 0))) break;
             slot.flash.Fill(0xFF);
+            machine_.flashMadeLasting = true;
             machine_.Clock().Sleep(kEraseNanos);
             status(true);
             break;
@@ -207,15 +222,17 @@ Status FlashDriver::Control(uint32_t code, std::span<uint8_t> in, std::span<uint
                 slot.flashMode = false;
                 slot.mwdmaSelected = 0;
                 slot.udmaSelected = 0;
-                // The drive starts from whatever firmware its flash now holds.
+                // The drive starts from whatever firmware it reads in its flash now.
                 if (slot.identityCrc && *slot.identityCrc != slot.flash.Crc32()) {
                     // Firmware made for the bench carries its revision; any other image gives
                     // one derived from its contents, never the old one; firmware that is not
-                    // whole leaves the drive in its boot loader.
-                    FirmwareIdentity identity = IdentityOfFlash(slot.flash.Bytes(), slot.revision);
+                    // whole, or that a bad cell makes read wrong, leaves the drive in its boot
+                    // loader.
+                    FirmwareIdentity identity = IdentityOfFlash(ReadableFlash(slot), slot.revision);
                     slot.revision = identity.revision;
                     slot.flashIncomplete = identity.incomplete;
                     slot.identityCrc = slot.flash.Crc32();
+                    machine_.flashMadeLasting = true;
                 }
             }
             status(slot.present);

@@ -27,6 +27,10 @@ void Machine::FreezeClock() {
     if (clock_) clockSettings.now = clock_->NowSeconds();
 }
 
+void Machine::FlashMadeLasting() {
+    if (persistFlash) persistFlash();
+}
+
 FileEntry* Machine::FindFile(const std::string& path) {
     auto it = files.find(common::UpperAscii(path));
     return it == files.end() ? nullptr : &it->second;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -162,6 +163,15 @@ class Machine {
 
     // Takes the clock's reading back into clockSettings.now before the bench is saved.
     void FreezeClock();
+
+    // A drive made a flash write lasting: a commit, a chip erased, a drive restarted on what its
+    // chip now holds. A real drive keeps such a write whatever becomes of the program that sent
+    // it, so the run holding the bench writes it back now, through `persistFlash` (set by that
+    // run; unset, the machine lives in memory only). Called with no drive's lock held.
+    std::function<void()> persistFlash;
+    void FlashMadeLasting();
+    // Set by the direct-IDE flash driver under `mutex`; taken once its request has been answered.
+    bool flashMadeLasting = false;
 
   private:
     std::unique_ptr<VirtualClock> clock_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "package/FlashProfiles.h"
 #include "platform/emulated/FirmwareImage.h"
@@ -21,7 +22,8 @@ static_assert(std::size(kKindNames) == static_cast<size_t>(CommandKind::Count));
 
 constexpr const char* kFaultNames[] = {
     "failCommand",      "corruptReadBack", "neverReady", "unitAttentionForever",
-    "transportFailure", "slowCommand",     "powerCut",   "shortBlock"};
+    "transportFailure", "slowCommand",     "powerCut",   "shortBlock",
+    "badCell"};
 
 // How long the drive spends on a command: a fixed turnaround plus the bytes on the bus
 // (about 20 MB/s), and for a flash write the time the chip takes per mebibyte.
@@ -146,10 +148,25 @@ OpticalDrive::OpticalDrive(DriveSettings settings) : settings_(std::move(setting
 
 std::vector<uint8_t>& OpticalDrive::Staging() {
     if (!staged_) {
-        staging_ = settings_.flash.ToVector();
+        staging_ = ReadFlash();
         staged_ = true;
     }
     return staging_;
+}
+
+std::vector<uint8_t> OpticalDrive::ReadFlash() const {
+    std::vector<uint8_t> bytes = settings_.flash.ToVector();
+    for (const auto& fault : settings_.faults) {
+        if (fault.kind == DriveFault::Kind::BadCell && fault.address >= 0 &&
+            static_cast<size_t>(fault.address) < bytes.size())
+            bytes[static_cast<size_t>(fault.address)] ^= 0x01;
+    }
+    return bytes;
+}
+
+bool OpticalDrive::TakeFlashWritten() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(flashWritten_, false);
 }
 
 void OpticalDrive::ByHand(const std::function<void(DriveSettings&)>& change) {
@@ -263,6 +280,7 @@ DriveAnswer OpticalDrive::Answer(std::span<const uint8_t, 12> cdb, int direction
             }
             settings_.flash.Write(offset, std::span(Staging()).first(length / 2));
             settings_.flashIncomplete = true;
+            flashWritten_ = true;
         }
         return answer;
     }
@@ -361,7 +379,7 @@ DriveAnswer OpticalDrive::Run(std::span<const uint8_t, 12> cdb, CommandKind kind
             return answer;
         case CommandKind::DownloadOpen:
             downloadOpen_ = true;
-            settings_.flash.CopyTo(Staging());
+            Staging() = ReadFlash();
             return answer;
         case CommandKind::DownloadBlock: {
             if (!downloadOpen_ && !InLoaderMode()) return Check(answer, 0x05, 0x2C, 0x00);
@@ -473,9 +491,11 @@ bool OpticalDrive::AcceptProfile(uint32_t offset, std::span<const uint8_t> data)
 void OpticalDrive::CommitToFlash(size_t flashOffset, size_t stagingOffset, size_t length,
                                  double /*now*/) {
     settings_.flash.Write(flashOffset, std::span(Staging()).subspan(stagingOffset, length));
-    // The drive restarts from what its flash now holds; firmware that is not whole leaves it in
-    // its boot loader (one bank of two written, say).
-    FirmwareIdentity identity = IdentityOfFlash(settings_.flash.Bytes(), settings_.revision);
+    flashWritten_ = true;
+    // The drive restarts from what it reads in its flash; firmware that is not whole leaves it in
+    // its boot loader (one bank of two written, say, or a cell that reads back wrong, which the
+    // image's checksum finds).
+    FirmwareIdentity identity = IdentityOfFlash(ReadFlash(), settings_.revision);
     settings_.flashIncomplete = identity.incomplete;
     if (!identity.incomplete) {
         settings_.revision = identity.revision;

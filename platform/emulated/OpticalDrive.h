@@ -54,6 +54,8 @@ struct DriveFault {
         PowerCut,              // power fails during the command; a commit is left half written
         ShortBlock,  // the block arrives cut to its first 10 bytes, as a target layer that
                      // knows only the opcode's length passes it on: bytes 10 and 11 are lost
+        BadCell,     // the flash cell at `address` holds what is written but reads back with
+                     // its lowest bit flipped, to the drive itself as well
     };
     Kind kind = Kind::FailCommand;
     CommandKind command = CommandKind::Any;
@@ -62,6 +64,7 @@ struct DriveFault {
     std::array<uint8_t, 3> sense = {0x03, 0x0C, 0x00};  // write error
     double seconds = 0;
     uint32_t seed = 1;
+    int64_t address = 0;  // the flash address of a bad cell
 
     bool Hits(int count) const { return count >= nth && (times == 0 || count < nth + times); }
 };
@@ -124,6 +127,9 @@ class OpticalDrive {
     std::string ContentsProblem() const;
     // Commands of a kind received in this run.
     int Received(CommandKind kind) const;
+    // Whether a flash write became lasting (a commit, or one cut short by a power failure) since
+    // the last call.
+    bool TakeFlashWritten();
 
   private:
     DriveAnswer Run(std::span<const uint8_t, 12> cdb, CommandKind kind, std::span<uint8_t> data,
@@ -143,6 +149,8 @@ class OpticalDrive {
     size_t ProfileTransferLength() const;
     // The staging buffer; the first command that uses it finds the flash's contents there.
     std::vector<uint8_t>& Staging();
+    // The flash as the drive reads it: bad cells read wrong.
+    std::vector<uint8_t> ReadFlash() const;
 
     mutable std::mutex mutex_;
     DriveSettings settings_;
@@ -152,6 +160,7 @@ class OpticalDrive {
     bool profileAccepted_ = false;
     bool downloadOpen_ = false;
     bool poweredOff_ = false;
+    bool flashWritten_ = false;
     std::array<int, static_cast<size_t>(CommandKind::Count)> received_{};
 };
 
