@@ -14,6 +14,7 @@
 #include "cli/RunReport.h"
 #include "common/Crc32.h"
 #include "common/Text.h"
+#include "engine/ExitStatus.h"
 #include "engine/RestartCheck.h"
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateTexts.h"
@@ -44,7 +45,8 @@ constexpr size_t kIdeChunk = 128;
 constexpr int kIdePageChipRow = 16;
 constexpr char kNewRevision[] = "QV12";
 constexpr char kShippedOptions[] = "00010110001001100000000000000000";
-// Longer than the device's 108000-second command time-out.
+// The device's command time-out, and a command that takes longer.
+constexpr double kDeviceTimeOut = 108000;
 constexpr double kTimeOutSeconds = 200000;
 constexpr int kConsoleUnknown = cli::kExitOutcomeUnknown;
 // The RunOnce key as the emulated registry files it, under the local machine.
@@ -66,11 +68,53 @@ size_t ImageSize(Path p) {
     }
 }
 
-const std::vector<uint8_t>& Image(size_t size) {
-    static std::map<size_t, std::vector<uint8_t>> images;
-    auto& image = images[size];
-    if (image.empty()) image = platform::emulated::MakeFirmwareImage(kNewRevision, "", size);
+const std::vector<uint8_t>& Image(size_t size, const std::string& revision = kNewRevision) {
+    static std::map<std::pair<size_t, std::string>, std::vector<uint8_t>> images;
+    auto& image = images[{size, revision}];
+    if (image.empty()) image = platform::emulated::MakeFirmwareImage(revision, "", size);
     return image;
+}
+
+// The image the case's package carries.
+const std::vector<uint8_t>& CaseImage(const Case& c) {
+    return Image(ImageSize(c.path), c.imageRevision.empty() ? kNewRevision : c.imageRevision);
+}
+
+std::pair<std::string, std::string> Range(const Case& c) {
+    if (!c.rangeLow.empty()) return {c.rangeLow, c.rangeHigh};
+    return {"QV10", c.rangeBelowNew ? "QV11" : "QV19"};
+}
+
+// Damages the packed block where its checksum must notice: a bit of the image, a bit of its key
+// table, its size, or one of the checksum's own digits.
+void DamageBlock(Damage damage, std::span<uint8_t> block) {
+    auto digits = [&](size_t offset) { return block.subspan(offset, package::kNumberDigits); };
+    switch (damage) {
+        case Damage::None:
+            return;
+        case Damage::Image: {
+            auto start = digits(package::BinStartValueOffset(1));
+            size_t at = std::stoul(std::string(start.begin(), start.end()));
+            block[package::kImageAreaOffset + at + 1000] ^= 0x10;
+            return;
+        }
+        case Damage::KeyTable:
+            block[package::KeyTableOffset(1) + 7] ^= 0x01;
+            return;
+        case Damage::Size: {
+            auto size = digits(package::BinSizeValueOffset(1));
+            std::string text(size.begin(), size.end());
+            std::string smaller = std::to_string(std::stoul(text) - 2048);
+            smaller.insert(0, text.size() - smaller.size(), text[0] == ' ' ? ' ' : '0');
+            std::copy(smaller.begin(), smaller.end(), size.begin());
+            return;
+        }
+        case Damage::ChecksumDigit: {
+            uint8_t& digit = block[package::kParaOptOffset + 9 + 25];
+            digit = static_cast<uint8_t>('0' + (digit - '0' + 1) % 10);
+            return;
+        }
+    }
 }
 
 std::string OptionsFor(const Case& c) {
@@ -89,8 +133,10 @@ std::string OptionsFor(const Case& c) {
 const std::vector<uint8_t>& PackagedBlock(const Case& c) {
     static std::map<std::string, std::vector<uint8_t>> blocks;
     const size_t size = ImageSize(c.path);
-    const std::string key =
-        OptionsFor(c) + "/" + std::to_string(size) + (c.rangeBelowNew ? "/below" : "");
+    const auto [low, high] = Range(c);
+    const std::string key = OptionsFor(c) + "/" + std::to_string(size) + "/" + low + "-" + high +
+                            "/" + c.imageRevision + "/" +
+                            std::to_string(static_cast<int>(c.damage));
     auto& block = blocks[key];
     if (block.empty()) {
         pack::Manifest m;
@@ -99,7 +145,7 @@ const std::vector<uint8_t>& PackagedBlock(const Case& c) {
         m.options = OptionsFor(c);
         pack::ImageSpec image;
         image.file = "QV12.bin";
-        image.data = Image(size);
+        image.data = CaseImage(c);
         image.key.resize(package::kKeyTableSize);
         uint32_t state = static_cast<uint32_t>(size) | 1u;
         for (auto& k : image.key) {
@@ -107,10 +153,11 @@ const std::vector<uint8_t>& PackagedBlock(const Case& c) {
             k = static_cast<uint8_t>(state >> 24);
         }
         image.newRevision = kNewRevision;
-        image.constraints = {{"QV10", c.rangeBelowNew ? "QV11" : "QV19", "", ""}};
+        image.constraints = {{low, high, "", ""}};
         m.images.push_back(image);
         block.resize(package::kBlockSize);
         pack::WritePackage(m, block);
+        DamageBlock(c.damage, block);
     }
     return block;
 }
@@ -174,24 +221,37 @@ std::shared_ptr<Machine> BuildMachine(const Case& c) {
     return m;
 }
 
+// The revision a drive (or IDE slot) starts the case with.
+std::string RevisionBefore(const Case& c, size_t i) {
+    if (IsIde(c.path)) return i == 0 ? "QV11" : "QV05";
+    if (c.states.empty()) return i == 0 ? "QV11" : "1.00";
+    return c.states[i] == DriveState::Skipped ? kNewRevision : "QV11";
+}
+
+bool Matches(const Case& c, size_t i) {
+    const auto [low, high] = Range(c);
+    const std::string revision = RevisionBefore(c, i);
+    return c.damage == Damage::None && low <= revision && revision <= high;
+}
+
 // The drives (or IDE slots) the procedure chooses for the case.
 std::vector<size_t> Chosen(const Case& c) {
-    if (c.states.empty()) return {0};
+    if (c.states.empty()) return Matches(c, 0) ? std::vector<size_t>{0} : std::vector<size_t>{};
     if (!c.unattended) {
-        // The selection: the last matched drive; below the package's revision, a drive that
-        // already has it is not matched.
+        // The selection: the last matched drive.
         for (size_t i = c.states.size(); i-- > 0;)
-            if (!c.rangeBelowNew || c.states[i] != DriveState::Skipped) return {i};
+            if (Matches(c, i)) return {i};
         return {};
     }
+    // Unattended: every matched drive but those that already run the package's revision.
     std::vector<size_t> chosen;
     for (size_t i = 0; i < c.states.size(); ++i)
-        if (c.states[i] != DriveState::Skipped) chosen.push_back(i);
+        if (Matches(c, i) && c.states[i] != DriveState::Skipped) chosen.push_back(i);
     return chosen;
 }
 
 bool Holds(Machine& m, const Case& c, size_t i) {
-    const auto& image = Image(ImageSize(c.path));
+    const auto& image = CaseImage(c);
     if (IsIde(c.path)) {
         const auto& slot = m.ide.driveSlots[i];
         // A cell that always reads back wrong does not hold its byte, whatever was written.
@@ -268,13 +328,53 @@ Judgement False(Verdict v, std::string why) {
     return {v, std::move(why), ""};
 }
 
+size_t DriveCount(Machine& m, const Case& c) {
+    return IsIde(c.path) ? m.ide.driveSlots.size() : m.drives.size();
+}
+
+bool SameFlash(const platform::emulated::FlashContents& a,
+               const platform::emulated::FlashContents& b) {
+    return a.size() == b.size() && (a.empty() || a.SameBytes(b) || a.Crc32() == b.Crc32());
+}
+
+// Whether the drive (or IDE slot) is as the case found it: the same flash and the same identity.
+bool Unchanged(Machine& before, Machine& after, const Case& c, size_t i) {
+    if (IsIde(c.path)) {
+        const auto &was = before.ide.driveSlots[i], &is = after.ide.driveSlots[i];
+        return SameFlash(was.flash, is.flash) && was.revision == is.revision &&
+               was.flashIncomplete == is.flashIncomplete;
+    }
+    DriveSettings was = before.drives[i]->Settings(), is = after.drives[i]->Settings();
+    return SameFlash(was.flash, is.flash) && was.revision == is.revision &&
+           was.driveTag == is.driveTag && was.flashIncomplete == is.flashIncomplete;
+}
+
+// Whether the drive's faults make its outcome unknowable: its final commit took longer than the
+// device waits, so the host gave up on a commit the drive went on to carry out. A power cut is
+// not such a fault: the drive stops half way and comes back in its boot loader, if at all.
+bool MayBeUnknown(Machine& m, const Case& c, size_t i, bool inProcess) {
+    if (IsIde(c.path)) return false;
+    for (const DriveFault& f : m.drives[i]->Settings().faults) {
+        if (f.kind != DriveFault::Kind::SlowCommand || f.seconds <= kDeviceTimeOut) continue;
+        // The two-bank download's first commit (bank 1) is not its last.
+        const bool finalCommit =
+            f.command == CommandKind::DownloadCommit ||
+            (f.command == CommandKind::Commit && (c.path != Path::TwoBank || f.nth == 2));
+        // Out of process the counts of the run are gone with it.
+        if (finalCommit && (!inProcess || m.drives[i]->Received(f.command) >= f.nth)) return true;
+    }
+    return false;
+}
+
 Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
+    auto before = BuildMachine(c);
     const std::vector<size_t> chosen = Chosen(c);
-    bool truth = !chosen.empty();
-    for (size_t i : chosen)
+    bool truth = !chosen.empty(), unknowable = false;
+    for (size_t i : chosen) {
         truth = truth && Holds(m, c, i);
+        unknowable = unknowable || MayBeUnknown(m, c, i, inProcess);
+    }
     const std::string success = engine::Text(engine::UpdateText::Success, 0);
-    const std::string unknownText = engine::Text(engine::UpdateText::OutcomeUnknown, 0);
     // The window in script mode ends with the console's status as well.
     const bool claimsSuccess = said.status == 0;
     const bool claimsUnknown = said.status == kConsoleUnknown;
@@ -286,6 +386,16 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
         facts += " " + DriveKey(c, i) + (Holds(m, c, i) ? " holds the image" : " does not") +
                  " and reports " + Reports(m, c, i) + ";";
     }
+    // A drive the run did not choose is left as it was, whatever the run says.
+    for (size_t i = 0; i < DriveCount(m, c); ++i) {
+        if (std::find(chosen.begin(), chosen.end(), i) == chosen.end() &&
+            !Unchanged(*before, m, c, i))
+            return False(Verdict::FalseSuccess,
+                         "drive " + DriveKey(c, i) + " was not chosen and was changed;" + facts);
+    }
+    if (c.damage != Damage::None && said.status != cli::kExitBadPackage)
+        return False(Verdict::FalseSuccess,
+                     "a damaged package was not refused: status " + std::to_string(said.status));
 
     // The messages must agree with the status: no success message without the image in every
     // chosen drive, no failure message when it is there.
@@ -295,6 +405,11 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
     if (Contains(text, engine::Text(engine::UpdateText::Failure, 0)) && truth)
         return False(Verdict::FalseFailure, "the failure message;" + facts);
     if (claimsSuccess && !truth) return False(Verdict::FalseSuccess, "success claimed;" + facts);
+    // "Unknown" only where the fault leaves the outcome unknowable; anywhere else it hides a
+    // failure or a success the program could have told.
+    if (claimsUnknown && !unknowable)
+        return False(truth ? Verdict::FalseFailure : Verdict::FalseSuccess,
+                     "unknown claimed where the outcome is known;" + facts);
     if (!claimsSuccess && !claimsUnknown && truth)
         return False(Verdict::FalseFailure, "failure claimed;" + facts);
     if (!said.window) {
@@ -304,12 +419,14 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
             auto line = std::find_if(lines.begin(), lines.end(),
                                      [&](const ReportLine& l) { return l.key == key; });
             const bool holds = Holds(m, c, i);
-            if (line == lines.end()) {
-                // A run that reports on its drives names every drive it chose.
-                if (!lines.empty() && !holds)
-                    return False(Verdict::FalseSuccess, "no line names " + key + facts);
+            // Every drive the run chose has its line, saying what became of it; a drive that
+            // fell silent while start-up looked for drives was never offered, and is untouched.
+            if (line == lines.end() && said.status == cli::kExitNoDrive &&
+                CanGoSilent(m, c, i, inProcess) && Unchanged(*before, m, c, i))
                 continue;
-            }
+            if (line == lines.end())
+                return False(holds ? Verdict::FalseFailure : Verdict::FalseSuccess,
+                             "no line names " + key + ";" + facts);
             const std::string& t = line->text;
             const bool notFlashed = Contains(t, ": not flashed");
             const bool failed = Contains(t, ": the flash failed");
@@ -318,7 +435,15 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
                 return False(Verdict::FalseSuccess, key + " said flashed: " + t + ";" + facts);
             if ((notFlashed || failed) && holds)
                 return False(Verdict::FalseFailure, key + " said not flashed: " + t + ";" + facts);
-            if (notFlashed) continue;
+            if (unknown && !MayBeUnknown(m, c, i, inProcess))
+                return False(holds ? Verdict::FalseFailure : Verdict::FalseSuccess,
+                             key + " said unknown: " + t + ";" + facts);
+            if (notFlashed) {
+                if (!Unchanged(*before, m, c, i))
+                    return False(Verdict::FalseSuccess,
+                                 key + " said not flashed but was changed: " + t + ";" + facts);
+                continue;
+            }
             if (Contains(t, "now: the drive did not answer")) {
                 if (!CanGoSilent(m, c, i, inProcess))
                     return False(Verdict::FalseFailure, key + " said silent: " + t + ";" + facts);
@@ -332,11 +457,12 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
             }
         }
     }
-    if (claimsUnknown && !claimsSuccess) return {Verdict::Unknown, "unknown;" + facts, ""};
+    if (claimsUnknown) return {Verdict::Unknown, "unknown;" + facts, ""};
     return {};
 }
 
-// The check after the restart passes exactly when the drive it names holds the image.
+// The check after the restart passes exactly when the drive it names holds the image and reports
+// the package's revision (an image that carries another revision fails it).
 Judgement JudgeCheck(const Case& c, const Said& said, Machine& m, Judgement run) {
     if (!said.checkRan || run.verdict == Verdict::FalseSuccess ||
         run.verdict == Verdict::FalseFailure)
@@ -344,7 +470,8 @@ Judgement JudgeCheck(const Case& c, const Said& said, Machine& m, Judgement run)
     run.checked = true;
     size_t drive = static_cast<size_t>(std::max(said.checkIndex, 0));
     if (IsIde(c.path)) drive = said.checkIndex == 0 ? 0 : 3;  // the listed slots
-    const bool holds = drive < (IsIde(c.path) ? 8 : m.drives.size()) && Holds(m, c, drive);
+    const bool holds =
+        drive < DriveCount(m, c) && Holds(m, c, drive) && Reports(m, c, drive) == kNewRevision;
     if (said.checkPassed && !holds)
         return False(Verdict::FalseSuccess, "the check after the restart passed");
     if (!said.checkPassed && holds)
@@ -380,8 +507,9 @@ Observed Observe(const Case& c) {
         cli::ConsoleView view(in, out, err, cli::Answers::Yes, false);
         package::Package package(block);
         engine::UpdateEngine engine(package, view);
-        if (engine.StartUp() != engine::StartEnd::Ready) {
-            o.said.status = cli::kExitNoDrive;
+        const engine::StartEnd start = engine.StartUp();
+        if (start != engine::StartEnd::Ready) {
+            o.said.status = engine::StartExitStatus(start);
         } else {
             // As brenvo-cli's update does.
             engine.UpdateClick();
@@ -636,7 +764,7 @@ bool UnattendedChoosesNothing(const Case& c) {
 }
 
 const char* VerdictName(Verdict v) {
-    static const char* names[] = {"true", "FALSE SUCCESS", "FALSE FAILURE", "unknown"};
+    static const char* names[] = {"true", "FALSE SUCCESS", "FALSE FAILURE", "unknown", "HANG"};
     return names[static_cast<int>(v)];
 }
 
@@ -693,7 +821,7 @@ Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
             (window ? "" : " update --yes --force --reboot") + " > out.txt 2> err.txt < /dev/null");
     said.out = ReadText(dir / "out.txt");
     said.err = ReadText(dir / "err.txt");
-    if (said.status == 124) return {Verdict::FalseSuccess, "the program did not end", ""};
+    if (said.status == 124) return {Verdict::Hang, "the program did not end", ""};
     auto after = platform::emulated::LoadBench((dir / "bench.json").string());
     Judgement judged = Judge(c, said, *after, false);
     if (judged.verdict == Verdict::FalseSuccess || judged.verdict == Verdict::FalseFailure)
