@@ -42,7 +42,7 @@ DriveFault ReadFault(common::Fields& f) {
     if (!k)
         f.Fail("kind", "unknown fault " + common::QuotedExcerpt(kind) +
                            " (failCommand, corruptReadBack, neverReady, unitAttentionForever, "
-                           "transportFailure, slowCommand, powerCut, shortBlock)");
+                           "transportFailure, slowCommand, powerCut, shortBlock, corruptWrite)");
     fault.kind = *k;
     std::string command = f.String("command", "any");
     auto c = CommandKindFromName(command);

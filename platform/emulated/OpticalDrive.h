@@ -52,8 +52,10 @@ struct DriveFault {
         TransportFailure,      // the command never reaches the drive
         SlowCommand,           // the command takes `seconds`
         PowerCut,              // power fails during the command; a commit is left half written
-        ShortBlock,  // the block arrives cut to its first 10 bytes, as a target layer that
-                     // knows only the opcode's length passes it on: bytes 10 and 11 are lost
+        ShortBlock,    // the block arrives cut to its first 10 bytes, as a target layer that
+                       // knows only the opcode's length passes it on: bytes 10 and 11 are lost
+        CorruptWrite,  // one byte of the data the host sends arrives flipped (chosen by the seed):
+                       // the staging buffer (or a download block's checksum) gets wrong bytes
     };
     Kind kind = Kind::FailCommand;
     CommandKind command = CommandKind::Any;

@@ -349,12 +349,29 @@ bool Unchanged(Machine& before, Machine& after, const Case& c, size_t i) {
            was.driveTag == is.driveTag && was.flashIncomplete == is.flashIncomplete;
 }
 
+bool OnlyImageOrOld(Machine& before, Machine& after, const Case& c, size_t i) {
+    const auto& image = CaseImage(c);
+    DriveSettings was = before.drives[i]->Settings(), is = after.drives[i]->Settings();
+    auto old = was.flash.Bytes(), now = is.flash.Bytes();
+    for (size_t k = 0; k < now.size(); ++k) {
+        if (now[k] != old[k] && (k >= image.size() || now[k] != image[k])) return false;
+    }
+    return true;
+}
+
+bool HasFault(Machine& m, size_t i, DriveFault::Kind kind) {
+    const auto faults = m.drives[i]->Settings().faults;
+    return std::any_of(faults.begin(), faults.end(),
+                       [&](const DriveFault& f) { return f.kind == kind; });
+}
+
 // Whether the drive's faults make its outcome unknowable: its final commit took longer than the
 // device waits, so the host gave up on a commit the drive went on to carry out. A power cut is
 // not such a fault: the drive stops half way and comes back in its boot loader, if at all.
-bool MayBeUnknown(Machine& m, const Case& c, size_t i, bool inProcess) {
+// `before`: the machine as the case set it up, with its faults.
+bool MayBeUnknown(Machine& before, Machine& m, const Case& c, size_t i, bool inProcess) {
     if (IsIde(c.path)) return false;
-    for (const DriveFault& f : m.drives[i]->Settings().faults) {
+    for (const DriveFault& f : before.drives[i]->Settings().faults) {
         if (f.kind != DriveFault::Kind::SlowCommand || f.seconds <= kDeviceTimeOut) continue;
         // The two-bank download's first commit (bank 1) is not its last.
         const bool finalCommit =
@@ -372,7 +389,7 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
     bool truth = !chosen.empty(), unknowable = false;
     for (size_t i : chosen) {
         truth = truth && Holds(m, c, i);
-        unknowable = unknowable || MayBeUnknown(m, c, i, inProcess);
+        unknowable = unknowable || MayBeUnknown(*before, m, c, i, inProcess);
     }
     const std::string success = engine::Text(engine::UpdateText::Success, 0);
     // The window in script mode ends with the console's status as well.
@@ -392,6 +409,14 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
             !Unchanged(*before, m, c, i))
             return False(Verdict::FalseSuccess,
                          "drive " + DriveKey(c, i) + " was not chosen and was changed;" + facts);
+    }
+    // Bytes that reached the drive's buffer wrong are never committed: each byte of its flash is
+    // the image's or what it held before (a two-bank drive may hold one new bank).
+    for (size_t i : chosen) {
+        if (!IsIde(c.path) && HasFault(*before, i, DriveFault::Kind::CorruptWrite) &&
+            !OnlyImageOrOld(*before, m, c, i))
+            return False(Verdict::FalseSuccess,
+                         DriveKey(c, i) + " committed bytes its buffer received wrong;" + facts);
     }
     if (c.damage != Damage::None && said.status != cli::kExitBadPackage)
         return False(Verdict::FalseSuccess,
@@ -435,7 +460,7 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
                 return False(Verdict::FalseSuccess, key + " said flashed: " + t + ";" + facts);
             if ((notFlashed || failed) && holds)
                 return False(Verdict::FalseFailure, key + " said not flashed: " + t + ";" + facts);
-            if (unknown && !MayBeUnknown(m, c, i, inProcess))
+            if (unknown && !MayBeUnknown(*before, m, c, i, inProcess))
                 return False(holds ? Verdict::FalseFailure : Verdict::FalseSuccess,
                              key + " said unknown: " + t + ";" + facts);
             if (notFlashed) {
@@ -596,7 +621,10 @@ void AddDriveFaultCases(Path path, Transport transport, std::vector<Case>& cases
         Case c = base;
         c.name = prefix + name;
         c.faults = std::move(faults);
-        c.uiVariant = cases.size() % 2 ? 2 : 0;  // half the cases are checked after a restart
+        // Each user-interface variant, attended and unattended, in turn; a third of the cases
+        // are checked after a restart.
+        c.uiVariant = static_cast<int>(cases.size() % 3);
+        c.unattended = cases.size() / 3 % 2;
         cases.push_back(c);
     };
     for (auto [kind, count] : Probe(base)) {
@@ -614,13 +642,29 @@ void AddDriveFaultCases(Path path, Transport transport, std::vector<Case>& cases
                     add("corrupt " + at + x,
                         {{DriveFault::Kind::CorruptReadBack, kind, nth, times}});
                 }
+                // The drive's buffer receives wrong bytes: the host must not commit them.
+                if (kind == CommandKind::WriteBuffer || kind == CommandKind::DownloadBlock ||
+                    kind == CommandKind::Profile) {
+                    add("corrupt write " + at + x,
+                        {{DriveFault::Kind::CorruptWrite, kind, nth, times}});
+                }
             }
-            add("power cut " + at, {{DriveFault::Kind::PowerCut, kind, nth, 1}});
+            // A power cut and a time-out on each attempt: after none, one or two failed ones.
+            for (int attempt = 1; attempt <= (count >= 3 ? 3 : 1); ++attempt) {
+                std::vector<DriveFault> before;
+                if (attempt > 1)
+                    before.push_back({DriveFault::Kind::FailCommand, kind, nth, attempt - 1});
+                const std::string on = attempt > 1 ? " on attempt " + std::to_string(attempt) : "";
+                auto cut = before;
+                cut.push_back({DriveFault::Kind::PowerCut, kind, nth + attempt - 1, 1});
+                add("power cut " + at + on, cut);
+                auto slow = before;
+                slow.push_back({DriveFault::Kind::SlowCommand, kind, nth + attempt - 1, 1});
+                slow.back().seconds = kTimeOutSeconds;
+                add("time-out " + at + on, slow);
+            }
             // The block arrives without its last two bytes (a two-bank commit loses its bank).
             add("short block " + at, {{DriveFault::Kind::ShortBlock, kind, nth, 1}});
-            DriveFault slow{DriveFault::Kind::SlowCommand, kind, nth, 1};
-            slow.seconds = kTimeOutSeconds;
-            add("time-out " + at, {slow});
         }
         add("short block every " + kindName, {{DriveFault::Kind::ShortBlock, kind, 1, 0}});
     }
