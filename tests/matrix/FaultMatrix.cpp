@@ -204,8 +204,11 @@ std::shared_ptr<Machine> BuildMachine(const Case& c) {
         switch (c.states[i]) {
             case DriveState::Flashed:
                 break;
-            case DriveState::Failed:
-                d.faults.push_back({DriveFault::Kind::FailCommand, CommandKind::WriteBuffer, 1, 0});
+            case DriveState::Failed:  // every data command of its path fails
+                d.faults.push_back(
+                    {DriveFault::Kind::FailCommand,
+                     c.path == Path::Block ? CommandKind::DownloadBlock : CommandKind::WriteBuffer,
+                     1, 0});
                 break;
             case DriveState::Stopped:
                 d.medium = true;
@@ -236,7 +239,16 @@ bool Matches(const Case& c, size_t i) {
 
 // The drives (or IDE slots) the procedure chooses for the case.
 std::vector<size_t> Chosen(const Case& c) {
-    if (c.states.empty()) return Matches(c, 0) ? std::vector<size_t>{0} : std::vector<size_t>{};
+    if (c.states.empty()) {
+        // The drive of the family and the other one (on the direct path, IDE slot 3), which a
+        // wide range takes too: attended, the last matched is selected; unattended, the direct
+        // path takes the first, pass-through every one.
+        std::vector<size_t> matched;
+        for (size_t i : {size_t{0}, size_t{IsIde(c.path) ? 3u : 1u}})
+            if (Matches(c, i)) matched.push_back(i);
+        if (matched.empty() || (c.unattended && !IsIde(c.path))) return matched;
+        return {c.unattended ? matched.front() : matched.back()};
+    }
     if (!c.unattended) {
         // The selection: the last matched drive.
         for (size_t i = c.states.size(); i-- > 0;)
@@ -698,7 +710,16 @@ void AddIdeFaultCases(Path path, std::vector<Case>& cases) {
     }
 }
 
-void AddDriveStateCases(std::vector<Case>& cases) {
+// Two and three drives in every combination of states, attended and unattended. On the verified
+// path over pass-through every combination runs in every variant; on the other paths and
+// transports the variants take turns.
+void AddDriveStateCases(Path path, Transport transport, std::vector<Case>& cases) {
+    const bool everyVariant = path == Path::Verified && transport == Transport::PassThrough;
+    const std::string prefix =
+        path == Path::Verified && transport == Transport::PassThrough
+            ? "drives/"
+            : std::string("drives/") + PathName(path) +
+                  (transport == Transport::Aspi ? "/aspi/" : "/pass-through/");
     for (size_t drives : {2u, 3u}) {
         size_t combinations = 1;
         for (size_t i = 0; i < drives; ++i)
@@ -712,12 +733,64 @@ void AddDriveStateCases(std::vector<Case>& cases) {
             }
             for (bool unattended : {false, true}) {
                 for (int variant : {0, 1, 2}) {
+                    if (!everyVariant && variant != static_cast<int>((n + unattended) % 3))
+                        continue;
                     Case c;
+                    c.path = path;
+                    c.transport = transport;
                     c.states = states;
                     c.unattended = unattended;
                     c.uiVariant = variant;
-                    c.name = "drives/" + name + (unattended ? "/unattended" : "/attended") + "/ui" +
+                    c.name = prefix + name + (unattended ? "/unattended" : "/attended") + "/ui" +
                              std::to_string(variant);
+                    cases.push_back(c);
+                }
+            }
+        }
+    }
+}
+
+// Packages damaged after packing, on each path: refused at start, every drive untouched.
+void AddDamagedPackageCases(std::vector<Case>& cases) {
+    const std::pair<Damage, const char*> damages[] = {{Damage::Image, "image"},
+                                                      {Damage::KeyTable, "key table"},
+                                                      {Damage::Size, "size"},
+                                                      {Damage::ChecksumDigit, "checksum digit"}};
+    for (Path path : {Path::Verified, Path::TwoBank, Path::Block, Path::DirectIde}) {
+        for (auto [damage, name] : damages) {
+            for (bool unattended : {false, true}) {
+                Case c;
+                c.path = path;
+                c.damage = damage;
+                c.unattended = unattended;
+                c.uiVariant = static_cast<int>(cases.size() % 3);
+                c.name = std::string(PathName(path)) + "/damaged " + name +
+                         (unattended ? "/unattended" : "/attended");
+                cases.push_back(c);
+            }
+        }
+    }
+}
+
+// Ranges that leave the drive out or leave the new revision out, and images that carry another
+// revision than the package's label (the drive's own old one among them).
+void AddRevisionCases(std::vector<Case>& cases) {
+    const std::pair<const char*, const char*> ranges[] = {
+        {"QV12", "QV19"}, {"QV05", "QV10"}, {"QV11", "QV11"}, {"QV10", "QV11"}, {"QV00", "QV99"}};
+    for (Path path : {Path::Verified, Path::TwoBank, Path::Block, Path::DirectIde}) {
+        for (auto [low, high] : ranges) {
+            for (const char* image : {"", "QV13", "QV11"}) {
+                for (bool unattended : {false, true}) {
+                    Case c;
+                    c.path = path;
+                    c.rangeLow = low;
+                    c.rangeHigh = high;
+                    c.imageRevision = image;
+                    c.unattended = unattended;
+                    c.uiVariant = cases.size() % 2 ? 2 : 0;
+                    c.name = std::string(PathName(path)) + "/range " + low + "-" + high +
+                             (*image ? std::string("/image ") + image : "") +
+                             (unattended ? "/unattended" : "/attended");
                     cases.push_back(c);
                 }
             }
@@ -820,8 +893,13 @@ std::vector<Case> GenerateCases(bool full) {
     }
     for (Path path : {Path::DirectIde, Path::DirectIde98, Path::DirectIdePage})
         AddIdeFaultCases(path, cases);
-    AddDriveStateCases(cases);
+    for (Path path : {Path::Verified, Path::VerifiedSmallChip, Path::TwoBank, Path::Block}) {
+        for (Transport transport : {Transport::PassThrough, Transport::Aspi})
+            AddDriveStateCases(path, transport, cases);
+    }
     AddRangeBelowCases(cases);
+    AddDamagedPackageCases(cases);
+    AddRevisionCases(cases);
     if (full) return cases;
     // The test suite's share: every 20th case, so each path and state keeps a few.
     std::vector<Case> subset;
