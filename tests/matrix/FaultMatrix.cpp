@@ -14,6 +14,7 @@
 #include "cli/RunReport.h"
 #include "common/Crc32.h"
 #include "common/Text.h"
+#include "directide/DriverRequests.h"
 #include "engine/ExitStatus.h"
 #include "engine/RestartCheck.h"
 #include "engine/UpdateEngine.h"
@@ -43,6 +44,10 @@ constexpr size_t kBankImage = 128 * 1024;
 constexpr size_t kPageChipImage = 512 * 1024;
 constexpr size_t kIdeChunk = 128;
 constexpr int kIdePageChipRow = 16;
+// Driver requests by number: selecting a drive, identifying it, reading a flash byte.
+constexpr int kSelectRequest = static_cast<int>(directide::DriverRequest::SelectDevice);
+constexpr int kIdentifyRequest = static_cast<int>(directide::DriverRequest::IdentifyDevice);
+constexpr int kReadByteRequest = static_cast<int>(directide::DriverRequest::ReadFlashByte);
 constexpr char kNewRevision[] = "QV12";
 constexpr char kShippedOptions[] = "00010110001001100000000000000000";
 // The device's command time-out, and a command that takes longer.
@@ -266,11 +271,14 @@ bool Holds(Machine& m, const Case& c, size_t i) {
     const auto& image = CaseImage(c);
     if (IsIde(c.path)) {
         const auto& slot = m.ide.driveSlots[i];
-        // A cell that always reads back wrong does not hold its byte, whatever was written.
+        // A cell that always reads back wrong does not hold its byte, whatever was written; nor
+        // does a flash the driver never again lets the program read.
         bool badCell = std::any_of(slot.faults.begin(), slot.faults.end(), [&](const IdeFault& f) {
-            return (f.kind == IdeFaultKind::Verify ||
-                    (f.kind == IdeFaultKind::ReadOnce && f.times < 0)) &&
-                   f.address >= 0 && static_cast<size_t>(f.address) < image.size();
+            return ((f.kind == IdeFaultKind::Verify ||
+                     (f.kind == IdeFaultKind::ReadOnce && f.times < 0)) &&
+                    f.address >= 0 && static_cast<size_t>(f.address) < image.size()) ||
+                   (f.kind == IdeFaultKind::RequestFails && f.request == kReadByteRequest &&
+                    f.times < 0);
         });
         return slot.flash.size() >= image.size() && !slot.flashIncomplete && !badCell &&
                std::equal(image.begin(), image.end(), slot.flash.begin());
@@ -289,8 +297,14 @@ std::string Reports(Machine& m, const Case& c, size_t i) {
 // A drive may rightly be said not to answer when its faults can silence its INQUIRY.
 bool CanGoSilent(Machine& m, const Case& c, size_t i, bool inProcess) {
     if (IsIde(c.path)) {
-        return std::any_of(m.ide.driveSlots[i].faults.begin(), m.ide.driveSlots[i].faults.end(),
-                           [](const IdeFault& f) { return f.kind == IdeFaultKind::NeverReady; });
+        // The driver refusing to select or identify the drive silences it as well.
+        return std::any_of(
+            m.ide.driveSlots[i].faults.begin(), m.ide.driveSlots[i].faults.end(),
+            [](const IdeFault& f) {
+                return f.kind == IdeFaultKind::NeverReady ||
+                       (f.kind == IdeFaultKind::RequestFails &&
+                        (f.request == kSelectRequest || f.request == kIdentifyRequest));
+            });
     }
     if (inProcess && m.drives[i]->PoweredOff()) return true;
     if (!c.states.empty() || i != 0) return false;
@@ -407,7 +421,8 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
     // The window in script mode ends with the console's status as well.
     const bool claimsSuccess = said.status == 0;
     const bool claimsUnknown = said.status == kConsoleUnknown;
-    if (said.window && claimsSuccess != Contains(said.err, success))
+    // The standard variant says success in a message box; the wizard on its last page.
+    if (said.window && c.uiVariant == 0 && claimsSuccess != Contains(said.err, success))
         return False(claimsSuccess ? Verdict::FalseSuccess : Verdict::FalseFailure,
                      "the window's status and its messages disagree");
     std::string facts;
@@ -713,6 +728,32 @@ void AddIdeFaultCases(Path path, std::vector<Case>& cases) {
 // Two and three drives in every combination of states, attended and unattended. On the verified
 // path over pass-through every combination runs in every variant; on the other paths and
 // transports the variants take turns.
+// Each driver request the direct path sends fails at its first, a middle and its last position,
+// once, three times in a row and from there on.
+void AddIdeRequestCases(Path path, std::vector<Case>& cases) {
+    Case base;
+    base.path = path;
+    const auto seen = Observe(base).machine->ide.requestsSeen;
+    for (size_t request = 0; request < seen.size(); ++request) {
+        const int count = seen[request];
+        if (count == 0) continue;
+        for (int nth : std::set<int>{1, (count + 1) / 2, count}) {
+            for (int times : {1, 3, -1}) {
+                Case c = base;
+                IdeFault fault{IdeFaultKind::RequestFails, -1, times};
+                fault.request = static_cast<int>(request);
+                fault.nth = nth;
+                c.ideFaults = {fault};
+                c.uiVariant = static_cast<int>(cases.size() % 3);
+                c.unattended = cases.size() / 3 % 2;
+                c.name = std::string(PathName(path)) + "/request " + std::to_string(request) +
+                         " #" + std::to_string(nth) + " x" + std::to_string(times);
+                cases.push_back(c);
+            }
+        }
+    }
+}
+
 void AddDriveStateCases(Path path, Transport transport, std::vector<Case>& cases) {
     const bool everyVariant = path == Path::Verified && transport == Transport::PassThrough;
     const std::string prefix =
@@ -891,8 +932,10 @@ std::vector<Case> GenerateCases(bool full) {
         for (Transport transport : {Transport::PassThrough, Transport::Aspi})
             AddDriveFaultCases(path, transport, cases);
     }
-    for (Path path : {Path::DirectIde, Path::DirectIde98, Path::DirectIdePage})
+    for (Path path : {Path::DirectIde, Path::DirectIde98, Path::DirectIdePage}) {
         AddIdeFaultCases(path, cases);
+        AddIdeRequestCases(path, cases);
+    }
     for (Path path : {Path::Verified, Path::VerifiedSmallChip, Path::TwoBank, Path::Block}) {
         for (Transport transport : {Transport::PassThrough, Transport::Aspi})
             AddDriveStateCases(path, transport, cases);
@@ -919,12 +962,12 @@ Judgement RunInProcess(const Case& c) {
 }
 
 Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
-    // The window starts a run by itself only for an unattended package, and says success in a
-    // message box only in the standard variant.
+    // The window starts a run by itself only for an unattended package: the standard variant,
+    // or the OEM wizard, whose check after the restart runs through the window as well.
     Case c = asked;
     if (window) {
         c.unattended = true;
-        c.uiVariant = 0;
+        c.uiVariant = asked.uiVariant == 2 ? 2 : 0;
     }
     const fs::path dir = fs::path(programs.workDir) / Slug(c.name + (window ? "-window" : ""));
     fs::remove_all(dir);
@@ -949,17 +992,44 @@ Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
     if (judged.verdict == Verdict::FalseSuccess || judged.verdict == Verdict::FalseFailure)
         return judged;
     const auto* entry = after->FindRegistry(kRunOnce, engine::kRestartValueName);
-    if (window || !entry) return judged;
+    const std::vector<size_t> chosen = Chosen(c);
+    if (window && !entry && c.uiVariant == 2 && said.status == 0 && !chosen.empty()) {
+        // The wizard in script mode restarts nothing; the check it would leave runs through the
+        // window after an emulated restart, for the drive the run chose first.
+        const size_t drive = chosen.front();
+        const int index = IsIde(c.path) ? (drive == 0 ? 0 : 1) : static_cast<int>(drive);
+        ClearFaults(*after);
+        after->Restart();
+        platform::emulated::SaveBench(*after, (dir / "bench.json").string());
+        // The attended build of the same package: started with /QVCHECK, the unattended one
+        // runs an update in script mode instead of the check (see the report of this change).
+        Case attended = c;
+        attended.unattended = false;
+        const std::string checker = PackedProgram(programs.window, attended, programs.workDir);
+        int check = Run(env + "timeout 60 '" + checker + "' /QVCHECK " + std::to_string(index) +
+                        " " + kNewRevision + " > boot.txt 2>&1 < /dev/null");
+        if (check == 124) return {Verdict::Hang, "the check after the restart did not end", ""};
+        said.checkRan = true;
+        said.checkIndex = index;
+        said.checkPassed = check == 0;
+        auto rebooted = platform::emulated::LoadBench((dir / "bench.json").string());
+        judged = JudgeCheck(c, said, *rebooted, judged);
+        judged.transcript = said.out + said.err + ReadText(dir / "boot.txt");
+        return judged;
+    }
+    if (!entry) return judged;
     engine::CheckRequest request =
         engine::ParseCheckCommandLine(common::SplitCommandLine(entry->value));
     ClearFaults(*after);
     platform::emulated::SaveBench(*after, (dir / "bench.json").string());
-    int boot = Run("cd '" + dir.string() + "' && timeout 60 '" + programs.benchTool +
+    int boot = Run(env + "timeout 60 '" + programs.benchTool +
                    "' boot bench.json > boot.txt 2>&1 < /dev/null");
+    if (boot == 124) return {Verdict::Hang, "the check after the restart did not end", ""};
     said.checkRan = true;
     said.checkIndex = request.driveIndex;
-    said.checkPassed =
-        boot == 0 && Contains(ReadText(dir / "boot.txt"), "The firmware update was successful.");
+    // The wizard's result page says it in the window; in script mode its status says it.
+    said.checkPassed = boot == 0 && (window || Contains(ReadText(dir / "boot.txt"),
+                                                        "The firmware update was successful."));
     auto rebooted = platform::emulated::LoadBench((dir / "bench.json").string());
     judged = JudgeCheck(c, said, *rebooted, judged);
     judged.transcript = said.out + said.err + ReadText(dir / "boot.txt");
