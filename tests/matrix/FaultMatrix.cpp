@@ -1001,12 +1001,7 @@ Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
         ClearFaults(*after);
         after->Restart();
         platform::emulated::SaveBench(*after, (dir / "bench.json").string());
-        // The attended build of the same package: started with /QVCHECK, the unattended one
-        // runs an update in script mode instead of the check (see the report of this change).
-        Case attended = c;
-        attended.unattended = false;
-        const std::string checker = PackedProgram(programs.window, attended, programs.workDir);
-        int check = Run(env + "timeout 60 '" + checker + "' /QVCHECK " + std::to_string(index) +
+        int check = Run(env + "timeout 60 '" + program + "' /QVCHECK " + std::to_string(index) +
                         " " + kNewRevision + " > boot.txt 2>&1 < /dev/null");
         if (check == 124) return {Verdict::Hang, "the check after the restart did not end", ""};
         said.checkRan = true;
