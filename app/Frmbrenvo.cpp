@@ -86,7 +86,9 @@ TBrenvoMain::TBrenvoMain(package::Package& package, QWidget* parent)
     std::vector<std::string> commandLine;
     for (const QString& parameter : QCoreApplication::arguments())
         commandLine.push_back(parameter.toStdString());
-    startResult_ = engine_->StartUp(engine::ParseCheckCommandLine(commandLine));
+    const engine::CheckRequest check = engine::ParseCheckCommandLine(commandLine);
+    checkStart_ = check.requested;
+    startResult_ = engine_->StartUp(check);
     if (startResult_ == engine::StartEnd::Ready && !terminateRequested_) {
         // From here on only the Close button ends the program.
         setWindowFlag(Qt::WindowCloseButtonHint, false);
@@ -178,8 +180,9 @@ void TBrenvoMain::FormShow() {
     }
     if (scriptMode_) engine_->EndAfterRun();
     // The unattended run starts once the window is on the screen, so that its questions and
-    // its progress sit on a window the user can see.
-    if (engine_->Options().unattended)
+    // its progress sit on a window the user can see. A start for the check after a restart
+    // only checks: the drive was updated before the restart.
+    if (engine_->Options().unattended && !checkStart_)
         QMetaObject::invokeMethod(
             this, [this] { cmdUpdateClick(); }, Qt::QueuedConnection);
 }

@@ -115,6 +115,8 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     std::mutex posting_;
     std::unique_ptr<engine::UpdateEngine> engine_;
     engine::StartEnd startResult_ = engine::StartEnd::Ready;
+    // Started for the check after a restart: the wizard checks, no update runs.
+    bool checkStart_ = false;
     bool terminateRequested_ = false;
     bool closableFromTitleBar_ = true;
     bool closingByButton_ = false;

@@ -150,7 +150,8 @@ class RurDriver {
     // reads zero). Written to the trace when one is open.
     // The driver gets `in` itself: a request without output answers in it.
     bool Request(DriverRequest request, std::span<uint8_t> in, std::span<uint8_t> out);
-    uint8_t SendSelectDevice(uint16_t port, uint8_t select, uint32_t partner);
+    // `sent`, when given, says whether the driver took the request at all.
+    uint8_t SendSelectDevice(uint16_t port, uint8_t select, uint32_t partner, bool* sent = nullptr);
     void PortWrite(uint32_t port, uint32_t value);
     uint32_t PortRead(uint32_t port);
     uint8_t StatusRequest(DriverRequest request);

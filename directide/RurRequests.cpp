@@ -118,20 +118,25 @@ void RurDriver::PciWrite(uint32_t address, uint32_t value) {
     Request(DriverRequest::PciConfigWrite, in, {});
 }
 
-uint8_t RurDriver::SendSelectDevice(uint16_t port, uint8_t select, uint32_t partner) {
+uint8_t RurDriver::SendSelectDevice(uint16_t port, uint8_t select, uint32_t partner, bool* sent) {
     std::array<uint8_t, kSelectRequestSize> in{};
     PutLe32(in.data(), port);
     PutLe32(in.data() + 4, select);
     PutLe32(in.data() + 8, 1);
     PutLe32(in.data() + 12, partner);
     std::array<uint8_t, kStatusSize> out{};
-    Request(DriverRequest::SelectDevice, in, out);
+    const bool ok = Request(DriverRequest::SelectDevice, in, out);
+    if (sent) *sent = ok;
     return out[0];
 }
 
 bool RurDriver::SelectAndIdentify(uint16_t port, uint8_t select) {
     auto& system = CurrentSystem();
-    SendSelectDevice(port, select, 0);
+    // The drive's ready status does not matter here, but a selection the driver refused did
+    // not happen: the identification would answer for the drive selected before.
+    bool selected = false;
+    SendSelectDevice(port, select, 0, &selected);
+    if (!selected) return false;
     for (uint32_t call = 1;; ++call) {
         Request(DriverRequest::IdentifyDevice, identifyBuffer, identifyBuffer);
         if (GetLe32(identifyBuffer.data() + kIdentifyCompleteOffset) != 0) return true;

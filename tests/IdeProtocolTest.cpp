@@ -73,6 +73,21 @@ TEST(IdeDetection, SlowIdentificationOtherKindsAndVanishedDrivesAreNotPresent) {
     EXPECT_STREQ(driver.DriveAtSlot(0)->vendor, "");
 }
 
+TEST(IdeDetection, ASlotWhoseSelectionTheDriverRefusesIsNotDetected) {
+    auto pc = IdeMachine();
+    RurDriver driver;
+    Opened(driver);
+    // The driver refuses the selections of slots 1 and 2: what answers then is the drive
+    // selected before (slot 0), which must not be listed there too.
+    platform::emulated::IdeFault refused{platform::emulated::IdeFaultKind::RequestFails, -1, 2};
+    refused.request = static_cast<int>(directide::DriverRequest::SelectDevice);
+    refused.nth = 2;
+    pc.machine().ide.driveSlots[0].faults.push_back(refused);
+    pc.machine().ide.requestsSeen = {};
+    driver.DetectDevices();
+    EXPECT_EQ(driver.slotPresent, (std::array<uint8_t, 8>{1, 0, 0, 1, 0, 0, 0, 0}));
+}
+
 TEST(IdeDetection, RedetectCurrentRefreshesOnlyTheCurrentSlot) {
     auto pc = IdeMachine();
     RurDriver driver;

@@ -199,8 +199,10 @@ void TBrenvoMain::FormShow() {
         return;
     }
     if (scriptMode_) engine_->EndAfterRun();
-    // The unattended run starts once the window is on the screen.
-    if (engine_->Options().unattended) PostMessageW(Handle(), kStartUnattended, 0, 0);
+    // The unattended run starts once the window is on the screen. A start for the check after a
+    // restart only checks: the drive was updated before the restart.
+    if (engine_->Options().unattended && !engine::ParseCheckCommandLine(commandLine_).requested)
+        PostMessageW(Handle(), kStartUnattended, 0, 0);
 }
 
 void TBrenvoMain::Painted() {

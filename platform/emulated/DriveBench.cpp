@@ -40,9 +40,10 @@ DriveFault ReadFault(common::Fields& f) {
     std::string kind = f.String("kind", "");
     auto k = FaultKindFromName(kind);
     if (!k)
-        f.Fail("kind", "unknown fault " + common::QuotedExcerpt(kind) +
-                           " (failCommand, corruptReadBack, neverReady, unitAttentionForever, "
-                           "transportFailure, slowCommand, powerCut, shortBlock, badCell)");
+        f.Fail("kind",
+               "unknown fault " + common::QuotedExcerpt(kind) +
+                   " (failCommand, corruptReadBack, neverReady, unitAttentionForever, "
+                   "transportFailure, slowCommand, powerCut, shortBlock, badCell, corruptWrite)");
     fault.kind = *k;
     std::string command = f.String("command", "any");
     auto c = CommandKindFromName(command);

@@ -16,6 +16,9 @@ using directide::DriverRequest;
 using directide::GetLe32;
 using directide::PutLe32;
 
+static_assert(directide::kDriverRequestCount ==
+              std::tuple_size_v<decltype(IdeMachine::requestsSeen)>);
+
 // A chip erase takes the chip this long.
 constexpr int64_t kEraseNanos = 1'500'000'000;
 
@@ -83,6 +86,15 @@ Status FlashDriver::Control(uint32_t code, std::span<uint8_t> in, std::span<uint
     std::lock_guard lock(machine_.mutex);
     IdeMachine& ide = machine_.ide;
     IdeSlot& slot = ide.driveSlots[static_cast<size_t>(ide.selectedSlot)];
+    const int number = static_cast<int>(request);
+    const int seen = ++ide.requestsSeen[static_cast<size_t>(number) % ide.requestsSeen.size()];
+    for (const IdeSlot& s : ide.driveSlots) {
+        for (const IdeFault& f : s.faults) {
+            if (f.kind == IdeFaultKind::RequestFails && f.request == number && seen >= f.nth &&
+                (f.times < 0 || seen < f.nth + f.times))
+                return Status::Failure(kErrorIoDevice);
+        }
+    }
     // The reply is built here and copied out: input and output may be the same bytes.
     uint8_t reply[directide::kIdentifyReplySize] = {};
     size_t replySize = std::min(out.size(), sizeof reply);

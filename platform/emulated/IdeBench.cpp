@@ -92,10 +92,13 @@ void ReadSlot(Fields& f, IdeMachine& ide, const std::string& benchFolder) {
         std::string kind = ff.String("kind", "");
         if (!IdeFaultFromName(kind, fault.kind)) {
             ff.Fail("kind", "unknown fault " + common::QuotedExcerpt(kind) +
-                                " (program, verify, erase, identify, readOnce or neverReady)");
+                                " (program, verify, erase, identify, readOnce, neverReady or "
+                                "requestFails)");
         }
         fault.address = ff.Integer("address", -1, -1, int64_t{1} << 32);
         fault.times = static_cast<int>(ff.Integer("times", -1, -1, 1'000'000'000));
+        fault.request = static_cast<int>(ff.Integer("request", -1, -1, 15));
+        fault.nth = static_cast<int>(ff.Integer("nth", 1, 1, 1'000'000'000));
         if (fault.address >= static_cast<int64_t>(slot.flash.size()) && !slot.flash.empty()) {
             ff.Fail("address", "beyond the end of the chip");
         }
@@ -215,6 +218,10 @@ ordered_json WriteIdeSection(const Machine& m, FlashWriter& flashes) {
             if (times >= 0 && fired != s.faultFired.end()) times -= fired->second;
             faults.push_back(
                 {{"kind", IdeFaultName(fault.kind)}, {"address", fault.address}, {"times", times}});
+            if (fault.kind == IdeFaultKind::RequestFails) {
+                faults.back()["request"] = fault.request;
+                faults.back()["nth"] = fault.nth;
+            }
         }
         slots.push_back(
             {{"slot", i},

@@ -17,9 +17,13 @@ struct IdeFaultEntry {
     const char* name;
 };
 constexpr IdeFaultEntry kIdeFaultNames[] = {
-    {IdeFaultKind::Program, "program"},   {IdeFaultKind::Verify, "verify"},
-    {IdeFaultKind::Erase, "erase"},       {IdeFaultKind::Identify, "identify"},
-    {IdeFaultKind::ReadOnce, "readOnce"}, {IdeFaultKind::NeverReady, "neverReady"},
+    {IdeFaultKind::Program, "program"},
+    {IdeFaultKind::Verify, "verify"},
+    {IdeFaultKind::Erase, "erase"},
+    {IdeFaultKind::Identify, "identify"},
+    {IdeFaultKind::ReadOnce, "readOnce"},
+    {IdeFaultKind::NeverReady, "neverReady"},
+    {IdeFaultKind::RequestFails, "requestFails"},
 };
 
 // A channel handle of the storage stack ("\\.\scsi0:"): the program opens it and never uses it.

@@ -36,18 +36,22 @@ struct CdromDevice {
 // Faults a drive's flash chip or the drive itself can be given. Each fires at one flash address
 // (chosen from the slot's seed when the bench gives none) for a number of times (-1: always).
 enum class IdeFaultKind {
-    Program,     // program requests covering the address fail
-    Verify,      // the cell at the address does not hold its value: it reads back wrong
-    Erase,       // erase requests fail
-    Identify,    // the chip answers no known maker and device code to either sequence
-    ReadOnce,    // the byte at the address reads wrong, then right (a count of reads)
-    NeverReady,  // the drive never reports ready when selected
+    Program,       // program requests covering the address fail
+    Verify,        // the cell at the address does not hold its value: it reads back wrong
+    Erase,         // erase requests fail
+    Identify,      // the chip answers no known maker and device code to either sequence
+    ReadOnce,      // the byte at the address reads wrong, then right (a count of reads)
+    NeverReady,    // the drive never reports ready when selected
+    RequestFails,  // the driver refuses the `nth` request of number `request` (and `times`-1
+                   // more of that number): the request itself fails, whatever the slot
 };
 
 struct IdeFault {
     IdeFaultKind kind = IdeFaultKind::Program;
     int64_t address = -1;  // -1: chosen from the seed
     int times = -1;        // -1: always
+    int request = -1;      // RequestFails: the driver request's number
+    int nth = 1;           // RequestFails: the first refused request of that number, from 1
 };
 
 const char* IdeFaultName(IdeFaultKind kind);
@@ -119,6 +123,7 @@ struct IdeMachine {
     std::map<int64_t, std::map<uint32_t, std::vector<uint8_t>>> deviceSets;  // set -> devnode
     int64_t nextDeviceSet = 0x2000;
     int selectedSlot = 0;
+    std::array<int, 16> requestsSeen{};  // driver requests of each number in this run (not saved)
 };
 
 // Sets up the default DOS device names of the two IDE channels.

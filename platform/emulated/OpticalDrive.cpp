@@ -23,7 +23,7 @@ static_assert(std::size(kKindNames) == static_cast<size_t>(CommandKind::Count));
 constexpr const char* kFaultNames[] = {
     "failCommand",      "corruptReadBack", "neverReady", "unitAttentionForever",
     "transportFailure", "slowCommand",     "powerCut",   "shortBlock",
-    "badCell"};
+    "badCell",          "corruptWrite"};
 
 // How long the drive spends on a command: a fixed turnaround plus the bytes on the bus
 // (about 20 MB/s), and for a flash write the time the chip takes per mebibyte.
@@ -85,6 +85,12 @@ bool NeedsReadiness(CommandKind kind) {
             return false;
     }
 }
+// Flips one bit of `data`, the same one for the same seed.
+void FlipSeededBit(std::span<uint8_t> data, uint32_t seed) {
+    uint64_t mixed = uint64_t{seed} * 2654435761u;
+    data[mixed % data.size()] ^= static_cast<uint8_t>(1u << (mixed >> 32) % 8);
+}
+
 }  // namespace
 
 const char* CommandKindName(CommandKind kind) {
@@ -233,6 +239,7 @@ DriveAnswer OpticalDrive::Answer(std::span<const uint8_t, 12> cdb, int direction
     int anyCount = ++received_[static_cast<size_t>(CommandKind::Any)];
 
     const DriveFault* corrupt = nullptr;
+    const DriveFault* corruptWrite = nullptr;
     const DriveFault* slow = nullptr;
     bool powerCut = false;
     std::array<uint8_t, 12> received;
@@ -260,6 +267,9 @@ DriveAnswer OpticalDrive::Answer(std::span<const uint8_t, 12> cdb, int direction
             case DriveFault::Kind::ShortBlock:
                 received[10] = received[11] = 0;
                 break;
+            case DriveFault::Kind::CorruptWrite:
+                corruptWrite = &fault;
+                break;
             default:
                 break;  // the lasting states are looked at by the commands themselves
         }
@@ -285,11 +295,18 @@ DriveAnswer OpticalDrive::Answer(std::span<const uint8_t, 12> cdb, int direction
         return answer;
     }
 
+    if (corruptWrite && direction == 0 && !data.empty()) {
+        // The bytes are damaged on their way: the host's own buffer stays as it sent it.
+        std::vector<uint8_t> arrived(data.begin(), data.end());
+        FlipSeededBit(arrived, corruptWrite->seed);
+        Run(received, kind, arrived, now, answer);
+        if (slow) answer.seconds = slow->seconds;
+        return answer;
+    }
     Run(received, kind, data, now, answer);
     if (answer.status == DriveAnswer::Status::Good && corrupt && kind == CommandKind::ReadBuffer &&
         !data.empty()) {
-        uint64_t mixed = uint64_t{corrupt->seed} * 2654435761u;
-        data[mixed % data.size()] ^= static_cast<uint8_t>(1u << (mixed >> 32) % 8);
+        FlipSeededBit(data, corrupt->seed);
     }
     if (slow) answer.seconds = slow->seconds;
     return answer;

@@ -52,10 +52,12 @@ struct DriveFault {
         TransportFailure,      // the command never reaches the drive
         SlowCommand,           // the command takes `seconds`
         PowerCut,              // power fails during the command; a commit is left half written
-        ShortBlock,  // the block arrives cut to its first 10 bytes, as a target layer that
-                     // knows only the opcode's length passes it on: bytes 10 and 11 are lost
-        BadCell,     // the flash cell at `address` holds what is written but reads back with
-                     // its lowest bit flipped, to the drive itself as well
+        ShortBlock,    // the block arrives cut to its first 10 bytes, as a target layer that
+                       // knows only the opcode's length passes it on: bytes 10 and 11 are lost
+        BadCell,       // the flash cell at `address` holds what is written but reads back with
+                       // its lowest bit flipped, to the drive itself as well
+        CorruptWrite,  // one byte of the data the host sends arrives flipped (chosen by the seed):
+                       // the staging buffer (or a download block's checksum) gets wrong bytes
     };
     Kind kind = Kind::FailCommand;
     CommandKind command = CommandKind::Any;

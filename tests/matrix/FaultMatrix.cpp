@@ -14,6 +14,8 @@
 #include "cli/RunReport.h"
 #include "common/Crc32.h"
 #include "common/Text.h"
+#include "directide/DriverRequests.h"
+#include "engine/ExitStatus.h"
 #include "engine/RestartCheck.h"
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateTexts.h"
@@ -42,9 +44,14 @@ constexpr size_t kBankImage = 128 * 1024;
 constexpr size_t kPageChipImage = 512 * 1024;
 constexpr size_t kIdeChunk = 128;
 constexpr int kIdePageChipRow = 16;
+// Driver requests by number: selecting a drive, identifying it, reading a flash byte.
+constexpr int kSelectRequest = static_cast<int>(directide::DriverRequest::SelectDevice);
+constexpr int kIdentifyRequest = static_cast<int>(directide::DriverRequest::IdentifyDevice);
+constexpr int kReadByteRequest = static_cast<int>(directide::DriverRequest::ReadFlashByte);
 constexpr char kNewRevision[] = "QV12";
 constexpr char kShippedOptions[] = "00010110001001100000000000000000";
-// Longer than the device's 108000-second command time-out.
+// The device's command time-out, and a command that takes longer.
+constexpr double kDeviceTimeOut = 108000;
 constexpr double kTimeOutSeconds = 200000;
 constexpr int kConsoleUnknown = cli::kExitOutcomeUnknown;
 // The RunOnce key as the emulated registry files it, under the local machine.
@@ -66,11 +73,53 @@ size_t ImageSize(Path p) {
     }
 }
 
-const std::vector<uint8_t>& Image(size_t size) {
-    static std::map<size_t, std::vector<uint8_t>> images;
-    auto& image = images[size];
-    if (image.empty()) image = platform::emulated::MakeFirmwareImage(kNewRevision, "", size);
+const std::vector<uint8_t>& Image(size_t size, const std::string& revision = kNewRevision) {
+    static std::map<std::pair<size_t, std::string>, std::vector<uint8_t>> images;
+    auto& image = images[{size, revision}];
+    if (image.empty()) image = platform::emulated::MakeFirmwareImage(revision, "", size);
     return image;
+}
+
+// The image the case's package carries.
+const std::vector<uint8_t>& CaseImage(const Case& c) {
+    return Image(ImageSize(c.path), c.imageRevision.empty() ? kNewRevision : c.imageRevision);
+}
+
+std::pair<std::string, std::string> Range(const Case& c) {
+    if (!c.rangeLow.empty()) return {c.rangeLow, c.rangeHigh};
+    return {"QV10", c.rangeBelowNew ? "QV11" : "QV19"};
+}
+
+// Damages the packed block where its checksum must notice: a bit of the image, a bit of its key
+// table, its size, or one of the checksum's own digits.
+void DamageBlock(Damage damage, std::span<uint8_t> block) {
+    auto digits = [&](size_t offset) { return block.subspan(offset, package::kNumberDigits); };
+    switch (damage) {
+        case Damage::None:
+            return;
+        case Damage::Image: {
+            auto start = digits(package::BinStartValueOffset(1));
+            size_t at = std::stoul(std::string(start.begin(), start.end()));
+            block[package::kImageAreaOffset + at + 1000] ^= 0x10;
+            return;
+        }
+        case Damage::KeyTable:
+            block[package::KeyTableOffset(1) + 7] ^= 0x01;
+            return;
+        case Damage::Size: {
+            auto size = digits(package::BinSizeValueOffset(1));
+            std::string text(size.begin(), size.end());
+            std::string smaller = std::to_string(std::stoul(text) - 2048);
+            smaller.insert(0, text.size() - smaller.size(), text[0] == ' ' ? ' ' : '0');
+            std::copy(smaller.begin(), smaller.end(), size.begin());
+            return;
+        }
+        case Damage::ChecksumDigit: {
+            uint8_t& digit = block[package::kParaOptOffset + 9 + 25];
+            digit = static_cast<uint8_t>('0' + (digit - '0' + 1) % 10);
+            return;
+        }
+    }
 }
 
 std::string OptionsFor(const Case& c) {
@@ -89,8 +138,10 @@ std::string OptionsFor(const Case& c) {
 const std::vector<uint8_t>& PackagedBlock(const Case& c) {
     static std::map<std::string, std::vector<uint8_t>> blocks;
     const size_t size = ImageSize(c.path);
-    const std::string key =
-        OptionsFor(c) + "/" + std::to_string(size) + (c.rangeBelowNew ? "/below" : "");
+    const auto [low, high] = Range(c);
+    const std::string key = OptionsFor(c) + "/" + std::to_string(size) + "/" + low + "-" + high +
+                            "/" + c.imageRevision + "/" +
+                            std::to_string(static_cast<int>(c.damage));
     auto& block = blocks[key];
     if (block.empty()) {
         pack::Manifest m;
@@ -99,7 +150,7 @@ const std::vector<uint8_t>& PackagedBlock(const Case& c) {
         m.options = OptionsFor(c);
         pack::ImageSpec image;
         image.file = "QV12.bin";
-        image.data = Image(size);
+        image.data = CaseImage(c);
         image.key.resize(package::kKeyTableSize);
         uint32_t state = static_cast<uint32_t>(size) | 1u;
         for (auto& k : image.key) {
@@ -107,10 +158,11 @@ const std::vector<uint8_t>& PackagedBlock(const Case& c) {
             k = static_cast<uint8_t>(state >> 24);
         }
         image.newRevision = kNewRevision;
-        image.constraints = {{"QV10", c.rangeBelowNew ? "QV11" : "QV19", "", ""}};
+        image.constraints = {{low, high, "", ""}};
         m.images.push_back(image);
         block.resize(package::kBlockSize);
         pack::WritePackage(m, block);
+        DamageBlock(c.damage, block);
     }
     return block;
 }
@@ -157,8 +209,11 @@ std::shared_ptr<Machine> BuildMachine(const Case& c) {
         switch (c.states[i]) {
             case DriveState::Flashed:
                 break;
-            case DriveState::Failed:
-                d.faults.push_back({DriveFault::Kind::FailCommand, CommandKind::WriteBuffer, 1, 0});
+            case DriveState::Failed:  // every data command of its path fails
+                d.faults.push_back(
+                    {DriveFault::Kind::FailCommand,
+                     c.path == Path::Block ? CommandKind::DownloadBlock : CommandKind::WriteBuffer,
+                     1, 0});
                 break;
             case DriveState::Stopped:
                 d.medium = true;
@@ -174,31 +229,56 @@ std::shared_ptr<Machine> BuildMachine(const Case& c) {
     return m;
 }
 
+// The revision a drive (or IDE slot) starts the case with.
+std::string RevisionBefore(const Case& c, size_t i) {
+    if (IsIde(c.path)) return i == 0 ? "QV11" : "QV05";
+    if (c.states.empty()) return i == 0 ? "QV11" : "1.00";
+    return c.states[i] == DriveState::Skipped ? kNewRevision : "QV11";
+}
+
+bool Matches(const Case& c, size_t i) {
+    const auto [low, high] = Range(c);
+    const std::string revision = RevisionBefore(c, i);
+    return c.damage == Damage::None && low <= revision && revision <= high;
+}
+
 // The drives (or IDE slots) the procedure chooses for the case.
 std::vector<size_t> Chosen(const Case& c) {
-    if (c.states.empty()) return {0};
+    if (c.states.empty()) {
+        // The drive of the family and the other one (on the direct path, IDE slot 3), which a
+        // wide range takes too: attended, the last matched is selected; unattended, the direct
+        // path takes the first, pass-through every one.
+        std::vector<size_t> matched;
+        for (size_t i : {size_t{0}, size_t{IsIde(c.path) ? 3u : 1u}})
+            if (Matches(c, i)) matched.push_back(i);
+        if (matched.empty() || (c.unattended && !IsIde(c.path))) return matched;
+        return {c.unattended ? matched.front() : matched.back()};
+    }
     if (!c.unattended) {
-        // The selection: the last matched drive; below the package's revision, a drive that
-        // already has it is not matched.
+        // The selection: the last matched drive.
         for (size_t i = c.states.size(); i-- > 0;)
-            if (!c.rangeBelowNew || c.states[i] != DriveState::Skipped) return {i};
+            if (Matches(c, i)) return {i};
         return {};
     }
+    // Unattended: every matched drive but those that already run the package's revision.
     std::vector<size_t> chosen;
     for (size_t i = 0; i < c.states.size(); ++i)
-        if (c.states[i] != DriveState::Skipped) chosen.push_back(i);
+        if (Matches(c, i) && c.states[i] != DriveState::Skipped) chosen.push_back(i);
     return chosen;
 }
 
 bool Holds(Machine& m, const Case& c, size_t i) {
-    const auto& image = Image(ImageSize(c.path));
+    const auto& image = CaseImage(c);
     if (IsIde(c.path)) {
         const auto& slot = m.ide.driveSlots[i];
-        // A cell that always reads back wrong does not hold its byte, whatever was written.
+        // A cell that always reads back wrong does not hold its byte, whatever was written; nor
+        // does a flash the driver never again lets the program read.
         bool badCell = std::any_of(slot.faults.begin(), slot.faults.end(), [&](const IdeFault& f) {
-            return (f.kind == IdeFaultKind::Verify ||
-                    (f.kind == IdeFaultKind::ReadOnce && f.times < 0)) &&
-                   f.address >= 0 && static_cast<size_t>(f.address) < image.size();
+            return ((f.kind == IdeFaultKind::Verify ||
+                     (f.kind == IdeFaultKind::ReadOnce && f.times < 0)) &&
+                    f.address >= 0 && static_cast<size_t>(f.address) < image.size()) ||
+                   (f.kind == IdeFaultKind::RequestFails && f.request == kReadByteRequest &&
+                    f.times < 0);
         });
         return slot.flash.size() >= image.size() && !slot.flashIncomplete && !badCell &&
                std::equal(image.begin(), image.end(), slot.flash.begin());
@@ -217,8 +297,14 @@ std::string Reports(Machine& m, const Case& c, size_t i) {
 // A drive may rightly be said not to answer when its faults can silence its INQUIRY.
 bool CanGoSilent(Machine& m, const Case& c, size_t i, bool inProcess) {
     if (IsIde(c.path)) {
-        return std::any_of(m.ide.driveSlots[i].faults.begin(), m.ide.driveSlots[i].faults.end(),
-                           [](const IdeFault& f) { return f.kind == IdeFaultKind::NeverReady; });
+        // The driver refusing to select or identify the drive silences it as well.
+        return std::any_of(
+            m.ide.driveSlots[i].faults.begin(), m.ide.driveSlots[i].faults.end(),
+            [](const IdeFault& f) {
+                return f.kind == IdeFaultKind::NeverReady ||
+                       (f.kind == IdeFaultKind::RequestFails &&
+                        (f.request == kSelectRequest || f.request == kIdentifyRequest));
+            });
     }
     if (inProcess && m.drives[i]->PoweredOff()) return true;
     if (!c.states.empty() || i != 0) return false;
@@ -268,17 +354,75 @@ Judgement False(Verdict v, std::string why) {
     return {v, std::move(why), ""};
 }
 
+size_t DriveCount(Machine& m, const Case& c) {
+    return IsIde(c.path) ? m.ide.driveSlots.size() : m.drives.size();
+}
+
+bool SameFlash(const platform::emulated::FlashContents& a,
+               const platform::emulated::FlashContents& b) {
+    return a.size() == b.size() && (a.empty() || a.SameBytes(b) || a.Crc32() == b.Crc32());
+}
+
+// Whether the drive (or IDE slot) is as the case found it: the same flash and the same identity.
+bool Unchanged(Machine& before, Machine& after, const Case& c, size_t i) {
+    if (IsIde(c.path)) {
+        const auto &was = before.ide.driveSlots[i], &is = after.ide.driveSlots[i];
+        return SameFlash(was.flash, is.flash) && was.revision == is.revision &&
+               was.flashIncomplete == is.flashIncomplete;
+    }
+    DriveSettings was = before.drives[i]->Settings(), is = after.drives[i]->Settings();
+    return SameFlash(was.flash, is.flash) && was.revision == is.revision &&
+           was.driveTag == is.driveTag && was.flashIncomplete == is.flashIncomplete;
+}
+
+bool OnlyImageOrOld(Machine& before, Machine& after, const Case& c, size_t i) {
+    const auto& image = CaseImage(c);
+    DriveSettings was = before.drives[i]->Settings(), is = after.drives[i]->Settings();
+    auto old = was.flash.Bytes(), now = is.flash.Bytes();
+    for (size_t k = 0; k < now.size(); ++k) {
+        if (now[k] != old[k] && (k >= image.size() || now[k] != image[k])) return false;
+    }
+    return true;
+}
+
+bool HasFault(Machine& m, size_t i, DriveFault::Kind kind) {
+    const auto faults = m.drives[i]->Settings().faults;
+    return std::any_of(faults.begin(), faults.end(),
+                       [&](const DriveFault& f) { return f.kind == kind; });
+}
+
+// Whether the drive's faults make its outcome unknowable: its final commit took longer than the
+// device waits, so the host gave up on a commit the drive went on to carry out. A power cut is
+// not such a fault: the drive stops half way and comes back in its boot loader, if at all.
+// `before`: the machine as the case set it up, with its faults.
+bool MayBeUnknown(Machine& before, Machine& m, const Case& c, size_t i, bool inProcess) {
+    if (IsIde(c.path)) return false;
+    for (const DriveFault& f : before.drives[i]->Settings().faults) {
+        if (f.kind != DriveFault::Kind::SlowCommand || f.seconds <= kDeviceTimeOut) continue;
+        // The two-bank download's first commit (bank 1) is not its last.
+        const bool finalCommit =
+            f.command == CommandKind::DownloadCommit ||
+            (f.command == CommandKind::Commit && (c.path != Path::TwoBank || f.nth == 2));
+        // Out of process the counts of the run are gone with it.
+        if (finalCommit && (!inProcess || m.drives[i]->Received(f.command) >= f.nth)) return true;
+    }
+    return false;
+}
+
 Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
+    auto before = BuildMachine(c);
     const std::vector<size_t> chosen = Chosen(c);
-    bool truth = !chosen.empty();
-    for (size_t i : chosen)
+    bool truth = !chosen.empty(), unknowable = false;
+    for (size_t i : chosen) {
         truth = truth && Holds(m, c, i);
+        unknowable = unknowable || MayBeUnknown(*before, m, c, i, inProcess);
+    }
     const std::string success = engine::Text(engine::UpdateText::Success, 0);
-    const std::string unknownText = engine::Text(engine::UpdateText::OutcomeUnknown, 0);
     // The window in script mode ends with the console's status as well.
     const bool claimsSuccess = said.status == 0;
     const bool claimsUnknown = said.status == kConsoleUnknown;
-    if (said.window && claimsSuccess != Contains(said.err, success))
+    // The standard variant says success in a message box; the wizard on its last page.
+    if (said.window && c.uiVariant == 0 && claimsSuccess != Contains(said.err, success))
         return False(claimsSuccess ? Verdict::FalseSuccess : Verdict::FalseFailure,
                      "the window's status and its messages disagree");
     std::string facts;
@@ -286,6 +430,24 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
         facts += " " + DriveKey(c, i) + (Holds(m, c, i) ? " holds the image" : " does not") +
                  " and reports " + Reports(m, c, i) + ";";
     }
+    // A drive the run did not choose is left as it was, whatever the run says.
+    for (size_t i = 0; i < DriveCount(m, c); ++i) {
+        if (std::find(chosen.begin(), chosen.end(), i) == chosen.end() &&
+            !Unchanged(*before, m, c, i))
+            return False(Verdict::FalseSuccess,
+                         "drive " + DriveKey(c, i) + " was not chosen and was changed;" + facts);
+    }
+    // Bytes that reached the drive's buffer wrong are never committed: each byte of its flash is
+    // the image's or what it held before (a two-bank drive may hold one new bank).
+    for (size_t i : chosen) {
+        if (!IsIde(c.path) && HasFault(*before, i, DriveFault::Kind::CorruptWrite) &&
+            !OnlyImageOrOld(*before, m, c, i))
+            return False(Verdict::FalseSuccess,
+                         DriveKey(c, i) + " committed bytes its buffer received wrong;" + facts);
+    }
+    if (c.damage != Damage::None && said.status != cli::kExitBadPackage)
+        return False(Verdict::FalseSuccess,
+                     "a damaged package was not refused: status " + std::to_string(said.status));
 
     // The messages must agree with the status: no success message without the image in every
     // chosen drive, no failure message when it is there.
@@ -295,6 +457,11 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
     if (Contains(text, engine::Text(engine::UpdateText::Failure, 0)) && truth)
         return False(Verdict::FalseFailure, "the failure message;" + facts);
     if (claimsSuccess && !truth) return False(Verdict::FalseSuccess, "success claimed;" + facts);
+    // "Unknown" only where the fault leaves the outcome unknowable; anywhere else it hides a
+    // failure or a success the program could have told.
+    if (claimsUnknown && !unknowable)
+        return False(truth ? Verdict::FalseFailure : Verdict::FalseSuccess,
+                     "unknown claimed where the outcome is known;" + facts);
     if (!claimsSuccess && !claimsUnknown && truth)
         return False(Verdict::FalseFailure, "failure claimed;" + facts);
     if (!said.window) {
@@ -304,12 +471,14 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
             auto line = std::find_if(lines.begin(), lines.end(),
                                      [&](const ReportLine& l) { return l.key == key; });
             const bool holds = Holds(m, c, i);
-            if (line == lines.end()) {
-                // A run that reports on its drives names every drive it chose.
-                if (!lines.empty() && !holds)
-                    return False(Verdict::FalseSuccess, "no line names " + key + facts);
+            // Every drive the run chose has its line, saying what became of it; a drive that
+            // fell silent while start-up looked for drives was never offered, and is untouched.
+            if (line == lines.end() && said.status == cli::kExitNoDrive &&
+                CanGoSilent(m, c, i, inProcess) && Unchanged(*before, m, c, i))
                 continue;
-            }
+            if (line == lines.end())
+                return False(holds ? Verdict::FalseFailure : Verdict::FalseSuccess,
+                             "no line names " + key + ";" + facts);
             const std::string& t = line->text;
             const bool notFlashed = Contains(t, ": not flashed");
             const bool failed = Contains(t, ": the flash failed");
@@ -318,7 +487,15 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
                 return False(Verdict::FalseSuccess, key + " said flashed: " + t + ";" + facts);
             if ((notFlashed || failed) && holds)
                 return False(Verdict::FalseFailure, key + " said not flashed: " + t + ";" + facts);
-            if (notFlashed) continue;
+            if (unknown && !MayBeUnknown(*before, m, c, i, inProcess))
+                return False(holds ? Verdict::FalseFailure : Verdict::FalseSuccess,
+                             key + " said unknown: " + t + ";" + facts);
+            if (notFlashed) {
+                if (!Unchanged(*before, m, c, i))
+                    return False(Verdict::FalseSuccess,
+                                 key + " said not flashed but was changed: " + t + ";" + facts);
+                continue;
+            }
             if (Contains(t, "now: the drive did not answer")) {
                 if (!CanGoSilent(m, c, i, inProcess))
                     return False(Verdict::FalseFailure, key + " said silent: " + t + ";" + facts);
@@ -332,11 +509,12 @@ Judgement Judge(const Case& c, const Said& said, Machine& m, bool inProcess) {
             }
         }
     }
-    if (claimsUnknown && !claimsSuccess) return {Verdict::Unknown, "unknown;" + facts, ""};
+    if (claimsUnknown) return {Verdict::Unknown, "unknown;" + facts, ""};
     return {};
 }
 
-// The check after the restart passes exactly when the drive it names holds the image.
+// The check after the restart passes exactly when the drive it names holds the image and reports
+// the package's revision (an image that carries another revision fails it).
 Judgement JudgeCheck(const Case& c, const Said& said, Machine& m, Judgement run) {
     if (!said.checkRan || run.verdict == Verdict::FalseSuccess ||
         run.verdict == Verdict::FalseFailure)
@@ -344,7 +522,8 @@ Judgement JudgeCheck(const Case& c, const Said& said, Machine& m, Judgement run)
     run.checked = true;
     size_t drive = static_cast<size_t>(std::max(said.checkIndex, 0));
     if (IsIde(c.path)) drive = said.checkIndex == 0 ? 0 : 3;  // the listed slots
-    const bool holds = drive < (IsIde(c.path) ? 8 : m.drives.size()) && Holds(m, c, drive);
+    const bool holds =
+        drive < DriveCount(m, c) && Holds(m, c, drive) && Reports(m, c, drive) == kNewRevision;
     if (said.checkPassed && !holds)
         return False(Verdict::FalseSuccess, "the check after the restart passed");
     if (!said.checkPassed && holds)
@@ -380,8 +559,9 @@ Observed Observe(const Case& c) {
         cli::ConsoleView view(in, out, err, cli::Answers::Yes, false);
         package::Package package(block);
         engine::UpdateEngine engine(package, view);
-        if (engine.StartUp() != engine::StartEnd::Ready) {
-            o.said.status = cli::kExitNoDrive;
+        const engine::StartEnd start = engine.StartUp();
+        if (start != engine::StartEnd::Ready) {
+            o.said.status = engine::StartExitStatus(start);
         } else {
             // As brenvo-cli's update does.
             engine.UpdateClick();
@@ -468,7 +648,10 @@ void AddDriveFaultCases(Path path, Transport transport, std::vector<Case>& cases
         Case c = base;
         c.name = prefix + name;
         c.faults = std::move(faults);
-        c.uiVariant = cases.size() % 2 ? 2 : 0;  // half the cases are checked after a restart
+        // Each user-interface variant, attended and unattended, in turn; a third of the cases
+        // are checked after a restart.
+        c.uiVariant = static_cast<int>(cases.size() % 3);
+        c.unattended = cases.size() / 3 % 2;
         cases.push_back(c);
     };
     for (auto [kind, count] : Probe(base)) {
@@ -486,13 +669,29 @@ void AddDriveFaultCases(Path path, Transport transport, std::vector<Case>& cases
                     add("corrupt " + at + x,
                         {{DriveFault::Kind::CorruptReadBack, kind, nth, times}});
                 }
+                // The drive's buffer receives wrong bytes: the host must not commit them.
+                if (kind == CommandKind::WriteBuffer || kind == CommandKind::DownloadBlock ||
+                    kind == CommandKind::Profile) {
+                    add("corrupt write " + at + x,
+                        {{DriveFault::Kind::CorruptWrite, kind, nth, times}});
+                }
             }
-            add("power cut " + at, {{DriveFault::Kind::PowerCut, kind, nth, 1}});
+            // A power cut and a time-out on each attempt: after none, one or two failed ones.
+            for (int attempt = 1; attempt <= (count >= 3 ? 3 : 1); ++attempt) {
+                std::vector<DriveFault> before;
+                if (attempt > 1)
+                    before.push_back({DriveFault::Kind::FailCommand, kind, nth, attempt - 1});
+                const std::string on = attempt > 1 ? " on attempt " + std::to_string(attempt) : "";
+                auto cut = before;
+                cut.push_back({DriveFault::Kind::PowerCut, kind, nth + attempt - 1, 1});
+                add("power cut " + at + on, cut);
+                auto slow = before;
+                slow.push_back({DriveFault::Kind::SlowCommand, kind, nth + attempt - 1, 1});
+                slow.back().seconds = kTimeOutSeconds;
+                add("time-out " + at + on, slow);
+            }
             // The block arrives without its last two bytes (a two-bank commit loses its bank).
             add("short block " + at, {{DriveFault::Kind::ShortBlock, kind, nth, 1}});
-            DriveFault slow{DriveFault::Kind::SlowCommand, kind, nth, 1};
-            slow.seconds = kTimeOutSeconds;
-            add("time-out " + at, {slow});
         }
         add("short block every " + kindName, {{DriveFault::Kind::ShortBlock, kind, 1, 0}});
     }
@@ -526,7 +725,42 @@ void AddIdeFaultCases(Path path, std::vector<Case>& cases) {
     }
 }
 
-void AddDriveStateCases(std::vector<Case>& cases) {
+// Two and three drives in every combination of states, attended and unattended. On the verified
+// path over pass-through every combination runs in every variant; on the other paths and
+// transports the variants take turns.
+// Each driver request the direct path sends fails at its first, a middle and its last position,
+// once, three times in a row and from there on.
+void AddIdeRequestCases(Path path, std::vector<Case>& cases) {
+    Case base;
+    base.path = path;
+    const auto seen = Observe(base).machine->ide.requestsSeen;
+    for (size_t request = 0; request < seen.size(); ++request) {
+        const int count = seen[request];
+        if (count == 0) continue;
+        for (int nth : std::set<int>{1, (count + 1) / 2, count}) {
+            for (int times : {1, 3, -1}) {
+                Case c = base;
+                IdeFault fault{IdeFaultKind::RequestFails, -1, times};
+                fault.request = static_cast<int>(request);
+                fault.nth = nth;
+                c.ideFaults = {fault};
+                c.uiVariant = static_cast<int>(cases.size() % 3);
+                c.unattended = cases.size() / 3 % 2;
+                c.name = std::string(PathName(path)) + "/request " + std::to_string(request) +
+                         " #" + std::to_string(nth) + " x" + std::to_string(times);
+                cases.push_back(c);
+            }
+        }
+    }
+}
+
+void AddDriveStateCases(Path path, Transport transport, std::vector<Case>& cases) {
+    const bool everyVariant = path == Path::Verified && transport == Transport::PassThrough;
+    const std::string prefix =
+        path == Path::Verified && transport == Transport::PassThrough
+            ? "drives/"
+            : std::string("drives/") + PathName(path) +
+                  (transport == Transport::Aspi ? "/aspi/" : "/pass-through/");
     for (size_t drives : {2u, 3u}) {
         size_t combinations = 1;
         for (size_t i = 0; i < drives; ++i)
@@ -540,12 +774,64 @@ void AddDriveStateCases(std::vector<Case>& cases) {
             }
             for (bool unattended : {false, true}) {
                 for (int variant : {0, 1, 2}) {
+                    if (!everyVariant && variant != static_cast<int>((n + unattended) % 3))
+                        continue;
                     Case c;
+                    c.path = path;
+                    c.transport = transport;
                     c.states = states;
                     c.unattended = unattended;
                     c.uiVariant = variant;
-                    c.name = "drives/" + name + (unattended ? "/unattended" : "/attended") + "/ui" +
+                    c.name = prefix + name + (unattended ? "/unattended" : "/attended") + "/ui" +
                              std::to_string(variant);
+                    cases.push_back(c);
+                }
+            }
+        }
+    }
+}
+
+// Packages damaged after packing, on each path: refused at start, every drive untouched.
+void AddDamagedPackageCases(std::vector<Case>& cases) {
+    const std::pair<Damage, const char*> damages[] = {{Damage::Image, "image"},
+                                                      {Damage::KeyTable, "key table"},
+                                                      {Damage::Size, "size"},
+                                                      {Damage::ChecksumDigit, "checksum digit"}};
+    for (Path path : {Path::Verified, Path::TwoBank, Path::Block, Path::DirectIde}) {
+        for (auto [damage, name] : damages) {
+            for (bool unattended : {false, true}) {
+                Case c;
+                c.path = path;
+                c.damage = damage;
+                c.unattended = unattended;
+                c.uiVariant = static_cast<int>(cases.size() % 3);
+                c.name = std::string(PathName(path)) + "/damaged " + name +
+                         (unattended ? "/unattended" : "/attended");
+                cases.push_back(c);
+            }
+        }
+    }
+}
+
+// Ranges that leave the drive out or leave the new revision out, and images that carry another
+// revision than the package's label (the drive's own old one among them).
+void AddRevisionCases(std::vector<Case>& cases) {
+    const std::pair<const char*, const char*> ranges[] = {
+        {"QV12", "QV19"}, {"QV05", "QV10"}, {"QV11", "QV11"}, {"QV10", "QV11"}, {"QV00", "QV99"}};
+    for (Path path : {Path::Verified, Path::TwoBank, Path::Block, Path::DirectIde}) {
+        for (auto [low, high] : ranges) {
+            for (const char* image : {"", "QV13", "QV11"}) {
+                for (bool unattended : {false, true}) {
+                    Case c;
+                    c.path = path;
+                    c.rangeLow = low;
+                    c.rangeHigh = high;
+                    c.imageRevision = image;
+                    c.unattended = unattended;
+                    c.uiVariant = cases.size() % 2 ? 2 : 0;
+                    c.name = std::string(PathName(path)) + "/range " + low + "-" + high +
+                             (*image ? std::string("/image ") + image : "") +
+                             (unattended ? "/unattended" : "/attended");
                     cases.push_back(c);
                 }
             }
@@ -636,7 +922,7 @@ bool UnattendedChoosesNothing(const Case& c) {
 }
 
 const char* VerdictName(Verdict v) {
-    static const char* names[] = {"true", "FALSE SUCCESS", "FALSE FAILURE", "unknown"};
+    static const char* names[] = {"true", "FALSE SUCCESS", "FALSE FAILURE", "unknown", "HANG"};
     return names[static_cast<int>(v)];
 }
 
@@ -646,10 +932,17 @@ std::vector<Case> GenerateCases(bool full) {
         for (Transport transport : {Transport::PassThrough, Transport::Aspi})
             AddDriveFaultCases(path, transport, cases);
     }
-    for (Path path : {Path::DirectIde, Path::DirectIde98, Path::DirectIdePage})
+    for (Path path : {Path::DirectIde, Path::DirectIde98, Path::DirectIdePage}) {
         AddIdeFaultCases(path, cases);
-    AddDriveStateCases(cases);
+        AddIdeRequestCases(path, cases);
+    }
+    for (Path path : {Path::Verified, Path::VerifiedSmallChip, Path::TwoBank, Path::Block}) {
+        for (Transport transport : {Transport::PassThrough, Transport::Aspi})
+            AddDriveStateCases(path, transport, cases);
+    }
     AddRangeBelowCases(cases);
+    AddDamagedPackageCases(cases);
+    AddRevisionCases(cases);
     if (full) return cases;
     // The test suite's share: every 20th case, so each path and state keeps a few.
     std::vector<Case> subset;
@@ -669,12 +962,12 @@ Judgement RunInProcess(const Case& c) {
 }
 
 Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
-    // The window starts a run by itself only for an unattended package, and says success in a
-    // message box only in the standard variant.
+    // The window starts a run by itself only for an unattended package: the standard variant,
+    // or the OEM wizard, whose check after the restart runs through the window as well.
     Case c = asked;
     if (window) {
         c.unattended = true;
-        c.uiVariant = 0;
+        c.uiVariant = asked.uiVariant == 2 ? 2 : 0;
     }
     const fs::path dir = fs::path(programs.workDir) / Slug(c.name + (window ? "-window" : ""));
     fs::remove_all(dir);
@@ -693,23 +986,45 @@ Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
             (window ? "" : " update --yes --force --reboot") + " > out.txt 2> err.txt < /dev/null");
     said.out = ReadText(dir / "out.txt");
     said.err = ReadText(dir / "err.txt");
-    if (said.status == 124) return {Verdict::FalseSuccess, "the program did not end", ""};
+    if (said.status == 124) return {Verdict::Hang, "the program did not end", ""};
     auto after = platform::emulated::LoadBench((dir / "bench.json").string());
     Judgement judged = Judge(c, said, *after, false);
     if (judged.verdict == Verdict::FalseSuccess || judged.verdict == Verdict::FalseFailure)
         return judged;
     const auto* entry = after->FindRegistry(kRunOnce, engine::kRestartValueName);
-    if (window || !entry) return judged;
+    const std::vector<size_t> chosen = Chosen(c);
+    if (window && !entry && c.uiVariant == 2 && said.status == 0 && !chosen.empty()) {
+        // The wizard in script mode restarts nothing; the check it would leave runs through the
+        // window after an emulated restart, for the drive the run chose first.
+        const size_t drive = chosen.front();
+        const int index = IsIde(c.path) ? (drive == 0 ? 0 : 1) : static_cast<int>(drive);
+        ClearFaults(*after);
+        after->Restart();
+        platform::emulated::SaveBench(*after, (dir / "bench.json").string());
+        int check = Run(env + "timeout 60 '" + program + "' /QVCHECK " + std::to_string(index) +
+                        " " + kNewRevision + " > boot.txt 2>&1 < /dev/null");
+        if (check == 124) return {Verdict::Hang, "the check after the restart did not end", ""};
+        said.checkRan = true;
+        said.checkIndex = index;
+        said.checkPassed = check == 0;
+        auto rebooted = platform::emulated::LoadBench((dir / "bench.json").string());
+        judged = JudgeCheck(c, said, *rebooted, judged);
+        judged.transcript = said.out + said.err + ReadText(dir / "boot.txt");
+        return judged;
+    }
+    if (!entry) return judged;
     engine::CheckRequest request =
         engine::ParseCheckCommandLine(common::SplitCommandLine(entry->value));
     ClearFaults(*after);
     platform::emulated::SaveBench(*after, (dir / "bench.json").string());
-    int boot = Run("cd '" + dir.string() + "' && timeout 60 '" + programs.benchTool +
+    int boot = Run(env + "timeout 60 '" + programs.benchTool +
                    "' boot bench.json > boot.txt 2>&1 < /dev/null");
+    if (boot == 124) return {Verdict::Hang, "the check after the restart did not end", ""};
     said.checkRan = true;
     said.checkIndex = request.driveIndex;
-    said.checkPassed =
-        boot == 0 && Contains(ReadText(dir / "boot.txt"), "The firmware update was successful.");
+    // The wizard's result page says it in the window; in script mode its status says it.
+    said.checkPassed = boot == 0 && (window || Contains(ReadText(dir / "boot.txt"),
+                                                        "The firmware update was successful."));
     auto rebooted = platform::emulated::LoadBench((dir / "bench.json").string());
     judged = JudgeCheck(c, said, *rebooted, judged);
     judged.transcript = said.out + said.err + ReadText(dir / "boot.txt");

@@ -29,6 +29,8 @@ enum class Path {
 };
 enum class Transport { PassThrough, Aspi };
 enum class DriveState { Flashed, Failed, Stopped, Skipped };
+// A package damaged after packing, in one of the parts its checksum covers.
+enum class Damage { None, Image, KeyTable, Size, ChecksumDigit };
 
 struct Case {
     std::string name;
@@ -44,10 +46,17 @@ struct Case {
     // The package updates from QV10-QV11 to QV12, the usual way of writing ranges: after its
     // update a drive is outside them (else QV10-QV19, which QV12 is inside).
     bool rangeBelowNew = false;
+    // The package's range instead, when set: low and high revision of its one constraint.
+    std::string rangeLow, rangeHigh;
+    // The revision the image carries, when it is not the one the package's label names.
+    std::string imageRevision;
+    Damage damage = Damage::None;
 };
 
 // How a run's words compare with what happened to the drives.
-enum class Verdict { True, FalseSuccess, FalseFailure, Unknown };
+// Unknown: the run said it cannot tell, where the fault makes the outcome unknowable. Hang: the
+// run never ended.
+enum class Verdict { True, FalseSuccess, FalseFailure, Unknown, Hang };
 
 struct Judgement {
     Verdict verdict = Verdict::True;

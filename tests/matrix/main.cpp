@@ -7,14 +7,23 @@
 //       every N-th case through the real brenvo-cli, every M-th through the window in script
 //       mode, each on a bench file of its own in DIR
 //
-// The last line reads "cases N, false successes F, false failures G, unknown U"; the status is
-// non-zero unless F and G are 0.
+// The last line reads "cases N, false successes F, false failures G, unknown U, hangs H"; the
+// status is non-zero unless F, G and H are 0. A case of this process that does not end within
+// kHangSeconds is a hang: it is named, the counts so far are printed and the matrix ends there
+// (its threads cannot be taken back).
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <iostream>
 #include <string>
 
 #include "tests/matrix/FaultMatrix.h"
+
+namespace {
+constexpr int kHangSeconds = 60;
+}  // namespace
 
 int main(int argc, char** argv) {
     bool subset = false, verbose = false;
@@ -60,7 +69,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    int cases = 0, falseSuccesses = 0, falseFailures = 0, unknown = 0, checks = 0;
+    int cases = 0, falseSuccesses = 0, falseFailures = 0, unknown = 0, hangs = 0, checks = 0;
     auto count = [&](const matrix::Case& c, const matrix::Judgement& j, const char* how) {
         ++cases;
         checks += j.checked;
@@ -76,17 +85,35 @@ int main(int argc, char** argv) {
             case matrix::Verdict::FalseFailure:
                 ++falseFailures;
                 break;
+            case matrix::Verdict::Hang:
+                ++hangs;
+                break;
         }
         std::cout << matrix::VerdictName(j.verdict) << " [" << how << "] " << c.name << ": "
                   << j.why << "\n";
         if (verbose) std::cout << j.transcript << "\n";
+    };
+    auto summary = [&]() {
+        const int falseVerdicts = falseSuccesses + falseFailures + hangs;
+        std::cout << "checks after a restart judged: " << checks << "\n";
+        std::cout << cases - falseVerdicts << " passed, " << falseVerdicts << " failed\n";
+        std::cout << "cases " << cases << ", false successes " << falseSuccesses
+                  << ", false failures " << falseFailures << ", unknown " << unknown << ", hangs "
+                  << hangs << std::endl;
+        return falseVerdicts == 0 ? 0 : 1;
     };
     const auto all = matrix::GenerateCases(!subset);
     for (size_t i = 0; i < all.size(); ++i) {
         const matrix::Case& c = all[i];
         if (!filter.empty() && c.name.find(filter) == std::string::npos) continue;
         if (!programsMode) {
-            count(c, matrix::RunInProcess(c), "engine");
+            auto run = std::async(std::launch::async, [&c] { return matrix::RunInProcess(c); });
+            if (run.wait_for(std::chrono::seconds(kHangSeconds)) != std::future_status::ready) {
+                count(c, {matrix::Verdict::Hang, "the run did not end", ""}, "engine");
+                summary();
+                std::_Exit(1);
+            }
+            count(c, run.get(), "engine");
             continue;
         }
         if (i % static_cast<size_t>(every) == 0)
@@ -96,10 +123,5 @@ int main(int argc, char** argv) {
         if (i % static_cast<size_t>(windowEvery) == 0 && !matrix::UnattendedChoosesNothing(c))
             count(c, matrix::RunProgram(c, programs, true), "brenvo");
     }
-    const int falseVerdicts = falseSuccesses + falseFailures;
-    std::cout << "checks after a restart judged: " << checks << "\n";
-    std::cout << cases - falseVerdicts << " passed, " << falseVerdicts << " failed\n";
-    std::cout << "cases " << cases << ", false successes " << falseSuccesses << ", false failures "
-              << falseFailures << ", unknown " << unknown << "\n";
-    return falseVerdicts == 0 ? 0 : 1;
+    return summary();
 }
