@@ -27,6 +27,8 @@ using main_testing::QuorvantManifest;
 using main_testing::WithDigit;
 using win32_testing::At;
 using win32_testing::ClientOf;
+using win32_testing::DrawnFace;
+using win32_testing::DrawnFaceOf;
 using win32_testing::FontOf;
 using win32_testing::LanguageName;
 using win32_testing::Picture;
@@ -129,6 +131,12 @@ TEST_F(MainWindow, StartsInEachLanguageWithItsWordsFontsAndPlaces) {
 
         EXPECT_EQ(FontOf(window.cboDrives).face, "Courier New");
         EXPECT_EQ(FontOf(window.cboDrives).height, -13);
+        // The list's columns line up only in a fixed-pitch face: the one drawn, whatever was asked.
+        const DrawnFace drawn = DrawnFaceOf(window.cboDrives);
+        EXPECT_FALSE(drawn.face.empty());
+        EXPECT_TRUE(drawn.fixedPitch) << drawn.face;
+        EXPECT_EQ(drawn.narrowWidth, drawn.wideWidth) << drawn.face;
+        if (language == 0) RecordProperty("list_face", drawn.face);
         if (language == kLanguageJapanese) {
             EXPECT_EQ(FontOf(window.Label1).face, "MS Gothic");
             EXPECT_EQ(FontOf(window.Label1).charset, kShiftJisCharset);
