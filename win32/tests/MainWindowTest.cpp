@@ -302,6 +302,9 @@ TEST_F(MainWindow, TheWizardGoesFromWelcomeToTheCompletePageAndRegistersTheCheck
     EXPECT_EQ(Text(wizard.lblVersion), engine::kWizardVersionText);
     EXPECT_EQ(Text(wizard.btnNext), engine::kWizardNext);
     EXPECT_FALSE(IsWindowEnabled(wizard.btnBack));
+    const DrawnFace list = DrawnFaceOf(wizard.cboDrives);
+    EXPECT_TRUE(list.fixedPitch) << list.face;
+    EXPECT_EQ(list.narrowWidth, list.wideWidth) << list.face;
     EXPECT_EQ(FontOf(wizard.lblMessage).face, "MS Sans Serif");
     EXPECT_EQ(FontOf(wizard.lblMessage).height, -12);
     EXPECT_EQ(FontOf(wizard.lblMessage).charset, kBig5Charset);
