@@ -75,8 +75,10 @@ void WindowsSystem::ReleaseDrive(const std::string& root) {
     if (claim == claims_.end()) return;
     if (claim->second.volume != INVALID_HANDLE_VALUE) {
         DWORD returned = 0;
-        ::DeviceIoControl(claim->second.volume, FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0,
-                          &returned, nullptr);
+        if (!::DeviceIoControl(claim->second.volume, FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0,
+                               &returned, nullptr))
+            TraceClaim(claim->first, "volume not unlocked",
+                       "FSCTL_UNLOCK_VOLUME error " + std::to_string(::GetLastError()));
         ::CloseHandle(claim->second.volume);
     }
     ::CloseHandle(claim->second.mutex);

@@ -127,7 +127,9 @@ DeviceSet WindowsSystem::SetupDiGetClassDevs(std::span<const uint8_t, 16> classG
     GUID guid;
     std::memcpy(&guid, classGuid.data(), sizeof guid);
     HDEVINFO set = m.getClassDevs(&guid, nullptr, nullptr, flags);
-    return set == INVALID_HANDLE_VALUE ? kInvalidDeviceSet : SeamHandle(set);
+    if (set != INVALID_HANDLE_VALUE) return SeamHandle(set);
+    TraceFailure("SetupDiGetClassDevs", ::GetLastError());
+    return kInvalidDeviceSet;
 }
 
 bool WindowsSystem::SetupDiEnumDeviceInfo(DeviceSet set, uint32_t index,
@@ -192,8 +194,11 @@ bool WindowsSystem::SetupDiSetClassInstallParams(DeviceSet set, std::span<const 
         return false;
     }
     std::memcpy(&change, params.data(), sizeof change);
-    return m.setClassInstallParams(NativeHandle<HDEVINFO>(set), &native, &change.ClassInstallHeader,
-                                   sizeof change) != FALSE;
+    if (m.setClassInstallParams(NativeHandle<HDEVINFO>(set), &native, &change.ClassInstallHeader,
+                                sizeof change))
+        return true;
+    TraceFailure("SetupDiSetClassInstallParams", ::GetLastError());
+    return false;
 }
 
 bool WindowsSystem::SetupDiCallClassInstaller(uint32_t function, DeviceSet set,
@@ -204,7 +209,10 @@ bool WindowsSystem::SetupDiCallClassInstaller(uint32_t function, DeviceSet set,
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    return m.callClassInstaller(function, NativeHandle<HDEVINFO>(set), &native) != FALSE;
+    if (m.callClassInstaller(function, NativeHandle<HDEVINFO>(set), &native)) return true;
+    TraceFailure("SetupDiCallClassInstaller", ::GetLastError(),
+                 "function " + std::to_string(function));
+    return false;
 }
 
 bool WindowsSystem::SetupDiGetDeviceInstallParams(DeviceSet set,

@@ -12,16 +12,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/windows/WideText.h"
+
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
+using platform::windows::Utf8;
 
 void Clear(HANDLE console, const CONSOLE_SCREEN_BUFFER_INFO& info) {
     DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y), done = 0;
