@@ -83,9 +83,8 @@ for arch in i686 x86_64; do
   check "$arch layout check refuses one-byte packing" 1 $? "$out" \
     "SCSI_PASS_THROUGH_DIRECT is not the documented layout"
   if [[ " $arches " != *" $arch "* ]]; then
-    not_run "$arch under Wine: both test programs, packing, list, an update traced," \
-      "a Japanese-named folder, the console's code pages" 15 \
-      "32-bit programs cannot run on this machine ($host32_reason)"
+    not_run "$arch under Wine: both test programs, packing, list, an update traced, a Japanese-named folder, the console's code pages" \
+      16 "32-bit programs cannot run on this machine ($host32_reason)"
     continue
   fi
   echo "== $arch under Wine"
