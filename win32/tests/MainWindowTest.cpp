@@ -302,9 +302,13 @@ TEST_F(MainWindow, TheWizardGoesFromWelcomeToTheCompletePageAndRegistersTheCheck
     EXPECT_EQ(Text(wizard.lblVersion), engine::kWizardVersionText);
     EXPECT_EQ(Text(wizard.btnNext), engine::kWizardNext);
     EXPECT_FALSE(IsWindowEnabled(wizard.btnBack));
+    // The wizard's list asks for the face in Big5, which a Chinese system (and this prefix) maps
+    // to a monospaced CJK face: its Chinese glyphs are twice as wide as its Latin ones, so Wine
+    // reports it as not of fixed pitch. The drive lines are Latin, and those must line up.
     const DrawnFace list = DrawnFaceOf(wizard.cboDrives);
-    EXPECT_TRUE(list.fixedPitch) << list.face;
     EXPECT_EQ(list.narrowWidth, list.wideWidth) << list.face;
+    RecordProperty("wizard_list_face",
+                   list.face + (list.fixedPitch ? " (fixed)" : " (dual width)"));
     EXPECT_EQ(FontOf(wizard.lblMessage).face, "MS Sans Serif");
     EXPECT_EQ(FontOf(wizard.lblMessage).height, -12);
     EXPECT_EQ(FontOf(wizard.lblMessage).charset, kBig5Charset);
