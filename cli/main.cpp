@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/ConsoleOutput.h"
 #include "cli/ConsoleView.h"
 #include "cli/RunReport.h"
 #include "cli/StopSignals.h"
@@ -437,6 +438,10 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
 }  // namespace
 
 int main(int argc, char** argv) {
+    // At a Windows console the texts go out as UTF-16, right in every code page; to a file or a
+    // pipe, and on other systems, as the UTF-8 bytes they are.
+    cli::ConsoleOutput consoleOut(std::cout, 1);
+    cli::ConsoleOutput consoleErr(std::cerr, 2);
     // Piped or logged, every line goes out as it is written: a log of a run that dies is not
     // empty, and a script sees each step when it happens.
     if (!isatty(STDOUT_FILENO)) {

@@ -100,6 +100,7 @@ RurDriver::~RurDriver() {
             system.DeleteFile(target);
         }
     }
+    ReleaseCdromDevices();
     if (setupApiModule) system.FreeSetupApi();
     // Handles go back to the system with the object that opened them.
     for (platform::Handle h : channelHandles) {
@@ -253,6 +254,7 @@ void RurDriver::StartDriverService() {
 void RurDriver::EnumerateCdromDevices() {
     auto& system = CurrentSystem();
     cdromCount = 0;
+    ReleaseCdromDevices();
     if (!SetupApiEntries().AllEntries()) return;
     cdromDevices = system.SetupDiGetClassDevs(std::span<const uint8_t, 16>(kCdromInterfaceGuid),
                                               kDigcfPresentProfileInterface);
@@ -266,6 +268,13 @@ void RurDriver::EnumerateCdromDevices() {
                                         cdromInfo[static_cast<size_t>(cdromCount)])) {
         ++cdromCount;
     }
+}
+
+void RurDriver::ReleaseCdromDevices() {
+    // Only the set is given back: the devices keep the state the run left them in.
+    if (cdromDevices != platform::kInvalidDeviceSet)
+        CurrentSystem().SetupDiDestroyDeviceInfoList(cdromDevices);
+    cdromDevices = platform::kInvalidDeviceSet;
 }
 
 bool RurDriver::StopCdromDevices() {

@@ -65,6 +65,8 @@ class RurDriver {
     void InstallDriverService();
     void StartDriverService();
     void EnumerateCdromDevices();
+    // Gives the enumerated set back to the setup API (SetupDiDestroyDeviceInfoList).
+    void ReleaseCdromDevices();
     bool StopCdromDevices();
     bool StartCdromDevices();
     // The system directory's copy of the driver file for this family; empty when unknown.

@@ -275,6 +275,8 @@ class System {
                                            std::span<const uint8_t> deviceInfo) = 0;
     virtual bool SetupDiGetDeviceInstallParams(DeviceSet set, std::span<const uint8_t> deviceInfo,
                                                std::span<uint8_t> params) = 0;
+    // Gives a set of SetupDiGetClassDevs back, with the elements enumerated from it.
+    virtual bool SetupDiDestroyDeviceInfoList(DeviceSet set) = 0;
 
     // --- sleep and shutdown ---
     // Holds off sleep, shutdown and idle while a drive's flash is written, giving the user
@@ -284,7 +286,7 @@ class System {
     virtual void ReleaseShutdownBlock() = 0;
 
     // --- the running program ---
-    // Full path of the program file as the system knows it (GetModuleFileNameA).
+    // Full path of the program file as the system knows it (GetModuleFileName).
     virtual std::string ModuleFileName() = 0;
 
     // What the user should be told about the machine this run acts on ("emulated PC

@@ -43,7 +43,8 @@ builds=()
 for arch in i686 x86_64; do
   (cmake -S . -B build-windows/$arch -G Ninja "${flavour[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" "${launcher[@]}" &&
-    ninja -C build-windows/$arch brenvo_tests brenvo_windows_tests brenvo-cli brenvo-pack) \
+    ninja -C build-windows/$arch brenvo_tests brenvo_windows_tests brenvo_console_probe \
+      brenvo-cli brenvo-pack) \
     > "$job/build-$arch.log" 2>&1 &
   builds+=($!)
 done
@@ -82,8 +83,8 @@ for arch in i686 x86_64; do
   check "$arch layout check refuses one-byte packing" 1 $? "$out" \
     "SCSI_PASS_THROUGH_DIRECT is not the documented layout"
   if [[ " $arches " != *" $arch "* ]]; then
-    not_run "$arch under Wine: both test programs, packing, list, an update traced" 8 \
-      "32-bit programs cannot run on this machine ($host32_reason)"
+    not_run "$arch under Wine: both test programs, packing, list, an update traced, a Japanese-named folder, the console's code pages" \
+      16 "32-bit programs cannot run on this machine ($host32_reason)"
     continue
   fi
   echo "== $arch under Wine"
@@ -109,6 +110,51 @@ for arch in i686 x86_64; do
   sed 's/,"t":[^,}]*//' $arch.jsonl > $arch.commands
   out=$(diff linux.commands $arch.commands 2>&1)
   check "$arch trace equals the Linux build's ($(wc -l < linux.commands) commands)" 0 $? "$out" ""
+
+  # A folder named in Japanese, on this prefix's Western code page (1252): the backend's tests
+  # run from there (the RunOnce value in Wine's registry), and after an OEM package's update on an
+  # emulated PC the bench names the program to restart as Windows does, where the ANSI calls
+  # gave "Z:\...\????\oem.exe".
+  folder="ファームウェア更新-$arch"
+  mkdir -p "$folder"
+  cp "$bin/tests/windows/brenvo_windows_tests.exe" "$folder/"
+  out=$(BRENVO_EXPECT_FOLDER=$folder wine "$folder/brenvo_windows_tests.exe" --gtest_brief=1 \
+    --gtest_filter='*RestartEntry*:*MaxPath*' 2>&1 < /dev/null)
+  gtests "$arch backend from a Japanese-named folder: restart entry, a path over 260" "$out" $?
+  sed 's/"00010110001/"20010110001/' manifest.json > oem.json
+  # Packed by the Linux build: brenvo-pack.exe, like the C runtime's argv, spells a name in the
+  # ANSI code page, which has no Japanese.
+  "$root/build/tools/pack/brenvo-pack" oem.json brenvo-cli.exe "$folder/oem.exe" > /dev/null
+  "$bench" new --preset typical $arch-oem.json > /dev/null
+  out=$(BRENVO_MACHINE=$arch-oem.json wine "$folder/oem.exe" update --yes 2>&1 < /dev/null)
+  check "$arch OEM update from the Japanese-named folder" 0 $? "$out" "After the restart"
+  out=$(grep -o '"hostProgram": *"[^"]*"' $arch-oem.json)
+  check "$arch the bench's restart names the program in its Japanese-named folder" 0 0 "$out" \
+    "$folder\\\\oem.exe\""
+
+  # The console: the Chinese and Japanese texts as the screen shows them in code pages 932, 950
+  # and 437, read back by a probe that runs the program in its console (under `script`, so that
+  # Wine gives it one). Redirected, the same run writes UTF-8 bytes.
+  cp "$bin/tests/windows/brenvo_console_probe.exe" .
+  for language in 1 2; do
+    sed "s/\"00010110001/\"0${language}010110001/" manifest.json > lang$language.json
+    wine brenvo-pack.exe lang$language.json brenvo-cli.exe lang$language.exe > /dev/null 2>&1 < /dev/null
+  done
+  zh='韌體已經更新成功 !'  # the success message in Chinese and a step in Japanese
+  ja='終了しました。'
+  "$bench" new --preset typical $arch-piped.json > /dev/null
+  out=$(BRENVO_MACHINE=$arch-piped.json wine lang2.exe update --yes 2>&1 < /dev/null)
+  check "$arch piped: the Japanese texts as UTF-8 bytes" 0 $? "$out" "$ja"
+  for run in "932 2 $ja" "950 1 $zh" "437 2 $ja" "437 1 $zh"; do
+    read -r cp language text <<< "$run"
+    "$bench" new --preset typical $arch-console.json > /dev/null
+    BRENVO_MACHINE=$arch-console.json script -qec \
+      "wine brenvo_console_probe.exe $cp screen.txt lang$language.exe update --yes" /dev/null \
+      > probe.log 2>&1 < /dev/null
+    status=$?
+    check "$arch console, code page $cp, language $language: the text arrives right" 0 $status \
+      "$(cat screen.txt 2> /dev/null; tail -3 probe.log)" "$text"
+  done
 done
 wineserver -k 2> /dev/null
 

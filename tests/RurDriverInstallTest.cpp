@@ -170,6 +170,20 @@ TEST(RurDriverCdroms, StopAndStartEveryEnumeratedDevice) {
         EXPECT_TRUE(d.started);
 }
 
+TEST(RurDriverCdroms, EverySetOfDevicesIsGivenBackByTheEndOfTheRun) {
+    auto pc = IdeMachine();
+    {
+        RurDriver driver;
+        driver.InstallAndOpen();
+        driver.EnumerateCdromDevices();
+        driver.EnumerateCdromDevices();  // a second look gives the first set back
+        EXPECT_EQ(pc.machine().ide.deviceSets.size(), 1u);
+        EXPECT_TRUE(driver.StopCdromDevices());
+        EXPECT_TRUE(driver.StartCdromDevices());
+    }
+    EXPECT_TRUE(pc.machine().ide.deviceSets.empty());
+}
+
 TEST(RurDriverCdroms, ARestartRequestOrARefusalMakesTheResultFalseButTheLoopGoesOn) {
     auto pc = IdeMachine();
     pc.machine().ide.cdroms[0].needsReboot = true;

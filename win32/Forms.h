@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/windows/WideText.h"
+
 namespace win32ui {
 
 // The `language` values; any other value is English.
@@ -28,8 +30,8 @@ inline constexpr COLORREF kMaroon = RGB(128, 0, 0);
 inline constexpr COLORREF kHotLight = RGB(0, 0x66, 0xcc);
 
 // The core's texts are UTF-8; the windows take UTF-16.
-std::wstring Wide(const std::string& utf8);
-std::string Utf8(const std::wstring& text);
+using platform::windows::Utf8;
+using platform::windows::Wide;
 
 struct FontSpec {
     std::string face;
@@ -37,7 +39,14 @@ struct FontSpec {
     bool bold = false;
     bool underline = false;
     int charset = kAnsiCharset;
+    // Asked for as FIXED_PITCH | FF_MODERN: where the face is missing, the system's font mapper
+    // then still picks a fixed-pitch one, so the drive list's columns line up.
+    bool fixedPitch = false;
 };
+// The drive lists' face: "Courier New" at `height`, fixed pitch.
+inline FontSpec ListFont(int height, int charset = kAnsiCharset) {
+    return {"Courier New", height, false, false, charset, true};
+}
 // The forms' usual font: "Tahoma", 8 point at 96 dpi, regular or bold.
 inline FontSpec Tahoma(bool bold = false) {
     return {"Tahoma", -11, bold, false, kAnsiCharset};

@@ -85,7 +85,7 @@ TBrenvoMain::TBrenvoMain(package::Package& package, std::vector<std::string> com
     Bevel1 = AddStatic("Bevel1", {8, 84, 484, 49}, SS_ETCHEDFRAME | WS_CLIPSIBLINGS);
     Label1 =
         AddLabel("Label1", {12, 4, 0, 0}, true, false, Align::Left, kArial, kBlack, words.prompt);
-    cboDrives = AddCombo("cboDrives", {8, 24, 374, 24}, {"Courier New", -13}, 16);
+    cboDrives = AddCombo("cboDrives", {8, 24, 374, 24}, ListFont(-13), 16);
     cmdUpdate = AddButton("cmdUpdate", {386, 24, 106, 25}, words.update, Tahoma(true));
     cmdClose = AddButton("cmdClose", {386, 52, 106, 25}, words.close, Tahoma(true));
     lblUpdateMsg = AddLabel("lblUpdateMsg", {11, 56, 0, 0}, true, false, Align::Left, kArial,

@@ -21,7 +21,7 @@ constexpr int kRightMargin = 6;
 
 // "MS Sans Serif" at height -12, Big5.
 const FontSpec kWizardFont{"MS Sans Serif", -12, false, false, kBig5Charset};
-const FontSpec kListFont{"Courier New", -12, false, false, kBig5Charset};
+const FontSpec kListFont = ListFont(-12, kBig5Charset);
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;

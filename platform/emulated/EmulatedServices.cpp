@@ -199,6 +199,14 @@ DeviceSet EmulatedSystem::SetupDiGetClassDevs(std::span<const uint8_t, 16> class
     return set;
 }
 
+bool EmulatedSystem::SetupDiDestroyDeviceInfoList(DeviceSet set) {
+    std::lock_guard lock(machine_->mutex);
+    IdeMachine& ide = machine_->ide;
+    ide.counters.setupApiCalls++;
+    // A set the machine never handed out, or one given back already, is an invalid handle.
+    return ide.deviceSets.erase(set) == 1;
+}
+
 bool EmulatedSystem::SetupDiEnumDeviceInfo(DeviceSet set, uint32_t index, std::span<uint8_t> info) {
     std::lock_guard lock(machine_->mutex);
     IdeMachine& ide = machine_->ide;

@@ -63,6 +63,7 @@ class EmulatedSystem : public System {
     SetupApi LoadSetupApi() override;
     void FreeSetupApi() override;
     DeviceSet SetupDiGetClassDevs(std::span<const uint8_t, 16> classGuid, uint32_t flags) override;
+    bool SetupDiDestroyDeviceInfoList(DeviceSet set) override;
     bool SetupDiEnumDeviceInfo(DeviceSet set, uint32_t index,
                                std::span<uint8_t> deviceInfo) override;
     bool SetupDiSetClassInstallParams(DeviceSet set, std::span<const uint8_t> deviceInfo,

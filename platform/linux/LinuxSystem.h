@@ -112,6 +112,7 @@ class LinuxSystem : public System {
                                        std::span<uint8_t>) override {
         return false;
     }
+    bool SetupDiDestroyDeviceInfoList(DeviceSet) override { return false; }
     std::string ModuleFileName() override;
     std::string Describe() override { return "this computer"; }
     // The first drive whose sg node this user may not open, with the facts of this machine

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "common/Bytes.h"
 #include "platform/System.h"
+#include "platform/Trace.h"
 #include "platform/windows/Win32.h"
 
 namespace platform::windows {
@@ -22,6 +24,23 @@ int64_t SeamHandle(Native handle) {
 // A call that sets the last error on failure.
 inline Status LastStatus(BOOL ok) {
     return ok ? Status::Success() : Status::Failure(::GetLastError());
+}
+
+// A failure the program goes on past (a service that would not start, a restart Windows refused,
+// the RunOnce value not written) leaves a line in the trace with the system's error number, so
+// that a person reading it later sees why; the outcome the caller acts on is unchanged.
+inline void TraceFailure(const char* call, uint32_t error, const std::string& detail = {}) {
+    Trace* trace = Trace::Current();
+    if (!trace) return;
+    nlohmann::ordered_json line;
+    line["win32"] = call;
+    line["error"] = error;
+    if (!detail.empty()) line["detail"] = detail;
+    trace->Write(line);
+}
+inline Status Traced(const char* call, Status status, const std::string& detail = {}) {
+    if (!status) TraceFailure(call, status.error, detail);
+    return status;
 }
 
 using common::Le32;

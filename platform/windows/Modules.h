@@ -22,6 +22,7 @@ using SetupDiGetDeviceInstallParamsAFn = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DAT
 using SetupDiSetClassInstallParamsAFn = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA,
                                                       PSP_CLASSINSTALL_HEADER, DWORD);
 using SetupDiCallClassInstallerFn = BOOL(WINAPI*)(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA);
+using SetupDiDestroyDeviceInfoListFn = BOOL(WINAPI*)(HDEVINFO);
 
 struct WindowsSystem::Modules {
     HMODULE advapi = nullptr;
@@ -39,6 +40,7 @@ struct WindowsSystem::Modules {
     SetupDiGetDeviceInstallParamsAFn getDeviceInstallParams = nullptr;
     SetupDiSetClassInstallParamsAFn setClassInstallParams = nullptr;
     SetupDiCallClassInstallerFn callClassInstaller = nullptr;
+    SetupDiDestroyDeviceInfoListFn destroyDeviceInfoList = nullptr;
 };
 
 // GetProcAddress typed as the entry it names; null when the module lacks it.

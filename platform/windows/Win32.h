@@ -1,6 +1,7 @@
 // The Windows headers as the backend includes them. They name many functions by macros (CreateEvent
 // for CreateEventA or CreateEventW); the seam's calls carry the same names, so those macros are
-// taken back here and the backend calls the ANSI functions by their full names.
+// taken back here and the backend calls the functions by their full names: the wide ones wherever
+// a path or a text goes in or out (WideText.h), the ANSI ones only for fixed ASCII names.
 #pragma once
 
 #ifndef NOMINMAX

@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "platform/Trace.h"
 #include "platform/windows/Crossing.h"
+#include "platform/windows/WideText.h"
 #include "platform/windows/WindowsSystem.h"
 
 namespace platform::windows {
@@ -49,12 +50,12 @@ DriveClaim WindowsSystem::ClaimDrive(const std::string& root) {
     }
     Claim claim{mutex, INVALID_HANDLE_VALUE};
     HANDLE volume =
-        ::CreateFileA(("\\\\.\\" + letter).c_str(), GENERIC_READ | GENERIC_WRITE,
+        ::CreateFileW(Wide("\\\\.\\" + letter).c_str(), GENERIC_READ | GENERIC_WRITE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     DWORD returned = 0;
     if (volume == INVALID_HANDLE_VALUE) {
         TraceClaim(letter, "volume not locked",
-                   "CreateFileA error " + std::to_string(::GetLastError()));
+                   "CreateFileW error " + std::to_string(::GetLastError()));
     } else if (!::DeviceIoControl(volume, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned,
                                   nullptr)) {
         TraceClaim(letter, "volume not locked",
@@ -74,8 +75,10 @@ void WindowsSystem::ReleaseDrive(const std::string& root) {
     if (claim == claims_.end()) return;
     if (claim->second.volume != INVALID_HANDLE_VALUE) {
         DWORD returned = 0;
-        ::DeviceIoControl(claim->second.volume, FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0,
-                          &returned, nullptr);
+        if (!::DeviceIoControl(claim->second.volume, FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0,
+                               &returned, nullptr))
+            TraceClaim(claim->first, "volume not unlocked",
+                       "FSCTL_UNLOCK_VOLUME error " + std::to_string(::GetLastError()));
         ::CloseHandle(claim->second.volume);
     }
     ::CloseHandle(claim->second.mutex);

@@ -1,4 +1,4 @@
-// Devices and the optical drives: CreateFileA and DeviceIoControl, the logical drives, the SCSI
+// Devices and the optical drives: CreateFileW and DeviceIoControl, the logical drives, the SCSI
 // pass-through, and the ASPI manager with its completion event.
 #include <algorithm>
 #include <cstring>
@@ -7,6 +7,7 @@
 #include "platform/windows/Crossing.h"
 #include "platform/windows/Modules.h"
 #include "platform/windows/ScsiLayouts.h"
+#include "platform/windows/WideText.h"
 #include "platform/windows/WindowsSystem.h"
 
 namespace platform::windows {
@@ -52,7 +53,7 @@ Handle WindowsSystem::CreateDevice(const std::string& name, uint32_t access, uin
         return SeamHandle(claimed);
     }
     HANDLE handle =
-        ::CreateFileA(name.c_str(), access, share, nullptr, disposition, flags, nullptr);
+        ::CreateFileW(WidePath(name).c_str(), access, share, nullptr, disposition, flags, nullptr);
     error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : kErrorSuccess;
     // A volume another Brenvo run has locked: say that it is held, not that access is denied.
     if (handle == INVALID_HANDLE_VALUE && HeldByAnotherRun(name)) error = kErrorSharingViolation;

@@ -4,6 +4,7 @@
 
 #include "platform/windows/Crossing.h"
 #include "platform/windows/Modules.h"
+#include "platform/windows/WideText.h"
 #include "platform/windows/WindowsSystem.h"
 
 namespace platform::windows {
@@ -28,39 +29,49 @@ static_assert(sizeof(void*) == 8 || (sizeof(SP_DEVINFO_DATA) == kDevInfo32Size &
 }  // namespace
 
 ScHandle WindowsSystem::OpenServiceManager(uint32_t access, uint32_t& error) {
-    SC_HANDLE manager = ::OpenSCManagerA(nullptr, nullptr, access);
+    SC_HANDLE manager = ::OpenSCManagerW(nullptr, nullptr, access);
     error = manager ? kErrorSuccess : ::GetLastError();
+    if (!manager) TraceFailure("OpenSCManager", error);
     return SeamHandle(manager);
 }
 
 ScHandle WindowsSystem::CreateService(ScHandle manager, const ServiceConfig& config,
                                       uint32_t& error) {
-    SC_HANDLE service = ::CreateServiceA(
-        NativeHandle<SC_HANDLE>(manager), config.name.c_str(), config.displayName.c_str(),
-        config.access, config.serviceType, config.startType, config.errorControl,
-        config.imagePath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+    SC_HANDLE service =
+        ::CreateServiceW(NativeHandle<SC_HANDLE>(manager), Wide(config.name).c_str(),
+                         Wide(config.displayName).c_str(), config.access, config.serviceType,
+                         config.startType, config.errorControl, Wide(config.imagePath).c_str(),
+                         nullptr, nullptr, nullptr, nullptr, nullptr);
     error = service ? kErrorSuccess : ::GetLastError();
+    // A service left by an earlier run answers ERROR_SERVICE_EXISTS; the caller then makes it
+    // again.
+    if (!service) TraceFailure("CreateService", error, config.name);
     return SeamHandle(service);
 }
 
 ScHandle WindowsSystem::OpenService(ScHandle manager, const std::string& name, uint32_t access,
                                     uint32_t& error) {
-    SC_HANDLE service = ::OpenServiceA(NativeHandle<SC_HANDLE>(manager), name.c_str(), access);
+    SC_HANDLE service =
+        ::OpenServiceW(NativeHandle<SC_HANDLE>(manager), Wide(name).c_str(), access);
     error = service ? kErrorSuccess : ::GetLastError();
+    if (!service) TraceFailure("OpenService", error, name);
     return SeamHandle(service);
 }
 
 Status WindowsSystem::ControlService(ScHandle service, uint32_t control) {
     SERVICE_STATUS status{};
-    return LastStatus(::ControlService(NativeHandle<SC_HANDLE>(service), control, &status));
+    return Traced("ControlService",
+                  LastStatus(::ControlService(NativeHandle<SC_HANDLE>(service), control, &status)),
+                  "control " + std::to_string(control));
 }
 
 Status WindowsSystem::DeleteService(ScHandle service) {
-    return LastStatus(::DeleteService(NativeHandle<SC_HANDLE>(service)));
+    return Traced("DeleteService", LastStatus(::DeleteService(NativeHandle<SC_HANDLE>(service))));
 }
 
 Status WindowsSystem::StartService(ScHandle service) {
-    return LastStatus(::StartServiceA(NativeHandle<SC_HANDLE>(service), 0, nullptr));
+    return Traced("StartService",
+                  LastStatus(::StartServiceW(NativeHandle<SC_HANDLE>(service), 0, nullptr)));
 }
 
 bool WindowsSystem::CloseServiceHandle(ScHandle handle) {
@@ -68,9 +79,9 @@ bool WindowsSystem::CloseServiceHandle(ScHandle handle) {
 }
 
 std::optional<std::string> WindowsSystem::QueryDosDevice(const std::string& name) {
-    char target[256] = {};
-    if (::QueryDosDeviceA(name.c_str(), target, sizeof target) == 0) return std::nullopt;
-    return std::string(target);  // the first of the zero-separated targets
+    wchar_t target[256] = {};
+    if (::QueryDosDeviceW(Wide(name).c_str(), target, 256) == 0) return std::nullopt;
+    return Utf8(target);  // the first of the zero-separated targets
 }
 
 SetupApi WindowsSystem::LoadSetupApi() {
@@ -85,6 +96,8 @@ SetupApi WindowsSystem::LoadSetupApi() {
         Entry<SetupDiSetClassInstallParamsAFn>(m.setupapi, "SetupDiSetClassInstallParamsA");
     m.callClassInstaller =
         Entry<SetupDiCallClassInstallerFn>(m.setupapi, "SetupDiCallClassInstaller");
+    m.destroyDeviceInfoList =
+        Entry<SetupDiDestroyDeviceInfoListFn>(m.setupapi, "SetupDiDestroyDeviceInfoList");
     return {true,
             m.getClassDevs != nullptr,
             m.enumDeviceInfo != nullptr,
@@ -102,6 +115,7 @@ void WindowsSystem::FreeSetupApi() {
     m.getDeviceInstallParams = nullptr;
     m.setClassInstallParams = nullptr;
     m.callClassInstaller = nullptr;
+    m.destroyDeviceInfoList = nullptr;
     std::lock_guard lock(devInfoMutex_);
     devInfo_.clear();
 }
@@ -113,7 +127,9 @@ DeviceSet WindowsSystem::SetupDiGetClassDevs(std::span<const uint8_t, 16> classG
     GUID guid;
     std::memcpy(&guid, classGuid.data(), sizeof guid);
     HDEVINFO set = m.getClassDevs(&guid, nullptr, nullptr, flags);
-    return set == INVALID_HANDLE_VALUE ? kInvalidDeviceSet : SeamHandle(set);
+    if (set != INVALID_HANDLE_VALUE) return SeamHandle(set);
+    TraceFailure("SetupDiGetClassDevs", ::GetLastError());
+    return kInvalidDeviceSet;
 }
 
 bool WindowsSystem::SetupDiEnumDeviceInfo(DeviceSet set, uint32_t index,
@@ -136,6 +152,21 @@ bool WindowsSystem::SetupDiEnumDeviceInfo(DeviceSet set, uint32_t index,
     std::lock_guard lock(devInfoMutex_);
     devInfo_[{set, native.DevInst}] = kept;
     return true;
+}
+
+bool WindowsSystem::SetupDiDestroyDeviceInfoList(DeviceSet set) {
+    auto& m = *modules_;
+    {
+        std::lock_guard lock(devInfoMutex_);
+        std::erase_if(devInfo_, [set](const auto& kept) { return kept.first.first == set; });
+    }
+    if (!m.destroyDeviceInfoList || set == kInvalidDeviceSet) {
+        TraceFailure("SetupDiDestroyDeviceInfoList", ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (m.destroyDeviceInfoList(NativeHandle<HDEVINFO>(set))) return true;
+    TraceFailure("SetupDiDestroyDeviceInfoList", ::GetLastError());
+    return false;
 }
 
 namespace {
@@ -163,8 +194,11 @@ bool WindowsSystem::SetupDiSetClassInstallParams(DeviceSet set, std::span<const 
         return false;
     }
     std::memcpy(&change, params.data(), sizeof change);
-    return m.setClassInstallParams(NativeHandle<HDEVINFO>(set), &native, &change.ClassInstallHeader,
-                                   sizeof change) != FALSE;
+    if (m.setClassInstallParams(NativeHandle<HDEVINFO>(set), &native, &change.ClassInstallHeader,
+                                sizeof change))
+        return true;
+    TraceFailure("SetupDiSetClassInstallParams", ::GetLastError());
+    return false;
 }
 
 bool WindowsSystem::SetupDiCallClassInstaller(uint32_t function, DeviceSet set,
@@ -175,7 +209,10 @@ bool WindowsSystem::SetupDiCallClassInstaller(uint32_t function, DeviceSet set,
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    return m.callClassInstaller(function, NativeHandle<HDEVINFO>(set), &native) != FALSE;
+    if (m.callClassInstaller(function, NativeHandle<HDEVINFO>(set), &native)) return true;
+    TraceFailure("SetupDiCallClassInstaller", ::GetLastError(),
+                 "function " + std::to_string(function));
+    return false;
 }
 
 bool WindowsSystem::SetupDiGetDeviceInstallParams(DeviceSet set,

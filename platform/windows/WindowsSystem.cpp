@@ -4,6 +4,7 @@
 #include "platform/Trace.h"
 #include "platform/windows/Crossing.h"
 #include "platform/windows/Modules.h"
+#include "platform/windows/WideText.h"
 #include "platform/windows/Win32.h"
 
 namespace platform::windows {
@@ -18,13 +19,18 @@ HKEY RootKey(RegistryRoot root) {
     return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-// A directory from one of the Get...DirectoryA calls (MAX_PATH characters), or nullopt.
+// A directory from one of the Get...DirectoryW calls, in UTF-8, or nullopt. A call answers the
+// room it needs when the buffer is too small: the buffer grows to it rather than cut the name.
 template <typename Call>
 std::optional<std::string> Directory(Call call) {
-    char buffer[MAX_PATH + 1] = {};
-    DWORD length = call(buffer, MAX_PATH);
-    if (length == 0 || length > MAX_PATH) return std::nullopt;
-    return std::string(buffer, length);
+    std::wstring buffer(MAX_PATH + 1, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return std::nullopt;
+        if (length < buffer.size()) return Utf8(std::wstring_view(buffer.data(), length));
+        buffer.assign(length + 1, L'\0');
+    }
+    return std::nullopt;
 }
 
 // Closes a file handle when it goes out of scope.
@@ -114,7 +120,7 @@ Status WindowsSystem::OpenProcessTokenForPrivileges() {
     CloseProcessToken();
     HANDLE token = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
-        return Status::Failure(::GetLastError());
+        return Traced("OpenProcessToken", Status::Failure(::GetLastError()));
     token_ = token;
     return Status::Success();
 }
@@ -124,13 +130,18 @@ uint32_t WindowsSystem::EnableShutdownPrivilege() {
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     if (!token_ ||
-        !::LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid))
-        return token_ ? ::GetLastError() : ERROR_INVALID_HANDLE;
+        !::LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+        const DWORD error = token_ ? ::GetLastError() : ERROR_INVALID_HANDLE;
+        TraceFailure("LookupPrivilegeValue", error, "SeShutdownPrivilege");
+        return error;
+    }
     ::SetLastError(ERROR_SUCCESS);
     ::AdjustTokenPrivileges(token_, FALSE, &privileges, 0, nullptr, nullptr);
     // AdjustTokenPrivileges succeeds even when it could not assign the privilege; only the last
     // error tells (ERROR_NOT_ALL_ASSIGNED).
-    return ::GetLastError();
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_SUCCESS) TraceFailure("AdjustTokenPrivileges", error, "SeShutdownPrivilege");
+    return error;
 }
 
 void WindowsSystem::CloseProcessToken() {
@@ -139,7 +150,9 @@ void WindowsSystem::CloseProcessToken() {
 }
 
 bool WindowsSystem::ExitWindowsEx(uint32_t flags, uint32_t reason) {
-    return ::ExitWindowsEx(flags, reason) != FALSE;
+    if (::ExitWindowsEx(flags, reason)) return true;
+    TraceFailure("ExitWindowsEx", ::GetLastError());
+    return false;
 }
 
 namespace {
@@ -173,44 +186,47 @@ void WindowsSystem::ReleaseShutdownBlock() {
 }
 
 std::optional<std::string> WindowsSystem::GetTempPath() {
-    return Directory([](char* b, DWORD n) { return ::GetTempPathA(n, b); });
+    return Directory([](wchar_t* b, DWORD n) { return ::GetTempPathW(n, b); });
 }
 
 std::optional<std::string> WindowsSystem::GetWindowsDirectory() {
-    return Directory([](char* b, DWORD n) { return ::GetWindowsDirectoryA(b, n); });
+    return Directory([](wchar_t* b, DWORD n) { return ::GetWindowsDirectoryW(b, n); });
 }
 
 std::optional<std::string> WindowsSystem::GetSystemDirectory() {
-    return Directory([](char* b, DWORD n) { return ::GetSystemDirectoryA(b, n); });
+    return Directory([](wchar_t* b, DWORD n) { return ::GetSystemDirectoryW(b, n); });
 }
 
 uint32_t WindowsSystem::GetFileAttributes(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str());
+    return ::GetFileAttributesW(WidePath(path).c_str());
 }
 
 Status WindowsSystem::SetFileAttributes(const std::string& path, uint32_t attributes) {
-    return LastStatus(::SetFileAttributesA(path.c_str(), attributes));
+    return Traced("SetFileAttributes",
+                  LastStatus(::SetFileAttributesW(WidePath(path).c_str(), attributes)), path);
 }
 
 Status WindowsSystem::DeleteFile(const std::string& path) {
-    return LastStatus(::DeleteFileA(path.c_str()));
+    return Traced("DeleteFile", LastStatus(::DeleteFileW(WidePath(path).c_str())), path);
 }
 
 Status WindowsSystem::WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
-    FileHandle file{::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    FileHandle file{::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.handle == INVALID_HANDLE_VALUE) return Status::Failure(::GetLastError());
+    if (file.handle == INVALID_HANDLE_VALUE)
+        return Traced("CreateFile", Status::Failure(::GetLastError()), path);
     DWORD written = 0;
     if (!::WriteFile(file.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                      nullptr))
-        return Status::Failure(::GetLastError());
+        return Traced("WriteFile", Status::Failure(::GetLastError()), path);
     // A short write (a full disk) is a failure, not a shorter driver file.
-    if (written != bytes.size()) return Status::Failure(ERROR_HANDLE_DISK_FULL);
+    if (written != bytes.size())
+        return Traced("WriteFile", Status::Failure(ERROR_HANDLE_DISK_FULL), path);
     return Status::Success();
 }
 
 std::optional<std::vector<uint8_t>> WindowsSystem::ReadWholeFile(const std::string& path) {
-    FileHandle file{::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    FileHandle file{::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (file.handle == INVALID_HANDLE_VALUE) return std::nullopt;
     LARGE_INTEGER size{};
@@ -225,40 +241,48 @@ std::optional<std::vector<uint8_t>> WindowsSystem::ReadWholeFile(const std::stri
 }
 
 Status WindowsSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
-    return LastStatus(::CopyFileA(from.c_str(), to.c_str(), failIfExists));
+    return Traced(
+        "CopyFile",
+        LastStatus(::CopyFileW(WidePath(from).c_str(), WidePath(to).c_str(), failIfExists)),
+        from + " -> " + to);
 }
 
 Status WindowsSystem::SetRegistryString(RegistryRoot root, const std::string& key,
                                         const std::string& name, const std::string& value) {
     HKEY opened = nullptr;
-    LONG code = ::RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                  &opened, nullptr);
-    if (code != ERROR_SUCCESS) return RegistryStatus(code);
-    code = ::RegSetValueExA(opened, name.c_str(), 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>(value.size() + 1));
+    LONG code = ::RegCreateKeyExW(RootKey(root), Wide(key).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                  nullptr, &opened, nullptr);
+    if (code != ERROR_SUCCESS) return Traced("RegCreateKeyEx", RegistryStatus(code), key);
+    const std::wstring data = Wide(value);
+    code = ::RegSetValueExW(opened, Wide(name).c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(data.c_str()),
+                            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(opened);
-    return RegistryStatus(code);
+    return Traced("RegSetValueEx", RegistryStatus(code), key + "\\" + name);
 }
 
 std::optional<std::string> WindowsSystem::QueryRegistryString(RegistryRoot root,
                                                               const std::string& key,
                                                               const std::string& name) {
     HKEY opened = nullptr;
-    if (::RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_QUERY_VALUE, &opened) !=
+        ERROR_SUCCESS)
         return std::nullopt;
+    const std::wstring valueName = Wide(name);
     DWORD type = 0, size = 0;
     std::optional<std::string> result;
-    if (::RegQueryValueExA(opened, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+    if (::RegQueryValueExW(opened, valueName.c_str(), nullptr, &type, nullptr, &size) ==
+            ERROR_SUCCESS &&
         (type == REG_SZ || type == REG_EXPAND_SZ)) {
-        std::string value(size, '\0');
-        if (::RegQueryValueExA(opened, name.c_str(), nullptr, &type,
-                               reinterpret_cast<BYTE*>(value.data()), &size) == ERROR_SUCCESS) {
+        std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD room = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+        if (::RegQueryValueExW(opened, valueName.c_str(), nullptr, &type,
+                               reinterpret_cast<BYTE*>(value.data()), &room) == ERROR_SUCCESS) {
             // The stored string may or may not end in its terminator.
-            value.resize(std::min<size_t>(size, value.size()));
-            while (!value.empty() && value.back() == '\0')
+            value.resize(std::min<size_t>(room / sizeof(wchar_t), value.size()));
+            while (!value.empty() && value.back() == L'\0')
                 value.pop_back();
-            result = value;
+            result = Utf8(value);
         }
     }
     ::RegCloseKey(opened);
@@ -268,17 +292,31 @@ std::optional<std::string> WindowsSystem::QueryRegistryString(RegistryRoot root,
 Status WindowsSystem::DeleteRegistryValue(RegistryRoot root, const std::string& key,
                                           const std::string& name) {
     HKEY opened = nullptr;
-    LONG code = ::RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_SET_VALUE, &opened);
+    LONG code = ::RegOpenKeyExW(RootKey(root), Wide(key).c_str(), 0, KEY_SET_VALUE, &opened);
     if (code != ERROR_SUCCESS) return RegistryStatus(code);
-    code = ::RegDeleteValueA(opened, name.c_str());
+    code = ::RegDeleteValueW(opened, Wide(name).c_str());
     ::RegCloseKey(opened);
     return RegistryStatus(code);
 }
 
 std::string ThisProgramFile() {
-    char buffer[MAX_PATH + 1] = {};
-    DWORD length = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return std::string(buffer, length);
+    // The name in full, whatever the code page and however long: the call cuts a name that does
+    // not fit and says so only by filling the buffer, so the buffer grows until the name fits.
+    std::wstring buffer(MAX_PATH + 1, L'\0');
+    for (;;) {
+        DWORD length =
+            ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            TraceFailure("GetModuleFileName", ::GetLastError());
+            return {};
+        }
+        if (length < buffer.size()) return Utf8(std::wstring_view(buffer.data(), length));
+        if (buffer.size() > 32768) {
+            TraceFailure("GetModuleFileName", ERROR_INSUFFICIENT_BUFFER);
+            return {};
+        }
+        buffer.assign(buffer.size() * 2, L'\0');
+    }
 }
 
 bool Is64BitWindows() {

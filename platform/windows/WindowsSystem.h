@@ -98,6 +98,7 @@ class WindowsSystem : public System {
                                    std::span<const uint8_t> deviceInfo) override;
     bool SetupDiGetDeviceInstallParams(DeviceSet set, std::span<const uint8_t> deviceInfo,
                                        std::span<uint8_t> params) override;
+    bool SetupDiDestroyDeviceInfoList(DeviceSet set) override;
 
   private:
     struct Modules;  // the libraries loaded at run time and their entry points
@@ -126,9 +127,10 @@ class WindowsSystem : public System {
     std::string DeviceNameOf(Handle handle);
 };
 
-// Shows a message box with MessageBoxA: no owner window, the icon of its kind, OK.
+// Shows a message box with MessageBoxW: no owner window, the icon of its kind, OK.
 void ShowWin32MessageBox(const MessageBoxRequest& request);
-// The running program's file (GetModuleFileNameA), for a restart that runs it again.
+// The running program's file in UTF-8 and in full (GetModuleFileNameW), for a restart that runs
+// it again; empty when Windows cannot tell (the trace says why).
 std::string ThisProgramFile();
 // Whether this is a 64-bit Windows: a 64-bit build, or a 32-bit one that IsWow64Process finds
 // running under WOW64. Systems without that call (the older family, the first NT versions) are

@@ -16,6 +16,7 @@
 #include "engine/CommandSet.h"
 #include "engine/RestartCheck.h"
 #include "platform/Trace.h"
+#include "platform/windows/WideText.h"
 #include "platform/windows/Win32.h"
 #include "platform/windows/WindowsSystem.h"
 
@@ -85,6 +86,155 @@ TEST_F(WindowsBackend, WritesReadsAndDeletesTheRunOnceValue) {
                                        engine::kRestartValueName)
                   .error,
               platform::kErrorFileNotFound);
+}
+
+// The lines of the trace file, parsed.
+std::vector<nlohmann::json> TraceLines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<nlohmann::json> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(nlohmann::json::parse(line));
+    return lines;
+}
+
+// The restart entry names this very program, as Windows names it, in any folder: the test runs
+// once more from a folder with a Japanese name on a Western code page (scripts/wine-test.sh sets
+// BRENVO_EXPECT_FOLDER to that name), where the ANSI calls would give "?" for each character.
+TEST_F(WindowsBackend, TheRestartEntryNamesThisProgramInFullWhateverTheFolderIsCalled) {
+    using platform::windows::Wide;
+    std::wstring self(32768, L'\0');
+    self.resize(::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    ASSERT_FALSE(self.empty());
+    const std::string program = CurrentSystem().ModuleFileName();
+    EXPECT_EQ(Wide(program), self);
+    if (const wchar_t* folder = ::_wgetenv(L"BRENVO_EXPECT_FOLDER")) {
+        EXPECT_NE(self.find(std::wstring(L"\\") + folder + L"\\"), std::wstring::npos);
+        RecordProperty("ansi_code_page", std::to_string(::GetACP()));
+    }
+    // The program file is found again by the name the entry gives.
+    EXPECT_NE(CurrentSystem().GetFileAttributes(program), platform::kInvalidFileAttributes);
+
+    engine::WriteRestartCheck(2, "QV12");
+    // Read back by the system's own wide call, not through the backend that wrote it.
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(engine::kRunOnceKey).c_str(), 0,
+                              KEY_QUERY_VALUE, &key),
+              ERROR_SUCCESS);
+    std::wstring value(4096, L'\0');
+    DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t)), type = 0;
+    LONG read = ::RegQueryValueExW(key, Wide(engine::kRestartValueName).c_str(), nullptr, &type,
+                                   reinterpret_cast<BYTE*>(value.data()), &size);
+    ::RegCloseKey(key);
+    ASSERT_EQ(read, ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    value.resize(size / sizeof(wchar_t));
+    while (!value.empty() && value.back() == L'\0')
+        value.pop_back();
+    EXPECT_EQ(value, L"\"" + self + L"\" /QVCHECK 2 QV12");
+    EXPECT_EQ(CurrentSystem().QueryRegistryString(RegistryRoot::LocalMachine, engine::kRunOnceKey,
+                                                  engine::kRestartValueName),
+              engine::RestartEntry(program, 2, "QV12"));
+    EXPECT_TRUE(CurrentSystem().DeleteRegistryValue(RegistryRoot::LocalMachine, engine::kRunOnceKey,
+                                                    engine::kRestartValueName));
+}
+
+// The wide file functions get a name of MAX_PATH characters or more whole and with the prefix
+// that lifts the limit (Wine takes long names either way; Windows cuts them without it).
+TEST(WidePath, ALongNameIsMadeWholeAndPrefixedAShortOneAndADeviceStayAsTheyAre) {
+    using platform::windows::WidePath;
+    EXPECT_EQ(WidePath("C:\\short\\file.sys"), L"C:\\short\\file.sys");
+    EXPECT_EQ(WidePath("\\\\.\\E:"), L"\\\\.\\E:");
+    const std::string folders =
+        "\\" + std::string(100, 'a') + "\\" + std::string(100, 'b') + "\\" + std::string(100, 'c');
+    EXPECT_EQ(WidePath("C:" + folders + "\\..\\f.sys"),
+              platform::windows::Wide("\\\\?\\C:\\" + std::string(100, 'a') + "\\" +
+                                      std::string(100, 'b') + "\\f.sys"));
+    EXPECT_EQ(WidePath("\\\\server\\share" + folders),
+              platform::windows::Wide("\\\\?\\UNC\\server\\share" + folders));
+    const std::wstring relative = WidePath(folders.substr(1));
+    EXPECT_EQ(relative.substr(0, 4), L"\\\\?\\");
+    EXPECT_EQ(relative.substr(relative.size() - 100), std::wstring(100, L'c'));
+}
+
+// A path longer than MAX_PATH is written, read, copied and removed under its whole name, never
+// cut to 260 characters.
+TEST_F(WindowsBackend, APathOverMaxPathIsUsedInFull) {
+    using platform::windows::Wide;
+    auto& system = CurrentSystem();
+    std::string folder = system.GetTempPath().value_or("C:\\") + "brenvo-long";
+    std::wstring made = L"\\\\?\\" + Wide(folder);
+    ::CreateDirectoryW(made.c_str(), nullptr);
+    for (int level = 0; level < 5; ++level) {
+        const std::string part = "\\" + std::string(60, static_cast<char>('a' + level));
+        folder += part;
+        made += Wide(part);
+        ::CreateDirectoryW(made.c_str(), nullptr);
+    }
+    const std::string file = folder + "\\driver-\u65e5\u672c.sys";
+    const std::string copy = folder + "\\copy.sys";
+    ASSERT_GT(file.size(), 300u);
+    const uint8_t bytes[] = {1, 2, 3, 4};
+    ASSERT_TRUE(system.WriteWholeFile(file, bytes));
+    // The system finds the file by its whole name, and by no shorter one.
+    EXPECT_NE(::GetFileAttributesW((L"\\\\?\\" + Wide(file)).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(::GetFileAttributesW(Wide(file.substr(0, MAX_PATH - 1)).c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    auto read = system.ReadWholeFile(file);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->size(), sizeof bytes);
+    EXPECT_TRUE(system.CopyFile(file, copy, false));
+    EXPECT_TRUE(system.SetFileAttributes(copy, platform::kFileAttributeReadOnly));
+    EXPECT_EQ(system.GetFileAttributes(copy) & platform::kFileAttributeReadOnly,
+              platform::kFileAttributeReadOnly);
+    EXPECT_TRUE(system.SetFileAttributes(copy, platform::kFileAttributeNormal));
+    EXPECT_TRUE(system.DeleteFile(copy));
+    EXPECT_TRUE(system.DeleteFile(file));
+    EXPECT_EQ(system.GetFileAttributes(file), platform::kInvalidFileAttributes);
+    for (int level = 0; level < 6; ++level) {
+        ::RemoveDirectoryW(made.c_str());
+        made.resize(made.rfind(L'\\'));
+    }
+}
+
+// The failures the program goes on past are in the trace with the system's error number: a
+// service that does not start, a registry value that cannot be written.
+TEST_F(WindowsBackend, FailuresTheRunGoesOnPastAreTracedWithTheirErrorNumbers) {
+    auto& system = CurrentSystem();
+    std::string path = system.GetTempPath().value_or("") + "brenvo-failure-trace.jsonl";
+    system.DeleteFile(path);
+    std::string error;
+    ASSERT_TRUE(platform::Trace::OpenFile(path, error)) << error;
+    // A driver service whose file is not there does not start.
+    platform::ServiceConfig config{"BrenvoTraceTest",
+                                   "Brenvo trace test",
+                                   platform::kServiceAllAccess,
+                                   1 /* kernel driver */,
+                                   3 /* on demand */,
+                                   0,
+                                   "System32\\Drivers\\brenvo-absent.sys"};
+    uint32_t code = 0;
+    auto manager = system.OpenServiceManager(platform::kScManagerAllAccess, code);
+    auto service = system.CreateService(manager, config, code);
+    ASSERT_NE(service, platform::kNullScHandle) << code;
+    const platform::Status started = system.StartService(service);
+    system.DeleteService(service);
+    system.CloseServiceHandle(service);
+    system.CloseServiceHandle(manager);
+    // A key name longer than the registry takes (255 characters).
+    const platform::Status written = system.SetRegistryString(
+        RegistryRoot::LocalMachine, "SOFTWARE\\" + std::string(300, 'k'), "value", "text");
+    platform::Trace::Close();
+    auto lines = TraceLines(path);
+    system.DeleteFile(path);
+    ASSERT_FALSE(started.ok);
+    ASSERT_FALSE(written.ok);
+    auto traced = [&](const std::string& call, uint32_t number) {
+        return std::any_of(lines.begin(), lines.end(), [&](const nlohmann::json& line) {
+            return line.value("win32", "") == call && line.value("error", 0u) == number;
+        });
+    };
+    EXPECT_TRUE(traced("StartService", started.error)) << started.error;
+    EXPECT_TRUE(traced("RegCreateKeyEx", written.error)) << written.error;
 }
 
 // The service's configuration as the service control manager keeps it.

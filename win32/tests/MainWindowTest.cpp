@@ -28,6 +28,8 @@ using main_testing::QuorvantManifest;
 using main_testing::WithDigit;
 using win32_testing::At;
 using win32_testing::ClientOf;
+using win32_testing::DrawnFace;
+using win32_testing::DrawnFaceOf;
 using win32_testing::FontOf;
 using win32_testing::LanguageName;
 using win32_testing::Picture;
@@ -130,6 +132,12 @@ TEST_F(MainWindow, StartsInEachLanguageWithItsWordsFontsAndPlaces) {
 
         EXPECT_EQ(FontOf(window.cboDrives).face, "Courier New");
         EXPECT_EQ(FontOf(window.cboDrives).height, -13);
+        // The list's columns line up only in a fixed-pitch face: the one drawn, whatever was asked.
+        const DrawnFace drawn = DrawnFaceOf(window.cboDrives);
+        EXPECT_FALSE(drawn.face.empty());
+        EXPECT_TRUE(drawn.fixedPitch) << drawn.face;
+        EXPECT_EQ(drawn.narrowWidth, drawn.wideWidth) << drawn.face;
+        if (language == 0) RecordProperty("list_face", drawn.face);
         if (language == kLanguageJapanese) {
             EXPECT_EQ(FontOf(window.Label1).face, "MS Gothic");
             EXPECT_EQ(FontOf(window.Label1).charset, kShiftJisCharset);
@@ -323,6 +331,13 @@ TEST_F(MainWindow, TheWizardGoesFromWelcomeToTheCompletePageAndRegistersTheCheck
     EXPECT_EQ(Text(wizard.lblVersion), engine::kWizardVersionText);
     EXPECT_EQ(Text(wizard.btnNext), engine::kWizardNext);
     EXPECT_FALSE(IsWindowEnabled(wizard.btnBack));
+    // The wizard's list asks for the face in Big5, which a Chinese system (and this prefix) maps
+    // to a monospaced CJK face: its Chinese glyphs are twice as wide as its Latin ones, so Wine
+    // reports it as not of fixed pitch. The drive lines are Latin, and those must line up.
+    const DrawnFace list = DrawnFaceOf(wizard.cboDrives);
+    EXPECT_EQ(list.narrowWidth, list.wideWidth) << list.face;
+    RecordProperty("wizard_list_face",
+                   list.face + (list.fixedPitch ? " (fixed)" : " (dual width)"));
     EXPECT_EQ(FontOf(wizard.lblMessage).face, "MS Sans Serif");
     EXPECT_EQ(FontOf(wizard.lblMessage).height, -12);
     EXPECT_EQ(FontOf(wizard.lblMessage).charset, kBig5Charset);

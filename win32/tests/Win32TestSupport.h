@@ -39,6 +39,33 @@ inline Font FontOf(HWND control) {
             font.lfWeight >= FW_BOLD, font.lfCharSet};
 }
 
+// The face the system really draws the control's text with: its font selected into a device
+// context and read back, not the face it was asked for. `fixedPitch` from the text metrics (a clear
+// TMPF_FIXED_PITCH bit means fixed pitch; the name says the opposite), and the widths of ten
+// narrow and ten wide letters, which a fixed-pitch face sets alike.
+struct DrawnFace {
+    std::string face;
+    bool fixedPitch;
+    int narrowWidth;
+    int wideWidth;
+};
+inline DrawnFace DrawnFaceOf(HWND control) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SIZE narrow{}, wide{};
+    GetTextExtentPoint32W(dc, L"iiiiiiiiii", 10, &narrow);
+    GetTextExtentPoint32W(dc, L"MMMMMMMMMM", 10, &wide);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return {win32ui::Utf8(face), (metrics.tmPitchAndFamily & TMPF_FIXED_PITCH) == 0,
+            static_cast<int>(narrow.cx), static_cast<int>(wide.cx)};
+}
+
 // The control's box in its parent's client area: left, top, width, height.
 inline RECT At(HWND control) {
     RECT box{};
