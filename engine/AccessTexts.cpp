@@ -31,7 +31,7 @@ struct Words {
     const char* rootSudo;
 };
 
-constexpr Words kEnglish = {
+constexpr Words kEnglishWords = {
     "Error ...",
     "Access denied ! ",
     " may not open the drive's SCSI generic node ",
@@ -58,7 +58,7 @@ constexpr Words kEnglish = {
     "- root's rights, from a terminal of this desktop: sudo -E ",
 };
 
-constexpr Words kChinese = {
+constexpr Words kChineseWords = {
     "錯誤 ...",
     "存取遭拒 ! 使用者 ",
     " 無法以讀寫方式開啟光碟機的 SCSI 通用節點 ",
@@ -84,7 +84,7 @@ constexpr Words kChinese = {
     "- 從這個桌面的終端機以 root 權限執行：sudo -E ",
 };
 
-constexpr Words kJapanese = {
+constexpr Words kJapaneseWords = {
     "エラー",
     "アクセスが拒否されました。ユーザー ",
     " はドライブの SCSI 汎用ノード ",
@@ -113,9 +113,9 @@ constexpr Words kJapanese = {
 };
 
 const Words& WordsOf(int language) {
-    if (language == 1) return kChinese;
-    if (language == 2) return kJapanese;
-    return kEnglish;
+    if (language == 1) return kChineseWords;
+    if (language == 2) return kJapaneseWords;
+    return kEnglishWords;
 }
 
 std::string Octal(uint32_t mode) {
