@@ -73,6 +73,13 @@ flock -n 9 || { echo "mutants: another run uses $scratch"; exit 1; }
 # The copy: this clone's last commit, checked out afresh (only files that differ are rewritten,
 # so the kept build folder rebuilds only those).
 head=$(git rev-parse HEAD)
+# A copy left by a clone that is gone (or by another clone of the same name) is no worktree of
+# this one: made afresh.
+common=$(git rev-parse --path-format=absolute --git-common-dir)
+if [ -e "$tree" ] &&
+  [ "$(git -C "$tree" rev-parse --path-format=absolute --git-common-dir 2> /dev/null)" != "$common" ]; then
+  rm -rf "$tree"
+fi
 if [ ! -e "$tree/.git" ]; then
   git worktree prune
   git worktree add --detach "$tree" "$head" > /dev/null 2>&1 || { echo "mutants: cannot make the copy $tree"; exit 1; }
