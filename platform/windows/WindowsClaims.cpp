@@ -1,6 +1,8 @@
 // One program per drive on Windows: a named mutex per drive letter keeps a second Brenvo off the
 // drive, and the drive's volume is locked where Windows allows it (a volume in use by a file
 // system or with no disc may refuse; the trace then says so and the mutex alone holds the claim).
+#include "platform/windows/Win32.h"
+// After windows.h, whose types it uses.
 #include <winioctl.h>
 
 #include "common/Text.h"
