@@ -98,8 +98,8 @@ std::string Canonical(const std::string& path) {
 }
 }  // namespace
 
-RegistryFile::RegistryFile(std::string configDir, RegistryOwner owner)
-    : configDir_(std::move(configDir)), owner_(std::move(owner)) {}
+RegistryFile::RegistryFile(std::string configDir, RegistryOwner owner, AutostartLaunch launch)
+    : configDir_(std::move(configDir)), owner_(owner), launch_(std::move(launch)) {}
 
 // Written under a fresh name beside it (never through a link) and renamed over, so a crash leaves
 // the old file or the new one; as the owner's when root writes for another user.
@@ -132,8 +132,8 @@ Status RegistryFile::Set(RegistryRoot root, const std::string& key, const std::s
         std::string entry =
             "[Desktop Entry]\nType=Application\nName=Brenvo check after the restart\n"
             "Exec=" +
-            DesktopExec(WithPrefix(owner_.execPrefix, common::SplitCommandLine(value))) +
-            "\nTerminal=true\n"
+            DesktopExec(WithPrefix(launch_.prefix, common::SplitCommandLine(value))) +
+            (launch_.terminal ? "\nTerminal=true\n" : "\nTerminal=false\n") +
             "X-GNOME-Autostart-enabled=true\n";
         if (!WriteAtomically(AutostartPath(name), entry))
             return Status::Failure(kErrorAccessDenied);
