@@ -2,7 +2,8 @@
 # The Linux backend against the real kernel: boots Debian's kernel in a small qemu VM (TCG) and
 # runs brenvo-cli and the device layer against three peers: scsi_debug as a CD/DVD device, qemu's
 # ATAPI drives (IDE and AHCI, with and without a disc), and our own emulated optical drive served
-# to the kernel through TCMU behind tcm_loop, where a whole update runs through the SCSI stack.
+# to the kernel through TCMU behind tcm_loop, where a whole update runs through the SCSI stack; on
+# that drive, the check after the restart as its autostart entry starts it, under pkexec and polkitd.
 # Prints one line per target and ends with "N passed, M failed" (checks); non-zero on failure.
 #
 # Usage: scripts/vm-test.sh [BUILD_DIR]     (the kernel package is cached in $BRENVO_VM_CACHE,
