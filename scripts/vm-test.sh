@@ -144,7 +144,8 @@ mkdir -p "$root/usr/share/dbus-1/system.d" "$root/usr/share/polkit-1/actions" "$
   "$root/etc/polkit-1/rules.d" "$root/lib/x86_64-linux-gnu/security"
 cp /usr/share/dbus-1/system.conf "$root/usr/share/dbus-1/"
 cp /usr/share/dbus-1/system.d/org.freedesktop.PolicyKit1.conf "$root/usr/share/dbus-1/system.d/"
-cp /usr/share/polkit-1/actions/org.freedesktop.policykit.policy "$root/usr/share/polkit-1/actions/"
+cp /usr/share/polkit-1/actions/org.freedesktop.policykit.policy data/org.brenvo.Brenvo.policy \
+  "$root/usr/share/polkit-1/actions/"
 cp /lib/x86_64-linux-gnu/security/pam_permit.so "$root/lib/x86_64-linux-gnu/security/"
 printf '%s required pam_permit.so\n' auth account password session > "$root/etc/pam.d/polkit-1"
 # Modules in dependency order, read from each module's own depends= (the unpacked tree has no
