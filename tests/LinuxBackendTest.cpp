@@ -455,6 +455,16 @@ TEST(LinuxRegistry, KeepsValuesInAFileAndRunOnceAsAOneShotAutostartEntry) {
     EXPECT_EQ(registry.Query(RegistryRoot::CurrentUser, "Software\\Brenvo", "x"), "y");
     EXPECT_EQ(registry.Delete(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate").error,
               platform::kErrorFileNotFound);
+
+    // A path with the entry's reserved characters reads back as itself: quoted, a backslash
+    // escaped once for the quotes and once for the file, a % doubled.
+    ASSERT_TRUE(registry.Set(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate",
+                             R"("/opt/100%\$x;y/brenvo-cli" /QVCHECK 0 QV12)"));
+    std::ifstream reserved(registry.AutostartPath("QVFWUpdate"));
+    text.assign((std::istreambuf_iterator<char>(reserved)), {});
+    EXPECT_NE(text.find(R"(Exec="/opt/100%%\\\\\\$x;y/brenvo-cli" /QVCHECK 0 QV12)"),
+              std::string::npos)
+        << text;
 }
 
 // Run as root through pkexec or sudo, the files go to the invoking user, as theirs: a desktop

@@ -66,21 +66,29 @@ class ActingAs {
     int previousGid_ = 0;
 };
 
-// Desktop entries quote an argument with blanks or quotes in double quotes, escaping \ " ` $.
+// The Exec= value of a desktop entry: a word with a reserved character is quoted, a backslash
+// before each of " ` $ and backslash inside the quotes; the value is then a string value, whose
+// own escaping doubles every backslash; a literal % is %%.
 std::string DesktopExec(const std::vector<std::string>& words) {
     std::string exec;
     for (const auto& word : words) {
         if (!exec.empty()) exec += ' ';
-        if (word.find_first_of(" \t\"'\\`$") == std::string::npos && !word.empty()) {
-            exec += word;
-            continue;
-        }
-        exec += '"';
+        const bool quoted =
+            word.empty() || word.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos;
+        if (quoted) exec += '"';
         for (char c : word) {
-            if (c == '"' || c == '`' || c == '$' || c == '\\') exec += '\\';
-            exec += c;
+            if (quoted && (c == '"' || c == '`' || c == '$' || c == '\\')) exec += "\\\\";
+            if (c == '\\') {
+                exec += "\\\\";
+            } else if (c == '\n') {
+                exec += "\\n";
+            } else if (c == '%') {
+                exec += "%%";
+            } else {
+                exec += c;
+            }
         }
-        exec += '"';
+        if (quoted) exec += '"';
     }
     return exec;
 }
