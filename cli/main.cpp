@@ -491,7 +491,7 @@ int main(int argc, char** argv) {
     engine::FlashGate gate;
     cli::StopSignals stopSignals(gate);
     platform::MachineSession session;
-    if (!session.Open(error)) {
+    if (!session.Open(error, platform::MachineSession::FrontEnd::Console)) {
         std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;
     }

@@ -18,7 +18,7 @@
 
 namespace platform {
 
-bool MachineSession::Open(std::string& error) {
+bool MachineSession::Open(std::string& error, [[maybe_unused]] FrontEnd frontEnd) {
     if (!Trace::OpenFromEnvironment(error)) return false;
     const char* bench = std::getenv("BRENVO_MACHINE");
 #ifdef _WIN32
@@ -36,7 +36,7 @@ bool MachineSession::Open(std::string& error) {
 #endif
 #ifdef __linux__
     if (!bench || !*bench) {
-        auto system = linuxhost::OpenThisComputer();
+        auto system = linuxhost::OpenThisComputer(frontEnd == FrontEnd::Console);
         for (const auto& drive : system->Drives())
             deviceNodes_[drive.letter] =
                 drive.sgNode + (drive.blockNode.empty() ? "" : " " + drive.blockNode);

@@ -27,10 +27,12 @@ class MachineSession {
     MachineSession(const MachineSession&) = delete;
     MachineSession& operator=(const MachineSession&) = delete;
 
+    // Which program runs: a restart it registers starts a console program in a terminal.
+    enum class FrontEnd { Window, Console };
     // Installs the process's System. On failure returns false and `error` says why (a bad bench
     // file names the file and the field, a bench another run holds says so); nothing is
     // installed then. The bench stays held by this run until Finish or the session's end.
-    bool Open(std::string& error);
+    bool Open(std::string& error, FrontEnd frontEnd = FrontEnd::Window);
     // Writes the emulated PC's state back to its bench file. False (and `error`, a whole
     // sentence saying which) when it cannot, or when a flash contents file of the bench turned
     // out bad during the run (the state is saved then).

@@ -11,8 +11,9 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohm
   # The fuzzers (scripts/fuzz.sh): clang and its libFuzzer.
   clang libclang-rt-dev
   # The VM stage: the kernel's SCSI stack in qemu, with busybox, sg_inq and the TCMU header,
-  # and mke2fs for a disc the guest mounts.
-  qemu-system-x86 busybox-static sg3-utils linux-libc-dev e2fsprogs
+  # and mke2fs for a disc the guest mounts; the system bus, polkitd and pkexec, under which the
+  # guest runs the check after the restart as its autostart entry starts it.
+  qemu-system-x86 busybox-static sg3-utils linux-libc-dev e2fsprogs dbus-daemon polkitd pkexec
   # sd-bus: the login manager's lock that holds off sleep and shutdown during a flash.
   libsystemd-dev)
 # GNU time: the peak memory of the benchmark command's runs.

@@ -2,7 +2,8 @@
 # The Linux backend against the real kernel: boots Debian's kernel in a small qemu VM (TCG) and
 # runs brenvo-cli and the device layer against three peers: scsi_debug as a CD/DVD device, qemu's
 # ATAPI drives (IDE and AHCI, with and without a disc), and our own emulated optical drive served
-# to the kernel through TCMU behind tcm_loop, where a whole update runs through the SCSI stack.
+# to the kernel through TCMU behind tcm_loop, where a whole update runs through the SCSI stack; on
+# that drive, the check after the restart as its autostart entry starts it, under pkexec and polkitd.
 # Prints one line per target and ends with "N passed, M failed" (checks); non-zero on failure.
 #
 # Usage: scripts/vm-test.sh [BUILD_DIR]     (the kernel package is cached in $BRENVO_VM_CACHE,
@@ -100,6 +101,12 @@ bank["clock"] = fresh["clock"]  # real time, as a drive behind the kernel keeps
 bank["drives"][0].pop("flashId")
 json.dump(bank, open(sys.argv[1], "w"), indent=2)
 PY
+# The OEM variant of that package, whose update registers the check after the restart: the guest
+# runs it through pkexec, and then the restart entry's command as written.
+sed 's/"options": "0/"options": "2/' "$host/manifest-block.json" > "$host/manifest-qv.json"
+"$bin/tools/pack/brenvo-pack" "$host/manifest-qv.json" "$bin/cli/brenvo-cli" "$host/brenvo-cli-qv" \
+  > /dev/null || fail "packing the OEM brenvo-cli failed"
+cp "$host/block.json" "$host/qv.json"
 
 # --- the initramfs ---------------------------------------------------------------------------
 root=$work/root
@@ -107,21 +114,40 @@ mkdir -p "$root"/{bin,sbin,lib,lib64,dev,proc,sys,tmp,etc,work,modules}
 cp /bin/busybox "$root/bin/busybox" 2>/dev/null || cp "$(command -v busybox)" "$root/bin/busybox"
 [[ "$(ldd "$root/bin/busybox" 2>&1)" == *"not a dynamic"* || "$(ldd "$root/bin/busybox" 2>&1)" == *"statically linked"* ]] ||
   fail "busybox is not static (install busybox-static)"
-add_program() {  # add_program FILE: the program and its shared libraries
-  cp "$1" "$root/bin/"
-  strip --strip-debug "$root/bin/$(basename "$1")" 2>/dev/null
+add_program() {  # add_program FILE [DIR]: the program, in DIR of the guest (/bin), and its shared libraries
+  local dir=${2:-/bin}
+  mkdir -p "$root$dir"
+  cp "$1" "$root$dir/"
+  strip --strip-debug "$root$dir/$(basename "$1")" 2>/dev/null
   ldd "$1" | awk '/=> \// {print $3} /^\t\/lib64/ {print $1}' | while read -r lib; do
     mkdir -p "$root$(dirname "$lib")"
     [ -f "$root$lib" ] || cp -L "$lib" "$root$lib"
   done
 }
 for p in "$host/brenvo-cli" "$host/brenvo-cli-sd" "$host/brenvo-cli-b" "$host/brenvo-cli-q" "$host/brenvo-cli-block" \
+         "$host/brenvo-cli-qv" \
          "$bin/tools/bench/brenvo-bench" "$bin/tools/tcmu/brenvo-tcmu" \
          "$bin/tools/vmprobe/brenvo-vmprobe" "$(command -v sg_inq)" "$(command -v sg_start)"; do
   add_program "$p"
 done
 cp "$host"/fw1.bin "$host"/drive.json "$host"/corrupt.json "$host"/race.json "$host"/ref-e.jsonl \
-  "$host"/busy.json "$host"/conflict.json "$host"/nosense.json "$host"/block.json "$root/work/"
+  "$host"/busy.json "$host"/conflict.json "$host"/nosense.json "$host"/block.json "$host"/qv.json \
+  "$root/work/"
+# A desktop's rights machinery, from this machine's packages: the system bus, polkitd with the
+# action pkexec asks for, pkexec itself (made setuid root in the guest), and a PAM service for it
+# that admits everyone (the rule decides who may).
+for p in /usr/bin/pkexec /usr/bin/pkaction /usr/lib/polkit-1/polkitd /usr/bin/dbus-daemon; do
+  [ -x "$p" ] || fail "$p is missing (scripts/install-deps.sh installs pkexec and polkitd)"
+  add_program "$p" "$(dirname "$p")"
+done
+mkdir -p "$root/usr/share/dbus-1/system.d" "$root/usr/share/polkit-1/actions" "$root/etc/pam.d" \
+  "$root/etc/polkit-1/rules.d" "$root/lib/x86_64-linux-gnu/security"
+cp /usr/share/dbus-1/system.conf "$root/usr/share/dbus-1/"
+cp /usr/share/dbus-1/system.d/org.freedesktop.PolicyKit1.conf "$root/usr/share/dbus-1/system.d/"
+cp /usr/share/polkit-1/actions/org.freedesktop.policykit.policy data/org.brenvo.Brenvo.policy \
+  "$root/usr/share/polkit-1/actions/"
+cp /lib/x86_64-linux-gnu/security/pam_permit.so "$root/lib/x86_64-linux-gnu/security/"
+printf '%s required pam_permit.so\n' auth account password session > "$root/etc/pam.d/polkit-1"
 # Modules in dependency order, read from each module's own depends= (the unpacked tree has no
 # usable modules.dep).
 declare -A loaded=()

@@ -455,6 +455,16 @@ TEST(LinuxRegistry, KeepsValuesInAFileAndRunOnceAsAOneShotAutostartEntry) {
     EXPECT_EQ(registry.Query(RegistryRoot::CurrentUser, "Software\\Brenvo", "x"), "y");
     EXPECT_EQ(registry.Delete(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate").error,
               platform::kErrorFileNotFound);
+
+    // A path with the entry's reserved characters reads back as itself: quoted, a backslash
+    // escaped once for the quotes and once for the file, a % doubled.
+    ASSERT_TRUE(registry.Set(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate",
+                             R"("/opt/100%\$x;y/brenvo-cli" /QVCHECK 0 QV12)"));
+    std::ifstream reserved(registry.AutostartPath("QVFWUpdate"));
+    text.assign((std::istreambuf_iterator<char>(reserved)), {});
+    EXPECT_NE(text.find(R"(Exec="/opt/100%%\\\\\\$x;y/brenvo-cli" /QVCHECK 0 QV12)"),
+              std::string::npos)
+        << text;
 }
 
 // Run as root through pkexec or sudo, the files go to the invoking user, as theirs: a desktop
@@ -478,7 +488,7 @@ TEST(LinuxRegistry, UnderPkexecOrSudoIsTheInvokingUsersAndTheirsToOwn) {
     const std::string home = top.path() + "/home";
     fs::create_directories(home);
     ASSERT_EQ(chown(home.c_str(), 65534, 65534), 0);
-    platform::linuxhost::RegistryFile registry(home + "/.config", {65534, 65534, {"pkexec"}});
+    platform::linuxhost::RegistryFile registry(home + "/.config", {65534, 65534}, {{"pkexec"}});
     const std::string runOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
     ASSERT_TRUE(registry.Set(platform::RegistryRoot::LocalMachine, runOnce, "QVFWUpdate",
                              "\"/opt/brenvo dir/brenvo\" /QVCHECK 0 QV12"));
@@ -505,6 +515,66 @@ TEST(LinuxRegistry, UnderPkexecOrSudoIsTheInvokingUsersAndTheirsToOwn) {
     fs::create_directory_symlink(rootOnly, home + "/.config/autostart");
     EXPECT_FALSE(registry.Set(platform::RegistryRoot::LocalMachine, runOnce, "QVFWUpdate", "x"));
     EXPECT_TRUE(fs::is_empty(rootOnly));
+}
+
+// At the log-in sudo has no terminal to ask its password on: the check after the restart asks
+// through pkexec, whichever way the update came by root's rights. A console program needs a
+// terminal for its output; a window needs none, and a display, which pkexec leaves it only where
+// an action names it.
+TEST(LinuxRegistry, TheCheckAfterTheRestartAsksForRootsRightsThroughPkexec) {
+    using platform::linuxhost::AutostartLaunch;
+    using platform::linuxhost::RestartLaunch;
+    TempDir top;
+    const std::string window = "/opt/brenvo dir/brenvo", console = "/opt/brenvo dir/brenvo-cli";
+    LinuxHost host;
+    host.pkexec = top.path() + "/pkexec";
+    Write(host.pkexec, "");
+    host.polkitActions = top.path() + "/actions";
+    Write(host.polkitActions + "/org.brenvo.Brenvo.policy",
+          "<annotate key=\"org.freedesktop.policykit.exec.path\">" + window +
+              "</annotate>\n<annotate "
+              "key=\"org.freedesktop.policykit.exec.allow_gui\">true</annotate>");
+    auto launch = [&](bool isConsole, const std::string& program) {
+        host.console = isConsole;
+        AutostartLaunch l = RestartLaunch(host, program);
+        return std::make_pair(l.prefix, l.terminal);
+    };
+    using Words = std::vector<std::string>;
+    using Launch = std::pair<Words, bool>;
+    // The run's own rights: the entry starts the program itself.
+    EXPECT_EQ(launch(true, console), Launch({}, true));
+    EXPECT_EQ(launch(false, window), Launch({}, false));
+    for (const char* via : {"sudo", "pkexec"}) {
+        host.invokedBy = platform::linuxhost::InvokingUser{65534, 65534, "nobody", "/", via};
+        EXPECT_EQ(launch(true, console), Launch({"pkexec"}, true)) << via;
+        EXPECT_EQ(launch(false, window), Launch({"pkexec"}, false)) << via;
+        // No action gives this window a display under pkexec: sudo -E in a terminal keeps it.
+        EXPECT_EQ(launch(false, "/home/u/brenvo"), Launch({"sudo", "-E"}, true)) << via;
+    }
+    fs::remove(host.pkexec);
+    EXPECT_EQ(launch(true, console), Launch({"sudo"}, true));
+    EXPECT_EQ(launch(false, window), Launch({"sudo", "-E"}, true));
+
+    // The entry as the desktop reads it.
+    Write(host.pkexec, "");
+    auto entry = [&](bool isConsole, const std::string& program) {
+        host.console = isConsole;
+        platform::linuxhost::RegistryFile registry(top.path() + "/config", {},
+                                                   RestartLaunch(host, program));
+        EXPECT_TRUE(registry.Set(platform::RegistryRoot::LocalMachine,
+                                 "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                                 "QVFWUpdate", "\"" + program + "\" /QVCHECK 0 QV12"));
+        std::ifstream file(registry.AutostartPath("QVFWUpdate"));
+        return std::string((std::istreambuf_iterator<char>(file)), {});
+    };
+    std::string text = entry(false, window);
+    EXPECT_NE(text.find("\nExec=pkexec \"" + window + "\" /QVCHECK 0 QV12\nTerminal=false\n"),
+              std::string::npos)
+        << text;
+    text = entry(true, console);
+    EXPECT_NE(text.find("\nExec=pkexec \"" + console + "\" /QVCHECK 0 QV12\nTerminal=true\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST(LinuxHolders, MountInfoNamesWhereTheDrivesDiscIsMounted) {

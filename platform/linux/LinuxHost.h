@@ -61,6 +61,8 @@ struct LinuxHost {
     std::string configDir;
     // Under sudo or pkexec, the user the registry file and the autostart entries belong to.
     std::optional<InvokingUser> invokedBy;
+    // The run is the console program's, not a window's: its autostart entries open a terminal.
+    bool console = false;
 
     // The host of a real run: the kernel's calls, the real folders.
     static LinuxHost Real();

@@ -113,18 +113,39 @@ std::string NodeOwner(const std::string& node) {
            ", group " + (group ? group->gr_name : std::to_string(info.st_gid)) + ", mode " + mode +
            ")";
 }
-// Under sudo or pkexec the registry and the autostart entries are the invoking user's: theirs to
-// own, and the check after the restart starts the way this run did, with the same rights.
+// Under sudo or pkexec the registry and the autostart entries are the invoking user's, theirs to
+// own.
 RegistryOwner OwnerOf(const std::optional<InvokingUser>& user) {
     if (!user) return {};
-    return {user->uid, user->gid, {user->via}};
+    return {user->uid, user->gid};
 }
 }  // namespace
+
+AutostartLaunch RestartLaunch(const LinuxHost& host, const std::string& program) {
+    AutostartLaunch launch;
+    launch.terminal = host.console;
+    if (!host.invokedBy) return launch;
+    // At the log-in no terminal is there for sudo to ask its password on; pkexec asks through the
+    // desktop's polkit agent (or, in a console program's terminal, itself). It gives a window a
+    // display only where an action names the program and allows one: a window no action names
+    // (or a machine without pkexec) can only ask sudo, in a terminal, keeping the session's
+    // environment (-E) for the display.
+    if (fs::exists(host.pkexec) &&
+        (host.console || PolkitActionStarts(host.polkitActions, program))) {
+        launch.prefix = {"pkexec"};
+    } else {
+        launch.prefix = host.console ? std::vector<std::string>{"sudo"}
+                                     : std::vector<std::string>{"sudo", "-E"};
+        launch.terminal = true;
+    }
+    return launch;
+}
 
 LinuxSystem::LinuxSystem(LinuxHost host)
     : host_(std::move(host)),
       drives_(FindOpticalDrives(host_.sysfsRoot, host_.devRoot)),
-      registry_(host_.configDir, OwnerOf(host_.invokedBy)) {}
+      registry_(host_.configDir, OwnerOf(host_.invokedBy), RestartLaunch(host_, ModuleFileName())) {
+}
 
 LinuxSystem::~LinuxSystem() {
     if (shutdownBlock_ >= 0) host_.close(shutdownBlock_);
@@ -562,8 +583,10 @@ Status LinuxSystem::StartService(ScHandle) {
     return Status::Failure(kErrorNotSupported);
 }
 
-std::unique_ptr<LinuxSystem> OpenThisComputer() {
-    auto system = std::make_unique<LinuxSystem>(LinuxHost::Real());
+std::unique_ptr<LinuxSystem> OpenThisComputer(bool console) {
+    LinuxHost host = LinuxHost::Real();
+    host.console = console;
+    auto system = std::make_unique<LinuxSystem>(std::move(host));
     std::ifstream in("/proc/self/cmdline", std::ios::binary);
     std::vector<std::string> argv;
     for (std::string word; std::getline(in, word, '\0');)

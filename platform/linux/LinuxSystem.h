@@ -146,8 +146,15 @@ class LinuxSystem : public System {
     int shutdownBlock_ = -1;  // the login manager's lock while held
 };
 
-// The System of this computer at the start of a run. A RunOnce entry whose command line is this
-// run's is removed first, as Windows removes it when it runs it.
-std::unique_ptr<LinuxSystem> OpenThisComputer();
+// How the autostart entry of a RunOnce value that names `program` starts it at the next log-in:
+// a console program in a terminal, a window without one; a run that sudo or pkexec gave root's
+// rights asks for them again through pkexec, or through sudo for a window that no polkit action
+// lets pkexec give a display.
+AutostartLaunch RestartLaunch(const LinuxHost& host, const std::string& program);
+
+// The System of this computer at the start of a run of the console program or of a window. A
+// RunOnce entry whose command line is this run's is removed first, as Windows removes it when it
+// runs it.
+std::unique_ptr<LinuxSystem> OpenThisComputer(bool console);
 
 }  // namespace platform::linuxhost

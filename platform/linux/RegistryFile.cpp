@@ -66,21 +66,29 @@ class ActingAs {
     int previousGid_ = 0;
 };
 
-// Desktop entries quote an argument with blanks or quotes in double quotes, escaping \ " ` $.
+// The Exec= value of a desktop entry: a word with a reserved character is quoted, a backslash
+// before each of " ` $ and backslash inside the quotes; the value is then a string value, whose
+// own escaping doubles every backslash; a literal % is %%.
 std::string DesktopExec(const std::vector<std::string>& words) {
     std::string exec;
     for (const auto& word : words) {
         if (!exec.empty()) exec += ' ';
-        if (word.find_first_of(" \t\"'\\`$") == std::string::npos && !word.empty()) {
-            exec += word;
-            continue;
-        }
-        exec += '"';
+        const bool quoted =
+            word.empty() || word.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos;
+        if (quoted) exec += '"';
         for (char c : word) {
-            if (c == '"' || c == '`' || c == '$' || c == '\\') exec += '\\';
-            exec += c;
+            if (quoted && (c == '"' || c == '`' || c == '$' || c == '\\')) exec += "\\\\";
+            if (c == '\\') {
+                exec += "\\\\";
+            } else if (c == '\n') {
+                exec += "\\n";
+            } else if (c == '%') {
+                exec += "%%";
+            } else {
+                exec += c;
+            }
         }
-        exec += '"';
+        if (quoted) exec += '"';
     }
     return exec;
 }
@@ -98,8 +106,8 @@ std::string Canonical(const std::string& path) {
 }
 }  // namespace
 
-RegistryFile::RegistryFile(std::string configDir, RegistryOwner owner)
-    : configDir_(std::move(configDir)), owner_(std::move(owner)) {}
+RegistryFile::RegistryFile(std::string configDir, RegistryOwner owner, AutostartLaunch launch)
+    : configDir_(std::move(configDir)), owner_(owner), launch_(std::move(launch)) {}
 
 // Written under a fresh name beside it (never through a link) and renamed over, so a crash leaves
 // the old file or the new one; as the owner's when root writes for another user.
@@ -132,8 +140,8 @@ Status RegistryFile::Set(RegistryRoot root, const std::string& key, const std::s
         std::string entry =
             "[Desktop Entry]\nType=Application\nName=Brenvo check after the restart\n"
             "Exec=" +
-            DesktopExec(WithPrefix(owner_.execPrefix, common::SplitCommandLine(value))) +
-            "\nTerminal=true\n"
+            DesktopExec(WithPrefix(launch_.prefix, common::SplitCommandLine(value))) +
+            (launch_.terminal ? "\nTerminal=true\n" : "\nTerminal=false\n") +
             "X-GNOME-Autostart-enabled=true\n";
         if (!WriteAtomically(AutostartPath(name), entry))
             return Status::Failure(kErrorAccessDenied);

@@ -16,18 +16,25 @@
 namespace platform::linuxhost {
 
 // Whose files the registry writes when root writes them for another user (a run under sudo or
-// pkexec): their owner, and the words that start the autostart entry's command with root's
-// rights again ("pkexec"). No uid: the run's own files.
+// pkexec). No uid: the run's own files.
 struct RegistryOwner {
     std::optional<uint32_t> uid;
     uint32_t gid = 0;
-    std::vector<std::string> execPrefix;
+};
+
+// How the desktop starts a RunOnce value's command at the next log-in.
+struct AutostartLaunch {
+    // Words before the command: {"pkexec"} when it needs root's rights again.
+    std::vector<std::string> prefix;
+    // The entry opens a terminal (a console program's output, or a password prompt).
+    bool terminal = false;
 };
 
 class RegistryFile {
   public:
     // `configDir` is the user's configuration folder (~/.config).
-    explicit RegistryFile(std::string configDir, RegistryOwner owner = {});
+    explicit RegistryFile(std::string configDir, RegistryOwner owner = {},
+                          AutostartLaunch launch = {});
 
     Status Set(RegistryRoot root, const std::string& key, const std::string& name,
                const std::string& value);
@@ -46,6 +53,7 @@ class RegistryFile {
 
     std::string configDir_;
     RegistryOwner owner_;
+    AutostartLaunch launch_;
 };
 
 }  // namespace platform::linuxhost

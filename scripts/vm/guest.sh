@@ -320,6 +320,89 @@ commit=$(sed -n 's/.*scsi_dispatch_cmd_start: .*raw=\(f2 04 [0-9a-f ]*\)).*/\1/p
 [ "$commit" = "f2 04 00 00 00 00 00 02 00 00 00 01" ]
 check tcmu "its commit reached the kernel with all 12 bytes (byte 11 = 01)" $? "commit: $commit"
 
+# The check after the restart, under pkexec: a user of the desktop updates through pkexec; the
+# restart entry goes to that user's autostart; its Exec= line, run as that user (as the desktop
+# would at the next log-in), asks polkit once more and checks the drive as root. The system bus
+# and polkitd run as on a desktop; a rule of this throwaway guest lets the user start the OEM
+# package with root's rights without a password, and nothing else.
+t0=$(cut -d' ' -f1 /proc/uptime)
+printf '%s\n' "root:x:0:0::/:/bin/sh" "user:x:1000:1000::/home/user:/bin/sh" \
+  "messagebus:x:100:100::/nonexistent:/bin/false" "polkitd:x:101:101::/nonexistent:/bin/false" > /etc/passwd
+printf '%s\n' "root:x:0:" "user:x:1000:" "messagebus:x:100:" "polkitd:x:101:" > /etc/group
+echo /bin/sh > /etc/shells
+mkdir -p /home/user /run/dbus /var && ln -sfn /run /var/run && chown 1000:1000 /home/user
+chown root:root /usr/bin/pkexec && chmod 4755 /usr/bin/pkexec
+cat > /etc/polkit-1/rules.d/50-brenvo-vm.rules << 'RULES'
+polkit.addRule(function(action, subject) {
+  if (subject.user != "user") return polkit.Result.NOT_HANDLED;
+  var program = action.lookup("program");
+  if (action.id == "org.brenvo.Brenvo.pkexec" ||
+      (action.id == "org.freedesktop.policykit.exec" &&
+       (program == "/bin/brenvo-cli-qv" || program == "/bin/brenvo-window-elsewhere")))
+    return polkit.Result.YES;
+  return polkit.Result.NOT_HANDLED;
+});
+RULES
+# Stand-ins for the window (no display server here): what pkexec leaves a window of its display,
+# at the path the package's polkit action names and at one it does not.
+printf '#!/bin/sh\necho "display=$DISPLAY xauthority=$XAUTHORITY uid=$(id -u)"\n' > /usr/bin/brenvo
+chmod 755 /usr/bin/brenvo && cp /usr/bin/brenvo /bin/brenvo-window-elsewhere
+/usr/bin/dbus-daemon --system
+/usr/lib/polkit-1/polkitd --no-debug > /tmp/polkitd.log 2>&1 &
+tries=0  # until polkitd answers on the bus
+while ! /usr/bin/pkaction --action-id org.freedesktop.policykit.exec > /dev/null 2>&1 &&
+  [ $tries -lt 100 ]; do
+  sleep 0.1; tries=$((tries + 1))
+done
+# The shell stays the parent of what it starts: pkexec refuses an orphan.
+as_user() { su user -s /bin/sh -c "PATH=/usr/bin:/bin; $1; exit \$?"; }
+serve $W/qv.json
+out=$(as_user "pkexec /bin/brenvo-cli-qv update --yes --no-reboot < /dev/null" 2>&1); rc=$?
+echo "$out"
+[ $rc -eq 0 ] && has "$out" "now QV12" && has "$out" "checked once more"
+check tcmu "pkexec: the user's OEM update runs as root and registers the check after the restart" $? \
+  "rc=$rc $(cat /tmp/polkitd.log)"
+entry=/home/user/.config/autostart/brenvo-runonce-QVFWUpdate.desktop
+cat $entry
+command=$(sed -n 's/^Exec=//p' $entry 2> /dev/null)
+[ "$command" = "pkexec /bin/brenvo-cli-qv /QVCHECK 0 QV12" ] && grep -q '^Terminal=true$' $entry &&
+  [ "$(stat -c %u:%g $entry /home/user/.config/brenvo/registry.json | sort -u)" = 1000:1000 ]
+check tcmu "the restart entry is the user's and starts the check through pkexec ($command)" $? \
+  "$(ls -ln $entry /home/user/.config/brenvo 2>&1)"
+restart() {  # restart WHAT: the entry's command as the user, as the desktop runs it at the log-in
+  out=$(as_user "$command < /dev/null" 2>&1); rc=$?
+  echo "$out"
+  [ $rc -eq 0 ] && has "$out" "The firmware update was successful." && [ ! -e $entry ] &&
+    ! grep -q QVFWUpdate /home/user/.config/brenvo/registry.json
+  check tcmu "$1: the entry's command as the user runs the check as root, it finds the drive at QV12 and removes the entry" $? \
+    "rc=$rc"
+}
+restart "pkexec"
+# The same update through sudo (root, SUDO_USER naming the user): at the log-in sudo would have no
+# terminal to ask on, so the entry asks pkexec as well.
+out=$(SUDO_USER=user SUDO_UID=1000 brenvo-cli-qv update --yes --no-reboot --force < /dev/null 2>&1); rc=$?
+command=$(sed -n 's/^Exec=//p' $entry 2> /dev/null)
+[ $rc -eq 0 ] && [ "$command" = "pkexec /bin/brenvo-cli-qv /QVCHECK 0 QV12" ]
+check tcmu "sudo: the update's restart entry starts the check through pkexec too" $? "rc=$rc $command $out"
+restart "sudo"
+# The window's entry: through the package's action pkexec keeps the display (allow_gui); through
+# the default action, for a window at a path no action names, it clears it (hence sudo -E there).
+gui="DISPLAY=:7 XAUTHORITY=/home/user/.Xauthority"
+out=$(as_user "$gui pkexec /usr/bin/brenvo /QVCHECK 0 QV12" 2>&1)
+[ "$out" = "display=:7 xauthority=/home/user/.Xauthority uid=0" ]
+check tcmu "pkexec /usr/bin/brenvo through the package's polkit action: root, with the display" $? "$out"
+out=$(as_user "$gui pkexec /bin/brenvo-window-elsewhere /QVCHECK 0 QV12" 2>&1)
+[ "$out" = "display= xauthority= uid=0" ]
+check tcmu "a window no action names: root, without the display" $? "$out"
+# polkit decides: the same user and another program need a password, which pkexec has no
+# agent to ask for here: refused.
+out=$(as_user "pkexec /bin/brenvo-cli list < /dev/null" 2>&1); rc=$?
+[ $rc -eq 127 ] && has "$out" "authentication agent" && ! has "$out" "QUORVANT"
+check tcmu "polkit asks a password of the user for another program: pkexec refuses (exit 127)" $? \
+  "rc=$rc $out"
+stop
+echo "BENCH tcmu pkexec: polkitd up after $tries tries, update and check after the restart in $(cut -d' ' -f1 /proc/uptime | awk -v t=$t0 '{printf "%.1f", $1 - t}') s"
+
 # BUSY: the kernel sends the command again itself, until the command's time-out. Three BUSY
 # answers to the first data block: the update goes on and flashes the drive.
 serve --answer busy:writeBuffer:1:3 $W/busy.json
