@@ -3,14 +3,10 @@
 #include "common/Version.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// windows.h first: shellapi.h builds on its types.
-#include <shellapi.h>
-
 #include "common/WideText.h"
+#include "common/WindowsHeader.h"
+// After windows.h: shellapi.h builds on its types.
+#include <shellapi.h>
 #endif
 
 namespace common {

@@ -3,12 +3,8 @@
 #include <cstdlib>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include "common/WideText.h"
+#include "common/WindowsHeader.h"
 #endif
 
 namespace common {

@@ -1,10 +1,7 @@
 #include "common/WideText.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "common/WindowsHeader.h"
 #endif
 
 namespace common {
