@@ -144,8 +144,7 @@ bool IsCommand(const std::string& word) {
 }
 
 // Reads the command line into `o`; on a usage error returns what was wrong, in a few words.
-std::string ParseArgs(int argc, char** argv, Options& o) {
-    const std::vector<std::string> args(argv, argv + argc);
+std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") o.help = true;
         if (args[i] == "--version") o.version = true;
@@ -452,7 +451,7 @@ int main(int argc, char** argv) {
 #endif
     }
     Options options;
-    const std::string wrong = ParseArgs(argc, argv, options);
+    const std::string wrong = ParseArgs(common::Arguments(argc, argv), options);
     if (!wrong.empty()) {
         const bool command = IsCommand(options.command) || options.command == kCheckSwitch;
         std::cerr << common::UsageErrorLine(

@@ -4,8 +4,14 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace common {
+
+// The program's arguments in UTF-8, its own name first. On Windows they are read from the wide
+// command line: the C runtime's argv spells them in the ANSI code page, with a '?' for every
+// character it lacks (all of a Japanese folder's on a Western system). Elsewhere argv as it is.
+std::vector<std::string> Arguments(int argc, char** argv);
 
 // The project's version, as CMake names it ("0.1").
 const char* Version();

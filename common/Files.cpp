@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include "common/WideText.h"
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -112,7 +114,7 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
 std::string NotARegularFile(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::file_status status = fs::status(path, ec);
+    fs::file_status status = fs::status(FilePath(path), ec);
     if (status.type() == fs::file_type::not_found) return "does not exist";
     if (status.type() == fs::file_type::directory) return "is a folder, not a file";
     if (status.type() != fs::file_type::regular && !ec) return "is not a regular file";
@@ -126,13 +128,13 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
     if (!problem.empty()) return std::nullopt;
     std::error_code ec;
     errno = 0;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FilePath(path), std::ios::binary);
     if (!in) {
         problem = std::string("cannot be opened: ") + std::strerror(errno ? errno : EACCES);
         return std::nullopt;
     }
     std::vector<uint8_t> bytes;
-    const uintmax_t told = fs::file_size(path, ec);
+    const uintmax_t told = fs::file_size(FilePath(path), ec);
     if (!ec && told > maxBytes) {
         problem = TooLarge(maxBytes);
         return std::nullopt;

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <random>
 
+#include "common/WideText.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -36,8 +38,9 @@ int OpenExclusive(const std::string& path) {
 #ifdef _WIN32
     // _O_EXCL makes the runtime ask for CREATE_NEW, which fails on any name that exists, a link
     // included.
-    return ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                   _S_IREAD | _S_IWRITE);
+    return ::_wopen(FilePath(path).c_str(),
+                    _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                    _S_IREAD | _S_IWRITE);
 #else
     // O_CREAT | O_EXCL never follows a link at the name; O_NOFOLLOW says so again.
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -47,7 +50,7 @@ int OpenExclusive(const std::string& path) {
 
 std::string NotReplaceable(const std::string& path) {
     std::error_code ec;
-    switch (fs::symlink_status(path, ec).type()) {
+    switch (fs::symlink_status(FilePath(path), ec).type()) {
         case fs::file_type::not_found:
         case fs::file_type::regular:
         case fs::file_type::none:
@@ -123,7 +126,7 @@ bool NewFile::PutInPlace(const std::string& target, std::string& problem) {
 #endif
     // The filesystem's rename replaces an existing file on Windows too (std::rename does not).
     std::error_code ec;
-    fs::rename(path_, target, ec);
+    fs::rename(FilePath(path_), FilePath(target), ec);
     if (ec) {
         problem = ec.message();
         return false;
@@ -143,7 +146,7 @@ void NewFile::Discard() {
     if (fd_ >= 0) Close(false);
     if (!path_.empty() && !placed_) {
         std::error_code ignored;
-        fs::remove(path_, ignored);
+        fs::remove(FilePath(path_), ignored);
     }
     path_.clear();
     placed_ = false;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "common/Environment.h"
 #include "platform/System.h"
 #include "platform/Trace.h"
 #include "platform/emulated/BenchFile.h"
@@ -20,11 +21,11 @@ namespace platform {
 
 bool MachineSession::Open(std::string& error, [[maybe_unused]] FrontEnd frontEnd) {
     if (!Trace::OpenFromEnvironment(error)) return false;
-    const char* bench = std::getenv("BRENVO_MACHINE");
+    const std::string bench = common::EnvironmentValue("BRENVO_MACHINE");
 #ifdef _WIN32
     // Without a bench file a Windows build runs on this computer; its message boxes are the
     // system's own unless the front-end shows them itself.
-    if (!bench || !*bench) {
+    if (bench.empty()) {
         if (auto frontEnd = SetMessageBoxHandler(nullptr))
             SetMessageBoxHandler(frontEnd);
         else
@@ -35,7 +36,7 @@ bool MachineSession::Open(std::string& error, [[maybe_unused]] FrontEnd frontEnd
     }
 #endif
 #ifdef __linux__
-    if (!bench || !*bench) {
+    if (bench.empty()) {
         auto system = linuxhost::OpenThisComputer(frontEnd == FrontEnd::Console);
         for (const auto& drive : system->Drives())
             deviceNodes_[drive.letter] =
@@ -50,7 +51,7 @@ bool MachineSession::Open(std::string& error, [[maybe_unused]] FrontEnd frontEnd
         return true;
     }
 #endif
-    if (!bench || !*bench) {
+    if (bench.empty()) {
         error =
             "No real-machine backend is built into this program yet. Run it on an emulated PC: "
             "make one with \"brenvo-bench new bench.json\" and set BRENVO_MACHINE=bench.json.";

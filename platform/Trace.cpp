@@ -14,8 +14,10 @@
 #endif
 
 #include "common/Crc32.h"
+#include "common/Environment.h"
 #include "common/Files.h"
 #include "common/Text.h"
+#include "common/WideText.h"
 
 namespace platform {
 namespace {
@@ -49,7 +51,7 @@ bool Trace::OpenFile(const std::string& path, std::string& error) {
         return false;
     }
 #endif
-    trace->out_.open(path, std::ios::binary | std::ios::app);
+    trace->out_.open(common::FilePath(path), std::ios::binary | std::ios::app);
     if (!trace->out_) {
         error = "cannot open the trace file " + path;
         return false;
@@ -59,8 +61,8 @@ bool Trace::OpenFile(const std::string& path, std::string& error) {
 }
 
 bool Trace::OpenFromEnvironment(std::string& error) {
-    const char* path = std::getenv("BRENVO_TRACE");
-    if (!path || !*path) return true;
+    const std::string path = common::EnvironmentValue("BRENVO_TRACE");
+    if (path.empty()) return true;
     return OpenFile(path, error);
 }
 

@@ -84,7 +84,7 @@ for arch in i686 x86_64; do
     "SCSI_PASS_THROUGH_DIRECT is not the documented layout"
   if [[ " $arches " != *" $arch "* ]]; then
     not_run "$arch under Wine: both test programs, packing, list, an update traced, a Japanese-named folder, the console's code pages" \
-      16 "32-bit programs cannot run on this machine ($host32_reason)"
+      23 "32-bit programs cannot run on this machine ($host32_reason)"
     continue
   fi
   echo "== $arch under Wine"
@@ -111,24 +111,43 @@ for arch in i686 x86_64; do
   out=$(diff linux.commands $arch.commands 2>&1)
   check "$arch trace equals the Linux build's ($(wc -l < linux.commands) commands)" 0 $? "$out" ""
 
-  # A folder named in Japanese, on this prefix's Western code page (1252): the backend's tests
-  # run from there (the RunOnce value in Wine's registry), and after an OEM package's update on an
-  # emulated PC the bench names the program to restart as Windows does, where the ANSI calls
-  # gave "Z:\...\????\oem.exe".
+  # A folder named in Japanese, on this prefix's Western code page (1252), where the ANSI calls,
+  # the C runtime's argv and its getenv spell each Japanese character '?'. The backend's tests run
+  # from there (the RunOnce value in Wine's registry, the program's own files by their whole name).
   folder="ファームウェア更新-$arch"
   mkdir -p "$folder"
+  acp=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP \
+    2> /dev/null < /dev/null | tr -d '\r' | awk '$1 == "ACP" { print $NF }')
+  check "$arch the prefix's ANSI code page is the Western one" 0 0 "ACP $acp" "ACP 1252"
   cp "$bin/tests/windows/brenvo_windows_tests.exe" "$folder/"
   out=$(BRENVO_EXPECT_FOLDER=$folder wine "$folder/brenvo_windows_tests.exe" --gtest_brief=1 \
-    --gtest_filter='*RestartEntry*:*MaxPath*' 2>&1 < /dev/null)
-  gtests "$arch backend from a Japanese-named folder: restart entry, a path over 260" "$out" $?
-  sed 's/"00010110001/"20010110001/' manifest.json > oem.json
-  # Packed by the Linux build: brenvo-pack.exe, like the C runtime's argv, spells a name in the
-  # ANSI code page, which has no Japanese.
-  "$root/build/tools/pack/brenvo-pack" oem.json brenvo-cli.exe "$folder/oem.exe" > /dev/null
-  "$bench" new --preset typical $arch-oem.json > /dev/null
-  out=$(BRENVO_MACHINE=$arch-oem.json wine "$folder/oem.exe" update --yes 2>&1 < /dev/null)
-  check "$arch OEM update from the Japanese-named folder" 0 $? "$out" "After the restart"
-  out=$(grep -o '"hostProgram": *"[^"]*"' $arch-oem.json)
+    --gtest_filter='*RestartEntry*:*MaxPath*:*WholeUtf8Name*' 2>&1 < /dev/null)
+  gtests "$arch backend from a Japanese-named folder: restart entry, own files, a path over 260" \
+    "$out" $?
+  # Everything a maker and a user name lies in that folder: the manifest and its files, the
+  # packed program, the bench with its flash contents, and the trace.
+  cp fw.bin key.bin "$folder/"
+  sed 's/"00010110001/"20010110001/' manifest.json > "$folder/oem.json"
+  out=$(wine brenvo-pack.exe "$folder/oem.json" brenvo-cli.exe "$folder/oem.exe" 2>&1 < /dev/null)
+  check "$arch brenvo-pack.exe packs a manifest there into a program there" 0 $? "$out" \
+    "into $folder/oem.exe (block at"
+  out=$(wine brenvo-pack.exe --show "$folder/oem.exe" 2>&1 < /dev/null)
+  check "$arch brenvo-pack.exe --show reads the program there" 0 $? "$out" "20010110001001100073"
+  "$bench" new --preset typical "$folder/pc.json" > /dev/null
+  out=$(BRENVO_MACHINE=$folder/pc.json wine brenvo-cli.exe --package "$folder/oem.exe" list \
+    2>&1 < /dev/null)
+  check "$arch brenvo-cli.exe lists the bench there by the package there" 0 $? "$out" \
+    "image 1: QV11 -> QV12"
+  out=$(BRENVO_MACHINE=$folder/pc.json BRENVO_TRACE=$folder/trace.jsonl wine "$folder/oem.exe" \
+    update --yes 2>&1 < /dev/null)
+  check "$arch OEM update of the bench there, from the program there" 0 $? "$out" \
+    "After the restart"
+  out=$("$bench" show "$folder/pc.json" 2>&1; ls "$folder")
+  check "$arch the bench there holds the new firmware" 0 0 "$out" "revision QV12 (QV12-00)"
+  check "$arch the flash contents file lies beside the bench" 0 0 "$out" "pc.json.E.1.flash"
+  out=$(grep -c '"cdb"' "$folder/trace.jsonl" 2>&1)
+  check "$arch the trace is written in that folder" 0 $? "$out" ""
+  out=$(grep -o '"hostProgram": *"[^"]*"' "$folder/pc.json")
   check "$arch the bench's restart names the program in its Japanese-named folder" 0 0 "$out" \
     "$folder\\\\oem.exe\""
 

@@ -533,14 +533,4 @@ void InstallMessageBoxHandler() {
     });
 }
 
-std::vector<std::string> CommandLine() {
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> parameters;
-    for (int i = 0; i < count; ++i)
-        parameters.push_back(Utf8(arguments[i]));
-    LocalFree(arguments);
-    return parameters;
-}
-
 }  // namespace win32ui

@@ -163,7 +163,4 @@ extern TBrenvoMain* BrenvoMain;
 // whichever thread asks.
 void InstallMessageBoxHandler();
 
-// The program's command line as UTF-8, the program first.
-std::vector<std::string> CommandLine();
-
 }  // namespace win32ui

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "common/CommandLine.h"
+#include "common/Environment.h"
 #include "engine/ExitStatus.h"
 #include "engine/WindowCommandLine.h"
 #include "package/PackageBlock.h"
@@ -65,15 +67,14 @@ void ReportException(std::string what) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     win32ui::InstallMessageBoxHandler();
-    const char* unattendedSetting = std::getenv("BRENVO_UNATTENDED");
-    const bool unattended = unattendedSetting && std::string(unattendedSetting) == "1";
+    const bool unattended = common::EnvironmentValue("BRENVO_UNATTENDED") == "1";
     win32ui::Modal::SetUnattended(unattended);
 
     // A window program has no console to print to: its help, version and usage errors are
     // message boxes, shown before any drive is touched.
-    const std::vector<std::string> parameters = win32ui::CommandLine();
+    const std::vector<std::string> parameters = common::Arguments(argc, argv);
     engine::WindowCommand command = engine::ParseWindowCommandLine(parameters);
     if (command.start != engine::WindowStart::Run) {
         const bool refused = command.start == engine::WindowStart::UsageError;

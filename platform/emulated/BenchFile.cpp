@@ -7,6 +7,7 @@
 #include "common/Files.h"
 #include "common/NewFile.h"
 #include "common/Text.h"
+#include "common/WideText.h"
 #include "platform/emulated/DriveBench.h"
 #include "platform/emulated/FlashFiles.h"
 #include "platform/emulated/IdeBench.h"
@@ -102,7 +103,7 @@ std::shared_ptr<Machine> ParseBench(std::string_view text, const std::string& na
                  "this program reads bench format 1, the file is format " + std::to_string(format));
     }
     // Flash contents files lie beside the bench.
-    const std::string folder = std::filesystem::path(name).parent_path().string();
+    const std::string folder = common::PathText(common::FilePath(name).parent_path());
     auto machine = std::make_shared<Machine>();
     Machine& m = *machine;
     top.Object("machine", [&](Fields& f) {

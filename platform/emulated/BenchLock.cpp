@@ -19,6 +19,7 @@
 #include <filesystem>
 
 #include "common/NewFile.h"
+#include "common/WideText.h"
 #include "platform/emulated/BenchFile.h"
 
 namespace platform::emulated {
@@ -37,12 +38,12 @@ std::string InUseText(const std::string& benchPath, std::string pid) {
 constexpr DWORD kLockedByte = 0x40000000;
 
 std::string SystemText(DWORD code) {
-    char text[256] = {};
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             code, 0, text, sizeof text, nullptr);
-    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == '.'))
+    wchar_t text[256] = {};
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, text, sizeof text / sizeof text[0], nullptr);
+    while (n > 0 && (text[n - 1] == L'\n' || text[n - 1] == L'\r' || text[n - 1] == L'.'))
         --n;
-    return n > 0 ? std::string(text, n) : "error " + std::to_string(code);
+    return n > 0 ? common::Utf8(std::wstring_view(text, n)) : "error " + std::to_string(code);
 }
 #endif
 
@@ -58,7 +59,7 @@ BenchLock::Result BenchLock::Acquire(const std::string& benchPath, std::string& 
     Release();
     const std::string lockPath = benchPath + ".lock";
     HANDLE file =
-        CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+        CreateFileW(common::WidePath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -217,16 +218,17 @@ std::shared_ptr<Machine> LoadHeldBench(const std::string& path, BenchLock& lock)
     namespace fs = std::filesystem;
     std::error_code ec;
     // No lock file beside a bench that is not there.
-    if (!fs::is_regular_file(path, ec)) return LoadBench(path);
+    const fs::path file = common::FilePath(path);
+    if (!fs::is_regular_file(file, ec)) return LoadBench(path);
     // Reached through a symbolic link, the bench is locked and saved where it really is, so that a
     // run through any of its names keeps out the others and the link stays a link.
     std::string real = path;
-    if (fs::is_symlink(path, ec)) {
-        real = fs::canonical(path, ec).string();
+    if (fs::is_symlink(file, ec)) {
+        real = common::PathText(fs::canonical(file, ec));
         if (ec) throw BenchError(path + ": cannot follow the link to the bench: " + ec.message());
     }
     // A save replaces the file, which would part the names of a hard-linked bench.
-    const auto names = fs::hard_link_count(real, ec);
+    const auto names = fs::hard_link_count(common::FilePath(real), ec);
     if (!ec && names > 1) {
         throw BenchError(path + ": the bench file has " + std::to_string(names) +
                          " names (hard links), which a save would part; copy it with "

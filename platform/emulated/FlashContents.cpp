@@ -7,6 +7,7 @@
 
 #include "common/Crc32.h"
 #include "common/Files.h"
+#include "common/WideText.h"
 
 namespace platform::emulated {
 namespace {}  // namespace
@@ -25,7 +26,7 @@ FlashContents FlashContents::InFile(const std::string& path, size_t size, uint32
                              (kind == "does not exist" ? std::string("is missing") : kind));
     }
     std::error_code error;
-    auto found = std::filesystem::file_size(path, error);
+    auto found = std::filesystem::file_size(common::FilePath(path), error);
     if (error) throw FlashFileError(path + ": the flash contents file is missing");
     if (found != size) {
         throw FlashFileError(path + ": the flash contents file holds " + std::to_string(found) +

@@ -9,10 +9,13 @@
 #include "common/Crc32.h"
 #include "common/NewFile.h"
 #include "common/Text.h"
+#include "common/WideText.h"
 
 namespace platform::emulated {
 namespace {
 namespace fs = std::filesystem;
+using common::FilePath;
+using common::PathText;
 using nlohmann::ordered_json;
 
 constexpr char kContentsSuffix[] = ".flash";
@@ -90,7 +93,7 @@ FlashContents ReadFlashObject(common::Fields& f, const std::string& benchFolder,
         auto crc = ParseHex8(f.String("crc32", ""));
         if (!crc) f.Fail("crc32", "expected the contents' CRC-32 as 8 hex digits");
         try {
-            return FlashContents::InFile((fs::path(benchFolder) / file).string(),
+            return FlashContents::InFile(PathText(FilePath(benchFolder) / FilePath(file)),
                                          static_cast<size_t>(size), *crc);
         } catch (const FlashFileError& e) {
             f.Fail("file", e.what());
@@ -101,9 +104,9 @@ FlashContents ReadFlashObject(common::Fields& f, const std::string& benchFolder,
 }
 
 FlashWriter::FlashWriter(const std::string& benchPath) {
-    fs::path path(benchPath);
-    folder_ = path.parent_path().string();
-    stem_ = path.filename().string();
+    const fs::path path = FilePath(benchPath);
+    folder_ = PathText(path.parent_path());
+    stem_ = PathText(path.filename());
 }
 
 ordered_json FlashWriter::Store(const std::string& name, const FlashContents& flash) {
@@ -113,7 +116,7 @@ ordered_json FlashWriter::Store(const std::string& name, const FlashContents& fl
         return object;
     }
     auto named = [&](const std::string& path, uint32_t crc) {
-        object["file"] = fs::path(path).filename().string();
+        object["file"] = PathText(FilePath(path).filename());
         object["crc32"] = common::Crc32Text(crc);
         return object;
     };
@@ -125,7 +128,7 @@ ordered_json FlashWriter::Store(const std::string& name, const FlashContents& fl
     }
     // Unchanged since this bench's save or load: the file it is in stays as it is, whichever bench
     // wrote it (a copy made with cp names its original's files).
-    if (inFile && fs::path(flash.File()).parent_path() == fs::path(folder_)) {
+    if (inFile && FilePath(flash.File()).parent_path() == FilePath(folder_)) {
         named_.push_back(flash.File());
         return named(flash.File(), flash.Crc32());
     }
@@ -140,17 +143,17 @@ ordered_json FlashWriter::Store(const std::string& name, const FlashContents& fl
     int64_t generation = 0;
     bool temporary = false;
     if (!inFile ||
-        !ParseContentsName(fs::path(flash.File()).filename().string(), stem_, flashName, generation,
-                           temporary) ||
+        !ParseContentsName(PathText(FilePath(flash.File()).filename()), stem_, flashName,
+                           generation, temporary) ||
         flashName != name)
         generation = 0;
     std::string path;
     std::error_code error;
     do {
-        path = (fs::path(folder_) /
-                (stem_ + "." + name + "." + std::to_string(++generation) + kContentsSuffix))
-                   .string();
-    } while (fs::symlink_status(path, error).type() != fs::file_type::not_found);
+        path =
+            PathText(FilePath(folder_) / FilePath(stem_ + "." + name + "." +
+                                                  std::to_string(++generation) + kContentsSuffix));
+    } while (fs::symlink_status(FilePath(path), error).type() != fs::file_type::not_found);
     uint32_t crc = common::Crc32(bytes);
     WriteDurably(path, bytes);
     written_.insert_or_assign(name, Written{flash, path, crc});
@@ -179,13 +182,13 @@ void FlashWriter::RemoveUnnamedFiles(std::set<std::string>& writtenByThisRun) co
             ++it;
             continue;
         }
-        fs::remove(*it, error);
+        fs::remove(FilePath(*it), error);
         it = writtenByThisRun.erase(it);
     }
     // Temporary files of this bench's saves that never finished: no bench names them.
-    fs::path folder = folder_.empty() ? fs::path(".") : fs::path(folder_);
+    fs::path folder = FilePath(folder_.empty() ? "." : folder_);
     for (const auto& entry : fs::directory_iterator(folder, error)) {
-        std::string file = entry.path().filename().string(), flashName;
+        std::string file = PathText(entry.path().filename()), flashName;
         int64_t generation;
         bool temporary = false;
         if (!ParseContentsName(file, stem_, flashName, generation, temporary) || !temporary)
@@ -198,7 +201,7 @@ void FlashWriter::RemoveUnnamedFiles(std::set<std::string>& writtenByThisRun) co
 void FlashWriter::RemoveWrittenFiles() const {
     for (const auto& [name, written] : written_) {
         std::error_code ignored;
-        fs::remove(written.path, ignored);
+        fs::remove(FilePath(written.path), ignored);
     }
 }
 

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "common/Files.h"
+#include "common/NewFile.h"
+#include "common/WideText.h"
 #include "device/AtapiDevice.h"
 #include "device/HiTimer.h"
 #include "device/SystemInfo.h"
@@ -193,6 +197,58 @@ TEST_F(WindowsBackend, APathOverMaxPathIsUsedInFull) {
     for (int level = 0; level < 6; ++level) {
         ::RemoveDirectoryW(made.c_str());
         made.resize(made.rfind(L'\\'));
+    }
+}
+
+// The program's own files (benches, flash contents, traces, packages), opened by the standard
+// library through common::FilePath, are found by their whole UTF-8 name: in a folder named in
+// Japanese on a Western code page, which spells each of its characters '?', and under a name of
+// more than MAX_PATH characters.
+TEST_F(WindowsBackend, TheProgramsOwnFilesAreReachedByTheirWholeUtf8Name) {
+    using platform::windows::Wide;
+    const std::string temp = CurrentSystem().GetTempPath().value_or("C:\\");
+    std::string longFolder = temp + "brenvo-\u30d5\u30a1\u30fc\u30e0-long";
+    for (int level = 0; level < 4; ++level)
+        longFolder += "\\" + std::string(60, static_cast<char>('a' + level));
+    for (const std::string& folder : {temp + "\u30d5\u30a1\u30fc\u30e0", longFolder}) {
+        SCOPED_TRACE(folder);
+        std::error_code ec;
+        for (size_t at = folder.find('\\', temp.size());; at = folder.find('\\', at + 1)) {
+            std::filesystem::create_directory(common::FilePath(folder.substr(0, at)), ec);
+            ASSERT_FALSE(ec) << ec.message();
+            if (at == std::string::npos) break;
+        }
+        const std::string file = folder + "\\bench-\u65e5\u672c.json";
+        EXPECT_EQ(common::PathText(common::FilePath(file)), file);
+        const std::vector<uint8_t> bytes = {'{', '}', '\n'};
+        std::string problem;
+        ASSERT_TRUE(common::WriteFileInPlace(file, bytes, ".saving", true, problem)) << problem;
+        // Under its own name, as the system's wide call finds it.
+        EXPECT_NE(::GetFileAttributesW((L"\\\\?\\" + Wide(file)).c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(common::ReadWholeFile(file, problem), bytes) << problem;
+        EXPECT_EQ(common::NotARegularFile(folder), "is a folder, not a file");
+        ASSERT_TRUE(
+            common::WriteFileInPlace(file, std::vector<uint8_t>{'x'}, ".saving", false, problem))
+            << problem;
+        EXPECT_EQ(common::ReadWholeFile(file, problem), std::vector<uint8_t>{'x'}) << problem;
+
+        const std::string trace = folder + "\\trace.jsonl";
+        ASSERT_TRUE(platform::Trace::OpenFile(trace, problem)) << problem;
+        platform::Trace::Current()->WriteShutdownBlock("held", "test");
+        platform::Trace::Close();
+        auto lines = common::ReadWholeFile(trace, problem);
+        ASSERT_TRUE(lines) << problem;
+        EXPECT_NE(std::string(lines->begin(), lines->end()).find("\"held\""), std::string::npos);
+        // Made and removed one name at a time: libstdc++'s create_directories, remove_all and
+        // canonical walk a "\\?\" path up to its root, which they cannot parse.
+        std::filesystem::remove(common::FilePath(file), ec);
+        EXPECT_FALSE(ec) << ec.message();
+        std::filesystem::remove(common::FilePath(trace), ec);
+        EXPECT_FALSE(ec) << ec.message();
+        for (std::string made = folder; made.size() > temp.size(); made.resize(made.rfind('\\'))) {
+            std::filesystem::remove(common::FilePath(made), ec);
+            EXPECT_FALSE(ec) << made << ": " << ec.message();
+        }
     }
 }
 

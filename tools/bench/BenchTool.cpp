@@ -18,6 +18,7 @@
 
 #include "common/CommandLine.h"
 #include "common/Crc32.h"
+#include "common/Environment.h"
 #include "common/Files.h"
 #include "common/NewFile.h"
 #include "common/Text.h"
@@ -354,9 +355,9 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
     if (m.hostProgram.empty()) return refuse("no Brenvo program has run on this bench yet");
     // A launcher (BRENVO_BENCH_LAUNCHER, e.g. wine for a Windows build) is the user's choice, never
     // the bench's; the program it is given is checked all the same.
-    const char* launcher = std::getenv("BRENVO_BENCH_LAUNCHER");
+    const std::string launcher = common::EnvironmentValue("BRENVO_BENCH_LAUNCHER");
     std::vector<std::string> argvText{m.hostProgram};
-    if (launcher && *launcher) argvText.insert(argvText.begin(), launcher);
+    if (!launcher.empty()) argvText.insert(argvText.begin(), launcher);
     argvText.insert(argvText.end(), parameters.begin() + 1, parameters.end());
     std::vector<char*> argv;
     for (auto& a : argvText)
@@ -392,8 +393,8 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
     pid_t child = fork();
     if (child == 0) {
         setenv("BRENVO_MACHINE", benchPath.c_str(), 1);
-        if (launcher && *launcher)
-            execvp(launcher, argv.data());
+        if (!launcher.empty())
+            execvp(launcher.c_str(), argv.data());
         else
             fexecve(program, argv.data(), ::environ);
         _exit(127);

@@ -6,6 +6,7 @@
 
 #include "common/Files.h"
 #include "common/JsonFields.h"
+#include "common/WideText.h"
 #include "package/PackageBlock.h"
 
 namespace pack {
@@ -31,10 +32,10 @@ std::vector<uint8_t> ReadFile(Fields& f, const std::string& key, const fs::path&
                               size_t maxBytes) {
     std::string name = f.String(key, "");
     if (name.empty()) f.Fail(key, "missing: the name of a file beside the manifest");
-    fs::path path = folder / name;
+    const std::string path = common::PathText(folder / common::FilePath(name));
     std::string problem;
-    auto bytes = common::ReadWholeFile(path.string(), problem, maxBytes);
-    if (!bytes) f.Fail(key, path.string() + " " + problem);
+    auto bytes = common::ReadWholeFile(path, problem, maxBytes);
+    if (!bytes) f.Fail(key, path + " " + problem);
     return std::move(*bytes);
 }
 
@@ -58,7 +59,7 @@ Manifest LoadManifest(const std::string& path) {
 
 Manifest ParseManifest(std::string_view text, const std::string& path) {
     nlohmann::json root = common::ParseJson(text, path);
-    const fs::path folder = fs::path(path).parent_path();
+    const fs::path folder = common::FilePath(path).parent_path();
     using namespace package;
 
     Manifest m;

@@ -13,6 +13,7 @@
 #include "common/Files.h"
 #include "common/JsonFields.h"
 #include "common/NewFile.h"
+#include "common/WideText.h"
 #include "directide/RurDriver.h"
 #include "engine/Downloads.h"
 #include "package/Package.h"
@@ -65,8 +66,9 @@ std::vector<Placement> PlaceImages(const Manifest& m) {
 // True when both names reach one file (the same path spelt otherwise, or a link to it).
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ecA, ecB;
-    if (fs::equivalent(a, b, ecA)) return true;
-    fs::path pathA = fs::weakly_canonical(a, ecA), pathB = fs::weakly_canonical(b, ecB);
+    const fs::path fileA = common::FilePath(a), fileB = common::FilePath(b);
+    if (fs::equivalent(fileA, fileB, ecA)) return true;
+    fs::path pathA = fs::weakly_canonical(fileA, ecA), pathB = fs::weakly_canonical(fileB, ecB);
     return !ecA && !ecB && pathA == pathB;
 }
 
@@ -79,7 +81,7 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
 
 // Whether the file on disk holds exactly `bytes`; read back a piece at a time.
 bool ReadsBackAs(const std::string& path, std::span<const uint8_t> bytes) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(common::FilePath(path), std::ios::binary);
     std::vector<char> piece(1 << 20);
     size_t done = 0;
     while (in) {
@@ -315,10 +317,10 @@ int PackExecutable(const std::string& manifestPath, const std::string& input,
         if (SameFile(manifestPath, output))
             throw PackError("the output " + output + " is the manifest; name another file");
         Manifest manifest = LoadManifest(manifestPath);
-        const fs::path folder = fs::path(manifestPath).parent_path();
+        const fs::path folder = common::FilePath(manifestPath).parent_path();
         for (const auto& image : manifest.images) {
             for (const std::string& used : {image.file, image.keyFile}) {
-                if (SameFile((folder / used).string(), output))
+                if (SameFile(common::PathText(folder / common::FilePath(used)), output))
                     throw PackError("the output " + output + " is " + used +
                                     ", which the manifest names; name another file");
             }
@@ -338,8 +340,9 @@ int PackExecutable(const std::string& manifestPath, const std::string& input,
         problem = VerifyPackage(manifest, std::span<const uint8_t>(file.data() + at, kBlockSize));
         if (!problem.empty()) throw PackError("verification failed: " + problem);
         std::error_code ec;
-        fs::permissions(copy.Path(), fs::status(input).permissions(), fs::perm_options::replace,
-                        ec);
+        fs::permissions(common::FilePath(copy.Path()),
+                        fs::status(common::FilePath(input)).permissions(),
+                        fs::perm_options::replace, ec);
         if (!copy.PutInPlace(output, problem))
             throw PackError("cannot move the packaged copy to " + output + ": " + problem);
         for (const auto& warning : TransferWarnings(manifest)) {

@@ -30,7 +30,8 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = common::Arguments(argc, argv);
+    if (!args.empty()) args.erase(args.begin());
     for (const auto& a : args) {
         if (a == "--help" || a == "-h") {
             std::cout << kUsage;

@@ -333,9 +333,11 @@ TEST_F(MainWindow, TheWizardGoesFromWelcomeToTheCompletePageAndRegistersTheCheck
     EXPECT_FALSE(IsWindowEnabled(wizard.btnBack));
     // The wizard's list asks for the face in Big5, which a Chinese system (and this prefix) maps
     // to a monospaced CJK face: its Chinese glyphs are twice as wide as its Latin ones, so Wine
-    // reports it as not of fixed pitch. The drive lines are Latin, and those must line up.
+    // reports it as not of fixed pitch. Its Latin letters line up, and each Big5 character, two
+    // bytes of a line, takes exactly two letters' room, measured in the face drawn.
     const DrawnFace list = DrawnFaceOf(wizard.cboDrives);
     EXPECT_EQ(list.narrowWidth, list.wideWidth) << list.face;
+    EXPECT_EQ(list.big5Width, 2 * list.wideWidth) << list.face;
     RecordProperty("wizard_list_face",
                    list.face + (list.fixedPitch ? " (fixed)" : " (dual width)"));
     EXPECT_EQ(FontOf(wizard.lblMessage).face, "MS Sans Serif");

@@ -42,12 +42,14 @@ inline Font FontOf(HWND control) {
 // The face the system really draws the control's text with: its font selected into a device
 // context and read back, not the face it was asked for. `fixedPitch` from the text metrics (a clear
 // TMPF_FIXED_PITCH bit means fixed pitch; the name says the opposite), and the widths of ten
-// narrow and ten wide letters, which a fixed-pitch face sets alike.
+// narrow and ten wide letters, which a fixed-pitch face sets alike, and of ten Chinese characters
+// of Big5, which a list laid out in byte columns needs set at two letters each.
 struct DrawnFace {
     std::string face;
     bool fixedPitch;
     int narrowWidth;
     int wideWidth;
+    int big5Width;
 };
 inline DrawnFace DrawnFaceOf(HWND control) {
     HDC dc = GetDC(control);
@@ -60,10 +62,13 @@ inline DrawnFace DrawnFaceOf(HWND control) {
     SIZE narrow{}, wide{};
     GetTextExtentPoint32W(dc, L"iiiiiiiiii", 10, &narrow);
     GetTextExtentPoint32W(dc, L"MMMMMMMMMM", 10, &wide);
+    SIZE big5{};
+    GetTextExtentPoint32W(dc, L"\u97cc\u9ad4\u66f4\u65b0\u5149\u789f\u6a5f\u7248\u672c\u6a94", 10,
+                          &big5);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     return {win32ui::Utf8(face), (metrics.tmPitchAndFamily & TMPF_FIXED_PITCH) == 0,
-            static_cast<int>(narrow.cx), static_cast<int>(wide.cx)};
+            static_cast<int>(narrow.cx), static_cast<int>(wide.cx), static_cast<int>(big5.cx)};
 }
 
 // The control's box in its parent's client area: left, top, width, height.

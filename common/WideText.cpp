@@ -1,9 +1,12 @@
-#include "platform/windows/WideText.h"
+#include "common/WideText.h"
 
-#include "platform/windows/Win32.h"
+#ifdef _WIN32
+#include "common/WindowsHeader.h"
+#endif
 
-namespace platform::windows {
+namespace common {
 
+#ifdef _WIN32
 std::wstring Wide(std::string_view utf8) {
     if (utf8.empty()) return {};
     const int size =
@@ -40,4 +43,24 @@ std::wstring WidePath(const std::string& utf8) {
     return L"\\\\?\\" + full;
 }
 
-}  // namespace platform::windows
+std::filesystem::path FilePath(const std::string& utf8) {
+    return std::filesystem::path(WidePath(utf8));
+}
+
+std::string PathText(const std::filesystem::path& path) {
+    std::wstring_view name = path.native();
+    if (name.rfind(L"\\\\?\\UNC\\", 0) == 0) return "\\\\" + Utf8(name.substr(8));
+    if (name.rfind(L"\\\\?\\", 0) == 0) name.remove_prefix(4);
+    return Utf8(name);
+}
+#else
+std::filesystem::path FilePath(const std::string& utf8) {
+    return std::filesystem::path(utf8);
+}
+
+std::string PathText(const std::filesystem::path& path) {
+    return path.string();
+}
+#endif
+
+}  // namespace common
