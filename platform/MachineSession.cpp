@@ -26,8 +26,8 @@ bool MachineSession::Open(std::string& error, [[maybe_unused]] FrontEnd frontEnd
     // Without a bench file a Windows build runs on this computer; its message boxes are the
     // system's own unless the front-end shows them itself.
     if (bench.empty()) {
-        if (auto frontEnd = SetMessageBoxHandler(nullptr))
-            SetMessageBoxHandler(frontEnd);
+        if (auto handler = SetMessageBoxHandler(nullptr))
+            SetMessageBoxHandler(handler);
         else
             SetMessageBoxHandler(windows::ShowWin32MessageBox);
         if (windows::Is64BitWindows()) directIde_ = DirectIde::SixtyFourBitWindows;
