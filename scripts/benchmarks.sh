@@ -10,12 +10,14 @@
 # Builds what it runs in ./build (BRENVO_BUILD=DIR for another). Ends with "N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
+source scripts/ccache.sh
 quick=0
 [ "${1:-}" = "--quick" ] && quick=1
 build=${BRENVO_BUILD:-build}
 runs=$([ $quick = 1 ] && echo 1 || echo 9)
 
-[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
   > /dev/null
 cmake --build "$build" --target brenvo-cli brenvo-bench brenvo-pack brenvo_benchmarks \
   brenvo_ide_benchmark > /dev/null || { echo "0 passed, 1 failed"; exit 1; }

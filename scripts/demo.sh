@@ -3,8 +3,10 @@
 # package into brenvo-cli and shows what the packaged program carries and the machine it runs on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
+source scripts/ccache.sh
 ./scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
 # Only the programs the demo runs; ./scripts/test.sh builds the rest.
 programs=(brenvo-cli brenvo-bench brenvo-pack)
 if [ -n "${DISPLAY:-}" ]; then programs+=(brenvo); fi

@@ -10,9 +10,11 @@
 # Usage: scripts/fault-matrix.sh [BUILD_DIR]   (default: build; configured and built if needed)
 set -uo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
+source scripts/ccache.sh
 build=${1:-build}
 if [ ! -f "$build/build.ninja" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null || exit 1
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null || exit 1
 fi
 cmake --build "$build" --target brenvo-fault-matrix brenvo-cli brenvo brenvo-bench > /dev/null || exit 1
 

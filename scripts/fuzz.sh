@@ -8,8 +8,8 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 targets=(PackageBlockFuzz ManifestFuzz BenchFileFuzz OpticalDriveFuzz)
-launcher=()
-command -v ccache > /dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+root=$PWD
+source scripts/ccache.sh
 if ! CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=None \
   -DCMAKE_CXX_FLAGS="-O1 -g" -DBRENVO_FUZZ=ON -DBRENVO_TESTS=OFF -DBRENVO_BENCHMARKS=OFF \
   ${launcher[@]+"${launcher[@]}"} > /dev/null ||

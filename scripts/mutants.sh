@@ -90,8 +90,8 @@ restore || { echo "mutants: cannot check out $head in $tree"; exit 1; }
 # The copy's paths are named relative to the scratch folder, so the compiler cache that this
 # clone's builds filled serves the copy too.
 export CCACHE_BASEDIR=$scratch
-launcher=()
-command -v ccache > /dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+source "$root/scripts/ccache.sh"
+export CCACHE_BASEDIR=$tree  # the copy is what is built
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$tree" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
     > "$scratch/configure.log" 2>&1 || { echo "mutants: the copy does not configure (see $scratch/configure.log)"; exit 1; }

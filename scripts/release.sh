@@ -18,10 +18,7 @@ export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export TZ=UTC LC_ALL=C.UTF-8
 umask 022
 version=$(sed -n 's/^project(Brenvo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-launcher=()
-if command -v ccache > /dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
+source scripts/ccache.sh
 flags="-ffile-prefix-map=$root=."
 jobs=${BRENVO_JOBS:-2}
 dist=${BRENVO_RELEASE_DIST:-dist}

@@ -5,8 +5,8 @@
 # it happened in. Ends with "N passed, M failed"; exits non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-launcher=()
-command -v ccache > /dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+root=$PWD
+source scripts/ccache.sh
 supp=$PWD/tests/sanitizers
 export QT_QPA_PLATFORM=offscreen BRENVO_TIME_SCALE=4
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1

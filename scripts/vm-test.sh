@@ -10,6 +10,7 @@
 #                                            default ~/.cache/brenvo-vm; never installed)
 set -uo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD source scripts/ccache.sh
 build=${1:-build}
 cache=${BRENVO_VM_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/brenvo-vm}
 work=$(mktemp -d)
@@ -18,7 +19,7 @@ fail() { echo "vm-test: $*"; echo "0 passed, 1 failed"; exit 1; }
 
 # --- the programs --------------------------------------------------------------------------
 if [ ! -f "$build/build.ninja" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null || fail "cmake failed"
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null || fail "cmake failed"
 fi
 cmake --build "$build" --target brenvo-cli brenvo-pack brenvo-bench brenvo-tcmu brenvo-vmprobe \
   > "$work/build.log" 2>&1 || { tail -20 "$work/build.log"; fail "build failed"; }

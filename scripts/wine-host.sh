@@ -9,30 +9,36 @@
 #
 # After sourcing: host32 (1 or 0), host32_reason (what the probe saw), arches (the builds to run
 # here, i686 first when it can run), and on a 64-bit-only machine `wine`, `wineboot` and
-# `winepath` on PATH run the 64-bit loader. BRENVO_HOST_32BIT=0 takes the 64-bit-only way on a
-# machine that could run both (to try it); =1 insists on both.
+# `winepath` on PATH run the 64-bit loader. BRENVO_HOST_32BIT=0 makes a machine that could run
+# both one that cannot, for the rest of the stage (to try that way); =1 insists on both.
+# Sourced after the stage has set root (its top folder) and, if it has one, job (its scratch
+# folder, removed before the stage starts again under the mask).
 
-# The probe: the 32-bit dynamic loader that Wine's 32-bit loader itself needs, started once.
-host32_probe() {
-  local loader=/lib/ld-linux.so.2 out
-  if [ ! -e "$loader" ]; then
-    host32_reason="$loader is not installed"
-    return 1
-  fi
-  if out=$("$loader" --version 2>&1); then
-    host32_reason="$loader runs: ${out%%$'\n'*}"
-    return 0
-  fi
-  out=${out##*$'\n'}
-  host32_reason="$loader does not start: ${out##*: }"
-  return 1
-}
+source "$root/scripts/host32-probe.sh"
 
 if host32_probe; then host32=1; else host32=0; fi
+# BRENVO_HOST_32BIT=0 on a machine that can run them: the stage starts again in a mount namespace
+# of its own in which the 32-bit loader is no program, so a 32-bit program started by mistake
+# fails as it would there ("Exec format error") instead of passing. Needs root (unshare, mount).
+if [ "${BRENVO_HOST_32BIT:-}" = 0 ] && [ "$host32" -eq 1 ]; then
+  if [ -n "${BRENVO_32BIT_MASKED:-}" ]; then
+    echo "wine-host: the 32-bit loader still starts inside the masked namespace" >&2
+    exit 1
+  fi
+  [ -n "${job:-}" ] && rm -rf "$job"
+  self=$root/$(basename "$(dirname "$0")")/$(basename "$0")
+  masked=$(mktemp /tmp/brenvo-no-32-bit.XXXXXX)
+  { printf '\177ELF' && head -c 60 /dev/zero; } > "$masked" && chmod 755 "$masked"
+  exec unshare -m --propagation private env BRENVO_32BIT_MASKED="$masked" bash -c \
+    'mount --bind "$BRENVO_32BIT_MASKED" /lib/ld-linux.so.2 && rm -f "$BRENVO_32BIT_MASKED" && exec "$0" "$@"' \
+    "$self" "$@"
+  echo "wine-host: 32-bit programs cannot be kept from starting here (unshare and mount need root)" >&2
+  exit 1
+fi
 case "${BRENVO_HOST_32BIT:-}" in
   0)
     host32=0
-    host32_reason="BRENVO_HOST_32BIT=0 (the probe: $host32_reason)"
+    [ -n "${BRENVO_32BIT_MASKED:-}" ] && host32_reason="$host32_reason (BRENVO_HOST_32BIT=0: kept from starting)"
     ;;
   1) host32=1 ;;
 esac

@@ -19,10 +19,7 @@ if [ -n "${BRENVO_WINE_RELEASE:-}" ]; then
 else
   flavour=(-DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS=-O0 -DBRENVO_ONE_FILE_TARGETS=ON)
 fi
-launcher=()
-if command -v ccache > /dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
+source scripts/ccache.sh
 
 job=$(mktemp -d /tmp/brenvo-wine.XXXXXX)
 export WINEPREFIX=$job/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -65,8 +65,7 @@ i386_builtins=/usr/lib/i386-linux-gnu/wine/i386-windows
 
 # --- the programs ------------------------------------------------------------------------------
 t=$SECONDS
-launcher=()
-command -v ccache > /dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+source scripts/ccache.sh
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
 fi

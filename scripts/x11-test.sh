@@ -12,6 +12,8 @@
 # Usage: scripts/x11-test.sh [BUILD_DIR]   (builds what it needs; ends with "N passed, M failed")
 set -u
 cd "$(dirname "$0")/.."
+root=$PWD
+source scripts/ccache.sh
 build=${1:-build}
 out=ci-output/x11
 rm -rf "$out" && mkdir -p "$out"
@@ -20,7 +22,7 @@ log=$out/log.txt
 source tests/check.sh
 
 if [ ! -f "$build/build.ninja" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
 fi
 cmake --build "$build" --target brenvo brenvo-pack brenvo-bench brenvo_ui_tests > /dev/null
 

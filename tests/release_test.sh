@@ -21,6 +21,21 @@ cleanup() {
 trap cleanup EXIT
 source scripts/wine-host.sh
 
+# The release packs what earlier stages built; a program missing here is a stage that did not
+# build it, named at once rather than found by the install step halfway through.
+missing=()
+for f in app/brenvo cli/brenvo-cli tools/pack/brenvo-pack tools/bench/brenvo-bench; do
+  [ -f "$build/$f" ] || missing+=("$build/$f (the test command builds it: scripts/test.sh)")
+done
+for f in win32/brenvo.exe cli/brenvo-cli.exe tools/pack/brenvo-pack.exe; do
+  [ -f "$windows/$f" ] || missing+=("$windows/$f (the Windows stages build it: scripts/wine-test.sh, scripts/wine-window-test.sh)")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  printf 'release_test: not built: %s\n' "${missing[@]}"
+  echo "0 passed, ${#missing[@]} failed"
+  exit 1
+fi
+
 for run in 1 2; do
   out=$(BRENVO_RELEASE_LINUX_BUILD=$build BRENVO_RELEASE_WINDOWS_BUILD=$windows \
     BRENVO_RELEASE_DIST=$job/dist$run scripts/release.sh 2>&1)
