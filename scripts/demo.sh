@@ -5,13 +5,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 source scripts/ccache.sh
-./scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
-# Only the programs the demo runs; ./scripts/test.sh builds the rest.
-programs=(brenvo-cli brenvo-bench brenvo-pack)
-if [ -n "${DISPLAY:-}" ]; then programs+=(brenvo); fi
-cmake --build build --target "${programs[@]}" > /dev/null
-bin=build
+# BRENVO_DEMO_BUILD=DIR runs the demo on the programs a build already made (the README's test runs
+# it so): nothing is installed, configured or built.
+if [ -n "${BRENVO_DEMO_BUILD:-}" ]; then
+  bin=$BRENVO_DEMO_BUILD
+else
+  ./scripts/install-deps.sh
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
+  # Only the programs the demo runs; ./scripts/test.sh builds the rest.
+  programs=(brenvo-cli brenvo-bench brenvo-pack)
+  if [ -n "${DISPLAY:-}" ]; then programs+=(brenvo); fi
+  cmake --build build --target "${programs[@]}" > /dev/null
+  bin=build
+fi
 out=demo/out
 rm -rf "$out" && mkdir -p "$out"
 

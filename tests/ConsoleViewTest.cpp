@@ -6,6 +6,7 @@
 
 #include "cli/ConsoleView.h"
 #include "engine/UpdateTexts.h"
+#include "tests/DriveTestSupport.h"
 
 namespace {
 
@@ -45,6 +46,40 @@ TEST(ConsoleView, RedrawsOneBarInPlaceAtATerminal) {
     EXPECT_EQ(shown.find('\n'), std::string::npos);
     EXPECT_NE(shown.find("\r[                              ]   Programming ....."),
               std::string::npos);
+}
+
+// At a terminal --yes answers the update's own questions without reading the terminal, but not
+// the restart: that one is asked of the person there, or answered by --reboot.
+TEST(ConsoleView, AtATerminalYesAnswersTheUpdateButNeverTheRestart) {
+    using cli::Answers;
+    using cli::Restart;
+    struct Case {
+        Answers answers;
+        Restart restart;
+        const char* typed;
+        int restarts;
+        const char* said;
+    };
+    for (const Case& c : {Case{Answers::Yes, Restart::Ask, "y\n", 0, "> no (no --reboot)"},
+                          Case{Answers::Yes, Restart::Yes, "", 1, "> yes (--reboot)"},
+                          Case{Answers::Ask, Restart::Ask, "y\n", 1, "[y/n] "},
+                          Case{Answers::Ask, Restart::Ask, "n\n", 0, "[y/n] "},
+                          Case{Answers::Ask, Restart::No, "y\n", 0, "> no (--no-reboot)"}}) {
+        testing_support::DriveBench pc("typical");
+        std::istringstream in(c.typed);
+        std::ostringstream out, err;
+        cli::ConsoleView view(in, out, err, c.answers, true);
+        view.SetRestart(c.restart);
+        if (c.answers == Answers::Yes) {
+            uint8_t answer = 0;
+            view.ShowUpdateConfirm(&answer, "QV11", "QV12");
+            EXPECT_EQ(answer, 1);
+            EXPECT_EQ(in.tellg(), 0) << "--yes reads nothing from the terminal";
+        }
+        view.ShowReboot();
+        EXPECT_EQ(pc.machine().restart.requests, c.restarts) << out.str();
+        EXPECT_NE(out.str().find(c.said), std::string::npos) << out.str();
+    }
 }
 
 }  // namespace

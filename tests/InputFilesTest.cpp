@@ -118,6 +118,39 @@ TEST(JsonReader, LimitsDepthAndCountButNotBreadth) {
     EXPECT_NE(ParseError("[1] x"), "") << "text after the value is refused";
 }
 
+TEST(JsonReader, ObjectsAndMixedNestingMeetTheSameLimits) {
+    auto objects = [](int depth) {
+        std::string text;
+        for (int i = 0; i < depth; ++i)
+            text += "{\"k\": ";
+        text += "1";
+        return text + std::string(depth, '}');
+    };
+    auto mixed = [](int depth) {  // {"k": [{"k": [ ... ]}]}
+        std::string open, close;
+        for (int i = 0; i < depth; ++i) {
+            open += i % 2 ? "[" : "{\"k\": ";
+            close = (i % 2 ? "]" : "}") + close;
+        }
+        return open + "1" + close;
+    };
+    EXPECT_EQ(ParseError(objects(64)), "");
+    EXPECT_EQ(ParseError(objects(65)), "in.json: nested deeper than 64 levels");
+    EXPECT_EQ(ParseError(mixed(64)), "");
+    EXPECT_EQ(ParseError(mixed(65)), "in.json: nested deeper than 64 levels");
+    // Values inside objects count as values do inside lists: members' values and the objects.
+    std::string members = "{";
+    for (size_t i = 0; i <= common::kMaxJsonValues; ++i)
+        members += (i ? ",\"" : "\"") + std::to_string(i) + "\": 0";
+    members += "}";
+    EXPECT_EQ(ParseError(members), "in.json: more than 1000000 values");
+    std::string withinLimit = "[";
+    for (size_t i = 0; i + 1 < common::kMaxJsonValues / 2; ++i)
+        withinLimit += i ? ",{\"a\":0}" : "{\"a\":0}";
+    withinLimit += "]";
+    EXPECT_EQ(ParseError(withinLimit), "");
+}
+
 std::string BenchLoadError(const std::string& path) {
     try {
         LoadBench(path);

@@ -308,6 +308,39 @@ TEST_F(BlockTest, AChecksummedPackageDamagedAnywhereIsRefused) {
     }
 }
 
+TEST_F(BlockTest, TheChecksumCoversEveryImageAndEveryRecordNotOnlyTheFirst) {
+    std::string options = kShippedOptions;
+    options[10] = '4';  // four images
+    SetOptions(options);
+    for (int n = 1; n <= 4; ++n) {
+        SetImage(n, (n - 1) * 4096, 2048);
+        SetNewFw(n, "QV1" + std::to_string(n));
+        SetLow(n, 1, "QV10");
+    }
+    for (size_t i = 0; i < 4 * 4096; ++i)
+        bytes_[kImageAreaOffset + i] = static_cast<uint8_t>(i * 13 + 1);
+    StampChecksum(bytes_);
+    const std::vector<uint8_t> packed = bytes_;
+    ASSERT_TRUE(Package(bytes_).Parse().ok());
+    for (auto [what, offset] : std::initializer_list<std::pair<const char*, size_t>>{
+             {"image 4", kImageAreaOffset + 3 * 4096 + 2047},
+             {"image 3", kImageAreaOffset + 2 * 4096 + 100},
+             {"key table 2", KeyTableOffset(2) + 1023},
+             {"key table 4", KeyTableOffset(4)},
+             {"the new revision of image 2", NewFwValueOffset(2) + 3},
+             {"the new revision of image 4", NewFwValueOffset(4)},
+             {"BIN_START4", BinStartValueOffset(4) + 9},
+             {"BIN_SIZE3", BinSizeValueOffset(3) + 9},
+             {"a constraint of image 4", EntryOffset(4, 1) + kEntryLowOffset + 3},
+             {"the last entry of image 3", EntryOffset(3, kEntriesPerImage) + kEntryProductOffset},
+             {"the drive name", kDriveNameOffset + 3}}) {
+        SCOPED_TRACE(what);
+        bytes_ = packed;
+        bytes_[offset] ^= 0x04;
+        EXPECT_EQ(Package(bytes_).Parse().problem, PackageProblem::BadChecksum);
+    }
+}
+
 TEST_F(BlockTest, PackagesPackedBeforeTheWholeBlockChecksumStillRun) {
     SetOptions(kShippedOptions);
     SetImage(1, 0, 1024);

@@ -451,6 +451,24 @@ TEST(RunVerdict, ADriveBackInItsBootLoaderFailedWhateverItsWorkerSaid) {
         << out.str();
 }
 
+TEST(RunVerdict, ALoaderShowingOnlyOneOfItsSignsIsStillTheLoader) {
+    // Other loaders show revision "0000" alone, or FLASH INCOMPLETE beside their old revision:
+    // either sign alone is a drive that is not running a whole firmware.
+    using Signs = DriveSettings::LoaderSigns;
+    for (Signs signs : {Signs::RevisionOnly, Signs::TextOnly}) {
+        Scenario s("typical", Options({}), {Image("QV12", kMiB)}, [&](Machine& m) {
+            AddFault(m, 0, {.kind = DriveFault::Kind::BadCell, .address = 0x2345});
+            m.drives[0]->ByHand([&](DriveSettings& d) { d.loaderSigns = signs; });
+        });
+        s.Run();
+        ASSERT_TRUE(s.bench.drive(0).Settings().flashIncomplete);
+        const engine::DriveResult& e = s.engine.LastRun().drives.at(0);
+        EXPECT_EQ(s.engine.LastRun().end, RunEnd::Failed) << static_cast<int>(signs);
+        EXPECT_TRUE(e.inBootLoader) << static_cast<int>(signs);
+        EXPECT_FALSE(s.view.Saw("message:information:Firmware has been updated successfully !"));
+    }
+}
+
 // A cell that holds what is written but reads back wrong: the drive boots from what it reads,
 // the image's checksum finds the difference and the loader runs, on either path.
 void ExpectBootLoaderAfter(Scenario& s) {
@@ -568,6 +586,32 @@ TEST(FlashStop, SleepAndShutdownAreHeldOffForExactlyTheFlash) {
             << "released as the last write has ended, before the drive is identified again";
         EXPECT_LT(span.released, span.lines - 1) << "the re-identification follows";
     }
+}
+
+TEST(FlashStop, ARunOverSeveralDrivesHoldsOffShutdownUntilTheLastHasFinished) {
+    // The drives end one after another: the last to finish has the largest image to write.
+    TraceCapture trace;
+    Scenario s("default", Options({{8, '1'}}), {Image("QV12", kMiB)}, [](Machine& m) {
+        AddDrive(m, "E:", 0, "QV11");
+        AddDrive(m, "F:", 1, "QV11");
+        AddDrive(m, "G:", 2, "QV11");
+        // F:'s commit takes a minute: it finishes last.
+        m.drives[1]->ByHand([](DriveSettings& d) {
+            d.faults.push_back({.kind = DriveFault::Kind::SlowCommand,
+                                .command = CommandKind::Commit,
+                                .seconds = 60});
+        });
+    });
+    s.Run();
+    ASSERT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+    for (size_t d = 0; d < 3; ++d)
+        EXPECT_EQ(s.bench.drive(d).Settings().revision, "QV12") << d;
+    EXPECT_EQ(s.bench.machine().shutdownBlock.takes, 1) << "held once for the whole run";
+    EXPECT_EQ(s.bench.machine().shutdownBlock.releases, 1);
+    FlashSpan span = SpanOf(trace.Lines());
+    EXPECT_LT(span.held, span.firstWrite);
+    EXPECT_GT(span.released, span.lastWrite) << "released only after every drive's last write";
+    EXPECT_EQ(s.engine.Gate().RequestStop(), engine::StopAnswer::EndAfterFlash);
 }
 
 TEST(FlashStop, WithoutAServiceToHoldShutdownTheFlashGoesOnAndTheTraceSaysSo) {

@@ -99,13 +99,10 @@ else
   not_run "the README's packing of the Windows programs" 2 "no cross build in build-windows/i686 yet (the Wine stage makes it)"
 fi
 
-# Run here. The demo builds in build/, so it runs only when this suite is that build's.
-if [ "$build" = "$root/build" ]; then
-  out=$(cd "$root" && env -u DISPLAY -u WAYLAND_DISPLAY ./scripts/demo.sh 2>&1)
-  check "./scripts/demo.sh" 0 $? "$out" "now QV12"
-else
-  not_run "./scripts/demo.sh" 1 "it builds in build/, and this suite is $build"
-fi
+# Run here, on the programs of the build under test: the demo's own set-up (the package installer,
+# configuring and building build/) is left out, so the suite changes no build folder.
+out=$(cd "$root" && env -u DISPLAY -u WAYLAND_DISPLAY BRENVO_DEMO_BUILD="$build" ./scripts/demo.sh 2>&1)
+check "./scripts/demo.sh on the build under test" 0 $? "$out" "now QV12"
 # The usage error as the README shows it, line for line.
 shown=$(awk '/^```text/ { inside = 1; next } /^```/ { inside = 0 } inside' "$readme" |
   sed -n '/^\$ brenvo-cli update --frob$/,/^\$ /{/^\$ /!p}')

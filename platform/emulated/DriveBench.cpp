@@ -132,6 +132,11 @@ void ReadDrive(common::Fields& f, Machine& m, const std::string& benchFolder) {
     d.readyAt = f.Number("readyAt", 0, 0, 1e12);
     d.backgroundFormat = static_cast<int>(f.Integer("backgroundFormat", 0, 0, 3));
     d.flashIncomplete = f.Bool("flashIncomplete", false);
+    const std::string signs =
+        f.Choice("loaderSigns", "both", {"both", "revision", "flashIncomplete"});
+    d.loaderSigns = signs == "revision"          ? DriveSettings::LoaderSigns::RevisionOnly
+                    : signs == "flashIncomplete" ? DriveSettings::LoaderSigns::TextOnly
+                                                 : DriveSettings::LoaderSigns::Both;
     d.heldBy = f.String("heldBy", "");
     f.Array("faults", [&](common::Fields& fault, size_t) { d.faults.push_back(ReadFault(fault)); });
     m.drives.push_back(std::make_shared<OpticalDrive>(std::move(d)));
@@ -176,6 +181,10 @@ ordered_json WriteDrive(const DriveSettings& d, ordered_json flash) {
     j["readyAt"] = d.readyAt;
     j["backgroundFormat"] = d.backgroundFormat;
     j["flashIncomplete"] = d.flashIncomplete;
+    if (d.loaderSigns != DriveSettings::LoaderSigns::Both)
+        j["loaderSigns"] = d.loaderSigns == DriveSettings::LoaderSigns::RevisionOnly
+                               ? "revision"
+                               : "flashIncomplete";
     if (!d.heldBy.empty()) j["heldBy"] = d.heldBy;
     ordered_json faults = ordered_json::array();
     for (const auto& fault : d.faults) {

@@ -527,12 +527,16 @@ bool OpticalDrive::SmallProfileChip() const {
 }
 
 std::string OpticalDrive::ReportedRevision() const {
-    return settings_.flashIncomplete ? "0000" : settings_.revision;
+    using Signs = DriveSettings::LoaderSigns;
+    return settings_.flashIncomplete && settings_.loaderSigns != Signs::TextOnly
+               ? "0000"
+               : settings_.revision;
 }
 
 bool OpticalDrive::InLoaderMode() const {
-    // A revision starting with "0" is the boot loader's: it takes download blocks unasked.
-    return ReportedRevision().rfind('0', 0) == 0;
+    // The boot loader runs when the flash is incomplete, whatever the drive shows of it; a
+    // revision starting with "0" is the loader's too. It takes download blocks unasked.
+    return settings_.flashIncomplete || ReportedRevision().rfind('0', 0) == 0;
 }
 
 void OpticalDrive::Inquiry(std::span<uint8_t> data) const {
@@ -546,8 +550,10 @@ void OpticalDrive::Inquiry(std::span<uint8_t> data) const {
     PutText(all.subspan(16, 16), settings_.product, ' ');
     // A drive whose flash write was cut short runs its boot loader and says so.
     PutText(all.subspan(32, 4), ReportedRevision(), ' ');
-    std::string specific =
-        settings_.flashIncomplete ? "FLASH INCOMPLETE" : settings_.vendorSpecific;
+    std::string specific = settings_.flashIncomplete &&
+                                   settings_.loaderSigns != DriveSettings::LoaderSigns::RevisionOnly
+                               ? "FLASH INCOMPLETE"
+                               : settings_.vendorSpecific;
     PutText(all.subspan(36, 16), specific, specific.empty() ? 0 : ' ');
     std::copy_n(answer.begin(), std::min(data.size(), answer.size()), data.begin());
 }

@@ -89,6 +89,11 @@ struct DriveSettings {
     double readyAt = 0;            // virtual second from which the drive is ready
     int backgroundFormat = 0;      // 0 none, 1 suspended, 2 running, 3 completed
     bool flashIncomplete = false;  // power was cut while the flash was written
+    // Which signs of its boot loader the drive shows while its flash is incomplete: both (revision
+    // "0000" and FLASH INCOMPLETE), as the family's loader does, or only one of them, as other
+    // loaders may.
+    enum class LoaderSigns { Both, RevisionOnly, TextOnly };
+    LoaderSigns loaderSigns = LoaderSigns::Both;
     // Another program holds the drive (a burner, a mounted disc): who, as the system would name
     // it; empty when nobody does. A claim on the drive is then refused.
     std::string heldBy;

@@ -199,6 +199,7 @@ std::shared_ptr<Machine> BuildMachine(const Case& c) {
     if (c.states.empty()) {
         DriveSettings e = FamilyDrive(c.path, "E:", "1:0:0:0");
         e.faults = c.faults;
+        e.loaderSigns = c.loaderSigns;
         add(e);
         add(benchtool::OtherDrive("F:", "1:0:1:0"));
         return m;
@@ -291,7 +292,8 @@ bool Holds(Machine& m, const Case& c, size_t i) {
 std::string Reports(Machine& m, const Case& c, size_t i) {
     if (IsIde(c.path)) return m.ide.driveSlots[i].revision;
     DriveSettings s = m.drives[i]->Settings();
-    return s.flashIncomplete ? "0000" : s.revision;
+    return s.flashIncomplete && s.loaderSigns != DriveSettings::LoaderSigns::TextOnly ? "0000"
+                                                                                       : s.revision;
 }
 
 // A drive may rightly be said not to answer when its faults can silence its INQUIRY.
@@ -875,6 +877,34 @@ void AddRangeBelowCases(std::vector<Case>& cases) {
     }
 }
 
+// Drives whose loader shows only one of its two signs (revision "0000" alone, or FLASH INCOMPLETE
+// alone): a flash that leaves such a drive in its loader is still a failure, and one that ends
+// well is still a success.
+void AddLoaderSignCases(std::vector<Case>& cases) {
+    using K = DriveFault::Kind;
+    using Signs = DriveSettings::LoaderSigns;
+    const std::pair<const char*, std::vector<DriveFault>> runs[] = {
+        {"clean", {}},
+        {"bad cell", {{.kind = K::BadCell, .address = 0x1234}}},
+        {"power cut commit #1", {{K::PowerCut, CommandKind::Commit, 1, 1}}},
+        {"short block every commit", {{K::ShortBlock, CommandKind::Commit, 1, 0}}}};
+    for (Path path : {Path::Verified, Path::TwoBank, Path::Block}) {
+        for (Signs signs : {Signs::RevisionOnly, Signs::TextOnly}) {
+            for (const auto& [name, faults] : runs) {
+                Case c;
+                c.path = path;
+                c.faults = faults;
+                c.loaderSigns = signs;
+                c.uiVariant = static_cast<int>(cases.size() % 3);
+                c.name = std::string(PathName(path)) + "/loader-shows-" +
+                         (signs == Signs::RevisionOnly ? "0000-alone/" : "flash-incomplete-alone/") +
+                         name;
+                cases.push_back(c);
+            }
+        }
+    }
+}
+
 std::string Slug(const std::string& name) {
     std::string s;
     for (char ch : name)
@@ -943,6 +973,7 @@ std::vector<Case> GenerateCases(bool full) {
     AddRangeBelowCases(cases);
     AddDamagedPackageCases(cases);
     AddRevisionCases(cases);
+    AddLoaderSignCases(cases);
     if (full) return cases;
     // The test suite's share: every 20th case, so each path and state keeps a few.
     std::vector<Case> subset;

@@ -51,6 +51,9 @@ struct Case {
     // The revision the image carries, when it is not the one the package's label names.
     std::string imageRevision;
     Damage damage = Damage::None;
+    // What the family drive shows of its boot loader once its flash is incomplete.
+    platform::emulated::DriveSettings::LoaderSigns loaderSigns =
+        platform::emulated::DriveSettings::LoaderSigns::Both;
 };
 
 // How a run's words compare with what happened to the drives.
