@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <utility>
 
 #include "dialogs/Frmejectdisc.h"
 #include "dialogs/Frminvaliduser.h"
@@ -63,8 +64,9 @@ QString Caption(const std::string& caption) {
 
 }  // namespace
 
-TBrenvoMain::TBrenvoMain(package::Package& package, QWidget* parent)
-    : MainForm(parent), package_(package) {
+TBrenvoMain::TBrenvoMain(package::Package& package, std::vector<std::string> commandLine,
+                         QWidget* parent)
+    : MainForm(parent), package_(package), commandLine_(std::move(commandLine)) {
     BrenvoMain = this;
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -83,10 +85,7 @@ TBrenvoMain::TBrenvoMain(package::Package& package, QWidget* parent)
     ui::UseQtWords(Language());
     Localise(Language());
     // Started for the check after a restart, start-up does not end for want of a drive to update.
-    std::vector<std::string> commandLine;
-    for (const QString& parameter : QCoreApplication::arguments())
-        commandLine.push_back(parameter.toStdString());
-    const engine::CheckRequest check = engine::ParseCheckCommandLine(commandLine);
+    const engine::CheckRequest check = engine::ParseCheckCommandLine(commandLine_);
     checkStart_ = check.requested;
     startResult_ = engine_->StartUp(check);
     if (startResult_ == engine::StartEnd::Ready && !terminateRequested_) {
@@ -164,10 +163,7 @@ void TBrenvoMain::FormShow() {
         move(frame.topLeft());
     }
     if (!engine_) return;
-    std::vector<std::string> parameters;
-    for (const QString& parameter : QCoreApplication::arguments())
-        parameters.push_back(parameter.toStdString());
-    if (scriptMode_ && !engine::ScriptNeedsNobody(engine_->Options(), parameters)) {
+    if (scriptMode_ && !engine::ScriptNeedsNobody(engine_->Options(), commandLine_)) {
         // Nobody is there to choose a drive and press Update.
         QMetaObject::invokeMethod(
             this,
@@ -199,7 +195,10 @@ void TBrenvoMain::HandOverToOemWizard() {
     hide();
     // The wizard reads the command line: a start for the check after a restart goes straight to
     // its result.
-    auto* wizard = new wizard::TMainQV(*this, QCoreApplication::arguments());
+    QStringList commandLine;
+    for (const std::string& parameter : commandLine_)
+        commandLine.push_back(QString::fromStdString(parameter));
+    auto* wizard = new wizard::TMainQV(*this, commandLine);
     wizard->show();
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/MainForm.h"
 #include "engine/ExitStatus.h"
@@ -24,7 +25,10 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
   public:
     // Builds and localises the window, then runs the engine's start-up. Returns normally when
     // start-up ended the program: TerminateRequested() tells, and the window must not be shown.
-    explicit TBrenvoMain(package::Package& package, QWidget* parent = nullptr);
+    // `commandLine` is the program's, already checked (engine::ParseWindowCommandLine): Qt is
+    // never handed it, so the window reads it from here.
+    explicit TBrenvoMain(package::Package& package, std::vector<std::string> commandLine = {},
+                         QWidget* parent = nullptr);
     ~TBrenvoMain() override;
 
     engine::UpdateEngine& Engine() { return *engine_; }
@@ -117,6 +121,7 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     engine::StartEnd startResult_ = engine::StartEnd::Ready;
     // Started for the check after a restart: the wizard checks, no update runs.
     bool checkStart_ = false;
+    std::vector<std::string> commandLine_;
     bool terminateRequested_ = false;
     bool closableFromTitleBar_ = true;
     bool closingByButton_ = false;

@@ -7,10 +7,14 @@
 // BRENVO_UNATTENDED=1 is for scripts: no message box or dialog waits for a person (a question
 // counts as not answered), every message box the run asked for is written to stderr at the end,
 // and the program ends by itself with brenvo-cli's exit status (engine/ExitStatus.h).
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/Application.h"
@@ -44,6 +48,23 @@ const char* KindName(ui::MessageKind kind) {
     return "error";
 }
 
+// With root's rights the toolkit starts without the variables that would make it load code
+// (engine::ToolkitVariableRefused); each one removed is named, so a user who had set it knows.
+void ForgetToolkitPlugins() {
+    std::vector<std::string> refused;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string_view variable(*entry);
+        const size_t equals = variable.find('=');
+        if (equals == std::string_view::npos) continue;
+        if (engine::ToolkitVariableRefused(variable.substr(0, equals), variable.substr(equals + 1)))
+            refused.emplace_back(variable.substr(0, equals));
+    }
+    for (const std::string& name : refused) {
+        ::unsetenv(name.c_str());
+        std::fprintf(stderr, "brenvo: with root's rights %s is not used\n", name.c_str());
+    }
+}
+
 // In a scripted run the messages nobody saw go to stderr.
 int Finish(bool unattended, int status) {
     if (unattended) {
@@ -56,24 +77,25 @@ int Finish(bool unattended, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --help and --version are answered before anything starts, display or machine.
-    engine::WindowCommand command =
-        engine::ParseWindowCommandLine(std::vector<std::string>(argv, argv + argc));
-    if (command.start == engine::WindowStart::Help ||
-        command.start == engine::WindowStart::Version) {
-        std::fputs((command.text + (command.text.back() == '\n' ? "" : "\n")).c_str(), stdout);
-        return 0;
-    }
-    app::BrenvoApplication application(argc, argv);
-    // Qt has taken its own options (-platform, -style, ...); what is left must be the window's.
-    std::vector<std::string> parameters;
-    for (const QString& parameter : QCoreApplication::arguments())
-        parameters.push_back(parameter.toStdString());
-    command = engine::ParseWindowCommandLine(parameters);
+    // The window takes its own options only, and answers --help, --version and anything else
+    // before anything starts, display or machine. Qt's options (-platformpluginpath,
+    // -platform, -style, ...) would load code of whoever wrote the command line (a bench's
+    // restart entry, say) with root's rights: they are usage errors like any other word.
+    const std::vector<std::string> parameters(argv, argv + argc);
+    const engine::WindowCommand command = engine::ParseWindowCommandLine(parameters);
     if (command.start == engine::WindowStart::UsageError) {
         std::fprintf(stderr, "%s\n", command.text.c_str());
         return kExitUsage;
     }
+    if (command.start != engine::WindowStart::Run) {
+        std::fputs((command.text + (command.text.back() == '\n' ? "" : "\n")).c_str(), stdout);
+        return 0;
+    }
+    if (geteuid() == 0) ForgetToolkitPlugins();
+    // Qt sees the program's name and nothing else; the window reads its checked command line.
+    int toolkitArgc = 1;
+    char* toolkitArgv[] = {argv[0], nullptr};
+    app::BrenvoApplication application(toolkitArgc, toolkitArgv);
     ui::InstallFontSubstitutes();
     app::InstallMessageBoxHandler();
     const bool unattended = qEnvironmentVariableIntValue("BRENVO_UNATTENDED") == 1;
@@ -93,7 +115,7 @@ int main(int argc, char** argv) {
     int status = engine::kExitOk;
     try {
         package::Package package(package::OwnBlock());
-        app::TBrenvoMain main(package);
+        app::TBrenvoMain main(package, parameters);
         // Signals look at the window's gate exactly while the window lives.
         struct Watching {
             app::StopSignals& stops;

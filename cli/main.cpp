@@ -267,8 +267,8 @@ void PrintList(engine::UpdateEngine& engine, const platform::MachineSession& ses
         }
         auto& package = engine.Package();
         std::cout << "       image " << r->imageIndex + 1 << ": "
-                  << (engine.Form().Long() ? engine::FieldText(r->driveTag)
-                                           : engine::FieldText(r->revision))
+                  << (engine.Form().Long() ? engine::ShownField(r->driveTag)
+                                           : engine::ShownField(r->revision))
                   << " -> " << package.NewRevisionLabel(r->imageIndex + 1);
         if (r->driveNewer) std::cout << "  (the drive's firmware is newer)";
         if (r->sameRevision) std::cout << "  (the drive already has this revision)";
@@ -395,6 +395,8 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
     engine::UpdateEngine engine(package, view, &gate);
     engine.SetLeaveUpToDate(!options.force);
     view.SetLanguage(engine.ParsePackage().ok() ? package.Options().language : 0);
+    if (const std::string& notice = engine.ParsePackage().notice; !notice.empty())
+        std::cerr << "brenvo-cli: note: " << notice << "\n";
     using DirectIde = platform::MachineSession::DirectIde;
     const DirectIde directIde = session.DirectIdePath();
     if (engine.ParsePackage().ok() && package.Options().directIde &&

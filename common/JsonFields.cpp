@@ -4,52 +4,21 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/Text.h"
+
 namespace common {
 namespace {
 constexpr size_t kExcerptBytes = 60;
-
-// The length of the valid UTF-8 character at the start of `text`, or 0 when its first byte
-// does not start one (a stray continuation, an overlong form, a surrogate, beyond U+10FFFF).
-size_t Utf8Length(std::string_view text) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(0);
-    if (lead < 0x80) return 1;
-    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    if (length == 0 || text.size() < length) return 0;
-    for (size_t i = 1; i < length; ++i)
-        if ((byte(i) & 0xC0) != 0x80) return 0;
-    unsigned char second = byte(1);
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
-        return 0;
-    return length;
-}
-
-// The next character of `text` as a message shows it, and how many bytes of `text` it took.
-std::string_view Shown(std::string_view text, size_t& took, char (&escape)[8]) {
-    unsigned char c = static_cast<unsigned char>(text[0]);
-    took = Utf8Length(text);
-    if (took > 1) return text.substr(0, took);
-    took = 1;
-    if (c >= 0x20 && c != 0x7F && c < 0x80) return text.substr(0, 1);
-    const char* named = c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
-    if (named) return named;
-    std::snprintf(escape, sizeof escape, "\\x%02x", c);
-    return escape;
-}
 
 // `text` escaped for a message and cut to kExcerptBytes at a whole character, "..." when cut.
 // Reads no more of `text` than it shows, so a megabyte costs what sixty bytes do.
 std::string Cut(std::string_view text, size_t budget = kExcerptBytes) {
     std::string out;
-    char escape[8];
+    char escape[12];
     size_t at = 0;
     while (at < text.size()) {
         size_t took = 0;
-        std::string_view piece = Shown(text.substr(at), took, escape);
+        std::string_view piece = ShownCharacter(text.substr(at), took, escape);
         if (out.size() + piece.size() > budget) return out + "...";
         out += piece;
         at += took;

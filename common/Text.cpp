@@ -1,6 +1,7 @@
 #include "common/Text.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace common {
 namespace {
@@ -14,7 +15,58 @@ int Sextet(char c) {
     if (c == '/') return 63;
     return -1;
 }
+
+// The length of the valid UTF-8 character at the start of `text`, or 0 when its first byte
+// does not start one (a stray continuation, an overlong form, a surrogate, beyond U+10FFFF).
+size_t Utf8Length(std::string_view text) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || text.size() < length) return 0;
+    for (size_t i = 1; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    unsigned char second = byte(1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
 }  // namespace
+
+std::string_view ShownCharacter(std::string_view text, size_t& took, char (&escape)[12]) {
+    unsigned char c = static_cast<unsigned char>(text[0]);
+    took = Utf8Length(text);
+    // U+0080-U+009F are C2 80 to C2 9F: the 8-bit controls, CSI (U+009B) among them.
+    const bool c1 = took == 2 && c == 0xC2 && static_cast<unsigned char>(text[1]) < 0xA0;
+    if (took > 1 && !c1) return text.substr(0, took);
+    if (c1) {
+        std::snprintf(escape, sizeof escape, "\\x%02x\\x%02x", c,
+                      static_cast<unsigned char>(text[1]));
+        return escape;
+    }
+    took = 1;
+    if (c >= 0x20 && c != 0x7F && c < 0x80) return text.substr(0, 1);
+    const char* named = c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
+    if (named) return named;
+    std::snprintf(escape, sizeof escape, "\\x%02x", c);
+    return escape;
+}
+
+std::string ShownText(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    char escape[12];
+    for (size_t at = 0; at < text.size();) {
+        size_t took = 0;
+        shown += ShownCharacter(text.substr(at), took, escape);
+        at += took;
+    }
+    return shown;
+}
 
 std::string Base64Encode(std::span<const uint8_t> bytes) {
     std::string out;

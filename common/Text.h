@@ -22,4 +22,15 @@ std::string TrimBlanks(std::string_view text);
 // double quotes group them.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
+// Text from outside (a drive's identity, a package's title, another program's name) as a
+// terminal, a window or a log may show it: bytes that are not valid UTF-8 and control characters
+// (C0, DEL and the C1 range U+0080-U+009F, which some terminals obey as ESC sequences) appear
+// escaped ("\x1b", "\r", "\xc2\x9b"); every other character, Japanese included, as it is. A
+// backslash stays a backslash, so escaping what is already escaped changes nothing.
+std::string ShownText(std::string_view text);
+
+// The first character of non-empty `text` as ShownText shows it; `took` says how many bytes of
+// `text` it was. The result may point into `escape`.
+std::string_view ShownCharacter(std::string_view text, size_t& took, char (&escape)[12]);
+
 }  // namespace common

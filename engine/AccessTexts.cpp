@@ -55,7 +55,8 @@ constexpr Words kEnglishWords = {
     " (it reaches every disk of this computer, not only the drives)",
     "- root's rights: sudo ",
     "- root's rights: pkexec ",
-    "- root's rights, from a terminal of this desktop: sudo -E ",
+    "- root's rights, from a terminal of this desktop: sudo DISPLAY=$DISPLAY "
+    "XAUTHORITY=$XAUTHORITY ",
 };
 
 constexpr Words kChineseWords = {
@@ -81,7 +82,7 @@ constexpr Words kChineseWords = {
     "（此群組可存取這台電腦的每一個磁碟，而不只是光碟機）",
     "- 以 root 權限執行：sudo ",
     "- 以 root 權限執行：pkexec ",
-    "- 從這個桌面的終端機以 root 權限執行：sudo -E ",
+    "- 從這個桌面的終端機以 root 權限執行：sudo DISPLAY=$DISPLAY XAUTHORITY=$XAUTHORITY ",
 };
 
 constexpr Words kJapaneseWords = {
@@ -109,7 +110,8 @@ constexpr Words kJapaneseWords = {
     "（このグループはドライブだけでなく、このコンピューターのすべてのディスクに届きます）",
     "- root 権限で実行する：sudo ",
     "- root 権限で実行する：pkexec ",
-    "- このデスクトップの端末から root 権限で実行する：sudo -E ",
+    "- このデスクトップの端末から root 権限で実行する：sudo DISPLAY=$DISPLAY "
+    "XAUTHORITY=$XAUTHORITY ",
 };
 
 const Words& WordsOf(int language) {

@@ -12,7 +12,8 @@
 namespace engine {
 
 // `console`: the text is for a terminal (root's rights through sudo), not for the window (through
-// pkexec where a polkit action names the program, else sudo -E from the desktop's terminal).
+// pkexec where a polkit action names the program, else sudo from the desktop's terminal with the
+// display passed by name: sudo -E would hand a root window the user's whole environment).
 CaptionedText AccessDenialText(const platform::AccessDenial& denial, int language, bool console);
 
 // The text with its lines broken to at most `columns` (a Chinese or Japanese character takes

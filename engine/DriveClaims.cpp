@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/Text.h"
 #include "engine/DriveList.h"
 #include "platform/System.h"
 
@@ -42,11 +43,15 @@ std::string DriveName(const std::string& root) {
 std::string DriveName(const device::DriveRecord& record) {
     std::string name = DriveName(FieldText(record.rootPath));
     std::string model =
-        Trimmed(Trimmed(FieldText(record.vendor)) + " " + Trimmed(FieldText(record.product)));
+        Trimmed(Trimmed(ShownField(record.vendor)) + " " + Trimmed(ShownField(record.product)));
     return model.empty() ? name : name + " (" + model + ")";
 }
 
-std::string DriveHeldText(int language, const std::string& drive, const std::string& holder) {
+std::string DriveHeldText(int language, const std::string& drive, const std::string& heldBy) {
+    // Every system's word on who holds the drive comes through here: another process's name
+    // (which its owner chose), a mount point, a bench's heldBy. Escaped, none of them can move
+    // the cursor to fake this message or a success line.
+    const std::string holder = common::ShownText(heldBy);
     if (language == 1) {
         return "光碟機 " + drive + " 正被其他程式使用" + (holder.empty() ? "" : " : " + holder) +
                "\n\n未寫入任何資料到光碟機. 請等待該程式結束或卸載光碟後, 再試一次.";

@@ -35,7 +35,7 @@ std::string DriveName(const device::DriveRecord& record);
 std::string DriveName(const std::string& root);
 
 // The refusal of a drive another program holds, by language (1 Traditional Chinese, 2 Japanese,
-// else English); `holder` may be empty.
-std::string DriveHeldText(int language, const std::string& drive, const std::string& holder);
+// else English); `heldBy` may be empty, and is shown with its control bytes escaped.
+std::string DriveHeldText(int language, const std::string& drive, const std::string& heldBy);
 
 }  // namespace engine

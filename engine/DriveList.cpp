@@ -152,13 +152,13 @@ void MatchDrive(device::DriveRecord& record, const package::Package& package, Re
 std::string DriveLine(const device::DriveRecord& r, RevisionForm form) {
     char line[160];
     const std::string root = FieldText(r.rootPath);
-    const std::string name = FieldText(r.idText);
+    const std::string name = ShownField(r.idText);
     if (form.Long()) {
         std::snprintf(line, sizeof line, "%2d-%d-%d-%d %.2s%24s %8s", r.adapter, r.path, r.target,
-                      r.lun, root.c_str(), name.c_str(), FieldText(r.driveTag).c_str());
+                      r.lun, root.c_str(), name.c_str(), ShownField(r.driveTag).c_str());
     } else {
         std::snprintf(line, sizeof line, "%2d-%d-%d-%d %.2s%24s %4s", r.adapter, r.path, r.target,
-                      r.lun, root.c_str(), name.c_str(), FieldText(r.revision).c_str());
+                      r.lun, root.c_str(), name.c_str(), ShownField(r.revision).c_str());
     }
     return line;
 }

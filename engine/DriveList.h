@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "common/Text.h"
 #include "device/DriveRecord.h"
 #include "package/Package.h"
 
@@ -61,6 +62,14 @@ std::string FieldText(const char (&field)[N]) {
     while (n < N && field[n] != 0)
         ++n;
     return std::string(field, n);
+}
+
+// The same text as a screen, a window or a log shows it (common::ShownText). The record keeps
+// the bytes the drive answered, which the matching compares; whatever shows a drive's identity
+// takes it through here, since a drive (or a bench) may answer with terminal controls.
+template <size_t N>
+std::string ShownField(const char (&field)[N]) {
+    return common::ShownText(FieldText(field));
 }
 
 }  // namespace engine

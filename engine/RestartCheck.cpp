@@ -45,7 +45,10 @@ CheckResult VerifyUpdate(UpdateEngine& engine, const CheckRequest& request) {
     result.outcome = CheckOutcome::Differs;
     result.message = kFailureText;
     const int items = static_cast<int>(engine.ListLines().size());
-    const std::string expected = "the expected version(" + request.expected + ").";
+    // The revision comes from the command line and the found one from the drive: both are shown
+    // escaped, and compared as they are.
+    const std::string expected =
+        "the expected version(" + common::ShownText(request.expected) + ").";
     if (request.driveIndex < 0 || request.driveIndex >= items) {
         result.outcome = CheckOutcome::NotListed;
         result.memo = {"The drive list has no drive " +
@@ -68,20 +71,21 @@ CheckResult VerifyUpdate(UpdateEngine& engine, const CheckRequest& request) {
         return result;
     }
     if (!OfPackageFamily(*record, engine.Package())) {
-        result.memo = {at + " is a " + common::TrimBlanks(FieldText(record->idText)) + ",",
+        result.memo = {at + " is a " + common::TrimBlanks(ShownField(record->idText)) + ",",
                        "not a drive this package updates."};
         return result;
     }
     const std::string found = common::TrimBlanks(DriveRevision(*record, engine.Form()));
     if (InBootLoader(*record)) {
         result.memo = {
-            "The drive reports " + FieldText(record->revision) + ": it runs its boot loader,",
+            "The drive reports " + ShownField(record->revision) + ": it runs its boot loader,",
             "the firmware in its flash is not whole and does", "not match " + expected};
         return result;
     }
     if (found != request.expected) {
-        result.memo = {"The firmware version reported by the drive " + found + " does",
-                       "not match " + expected};
+        result.memo = {
+            "The firmware version reported by the drive " + common::ShownText(found) + " does",
+            "not match " + expected};
         return result;
     }
     result.outcome = CheckOutcome::Matches;

@@ -243,7 +243,7 @@ int UpdateEngine::SlotOfItem(int item) const {
 }
 
 std::string UpdateEngine::DisplayRevision(const device::DriveRecord& record) const {
-    return Form().Long() ? FieldText(record.driveTag) : FieldText(record.revision);
+    return Form().Long() ? ShownField(record.driveTag) : ShownField(record.revision);
 }
 
 void UpdateEngine::DrivesChange(int item) {

@@ -22,7 +22,46 @@ constexpr char kUsage[] =
     "  BRENVO_TRACE=file           record every command sent, one JSON line each\n"
     "  BRENVO_UNATTENDED=1         for scripts: no message box waits for a person; the messages\n"
     "                              go to the error output when the program ends\n";
+// What each variable would make a root window load.
+constexpr std::string_view kToolkitPluginVariables[] = {
+    "QT_PLUGIN_PATH",               // every kind of plugin, from any folder
+    "QT_QPA_PLATFORM_PLUGIN_PATH",  // the platform plugin, from any folder
+    "QT_QPA_PLATFORMTHEME",         // a theme plugin (gtk3 then loads GTK's modules, below)
+    "QT_QPA_GENERIC_PLUGINS",       // input plugins, loaded by name
+    "QT_STYLE_OVERRIDE",            // a style plugin, loaded by name
+    "QT_IM_MODULE",                 // an input-method plugin, loaded by name
+    "QT_IM_MODULES",
+    "QT_XCB_GL_INTEGRATION",         // the GL integration plugin of the xcb platform
+    "QT_WAYLAND_SHELL_INTEGRATION",  // the wayland platform's shell, decoration and buffer plugins
+    "QT_WAYLAND_DECORATION",
+    "QT_WAYLAND_CLIENT_BUFFER_INTEGRATION",
+    "QT_DEBUG_PLUGINS",  // prints every plugin folder and file it looks at
+    "GTK_MODULES",       // modules a GTK theme plugin loads into the process
+    "GTK3_MODULES",
+    "GTK_PATH",  // where GTK looks for its modules and engines
+    "GTK_EXE_PREFIX",
+    "GTK_IM_MODULE",
+    "GTK_IM_MODULE_FILE",
+    "GIO_EXTRA_MODULES",  // GIO modules loaded with GTK
+    "GIO_MODULE_DIR",
+    "GDK_PIXBUF_MODULE_FILE",  // image loaders GTK loads
+    "GDK_PIXBUF_MODULEDIR",
+};
+// The platforms a root window may be started on; any other value (a plugin's name, or a known
+// one with options) is removed, and Qt chooses as it does with none.
+constexpr std::string_view kPlatforms[] = {"xcb", "wayland", "offscreen", "minimal"};
 }  // namespace
+
+bool ToolkitVariableRefused(std::string_view name, std::string_view value) {
+    if (name == "QT_QPA_PLATFORM") {
+        for (std::string_view platform : kPlatforms)
+            if (value == platform) return false;
+        return true;
+    }
+    for (std::string_view refused : kToolkitPluginVariables)
+        if (name == refused) return true;
+    return false;
+}
 
 WindowCommand ParseWindowCommandLine(const std::vector<std::string>& parameters) {
     WindowCommand command;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace engine {
@@ -17,5 +18,11 @@ struct WindowCommand {
 
 // `parameters` as the program received them, parameter 0 being the program itself.
 WindowCommand ParseWindowCommandLine(const std::vector<std::string>& parameters);
+
+// With root's rights the Qt window starts its toolkit without the environment variables that
+// would make it load code or choose a plugin: true for `name`=`value` when it is one of them,
+// and the window removes it before the toolkit starts. The dynamic loader's own variables
+// (LD_PRELOAD and the like) are not the window's business: sudo and pkexec drop them.
+bool ToolkitVariableRefused(std::string_view name, std::string_view value);
 
 }  // namespace engine

@@ -26,8 +26,12 @@ int32_t DecimalValue(const std::string& text) {
 
 Package::Package(std::span<uint8_t> block) : block_(block.first(kBlockSize)) {}
 
+std::string Package::Shown(size_t offset, size_t size) const {
+    return common::ShownText(FieldText(block_, offset, size));
+}
+
 std::string Package::OptionDigits() const {
-    return FieldText(block_, kParaOptOffset + 9, kOptionDigits + 1);
+    return Shown(kParaOptOffset + 9, kOptionDigits + 1);
 }
 
 ParseResult Package::Parse() {
@@ -121,6 +125,12 @@ ParseResult Package::Parse() {
                                 "match)."
                               : "its checksum digits (option digits 19-32) are neither a checksum "
                                 "nor zeros.");
+    } else if (!ChecksumCoversWholeBlock(block_)) {
+        // Stored packages of the older kinds keep running; their user hears what is unchecked.
+        result.notice =
+            "This package's checksum does not cover its options and constraints (it was packed "
+            "by an older brenvo-pack, or without a checksum), so damage to them would go "
+            "unnoticed. Repack it with brenvo-pack to cover them.";
     }
     return result;
 }
@@ -158,7 +168,7 @@ int32_t Package::ImageSize(int n) const {
 }
 
 std::string Package::NewRevisionLabel(int n) const {
-    return FieldText(block_, NewFwValueOffset(n), kNewFwValueSize);
+    return Shown(NewFwValueOffset(n), kNewFwValueSize);
 }
 
 std::string Package::NewRevision(int n, bool longForm) const {

@@ -49,6 +49,9 @@ struct ParseResult {
     PackageProblem problem = PackageProblem::None;
     std::string message;  // for the damaged cases: what is wrong, in plain words
     std::string caption;  // the title, for the main window's caption
+    // For a package that runs but whose checksum leaves its options and constraints out (packed
+    // before the whole block was covered): what to tell the user, once. Empty otherwise.
+    std::string notice;
     bool ok() const { return problem == PackageProblem::None; }
 };
 
@@ -75,13 +78,16 @@ class Package {
     const PackageOptions& Options() const { return options_; }
     bool LongRevisionMode() const { return longRevisionMode_; }
 
-    std::string Title() const { return FieldText(block_, kTitleOffset, kTitleSize); }
-    std::string DriveName() const { return FieldText(block_, kDriveNameOffset, kDriveNameSize); }
-    std::string CreditTag() const { return FieldText(block_, kCreditOffset, kCreditSize); }
-    std::string ToolTag() const { return FieldText(block_, kToolTagOffset, kToolTagSize); }
-    std::string BuildDate() const { return FieldText(block_, kBuildDateOffset, kBuildDateSize); }
-    std::string VersionTag() const { return FieldText(block_, kVersionTagOffset, kVersionTagSize); }
-    // The 32 digits behind "PARA_OPT=" (up to the terminator).
+    // The package's texts, which only ever reach a screen, a window or a log: a package comes
+    // from whoever made it, so they are read escaped (common::ShownText), once, here. The texts
+    // that decide (constraint entries, the new revision compared) are read as they are.
+    std::string Title() const { return Shown(kTitleOffset, kTitleSize); }
+    std::string DriveName() const { return Shown(kDriveNameOffset, kDriveNameSize); }
+    std::string CreditTag() const { return Shown(kCreditOffset, kCreditSize); }
+    std::string ToolTag() const { return Shown(kToolTagOffset, kToolTagSize); }
+    std::string BuildDate() const { return Shown(kBuildDateOffset, kBuildDateSize); }
+    std::string VersionTag() const { return Shown(kVersionTagOffset, kVersionTagSize); }
+    // The 32 digits behind "PARA_OPT=" (up to the terminator), escaped as the texts are.
     std::string OptionDigits() const;
 
     // Constraint entry e (1..8) of image k (1..4): the raw 48 bytes.
@@ -96,7 +102,7 @@ class Package {
     // Image n (1..4) as the block describes it.
     int32_t ImageStart(int n) const;
     int32_t ImageSize(int n) const;
-    // The zero-terminated NEW_FW value as stored (the label shows this).
+    // The zero-terminated NEW_FW value as stored, escaped (the label shows this).
     std::string NewRevisionLabel(int n) const;
     // The new revision used for comparison: with `longForm`, the whole value (eighth byte forced
     // to zero) trimmed of blanks; otherwise its first 4 characters.
@@ -115,6 +121,8 @@ class Package {
     std::span<const uint8_t> Block() const { return block_; }
 
   private:
+    std::string Shown(size_t offset, size_t size) const;
+
     std::span<uint8_t> block_;
     PackageOptions options_;
     bool longRevisionMode_ = false;

@@ -61,6 +61,11 @@ void StampChecksum(std::span<uint8_t> block) {
     std::memcpy(block.data() + kCrcOffset, Digits(BlockChecksum(block)).data(), kCrcDigits);
 }
 
+bool ChecksumCoversWholeBlock(std::span<const uint8_t> block) {
+    return std::string_view(reinterpret_cast<const char*>(block.data() + kMarkerOffset),
+                            kMarkerLength) == kChecksumMarker;
+}
+
 ChecksumState CheckChecksum(std::span<const uint8_t> block) {
     std::string_view tail(reinterpret_cast<const char*>(block.data() + kMarkerOffset),
                           kTailEnd - kMarkerOffset);

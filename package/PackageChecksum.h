@@ -31,4 +31,9 @@ void StampChecksum(std::span<uint8_t> block);
 enum class ChecksumState { Absent, Matches, Differs, BadMarker };
 ChecksumState CheckChecksum(std::span<const uint8_t> block);
 
+// The block carries the whole-block checksum's marker. The flash checksum (7319) and no checksum
+// at all leave the texts, the option digits and the constraint entries unchecked: damage there
+// (a constraint turned into another maker's drive) goes unnoticed.
+bool ChecksumCoversWholeBlock(std::span<const uint8_t> block);
+
 }  // namespace package

@@ -99,6 +99,24 @@ TEST(DriveClaim, ADriveHeldByAnotherProgramIsRefusedBeforeAnythingIsWritten) {
     }
 }
 
+TEST(DriveClaim, WhoHoldsADriveIsShownWithItsControlsEscaped) {
+    // A process may name itself anything: its name cannot move the cursor to fake a line.
+    ClaimRun r(Options({}), [](Machine& m) {
+        ChangeDrive(m, 0, [](auto& d) { d.heldBy = "\x1b[1A\x1b[2KFirmware updated\r"; });
+    });
+    ASSERT_EQ(r.engine.StartUp(), StartEnd::Ready);
+    r.engine.UpdateClick();
+    r.view.RunUntilIdle(r.engine);
+    EXPECT_EQ(r.Writes(0), 0);
+    EXPECT_NE(r.Error().find("is in use by another program: \\x1b[1A\\x1b[2KFirmware updated\\r."),
+              std::string::npos)
+        << r.Error();
+    EXPECT_EQ(r.Error().find_first_of("\x1b\r"), std::string::npos) << r.Error();
+    EXPECT_NE(
+        engine::DriveHeldText(2, "E:", "書込ソフト (process 7)").find("：書込ソフト (process 7)"),
+        std::string::npos);
+}
+
 TEST(DriveClaim, AnUnattendedRunWithOneHeldDriveFlashesNone) {
     // Unattended: every drive the package takes, both QV11 here.
     ClaimRun r(Options({{8, '1'}}), [](Machine& m) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/DriveClaims.h"
 #include "engine/DriveList.h"
 #include "package/Package.h"
 
@@ -171,6 +172,24 @@ TEST(DriveLine, FormatsAddressLetterNameAndRevision) {
     DriveRecord unnamed;
     unnamed.present = 1;
     EXPECT_EQ(engine::DriveLine(unnamed, kShort), " 0-0-0-0 " + std::string(24 + 1 + 4, ' '));
+}
+
+TEST(DriveLine, ADrivesControlBytesAreShownEscapedAndMatchedAsAnswered) {
+    // A drive (or a bench) answering with terminal controls: the list line, the name in the
+    // messages and the revision label show them escaped; the record keeps them as answered.
+    DriveRecord r = Drive("\x1b[2J\r", "\x1b[1AOK\x9b",
+                          "Q\x7f"
+                          "1",
+                          "");
+    const std::string line = engine::DriveLine(r, kShort);
+    EXPECT_EQ(line,
+              " 1-0-0-0 E:\\x1b[2J\\r   \\x1b[1AOK\\x9b" + std::string(9 + 1, ' ') + "Q\\x7f1");
+    EXPECT_EQ(engine::DriveName(r), "E: (\\x1b[2J\\r \\x1b[1AOK\\x9b)");
+    EXPECT_EQ(engine::ShownField(r.revision), "Q\\x7f1");
+    EXPECT_EQ(std::string(r.vendor), "\x1b[2J\r");
+    // Other text, a Japanese name included, shows as it is.
+    DriveRecord named = Drive("QUORVANT", "\xe5\x85\x89\xe5\xad\xa6 QV", "QV11");
+    EXPECT_EQ(engine::DriveName(named), "E: (QUORVANT 光学 QV)");
 }
 
 TEST(DriveListTexts, NoMatchReportInTheThreeLanguages) {

@@ -13,6 +13,7 @@
 
 #include "common/Files.h"
 #include "common/JsonFields.h"
+#include "common/Text.h"
 #include "platform/Trace.h"
 #include "platform/emulated/BenchFile.h"
 #include "tests/TestMachine.h"
@@ -60,6 +61,18 @@ TEST(JsonReader, ARepeatedKeyIsRefusedNamingWhereItIs) {
     } catch (const BenchError& e) {
         EXPECT_STREQ(e.what(), "pc.json.drives: given twice");
     }
+}
+
+TEST(ShownText, ControlsAndBytesNotUtf8AreEscapedEverythingElseStays) {
+    // The whole text, uncut: ESC, CR, DEL, the C1 controls (CSI among them) and a lone byte.
+    EXPECT_EQ(common::ShownText("\x1b[2K\rOK\x7f\xc2\x9b"
+                                "1A\xff\t\n"),
+              "\\x1b[2K\\rOK\\x7f\\xc2\\x9b1A\\xff\\t\\n");
+    const std::string ordinary = "DVD-RW QV-1600 ドライブ \xc2\xa0\xc3\xa9 \\ 100% (process 42)";
+    EXPECT_EQ(common::ShownText(ordinary), ordinary) << "printable text, Japanese included";
+    const std::string once = common::ShownText("\x1b]0;title\x07");
+    EXPECT_EQ(common::ShownText(once), once) << "escaping twice changes nothing more";
+    EXPECT_EQ(common::ShownText(std::string(300, '\x1b')).size(), 1200u) << "never cut";
 }
 
 TEST(JsonReader, MessagesQuoteAFewDozenBytesOfValidUtf8) {

@@ -225,6 +225,35 @@ TEST_F(PackTool, RefusesAndWritesNothing) {
                   "an image takes at most 8 constraints; this one has 9");
 }
 
+TEST_F(PackTool, ShowEscapesControlsAndNamesAChecksumThatLeavesTheOptionsOut) {
+    // brenvo-pack writes no control into a text; one found in a package is shown escaped.
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05"})",
+                           "Flasher\\u001b[2J\\r"),
+                  "title: \"Flasher\\x1b[2J\\r\" holds a control character");
+    ASSERT_EQ(Pack(Manifest()), 0);
+    auto show = [&] {
+        std::ostringstream out, err;
+        pack::ShowExecutable(output(), out, err);
+        return out.str() + err.str();
+    };
+    const std::string notice = "checksum does not cover its options and constraints";
+    EXPECT_EQ(show().find(notice), std::string::npos) << "today's packages cover them";
+    auto packed = ReadBytes(output());
+    const size_t block = kBlockAt;
+    packed[block + kDriveNameOffset] = 0x1b;
+    packed[block + EntryOffset(1, 1) + kEntryVendorOffset] = '\r';
+    // No checksum at all, as packages were packed before there was one: it runs, and says so.
+    std::fill_n(packed.begin() + block + kParaOptOffset + 9 + 18, 14, '0');
+    WriteBytes(output(), packed);
+    const std::string shown = show();
+    EXPECT_NE(shown.find("Drive name:    \"\\x1bVD-RW QV-1600\""), std::string::npos) << shown;
+    EXPECT_NE(shown.find("vendor \"\\r\""), std::string::npos) << shown;
+    EXPECT_EQ(shown.find_first_of("\x1b\r"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Note: This package's " + notice), std::string::npos) << shown;
+    EXPECT_EQ(shown.find(notice), shown.rfind(notice)) << "said once";
+}
+
 TEST_F(PackTool, RefusesAProgramWithoutExactlyOneBlock) {
     auto program = ReadBytes(input());
     WriteBytes(input(), std::vector<uint8_t>(program.begin(), program.begin() + 5000));

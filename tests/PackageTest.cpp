@@ -346,6 +346,9 @@ TEST_F(BlockTest, PackagesPackedBeforeTheWholeBlockChecksumStillRun) {
     SetImage(1, 0, 1024);
     EXPECT_EQ(CheckChecksum(bytes_), ChecksumState::Absent) << "all fourteen digits zero";
     EXPECT_TRUE(Package(bytes_).Parse().ok());
+    // Both older kinds run, and tell their user what their checksum leaves out.
+    const std::string notice = "checksum does not cover its options and constraints";
+    EXPECT_NE(Package(bytes_).Parse().notice.find(notice), std::string::npos);
 
     // The earlier checksum covers what the flash depends on, and only that.
     char crc[11];
@@ -353,8 +356,11 @@ TEST_F(BlockTest, PackagesPackedBeforeTheWholeBlockChecksumStillRun) {
     const std::string tail = std::string(kFlashChecksumMarker) + crc;
     std::copy(tail.begin(), tail.end(), bytes_.begin() + kParaOptOffset + 9 + 18);
     EXPECT_EQ(CheckChecksum(bytes_), ChecksumState::Matches);
+    EXPECT_NE(Package(bytes_).Parse().notice.find(notice), std::string::npos);
     bytes_[kTitleOffset] ^= 1;
     EXPECT_TRUE(Package(bytes_).Parse().ok());
+    StampChecksum(bytes_);
+    EXPECT_EQ(Package(bytes_).Parse().notice, "") << "the whole-block checksum covers them";
     bytes_[kImageAreaOffset + 5] ^= 1;
     EXPECT_EQ(Package(bytes_).Parse().problem, PackageProblem::BadChecksum);
 }

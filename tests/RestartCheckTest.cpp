@@ -3,6 +3,7 @@
 
 #include "common/Text.h"
 #include "engine/RestartCheck.h"
+#include "engine/WindowCommandLine.h"
 #include "tests/DriveTestSupport.h"
 #include "tests/EngineTestSupport.h"
 
@@ -43,6 +44,41 @@ TEST(CheckCommandLine, OnlyTheSwitchWithExactlyTwoValuesAsksForTheCheck) {
               (std::vector<std::string>{"a", "b c", "de f"}));
 }
 
+TEST(WindowCommandLine, TakesItsOwnOptionsAndNoneOfTheToolkits) {
+    using engine::WindowStart;
+    auto start = [](std::vector<std::string> words) {
+        words.insert(words.begin(), "brenvo");
+        return engine::ParseWindowCommandLine(words).start;
+    };
+    EXPECT_EQ(start({}), WindowStart::Run);
+    EXPECT_EQ(start({"/QVCHECK", "0", "QV12"}), WindowStart::Run);
+    EXPECT_EQ(start({"/QVCHECK", "0", "-platform"}), WindowStart::Run) << "a revision, to us";
+    EXPECT_EQ(start({"--version"}), WindowStart::Version);
+    for (const auto& words : std::vector<std::vector<std::string>>{
+             {"-platformpluginpath", "/tmp/p", "-platform", "evil"},
+             {"-platform", "offscreen"},
+             {"-style", "fusion"},
+             {"-reverse"},
+             {"/QVCHECK", "0", "QV12", "-platform"},
+             {"--frob"}}) {
+        EXPECT_EQ(start(words), WindowStart::UsageError) << words[0];
+    }
+}
+
+TEST(WindowCommandLine, WithRootsRightsTheToolkitLoadsNoPluginItIsPointedAt) {
+    for (const char* name :
+         {"QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "QT_QPA_PLATFORMTHEME",
+          "QT_QPA_GENERIC_PLUGINS", "QT_STYLE_OVERRIDE", "QT_IM_MODULE", "QT_DEBUG_PLUGINS",
+          "GTK_MODULES", "GIO_EXTRA_MODULES"})
+        EXPECT_TRUE(engine::ToolkitVariableRefused(name, "/home/user/x")) << name;
+    for (const char* platform : {"xcb", "wayland", "offscreen", "minimal"})
+        EXPECT_FALSE(engine::ToolkitVariableRefused("QT_QPA_PLATFORM", platform)) << platform;
+    for (const char* platform : {"evil", "xcb:plugin=x", "", "offscreen "})
+        EXPECT_TRUE(engine::ToolkitVariableRefused("QT_QPA_PLATFORM", platform)) << platform;
+    for (const char* name : {"DISPLAY", "XAUTHORITY", "QT_SCALE_FACTOR", "BRENVO_MACHINE", "HOME"})
+        EXPECT_FALSE(engine::ToolkitVariableRefused(name, "/home/user/x")) << name;
+}
+
 TEST(VerifyUpdate, ComparesTheRevisionThisStartFound) {
     DriveBench bench("typical");
     TestPackage built(Options({{1, '2'}}), {Image("QV12", 1024 * 1024)});
@@ -61,6 +97,9 @@ TEST(VerifyUpdate, ComparesTheRevisionThisStartFound) {
     EXPECT_EQ(differs.memo,
               (std::vector<std::string>{"The firmware version reported by the drive QV11 does",
                                         "not match the expected version(qv11)."}));
+    // The expected revision comes from a restart entry: compared as given, shown escaped.
+    EXPECT_EQ(engine::VerifyUpdate(engine, {true, 0, "QV\x1b[1A"}).memo.at(1),
+              "not match the expected version(QV\\x1b[1A).");
 
     // The memo gives what the drive at that index reports, not what the revision label kept from
     // another drive.

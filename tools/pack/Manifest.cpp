@@ -6,6 +6,7 @@
 
 #include "common/Files.h"
 #include "common/JsonFields.h"
+#include "common/Text.h"
 #include "common/WideText.h"
 #include "package/PackageBlock.h"
 
@@ -25,6 +26,10 @@ std::string Text(Fields& f, const std::string& key, size_t size, bool required,
                         " bytes; the field holds at most " + std::to_string(size - 1));
     }
     if (value.find('\0') != std::string::npos) f.Fail(key, "a text may not contain a zero byte");
+    // The programs show a package's texts with control characters escaped; a package is made
+    // only from texts that show as they were written.
+    if (common::ShownText(value) != value)
+        f.Fail(key, common::QuotedExcerpt(value) + " holds a control character");
     return value;
 }
 

@@ -13,6 +13,7 @@
 #include "common/Files.h"
 #include "common/JsonFields.h"
 #include "common/NewFile.h"
+#include "common/Text.h"
 #include "common/WideText.h"
 #include "directide/RurDriver.h"
 #include "engine/Downloads.h"
@@ -142,8 +143,10 @@ std::string OptionLines(const PackageOptions& o) {
     return s.str();
 }
 
+// A text of the block in quotes; the constraint texts are read as they are (they decide the
+// matching), so they are escaped here before they reach the terminal.
 std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
+    return "\"" + common::ShownText(text) + "\"";
 }
 
 }  // namespace
@@ -293,6 +296,7 @@ std::string DescribePackage(std::span<uint8_t> block, bool& usable) {
     } else if (!usable) {
         s << "  The program would refuse this package: " << parsed.message << "\n";
     }
+    if (!parsed.notice.empty()) s << "  Note: " << parsed.notice << "\n";
     return s.str();
 }
 
