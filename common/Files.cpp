@@ -21,10 +21,10 @@ std::string TooLarge(size_t maxBytes) {
                ? "is larger than " + std::to_string(maxBytes >> 20) + " MiB"
                : "is larger than " + std::to_string(maxBytes) + " bytes";
 }
+}  // namespace
 
 #ifndef _WIN32
-// What a file of mode `mode` is, said for a message; empty for a regular file.
-std::string Kind(mode_t mode) {
+std::string FileKind(unsigned mode) {
     if (S_ISREG(mode)) return "";
     if (S_ISDIR(mode)) return "is a folder, not a file";
     if (S_ISFIFO(mode)) return "is a FIFO (named pipe), not a file";
@@ -34,14 +34,15 @@ std::string Kind(mode_t mode) {
     return "is not a regular file";
 }
 
+namespace {
 struct Descriptor {
     int fd;
     ~Descriptor() {
         if (fd >= 0) ::close(fd);
     }
 };
-#endif
 }  // namespace
+#endif
 
 #ifndef _WIN32
 std::string NotARegularFile(const std::string& path) {
@@ -49,7 +50,7 @@ std::string NotARegularFile(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0)
         return errno == ENOENT ? "does not exist"
                                : std::string("cannot be opened: ") + std::strerror(errno);
-    return Kind(st.st_mode);
+    return FileKind(st.st_mode);
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string& problem,
@@ -60,7 +61,7 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
     // swapped in between the look and the read is read.
     struct stat seen {};
     if (::stat(path.c_str(), &seen) == 0 && !S_ISREG(seen.st_mode)) {
-        problem = Kind(seen.st_mode);
+        problem = FileKind(seen.st_mode);
         return std::nullopt;
     }
     Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
@@ -79,7 +80,7 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
         problem = std::string("cannot be read: ") + std::strerror(errno);
         return std::nullopt;
     }
-    problem = Kind(st.st_mode);
+    problem = FileKind(st.st_mode);
     if (!problem.empty()) return std::nullopt;
     if (static_cast<uintmax_t>(st.st_size) > maxBytes) {
         problem = TooLarge(maxBytes);

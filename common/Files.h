@@ -27,4 +27,10 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
 // followed). For inputs opened by other means than ReadWholeFile.
 std::string NotARegularFile(const std::string& path);
 
+#ifndef _WIN32
+// What a file of the mode `mode` (as stat gives it) is, said for a message ("is a FIFO (named
+// pipe), not a file"); empty for a regular file.
+std::string FileKind(unsigned mode);
+#endif
+
 }  // namespace common

@@ -54,7 +54,13 @@ class DomBuilder {
     bool number_integer(json::number_integer_t v) { return Value(v); }
     bool number_unsigned(json::number_unsigned_t v) { return Value(v); }
     bool number_float(json::number_float_t v, const std::string&) { return Value(v); }
-    bool string(std::string& v) { return Value(std::move(v)); }
+    bool string(std::string& v) {
+        // No text of ours holds a NUL; one would cut a name or a path short wherever it is passed
+        // on as a C string, and make it mean something other than what was checked.
+        if (v.find('\0') != std::string::npos)
+            throw JsonError(PathOfNext() + ": holds a NUL character");
+        return Value(std::move(v));
+    }
     bool binary(json::binary_t& v) { return Value(std::move(v)); }
     bool start_object(size_t) { return Open(json::value_t::object); }
     bool start_array(size_t) { return Open(json::value_t::array); }
@@ -64,6 +70,8 @@ class DomBuilder {
         auto& object = open_.back();
         auto [it, fresh] = object.node->get_ref<json::object_t&>().try_emplace(k);
         object.key = &it->first;
+        if (k.find('\0') != std::string::npos)
+            throw JsonError(Path() + ": the name holds a NUL character");
         if (!fresh) throw JsonError(Path() + ": given twice");
         slot_ = &it->second;
         return true;
@@ -134,6 +142,19 @@ class DomBuilder {
                 path += "[" + std::to_string(level.node->size() - 1) + "]";
         }
         return path;
+    }
+
+    // Where the value about to be placed will sit: the member being read, or the next element.
+    std::string PathOfNext() const {
+        if (open_.empty() || !open_.back().node->is_array()) return Path();
+        std::string path = where_;
+        for (size_t i = 0; i + 1 < open_.size(); ++i) {
+            if (open_[i].key)
+                path += "." + Cut(*open_[i].key);
+            else if (open_[i].node->is_array() && !open_[i].node->empty())
+                path += "[" + std::to_string(open_[i].node->size() - 1) + "]";
+        }
+        return path + "[" + std::to_string(open_.back().node->size()) + "]";
     }
 
     const std::string& where_;

@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <vector>
 
 #include "common/WideText.h"
 
@@ -22,7 +24,17 @@ namespace common {
 namespace {
 namespace fs = std::filesystem;
 
-std::string FreshSuffix() {
+std::mutex suffixMutex;
+std::function<std::string(int)>& SuffixSource() {
+    static std::function<std::string(int)> source;
+    return source;
+}
+
+std::string FreshSuffix(int attempt) {
+    {
+        std::lock_guard lock(suffixMutex);
+        if (SuffixSource()) return SuffixSource()(attempt);
+    }
     static constexpr char kLetters[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937_64 random(
@@ -38,15 +50,20 @@ int OpenExclusive(const std::string& path) {
 #ifdef _WIN32
     // _O_EXCL makes the runtime ask for CREATE_NEW, which fails on any name that exists, a link
     // included.
-    return ::_wopen(FilePath(path).c_str(),
-                    _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+    return ::_wopen(FilePath(path).c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                     _S_IREAD | _S_IWRITE);
 #else
     // O_CREAT | O_EXCL never follows a link at the name; O_NOFOLLOW says so again.
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                  0644);
 #endif
 }
 }  // namespace
+
+void SetFreshSuffixSource(std::function<std::string(int)> source) {
+    std::lock_guard lock(suffixMutex);
+    SuffixSource() = std::move(source);
+}
 
 std::string NotReplaceable(const std::string& path) {
     std::error_code ec;
@@ -67,12 +84,14 @@ std::string NotReplaceable(const std::string& path) {
 bool NewFile::Create(const std::string& target, const std::string& tag, std::string& problem) {
     Discard();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string path = target + tag + "." + FreshSuffix();
+        std::string path = target + tag + "." + FreshSuffix(attempt);
         fd_ = OpenExclusive(path);
         if (fd_ >= 0) {
             path_ = path;
             placed_ = false;
-            return true;
+            if (TakeModeAndOwnerOf(target, problem)) return true;
+            Discard();
+            return false;
         }
         if (errno != EEXIST) {
             problem = std::strerror(errno);
@@ -81,6 +100,30 @@ bool NewFile::Create(const std::string& target, const std::string& tag, std::str
     }
     problem = "no fresh name could be found beside it";
     return false;
+}
+
+bool NewFile::TakeModeAndOwnerOf(const std::string& model, std::string& problem) {
+#ifndef _WIN32
+    struct stat old {};
+    if (fd_ < 0 || ::lstat(model.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) return true;
+    if (::fchmod(fd_, old.st_mode & 0777) != 0) {
+        problem =
+            std::string("cannot give it the permissions of ") + model + ": " + std::strerror(errno);
+        return false;
+    }
+    // Root saving a user's file leaves it the user's, not a file of root's in their folder.
+    struct stat made {};
+    if (::geteuid() == 0 && ::fstat(fd_, &made) == 0 &&
+        (made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
+        ::fchown(fd_, old.st_uid, old.st_gid) != 0 && made.st_uid != old.st_uid) {
+        problem = std::string("cannot give it the owner of ") + model + ": " + std::strerror(errno);
+        return false;
+    }
+#else
+    (void)model;
+    (void)problem;
+#endif
+    return true;
 }
 
 NewFile::~NewFile() {
@@ -101,6 +144,40 @@ bool NewFile::Write(std::span<const uint8_t> bytes) {
         done += static_cast<size_t>(n);
     }
     return fd_ >= 0;
+}
+
+bool NewFile::Holds(std::span<const uint8_t> bytes) const {
+    std::vector<uint8_t> piece(size_t{1} << 20);
+    size_t done = 0;
+    while (fd_ >= 0) {
+#ifdef _WIN32
+        if (::_lseeki64(fd_, static_cast<__int64>(done), SEEK_SET) < 0) return false;
+        const int got = ::_read(fd_, piece.data(), static_cast<unsigned>(piece.size()));
+#else
+        const ssize_t got = ::pread(fd_, piece.data(), piece.size(), static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+#endif
+        if (got < 0) return false;
+        if (got == 0) return done == bytes.size();
+        const auto length = static_cast<size_t>(got);
+        if (length > bytes.size() - done ||
+            std::memcmp(piece.data(), bytes.data() + done, length) != 0)
+            return false;
+        done += length;
+    }
+    return false;
+}
+
+bool NewFile::SetPermissions(unsigned mode, std::string& problem) {
+#ifdef _WIN32
+    const int set =
+        ::_wchmod(FilePath(path_).c_str(), (mode & 0200) ? _S_IREAD | _S_IWRITE : _S_IREAD);
+#else
+    const int set = fd_ < 0 ? (errno = EBADF, -1) : ::fchmod(fd_, mode & 0777);
+#endif
+    if (set == 0) return true;
+    problem = std::strerror(errno);
+    return false;
 }
 
 bool NewFile::Close(bool durable) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -14,13 +15,25 @@ namespace common {
 // file is.
 std::string NotReplaceable(const std::string& path);
 
+// For tests: the six characters of fresh names come from `source`, asked with the attempt (0 for
+// the first name a NewFile tries, 1 after that name was taken...), until it is set empty again; a
+// test can so plant a link at the very name a program is about to open.
+void SetFreshSuffixSource(std::function<std::string(int attempt)> source);
+
 // A file this run made beside `target`, named "TARGET.TAG.XXXXXX" with six fresh characters, opened
-// for writing only if no file (nor link) had that name. Removed when destroyed unless it was put
-// in place.
+// for reading and writing only if no file (nor link) had that name. Removed when destroyed unless
+// it was put in place.
 class NewFile {
   public:
-    // False with `problem` (the system's words) when no such file can be made.
+    // False with `problem` (the system's words) when no such file can be made. When it will
+    // replace a regular file at `target`, it takes that file's permissions and owner first
+    // (TakeModeAndOwnerOf), so a save leaves a private file private.
     bool Create(const std::string& target, const std::string& tag, std::string& problem);
+    // Gives the new file the permission bits of the regular file at `model` (never set-user-ID,
+    // set-group-ID or sticky) and, when this process is root and that file is another user's, its
+    // owner and group. Nothing when `model` is not a regular file (a link is not followed). False
+    // with `problem` when the system refuses. Does nothing on Windows.
+    bool TakeModeAndOwnerOf(const std::string& model, std::string& problem);
     ~NewFile();
     NewFile() = default;
     NewFile(const NewFile&) = delete;
@@ -28,6 +41,13 @@ class NewFile {
 
     const std::string& Path() const { return path_; }
     bool Write(std::span<const uint8_t> bytes);
+    // Whether the file, read back through its own descriptor (never by its name, which someone
+    // may have given to another file meanwhile), holds exactly `bytes`.
+    bool Holds(std::span<const uint8_t> bytes) const;
+    // Gives the open file the permission bits of `mode` less set-user-ID, set-group-ID and sticky,
+    // through its descriptor (on Windows: read-only unless `mode` lets the owner write). False
+    // with `problem` when the system refuses.
+    bool SetPermissions(unsigned mode, std::string& problem);
     // Flushes and, when `durable`, syncs the contents to the disk, then closes the file.
     bool Close(bool durable);
     // Renames the file to `target` (on Windows it is closed first; on POSIX it stays open). False

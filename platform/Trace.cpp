@@ -32,30 +32,69 @@ Trace* Trace::Current() {
 }
 
 bool Trace::OpenFile(const std::string& path, std::string& error) {
-    std::string kind = common::NotARegularFile(path);
-    if (!kind.empty() && kind != "does not exist") {
-        error = "cannot open the trace file " + path + ": it " + kind;
-        return false;
-    }
+    const std::string refused = "cannot open the trace file " + path + ": ";
     auto trace = std::make_unique<Trace>();
     trace->path_ = path;
 #ifndef _WIN32
-    // Made or opened without waiting, and judged by what was opened: a FIFO swapped in after the
-    // look above still cannot stall the run.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0644);
-    struct stat st {};
-    bool regular = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (fd >= 0) ::close(fd);
-    if (fd >= 0 && !regular) {
-        error = "cannot open the trace file " + path + ": it is not a regular file";
+    // A device is not even opened (opening some has effects of their own), and what is there is
+    // looked at, not followed.
+    struct stat seen {};
+    const bool there = ::lstat(path.c_str(), &seen) == 0;
+    if (there && S_ISLNK(seen.st_mode)) {
+        error = refused + "it is a symbolic link; name the file itself";
         return false;
     }
-#endif
-    trace->out_.open(common::FilePath(path), std::ios::binary | std::ios::app);
+    if (there && !S_ISREG(seen.st_mode)) {
+        error = refused + "it " + common::FileKind(seen.st_mode);
+        return false;
+    }
+    // One open, which makes the file when it can and never follows a link; everything after
+    // goes through this descriptor, judged by what it opened (a FIFO swapped in after the look
+    // above still cannot stall the run: it is opened without waiting).
+    constexpr int kFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
+    const bool made = fd >= 0;
+    if (!made && errno == EEXIST) fd = ::open(path.c_str(), kFlags);
+    if (fd < 0) {
+        const int cause = errno;
+        error = refused + (cause == ELOOP ? "it is a symbolic link; name the file itself"
+                                          : std::string(std::strerror(cause)));
+        return false;
+    }
+    struct stat opened {};
+    std::string problem;
+    if (::fstat(fd, &opened) != 0) {
+        problem = std::strerror(errno);
+    } else if (!S_ISREG(opened.st_mode)) {
+        problem = "it " + common::FileKind(opened.st_mode);
+    } else if (!made && opened.st_uid != ::geteuid()) {
+        problem = "it belongs to another user; name a new file or one of your own";
+    } else if (opened.st_nlink > 1) {
+        problem = "it has " + std::to_string(opened.st_nlink) +
+                  " names (hard links); name a new file or one of your own";
+    }
+    if (problem.empty()) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        trace->out_.reset(::fdopen(fd, "a"));
+        if (!trace->out_) problem = std::strerror(errno);
+    }
+    if (!problem.empty()) {
+        if (!trace->out_) ::close(fd);
+        error = refused + problem;
+        return false;
+    }
+#else
+    std::string kind = common::NotARegularFile(path);
+    if (!kind.empty() && kind != "does not exist") {
+        error = refused + "it " + kind;
+        return false;
+    }
+    trace->out_.reset(::_wfopen(common::FilePath(path).c_str(), L"ab"));
     if (!trace->out_) {
         error = "cannot open the trace file " + path;
         return false;
     }
+#endif
     TraceSlot() = std::move(trace);
     return true;
 }
@@ -81,10 +120,11 @@ void Trace::Write(const nlohmann::ordered_json& line) {
     std::lock_guard lock(mutex_);
     if (!problem_.empty()) return;
     errno = 0;
-    out_ << line.dump() << '\n';
+    const std::string text = line.dump() + "\n";
+    bool written = std::fwrite(text.data(), 1, text.size(), out_.get()) == text.size();
     // Flushed at once: a trace is read most when a run ended badly.
-    out_.flush();
-    if (!out_) {
+    written = std::fflush(out_.get()) == 0 && written;
+    if (!written) {
         problem_ = "the trace file " + path_ + " could not be written (" +
                    std::strerror(errno ? errno : EIO) + "); the trace is incomplete";
     }

@@ -3,7 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -20,7 +21,9 @@ class Trace {
     static Trace* Current();
     // Opens (appends to) the file named by BRENVO_TRACE; false with `error` when it cannot, or
     // when it names anything but a regular file (a FIFO would stall the program, a device swallow
-    // the trace).
+    // the trace). The name is opened once, never through a link, and what was opened is kept
+    // only if this open made it or it is a file of this program's user with no other name (hard
+    // link): the trace never appends to a file someone else chose for it.
     static bool OpenFromEnvironment(std::string& error);
     // Why lines of the trace were lost ("the trace file t.jsonl could not be written: No space
     // left on device"), or empty while every line reached the file.
@@ -48,7 +51,7 @@ class Trace {
 
   private:
     std::mutex mutex_;
-    std::ofstream out_;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> out_{nullptr, &std::fclose};
     std::string path_;
     std::string problem_;
 };

@@ -7,14 +7,17 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #include "common/Crc32.h"
+#include "common/NewFile.h"
 #include "platform/MachineSession.h"
 #include "platform/System.h"
 #include "platform/emulated/BenchFile.h"
@@ -393,11 +396,19 @@ TEST(BenchLinks, LinksAtTheNamesASaveOrTheLockWritesAreNeverWrittenThrough) {
     const std::string pc = dir.File("pc.json"), victim = dir.File("victim");
     SaveFlashed(pc, "QV12");
     Write(victim, "precious");
-    for (const char* name : {"pc.json.writing", "pc.E.1.flash.writing", "pc.E.2.flash.writing",
-                             "pc.json.E.1.flash.writing", "pc.json.E.2.flash.writing"}) {
+    // Every fresh name is first tried with the suffix "AAAAAA": the links stand at the very names
+    // the run opens first (the lock's, the new contents file's, the bench's).
+    std::vector<int> attempts;
+    common::SetFreshSuffixSource([&](int attempt) {
+        attempts.push_back(attempt);
+        return attempt == 0 ? std::string("AAAAAA") : "BBBBB" + std::to_string(attempt);
+    });
+    for (const char* name : {"pc.json.lock.taking.AAAAAA", "pc.json.E.2.flash.writing.AAAAAA",
+                             "pc.json.writing.AAAAAA"})
         fs::create_symlink(victim, dir.File(name));
-    }
     RunOn(pc, "QV13");
+    common::SetFreshSuffixSource({});
+    EXPECT_EQ(std::count(attempts.begin(), attempts.end(), 1), 3) << "each link was met";
     ExpectHolds(pc, "QV13");
     EXPECT_EQ(Read(victim), "precious");
 
@@ -413,6 +424,72 @@ TEST(BenchLinks, LinksAtTheNamesASaveOrTheLockWritesAreNeverWrittenThrough) {
     fs::create_hard_link(pc, pc + ".lock");
     EXPECT_EQ(lock.Acquire(pc, error), BenchLock::Result::Held) << error;
     ExpectHolds(pc, "QV13");
+}
+
+TEST(BenchFiles, ASaveKeepsTheBenchsPermissionsAndOwnerForItAndItsContents) {
+    TempDir dir;
+    const std::string pc = dir.File("pc.json");
+    SaveFlashed(pc, "QV12");
+    // A private bench, with a set-group-ID bit a save must not hand on; as root, another user's.
+    ASSERT_EQ(::chmod(pc.c_str(), 02600), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) ASSERT_EQ(::chown(pc.c_str(), 4321, 4322), 0);
+    RunOn(pc, "QV13");
+    ExpectHolds(pc, "QV13");
+    for (const char* name : {"pc.json", "pc.json.E.2.flash", "pc.json.lock"}) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(dir.File(name).c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << name;
+        if (root) EXPECT_EQ(st.st_uid, 4321u) << name;
+        if (root) EXPECT_EQ(st.st_gid, 4322u) << name;
+    }
+    // A new bench is made as before: readable by others, unless the umask says otherwise.
+    const mode_t mask = ::umask(022);
+    SaveFlashed(dir.File("new.json"), "QV12");
+    ::umask(mask);
+    struct stat made {};
+    ASSERT_EQ(::stat(dir.File("new.json").c_str(), &made), 0);
+    EXPECT_EQ(made.st_mode & 07777, 0644u);
+    EXPECT_EQ(made.st_uid, ::geteuid());
+}
+
+TEST(BenchFiles, ABenchNameTooLongForTheNamesASaveDerivesIsRefusedBeforeAnythingIsWritten) {
+    TempDir dir;
+    // The longest a save derives, "NAME.drive999999.1000000000000000.flash.writing.XXXXXX",
+    // is 50 bytes more than the bench's name.
+    const std::string longest = dir.File(std::string(200, 'b') + ".json");
+    const std::string tooLong = dir.File(std::string(201, 'b') + ".json");
+    auto refusal = [&](const std::function<void()>& use) {
+        try {
+            use();
+        } catch (const BenchError& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    const std::string said = tooLong +
+                             ": the bench file's name is too long (206 bytes): the files a save "
+                             "keeps beside the bench are named after it, and the longest would "
+                             "pass the 255 bytes a file name may hold; give the bench a name of at "
+                             "most 205 bytes";
+    EXPECT_EQ(refusal([&] { CheckBenchName(tooLong); }), said);
+    std::stringstream out, err;
+    EXPECT_EQ(benchtool::Run({"new", tooLong}, out, err), 1);
+    EXPECT_EQ(err.str(), "brenvo-bench: " + said + "\n");
+    EXPECT_TRUE(Files(dir).empty()) << "not even a lock file";
+
+    // Made under a name it may have, then renamed: refused at load, before the lock.
+    SaveFlashed(longest, "QV12");
+    fs::rename(longest, tooLong);
+    BenchLock lock;
+    EXPECT_EQ(refusal([&] { LoadBench(tooLong); }), said);
+    EXPECT_EQ(refusal([&] { LoadHeldBench(tooLong, lock); }), said);
+    EXPECT_FALSE(lock.Held());
+
+    // At the limit, a run loads, flashes and saves.
+    fs::rename(tooLong, longest);
+    RunOn(longest, "QV13");
+    ExpectHolds(longest, "QV13");
 }
 
 TEST(BenchLinks, LockProblemsAreNotCalledABadBench) {

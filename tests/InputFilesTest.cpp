@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "common/Files.h"
@@ -73,6 +74,19 @@ TEST(ShownText, ControlsAndBytesNotUtf8AreEscapedEverythingElseStays) {
     const std::string once = common::ShownText("\x1b]0;title\x07");
     EXPECT_EQ(common::ShownText(once), once) << "escaping twice changes nothing more";
     EXPECT_EQ(common::ShownText(std::string(300, '\x1b')).size(), 1200u) << "never cut";
+}
+
+TEST(JsonReader, ANulInAnyTextOrNameIsRefusedNamingTheField) {
+    using namespace std::string_literals;
+    EXPECT_EQ(ParseError(R"({"machine": {"programPath": "C:\\a.exe\u0000.txt"}})"),
+              "in.json.machine.programPath: holds a NUL character");
+    EXPECT_EQ(ParseError(R"({"missing": ["ok", "x\u0000"]})"),
+              "in.json.missing[1]: holds a NUL character");
+    EXPECT_EQ(ParseError(R"({"drives": [{"letter": "E:"}, {"vendor\u0000": 1}]})"),
+              "in.json.drives[1].vendor\\x00: the name holds a NUL character");
+    EXPECT_EQ(ParseError(R"({"a": "\u0001 and \u00ff are texts like any other"})"), "");
+    // A raw NUL byte is no JSON at all.
+    EXPECT_EQ(ParseError("{\"a\": \"x\0\"}"s).rfind("in.json: not valid JSON", 0), 0u);
 }
 
 TEST(JsonReader, MessagesQuoteAFewDozenBytesOfValidUtf8) {
@@ -237,6 +251,61 @@ TEST(InputFiles, AFlashContentsFileThatIsNoFileIsNamedAsWhatItIs) {
         << benchNaming("zero.flash");
     EXPECT_NE(benchNaming("gone.flash").find("gone.flash: the flash contents file is missing"),
               std::string::npos);
+}
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(InputFiles, TheTraceWritesOnlyIntoAFileItMadeOrItsUserOwns) {
+    TempDir dir;
+    const std::string trace = dir.File("trace.jsonl"), victim = dir.File("victim");
+    Write(victim, "precious\n");
+    std::string error;
+    auto refused = [&](const std::string& why) {
+        EXPECT_FALSE(platform::Trace::OpenFile(trace, error)) << why;
+        EXPECT_EQ(Read(victim), "precious\n") << why;
+        EXPECT_EQ(platform::Trace::Current(), nullptr) << why;
+        return error;
+    };
+    // A link at the trace's name, to a file or to nothing yet.
+    fs::create_symlink(victim, trace);
+    EXPECT_EQ(refused("link"), "cannot open the trace file " + trace +
+                                   ": it is a symbolic link; name the file itself");
+    fs::remove(trace);
+    fs::create_symlink(dir.File("nothing"), trace);
+    refused("dangling link");
+    EXPECT_FALSE(fs::exists(dir.File("nothing")));
+    // A second name of another file.
+    fs::remove(trace);
+    fs::create_hard_link(victim, trace);
+    EXPECT_EQ(refused("hard link"), "cannot open the trace file " + trace +
+                                        ": it has 2 names (hard links); name a new file or one "
+                                        "of your own");
+    fs::remove(trace);
+    // Another user's file (made so only where this test may give files away).
+    if (::geteuid() == 0) {
+        Write(trace, "theirs\n");
+        ASSERT_EQ(::chown(trace.c_str(), 4321, 4321), 0);
+        EXPECT_EQ(refused("another user's"),
+                  "cannot open the trace file " + trace +
+                      ": it belongs to another user; name a new file or one of your own");
+        EXPECT_EQ(Read(trace), "theirs\n");
+        fs::remove(trace);
+    }
+    // A new file, and then the same file of this user again, are written (appended to).
+    ASSERT_TRUE(platform::Trace::OpenFile(trace, error)) << error;
+    platform::Trace::Current()->Write({{"line", 1}});
+    platform::Trace::Close();
+    ASSERT_TRUE(platform::Trace::OpenFile(trace, error)) << error;
+    platform::Trace::Current()->Write({{"line", 2}});
+    platform::Trace::Close();
+    EXPECT_EQ(Read(trace), "{\"line\":1}\n{\"line\":2}\n");
 }
 
 TEST(InputFiles, ATraceThatCannotBeWrittenIsSaid) {

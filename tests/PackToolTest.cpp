@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/NewFile.h"
 #include "package/Package.h"
 #include "package/PackageChecksum.h"
 #include "package/Scramble.h"
@@ -141,6 +142,13 @@ TEST_F(PackTool, WritesEveryFieldAtItsOffsetInItsFormat) {
 #ifndef _WIN32  // Windows has no execute permission to keep
     EXPECT_TRUE(fs::status(output()).permissions() == fs::perms::owner_all)
         << "the copy stays executable";
+    // ...but never set-user-ID or set-group-ID, whatever the input or the file it replaces was.
+    fs::permissions(input(), fs::perms::set_uid | fs::perms::set_gid | fs::perms::sticky_bit,
+                    fs::perm_options::add);
+    fs::permissions(output(), fs::perms::set_uid | fs::perms::set_gid, fs::perm_options::add);
+    ASSERT_EQ(Pack(Manifest()), 0) << err_.str();
+    EXPECT_TRUE(fs::status(output()).permissions() == fs::perms::owner_all)
+        << std::oct << static_cast<unsigned>(fs::status(output()).permissions());
 #endif
 }
 
@@ -304,21 +312,28 @@ TEST_F(PackTool, RefusesAnOutputThatIsNoRegularFileOrIsAnInput) {
     fs::create_symlink(dir_.File("victim"), dir_.File("link.exe"));
     EXPECT_NE(refusal(dir_.File("link.exe")).find("is a symbolic link"), std::string::npos);
 
-    // A link left at the temporary name is never written through.
+    // A link left at the very temporary name the packer opens first is never written through.
     std::ofstream(dir_.File("victim")) << "precious";
     fs::remove(output());
-    fs::create_symlink(dir_.File("victim"), output() + ".packing");
+    fs::create_symlink(dir_.File("victim"), output() + ".packing.AAAAAA");
+    int attempts = 0;
+    common::SetFreshSuffixSource([&](int attempt) {
+        ++attempts;
+        return attempt == 0 ? std::string("AAAAAA") : std::string("BBBBBB");
+    });
     EXPECT_EQ(pack::PackExecutable(dir_.File("manifest.json"), input(), output(), out_, err_), 0)
         << err_.str();
+    common::SetFreshSuffixSource({});
+    EXPECT_EQ(attempts, 2) << "the link's name was tried first";
     EXPECT_EQ(ReadBytes(dir_.File("victim")),
               std::vector<uint8_t>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+    EXPECT_TRUE(fs::is_symlink(output() + ".packing.AAAAAA"));
+    fs::remove(output() + ".packing.AAAAAA");
 #endif
     // Nothing of a refused or finished run is left beside the output.
-    for (const auto& entry : fs::directory_iterator(dir_.path())) {
-        const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "packed.exe.packing" || name.find(".packing") == std::string::npos)
-            << name;
-    }
+    for (const auto& entry : fs::directory_iterator(dir_.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".packing"), std::string::npos)
+            << entry.path();
 }
 
 TEST_F(PackTool, RepackingStartsFromTheUnpackagedState) {
@@ -345,6 +360,10 @@ TEST_F(PackTool, RefusesWhatNoProgramCouldUse) {
         R"({"title": "T", "driveName": "D", "options": "00010110000001100000000000000000",
             "images": []})";
     ExpectRefused(none, "images: the list is empty; a package holds 1 to 4 images");
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05"})",
+                           "Firmware\\u0000Flasher"),
+                  "manifest.json.title: holds a NUL character");
     ExpectRefused(Manifest("90010110002001100000000000000000"),
                   "option digit 1 (the user-interface variant) is 9; the variants are 0");
     ExpectRefused(R"({"title": )" + std::string(100'000, '['),

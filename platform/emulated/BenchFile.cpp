@@ -1,5 +1,6 @@
 #include "platform/emulated/BenchFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -130,7 +131,32 @@ std::shared_ptr<Machine> ParseBench(std::string_view text, const std::string& na
     return machine;
 }
 
+void CheckBenchName(const std::string& path) {
+    // What a file name may hold, in bytes (Windows counts UTF-16 units, never more than bytes).
+    constexpr size_t kLongestFileName = 255;
+    const std::string stem = common::PathText(common::FilePath(path).filename());
+    // A drive without a letter is named by its place in the list, and a list holds fewer than
+    // kMaxJsonValues drives.
+    DriveSettings unlettered;
+    const std::string flashName =
+        std::max(DriveFlashName(unlettered, common::kMaxJsonValues - 1),
+                 IdeFlashName(std::tuple_size_v<decltype(IdeMachine::driveSlots)> - 1),
+                 [](const auto& a, const auto& b) { return a.size() < b.size(); });
+    const std::string longest =
+        ContentsFileName(stem, flashName, kWidestGeneration) + ".writing.XXXXXX";
+    // The lock file's names ("NAME.lock", "NAME.lock.taking.XXXXXX") and the bench's own
+    // temporary name ("NAME.writing.XXXXXX") are shorter.
+    if (longest.size() <= kLongestFileName) return;
+    const size_t room = kLongestFileName - (longest.size() - stem.size());
+    throw BenchError(path + ": the bench file's name is too long (" + std::to_string(stem.size()) +
+                     " bytes): the files a save keeps beside the bench are named after it, and "
+                     "the longest would pass the 255 bytes a file name may hold; give the bench "
+                     "a name of at most " +
+                     std::to_string(room) + " bytes");
+}
+
 std::shared_ptr<Machine> LoadBench(const std::string& path) {
+    CheckBenchName(path);
     std::string problem;
     auto bytes = common::ReadWholeFile(path, problem, common::kMaxBenchBytes);
     if (!bytes) throw BenchError(path + ": the bench file " + problem);

@@ -16,6 +16,12 @@ using common::Fields;
 
 inline constexpr int kBenchFormat = 1;
 
+// Refuses (BenchError) a bench whose file name is too long for the names derived from it: a save
+// keeps files beside the bench named after its whole file name, the longest a contents file's
+// temporary name ("NAME.drive999999.1000000000000000.flash.writing.XXXXXX"), and each must fit
+// in the 255 bytes a file name may hold. Checked before anything of the bench is written.
+void CheckBenchName(const std::string& path);
+
 // Reads and checks a bench file. Throws BenchError naming the file and the field on any problem;
 // a machine is never built from a bench that is only partly understood.
 std::shared_ptr<Machine> LoadBench(const std::string& path);

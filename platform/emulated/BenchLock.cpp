@@ -57,6 +57,13 @@ BenchLock::~BenchLock() {
 
 BenchLock::Result BenchLock::Acquire(const std::string& benchPath, std::string& error) {
     Release();
+    // Nothing, not even the lock file, is made beside a bench whose saves could not be.
+    try {
+        CheckBenchName(benchPath);
+    } catch (const BenchError& e) {
+        error = e.what();
+        return Result::Failed;
+    }
     const std::string lockPath = benchPath + ".lock";
     HANDLE file =
         CreateFileW(common::WidePath(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -121,6 +128,13 @@ void BenchLock::Release() {
 // holder's number, never a gone one's, never none. Nothing is opened through a link.
 BenchLock::Result BenchLock::Acquire(const std::string& benchPath, std::string& error) {
     Release();
+    // Nothing, not even the lock file, is made beside a bench whose saves could not be.
+    try {
+        CheckBenchName(benchPath);
+    } catch (const BenchError& e) {
+        error = e.what();
+        return Result::Failed;
+    }
     const std::string lockPath = benchPath + ".lock";
     auto failed = [&](const std::string& what, int cause) {
         error = benchPath + ": cannot " + what + " the lock file " + lockPath + ": " +
@@ -129,7 +143,9 @@ BenchLock::Result BenchLock::Acquire(const std::string& benchPath, std::string& 
     };
     common::NewFile mine;
     std::string problem;
-    if (!mine.Create(lockPath, ".taking", problem)) {
+    // The lock file is the bench's as much as its contents files are: its permissions and owner.
+    if (!mine.Create(lockPath, ".taking", problem) ||
+        !mine.TakeModeAndOwnerOf(benchPath, problem)) {
         error = benchPath + ": cannot make the lock file " + lockPath + ": " + problem;
         return Result::Failed;
     }
@@ -216,6 +232,7 @@ void BenchLock::Release() {
 
 std::shared_ptr<Machine> LoadHeldBench(const std::string& path, BenchLock& lock) {
     namespace fs = std::filesystem;
+    CheckBenchName(path);
     std::error_code ec;
     // No lock file beside a bench that is not there.
     const fs::path file = common::FilePath(path);

@@ -20,6 +20,13 @@ using nlohmann::ordered_json;
 
 constexpr char kContentsSuffix[] = ".flash";
 constexpr char kWritingSuffix[] = ".writing";
+constexpr size_t kGenerationDigits = 15;
+static_assert(kTemporaryNameBytes == sizeof kWritingSuffix - 1 + 7);
+constexpr int64_t PowerOfTen(size_t n) {
+    return n == 0 ? 1 : 10 * PowerOfTen(n - 1);
+}
+// The generation after the largest one a contents name read back can carry.
+static_assert(kWidestGeneration == PowerOfTen(kGenerationDigits));
 
 std::optional<uint32_t> ParseHex8(const std::string& text) {
     if (text.size() != 8 || !std::all_of(text.begin(), text.end(), [](char c) {
@@ -47,7 +54,7 @@ bool ParseContentsName(std::string name, const std::string& stem, std::string& f
     if (dot == 0 || dot == std::string::npos || middle.find('.', dot + 1) != std::string::npos)
         return false;
     std::string digits = middle.substr(dot + 1);
-    if (digits.empty() || digits.size() > 15 ||
+    if (digits.empty() || digits.size() > kGenerationDigits ||
         !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
     flashName = middle.substr(0, dot);
@@ -56,11 +63,13 @@ bool ParseContentsName(std::string name, const std::string& stem, std::string& f
 }
 
 // Writes the file completely and to the disk under a fresh name, then gives it the name `path`,
-// which no file had when it was chosen: nothing is written through a link.
-void WriteDurably(const std::string& path, std::span<const uint8_t> bytes) {
+// which no file had when it was chosen: nothing is written through a link. It takes the
+// permissions and owner of the bench file `bench`, so a private bench keeps its contents private.
+void WriteDurably(const std::string& path, std::span<const uint8_t> bytes,
+                  const std::string& bench) {
     common::NewFile file;
     std::string problem;
-    if (!file.Create(path, kWritingSuffix, problem))
+    if (!file.Create(path, kWritingSuffix, problem) || !file.TakeModeAndOwnerOf(bench, problem))
         throw FlashFileError(path + ": cannot write the flash contents file: " + problem);
     if (!file.Write(bytes) || !file.Close(true))
         throw FlashFileError(path + ": cannot write the flash contents file");
@@ -68,6 +77,11 @@ void WriteDurably(const std::string& path, std::span<const uint8_t> bytes) {
         throw FlashFileError(path + ": cannot put the flash contents file in place: " + problem);
 }
 }  // namespace
+
+std::string ContentsFileName(const std::string& stem, const std::string& flashName,
+                             int64_t generation) {
+    return stem + "." + flashName + "." + std::to_string(generation) + kContentsSuffix;
+}
 
 FlashContents ReadFlashObject(common::Fields& f, const std::string& benchFolder,
                               int64_t largestSize) {
@@ -103,7 +117,7 @@ FlashContents ReadFlashObject(common::Fields& f, const std::string& benchFolder,
                          static_cast<uint8_t>(f.Integer("fill", 0xFF, 0, 255)));
 }
 
-FlashWriter::FlashWriter(const std::string& benchPath) {
+FlashWriter::FlashWriter(const std::string& benchPath) : bench_(benchPath) {
     const fs::path path = FilePath(benchPath);
     folder_ = PathText(path.parent_path());
     stem_ = PathText(path.filename());
@@ -150,12 +164,10 @@ ordered_json FlashWriter::Store(const std::string& name, const FlashContents& fl
     std::string path;
     std::error_code error;
     do {
-        path =
-            PathText(FilePath(folder_) / FilePath(stem_ + "." + name + "." +
-                                                  std::to_string(++generation) + kContentsSuffix));
+        path = PathText(FilePath(folder_) / FilePath(ContentsFileName(stem_, name, ++generation)));
     } while (fs::symlink_status(FilePath(path), error).type() != fs::file_type::not_found);
     uint32_t crc = common::Crc32(bytes);
-    WriteDurably(path, bytes);
+    WriteDurably(path, bytes, bench_);
     written_.insert_or_assign(name, Written{flash, path, crc});
     named_.push_back(path);
     return named(path, crc);

@@ -22,6 +22,16 @@
 
 namespace platform::emulated {
 
+// The name of a contents file of the bench file named `stem` ("pc.json", "E", 2 ->
+// "pc.json.E.2.flash").
+std::string ContentsFileName(const std::string& stem, const std::string& flashName,
+                             int64_t generation);
+// The widest generation a save writes: a contents name read back carries at most 15 digits, and
+// the next generation after it one more.
+inline constexpr int64_t kWidestGeneration = 1'000'000'000'000'000;
+// What a save adds to a file's name while it writes it: ".writing.XXXXXX".
+inline constexpr size_t kTemporaryNameBytes = sizeof ".writing.XXXXXX" - 1;
+
 // Reads a "flash" object; contents files are looked for in `benchFolder`. A missing contents file
 // or one of another size is an error naming the file; its checksum is checked when it is read.
 FlashContents ReadFlashObject(common::Fields& fields, const std::string& benchFolder,
@@ -57,6 +67,7 @@ class FlashWriter {
         uint32_t crc;
     };
 
+    std::string bench_;  // the bench file's path, whose permissions and owner the contents take
     std::string folder_;
     std::string stem_;  // the bench's file name, "pc.json"
     std::map<std::string, Written> written_;

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <sstream>
 #include <vector>
@@ -78,21 +77,6 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
     auto bytes = common::ReadWholeFile(path, problem);
     if (!bytes) throw PackError(path + " " + problem);
     return std::move(*bytes);
-}
-
-// Whether the file on disk holds exactly `bytes`; read back a piece at a time.
-bool ReadsBackAs(const std::string& path, std::span<const uint8_t> bytes) {
-    std::ifstream in(common::FilePath(path), std::ios::binary);
-    std::vector<char> piece(1 << 20);
-    size_t done = 0;
-    while (in) {
-        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
-        auto got = static_cast<size_t>(in.gcount());
-        if (got > bytes.size() - done || std::memcmp(piece.data(), bytes.data() + done, got) != 0)
-            return false;
-        done += got;
-    }
-    return in.eof() && done == bytes.size();
 }
 
 int64_t FindBlock(const std::vector<uint8_t>& file, const std::string& path) {
@@ -336,19 +320,22 @@ int PackExecutable(const std::string& manifestPath, const std::string& input,
         std::string problem;
         if (!copy.Create(output, ".packing", problem))
             throw PackError("cannot make a new file beside " + output + ": " + problem);
-        if (!copy.Write(file) || !copy.Close(false)) throw PackError("cannot write " + copy.Path());
-        // Read the copy back from disk and compare it with what was meant; its block, at the same
-        // place, must read as the manifest says.
-        if (!ReadsBackAs(copy.Path(), file))
-            throw PackError("the written copy reads back differently");
+        if (!copy.Write(file)) throw PackError("cannot write " + copy.Path());
+        // Read the copy back through the descriptor it was written by (its name, in a folder
+        // others can write, might meanwhile name another file) and compare it with what was
+        // meant; its block, at the same place, must read as the manifest says.
+        if (!copy.Holds(file)) throw PackError("the written copy reads back differently");
         problem = VerifyPackage(manifest, std::span<const uint8_t>(file.data() + at, kBlockSize));
         if (!problem.empty()) throw PackError("verification failed: " + problem);
+        // Runnable as the input was, but never set-user-ID or set-group-ID: a packaged copy
+        // does not carry someone else's rights.
         std::error_code ec;
-        fs::permissions(common::FilePath(copy.Path()),
-                        fs::status(common::FilePath(input)).permissions(),
-                        fs::perm_options::replace, ec);
+        const fs::perms inputMode = fs::status(common::FilePath(input), ec).permissions();
+        if (!ec && !copy.SetPermissions(static_cast<unsigned>(inputMode) & 0777, problem))
+            throw PackError("cannot set the permissions of " + copy.Path() + ": " + problem);
         if (!copy.PutInPlace(output, problem))
             throw PackError("cannot move the packaged copy to " + output + ": " + problem);
+        copy.Close(false);
         for (const auto& warning : TransferWarnings(manifest)) {
             err << "brenvo-pack: warning: " << warning << "\n";
         }
