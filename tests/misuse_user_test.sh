@@ -5,8 +5,10 @@
 set -u
 build=$1
 cli=$(realpath "$build")/cli/brenvo-cli
+bench=$(realpath "$build")/tools/bench/brenvo-bench
+pack=$(realpath "$build")/tools/pack/brenvo-pack
 source "$(dirname "$0")/check.sh"
-checks=10
+checks=13
 if [ "$(id -u)" -ne 0 ] || ! command -v useradd > /dev/null || ! command -v setpriv > /dev/null; then
   not_run "root working for another user" $checks "needs root, useradd and setpriv"
   summary
@@ -92,4 +94,24 @@ out=$(as_if_pkexec "$cli" machine 2>&1)
 $uid" ]
 check "the user's own registry: the started value removed, the file still the user's" 0 $? \
   "$out $(ls -ln "$home/.config/brenvo"; cat "$registry")" "through pkexec"
+
+# Root on the user's bench works on it as the user: everything the run writes there is theirs.
+mkdir "$work/package" && (cd "$work/package" && qv12_package "$bench" &&
+  "$pack" manifest.json "$cli" "$work/flasher" > /dev/null)
+mkdir "$home/bench" && "$bench" new --preset typical "$home/bench/pc.json" > /dev/null
+chown -R "$user:" "$home/bench"
+out=$(BRENVO_MACHINE="$home/bench/pc.json" "$work/flasher" update --yes --no-reboot 2>&1)
+check "root updates the user's bench" 0 $? "$out" "now QV12"
+found=$(find "$home/bench" ! -uid "$uid")
+[ -z "$found" ]
+check "and leaves nothing of root's in the user's folder" 0 $? "$found" ""
+# A contents file the user linked to a file only root may read: read as the user, it is refused.
+flash=$(cd "$home/bench" && ls pc.json.E.*.flash)
+cp "$home/bench/$flash" "$work/root-only.flash" && chmod 600 "$work/root-only.flash"
+as_user rm "$home/bench/$flash" && as_user ln -s "$work/root-only.flash" "$home/bench/$flash"
+out=$(BRENVO_MACHINE="$home/bench/pc.json" "$work/flasher" update --yes --no-reboot --force 2>&1)
+rc=$?
+[ $rc -ne 0 ] && [ -z "$(find "$home/bench" ! -uid "$uid")" ]
+check "a contents file linked to root's: read as the user, refused" 0 $? "rc=$rc $out" \
+  "cannot read the flash contents file (it cannot be opened: Permission denied)"
 summary
