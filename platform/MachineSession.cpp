@@ -2,6 +2,14 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <vector>
+
+#ifndef _WIN32
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "common/Environment.h"
 #include "platform/System.h"
@@ -19,9 +27,54 @@
 
 namespace platform {
 
+#ifndef _WIN32
+namespace {
+// The user whose bench root was handed: the bench file's owner, or when root's own file lies in a
+// folder of another user's, that folder's owner. Nullopt when the run is not root's or the bench
+// is root's in root's folder.
+std::optional<common::FileOwner> BenchOwner(const std::string& bench) {
+    if (geteuid() != 0) return std::nullopt;
+    struct stat info {};
+    if (::lstat(bench.c_str(), &info) != 0) return std::nullopt;  // loading says what is wrong
+    if (info.st_uid == 0) {
+        std::string folder = std::filesystem::path(bench).parent_path().string();
+        if (::stat(folder.empty() ? "." : folder.c_str(), &info) != 0 || info.st_uid == 0)
+            return std::nullopt;
+    }
+    common::FileOwner owner{info.st_uid, info.st_gid, {info.st_gid}};
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(static_cast<size_t>(size > 0 ? size : 16384));
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(info.st_uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found) {
+        owner.gid = found->pw_gid;
+        owner.groups = common::GroupsOf(found->pw_name, found->pw_gid);
+    }
+    return owner;
+}
+}  // namespace
+#endif
+
 bool MachineSession::Open(std::string& error, [[maybe_unused]] FrontEnd frontEnd) {
-    if (!Trace::OpenFromEnvironment(error)) return false;
     const std::string bench = common::EnvironmentValue("BRENVO_MACHINE");
+#ifndef _WIN32
+    // Root on a user's bench works on it as that user for the whole run: the bench, its contents
+    // files, its lock, the history and the trace are read and written with the user's rights
+    // alone (a link the user left leads nowhere they could not go), and what the run makes is
+    // theirs. An emulated PC needs no right of root's. The identity is this thread's, and every
+    // thread the run starts from now on (a drive's worker) is born with it.
+    if (!bench.empty()) {
+        if (auto owner = BenchOwner(bench)) {
+            actingAs_ = std::make_unique<common::ActingAs>(owner);
+            if (!actingAs_->ok()) {
+                error = "the bench belongs to uid " + std::to_string(owner->uid) +
+                        ", whose rights this run cannot take";
+                return false;
+            }
+        }
+    }
+#endif
+    if (!Trace::OpenFromEnvironment(error)) return false;
 #ifdef _WIN32
     // Without a bench file a Windows build runs on this computer; its message boxes are the
     // system's own unless the front-end shows them itself.

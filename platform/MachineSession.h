@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/UserFiles.h"
 #include "platform/emulated/BenchLock.h"
 
 namespace platform {
@@ -51,6 +52,10 @@ class MachineSession {
     std::vector<std::pair<std::string, std::string>> MachineReport() const;
 
   private:
+#ifndef _WIN32
+    // First, so it is let go last: root working on a user's bench as that user, until the end.
+    std::unique_ptr<common::ActingAs> actingAs_;
+#endif
     // The emulated PC of this run, or null on a real machine.
     std::shared_ptr<emulated::Machine> machine_;
     emulated::BenchLock lock_;

@@ -6,13 +6,18 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <optional>
+#include <sstream>
+#include <thread>
 
+#include "common/UserFiles.h"
 #include "device/AtapiDevice.h"
 #include "device/SystemInfo.h"
 #include "engine/CommandSet.h"
@@ -45,12 +50,18 @@ void Write(const fs::path& file, const std::string& text) {
     std::ofstream(file) << text;
 }
 
+std::string Slurp(const std::string& file) {
+    std::ifstream in(file);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
 // One SCSI device of the fake sysfs: its type and, when given, its sg and sr nodes.
 void AddDevice(const std::string& sysfs, const std::string& hctl, int type, const std::string& sg,
                const std::string& sr = "") {
     fs::path device = fs::path(sysfs) / "class/scsi_device" / hctl / "device";
     Write(device / "type", std::to_string(type) + "\n");
-    if (!sg.empty()) fs::create_directories(device / "scsi_generic" / sg);
+    // The kernel's numbers: sg nodes are character devices of major 21, their minor the index.
+    if (!sg.empty()) Write(device / "scsi_generic" / sg / "dev", "21:" + sg.substr(2) + "\n");
     if (!sr.empty()) fs::create_directories(device / "block" / sr);
 }
 
@@ -64,6 +75,16 @@ struct FakeKernel {
     std::function<int(const std::string&, int)> refuse = [](const std::string&, int) { return 0; };
     std::vector<std::vector<std::string>> ran;
     int runStatus = 0;
+    // What an open node is (fstat): by default what the kernel makes of /dev/sgN, a character
+    // device 21:N.
+    std::function<struct stat(const std::string&)> node = [](const std::string& path) {
+        struct stat info {};
+        if (path.starts_with("/dev/sg")) {
+            info.st_mode = S_IFCHR | 0660;
+            info.st_rdev = makedev(21, std::stoi(path.substr(7)));
+        }
+        return info;
+    };
 
     LinuxHost Host(const std::string& sysfs, const std::string& config) {
         LinuxHost host;
@@ -78,6 +99,14 @@ struct FakeKernel {
             return 100 + static_cast<int>(opened.size());
         };
         host.close = [this](int fd) { closed.push_back(fd); };
+        host.fstat = [this](int fd, struct stat& info) {
+            if (fd <= 100 || fd > 100 + static_cast<int>(opened.size())) {
+                errno = EBADF;
+                return -1;
+            }
+            info = node(opened[fd - 101].first);
+            return 0;
+        };
         host.dup = [this](int fd) {
             duplicated.push_back(fd);
             return 500 + static_cast<int>(duplicated.size());
@@ -467,28 +496,113 @@ TEST(LinuxRegistry, KeepsValuesInAFileAndRunOnceAsAOneShotAutostartEntry) {
         << text;
 }
 
+// Who started a run of root's is told by the mechanism in use, never by a variable alone.
+TEST(LinuxInvoker, IsWhomSudoOrPkexecStartedTheRunFor) {
+    using platform::linuxhost::Ancestor;
+    using platform::linuxhost::FindInvokingUser;
+    using platform::linuxhost::InvocationFacts;
+    const Ancestor sudo{"/usr/bin/sudo", 0}, userShell{"/bin/bash", 65534},
+        rootShell{"/bin/bash", 0};
+    struct Case {
+        const char* what;
+        InvocationFacts facts;
+        const char* user;  // the name told, or nullptr
+        const char* via;
+        bool unconfirmed;  // root's own folders, said so
+    };
+    auto facts = [](uint32_t euid, const char* pk, const char* sudoUid, const char* sudoUser,
+                    std::vector<Ancestor> chain, std::optional<uint32_t> login = std::nullopt) {
+        return InvocationFacts{euid, pk, sudoUid, sudoUser, std::move(chain), login};
+    };
+    const Case cases[] = {
+        {"not root: the run's own user", facts(1000, "65534", "65534", "nobody", {sudo}), nullptr,
+         "", false},
+        {"root by itself", facts(0, nullptr, nullptr, nullptr, {rootShell}), nullptr, "", false},
+        {"root by itself, logged in as root", facts(0, nullptr, nullptr, nullptr, {rootShell}, 0),
+         nullptr, "", false},
+        {"sudo, its parent", facts(0, nullptr, "65534", "nobody", {sudo}), "nobody", "sudo", false},
+        {"sudo above a shell it started", facts(0, nullptr, "65534", "nobody", {rootShell, sudo}),
+         "nobody", "sudo", false},
+        {"sudo replaced since", facts(0, nullptr, "65534", "nobody", {{"/bin/sudo (deleted)", 0}}),
+         "nobody", "sudo", false},
+        {"pkexec: the user's shell it replaced itself in",
+         facts(0, "65534", nullptr, nullptr, {userShell}), "nobody", "pkexec", false},
+        {"sudo's parent, pkexec's variable left over: sudo's",
+         facts(0, "65534", "0", "root", {sudo}), nullptr, "", false},
+        {"sudo for root: root itself", facts(0, nullptr, "0", "root", {sudo}), nullptr, "", false},
+        {"the login agrees", facts(0, nullptr, "65534", "nobody", {sudo}, 65534), "nobody", "sudo",
+         false},
+        {"SUDO_USER, no sudo above", facts(0, nullptr, nullptr, "nobody", {rootShell}), nullptr, "",
+         true},
+        {"SUDO_UID, no sudo above", facts(0, nullptr, "65534", "nobody", {rootShell}), nullptr, "",
+         true},
+        {"PKEXEC_UID=0 from a root shell", facts(0, "0", nullptr, nullptr, {rootShell}), nullptr,
+         "", true},
+        {"PKEXEC_UID naming another than the parent's user",
+         facts(0, "1000", nullptr, nullptr, {userShell}), nullptr, "", true},
+        {"PKEXEC_UID=0 under the user's shell", facts(0, "0", nullptr, nullptr, {userShell}),
+         nullptr, "", true},
+        {"a sudo of the user's own", facts(0, nullptr, "65534", "nobody", {{"/home/u/sudo", 0}}),
+         nullptr, "", true},
+        {"sudo without its variables", facts(0, nullptr, nullptr, "nobody", {sudo}), nullptr, "",
+         true},
+        {"the login disagrees", facts(0, nullptr, "65534", "nobody", {sudo}, 1000), nullptr, "",
+         true},
+        {"a user logged in, no sudo nor pkexec (su)",
+         facts(0, nullptr, nullptr, nullptr, {rootShell}, 1000), nullptr, "", true},
+        {"a user the password database does not know",
+         facts(0, nullptr, "4000000", "ghost", {sudo}), nullptr, "", true},
+        {"a uid that is not a number", facts(0, "65534x", nullptr, nullptr, {userShell}), nullptr,
+         "", true},
+    };
+    for (const auto& c : cases) {
+        auto told = FindInvokingUser(c.facts);
+        EXPECT_EQ(told.user ? told.user->name.c_str() : "(none)",
+                  std::string(c.user ? c.user : "(none)"))
+            << c.what;
+        if (told.user) {
+            EXPECT_EQ(told.user->via, c.via) << c.what;
+            EXPECT_EQ(told.user->home, getpwuid(65534)->pw_dir) << c.what;
+            EXPECT_NE(std::find(told.user->groups.begin(), told.user->groups.end(), 65534u),
+                      told.user->groups.end())
+                << c.what;
+        }
+        EXPECT_EQ(!told.unconfirmed.empty(), c.unconfirmed) << c.what << ": " << told.unconfirmed;
+    }
+}
+
+// The processes above a run, read from /proc, up to the first that tells who started it.
+TEST(LinuxInvoker, AncestorsAreReadUpToSudoOrAUsersProcess) {
+    TempDir proc;
+    auto process = [&](int pid, int parent, uint32_t uid, const std::string& exe) {
+        const fs::path dir = fs::path(proc.path()) / std::to_string(pid);
+        Write(dir / "status", "Name:\tx\nPPid:\t" + std::to_string(parent) + "\nUid:\t" +
+                                  std::to_string(uid) + "\t0\t0\t0\n");
+        fs::create_symlink(exe, dir / "exe");
+    };
+    process(40, 30, 0, "/usr/bin/bash");
+    process(30, 20, 0, "/usr/bin/sudo");
+    process(20, 1, 1000, "/usr/bin/bash");
+    auto chain = platform::linuxhost::AncestorsOf(proc.path(), 40);
+    ASSERT_EQ(chain.size(), 2u);
+    EXPECT_EQ(chain[1].exe, "/usr/bin/sudo");
+    process(41, 20, 0, "/usr/bin/bash");
+    chain = platform::linuxhost::AncestorsOf(proc.path(), 41);
+    ASSERT_EQ(chain.size(), 2u);
+    EXPECT_EQ(chain[1].uid, 1000u);
+}
+
 // Run as root through pkexec or sudo, the files go to the invoking user, as theirs: a desktop
 // session reads its own autostart entries, never root's.
 TEST(LinuxRegistry, UnderPkexecOrSudoIsTheInvokingUsersAndTheirsToOwn) {
-    using platform::linuxhost::FindInvokingUser;
-    auto nobody = FindInvokingUser(0, "65534", nullptr);
-    ASSERT_TRUE(nobody);
-    EXPECT_EQ(nobody->name, "nobody");
-    EXPECT_EQ(nobody->via, "pkexec");
-    EXPECT_EQ(nobody->home, getpwuid(65534)->pw_dir);
-    EXPECT_EQ(FindInvokingUser(0, nullptr, "nobody")->via, "sudo");
-    EXPECT_FALSE(FindInvokingUser(1000, "65534", "nobody"));  // not root: the run's own user
-    EXPECT_FALSE(FindInvokingUser(0, "0", nullptr));          // root for root
-    EXPECT_FALSE(FindInvokingUser(0, "65534x", nullptr));
-    EXPECT_FALSE(FindInvokingUser(0, nullptr, "no-such-user-here"));
-
     if (geteuid() != 0) GTEST_SKIP() << "writing as another user needs root";
     TempDir top;
     chmod(top.path().c_str(), 0755);
     const std::string home = top.path() + "/home";
     fs::create_directories(home);
     ASSERT_EQ(chown(home.c_str(), 65534, 65534), 0);
-    platform::linuxhost::RegistryFile registry(home + "/.config", {65534, 65534}, {{"pkexec"}});
+    platform::linuxhost::RegistryFile registry(
+        home + "/.config", {common::FileOwner{65534, 65534, {65534}}, home}, {{"pkexec"}});
     const std::string runOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
     ASSERT_TRUE(registry.Set(platform::RegistryRoot::LocalMachine, runOnce, "QVFWUpdate",
                              "\"/opt/brenvo dir/brenvo\" /QVCHECK 0 QV12"));
@@ -515,6 +629,113 @@ TEST(LinuxRegistry, UnderPkexecOrSudoIsTheInvokingUsersAndTheirsToOwn) {
     fs::create_directory_symlink(rootOnly, home + "/.config/autostart");
     EXPECT_FALSE(registry.Set(platform::RegistryRoot::LocalMachine, runOnce, "QVFWUpdate", "x"));
     EXPECT_TRUE(fs::is_empty(rootOnly));
+}
+
+// A link the user left anywhere on the way to the registry's files is refused, not followed: the
+// file it leads to is neither read into the user's file nor written.
+TEST(LinuxRegistry, RefusesALinkedFileOrFolderOnTheWay) {
+    TempDir top;
+    chmod(top.path().c_str(), 0755);
+    const std::string home = top.path() + "/home", secret = top.path() + "/secret.json",
+                      elsewhere = top.path() + "/elsewhere";
+    const std::string secretText = "{\"HKCU\\\\Secret\": {\"key\": \"s3cr3t\"}}\n";
+    Write(secret, secretText);
+    chmod(secret.c_str(), 0600);
+    Write(elsewhere + "/brenvo/registry.json", secretText);
+    const std::string runOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    std::vector<std::optional<common::FileOwner>> owners = {std::nullopt};
+    if (geteuid() == 0) owners.push_back(common::FileOwner{65534, 65534, {65534}});
+    for (const auto& owner : owners) {
+        const std::string who = owner ? "as nobody" : "as itself";
+        auto plant = [&](const std::string& link, const std::string& to) {
+            fs::remove_all(home);
+            fs::create_directories(fs::path(link).parent_path());
+            fs::create_symlink(to, link);
+            if (owner) {
+                for (const auto& entry : fs::recursive_directory_iterator(home))
+                    EXPECT_EQ(lchown(entry.path().c_str(), 65534, 65534), 0);
+                EXPECT_EQ(lchown(home.c_str(), 65534, 65534), 0);
+            }
+        };
+        platform::linuxhost::RegistryFile registry(
+            home + "/.config", owner ? platform::linuxhost::RegistryOwner{owner, home}
+                                     : platform::linuxhost::RegistryOwner{});
+        for (const auto& [link, to] : std::vector<std::pair<std::string, std::string>>{
+                 {home + "/.config/brenvo/registry.json", secret},
+                 {home + "/.config/brenvo", elsewhere + "/brenvo"},
+                 {home + "/.config", elsewhere}}) {
+            // The run's own configuration folder is where its own environment says.
+            if (!owner && link == home + "/.config") continue;
+            plant(link, to);
+            EXPECT_FALSE(registry.Set(platform::RegistryRoot::LocalMachine, runOnce, "QVFWUpdate",
+                                      "x /QVCHECK 0 QV12"))
+                << who << ": " << link;
+            EXPECT_FALSE(registry.Query(platform::RegistryRoot::CurrentUser, "Secret", "key"))
+                << who << ": " << link;
+            EXPECT_TRUE(fs::is_symlink(link)) << who << ": " << link;
+            EXPECT_EQ(Slurp(secret), secretText);
+            EXPECT_EQ(Slurp(elsewhere + "/brenvo/registry.json"), secretText);
+            EXPECT_FALSE(fs::exists(elsewhere + "/autostart")) << who << ": " << link;
+        }
+        // The same home without the links: written, and read back.
+        fs::remove_all(home);
+        fs::create_directories(home);
+        if (owner) {
+            EXPECT_EQ(lchown(home.c_str(), 65534, 65534), 0);
+        }
+        EXPECT_TRUE(registry.Set(platform::RegistryRoot::CurrentUser, "Secret", "key", "mine"))
+            << who;
+        EXPECT_EQ(registry.Query(platform::RegistryRoot::CurrentUser, "Secret", "key"), "mine");
+    }
+}
+
+// While root works for the user it holds the user's rights alone, on its own thread: their file
+// system identity and their groups, not root's (a folder only root's group may write stays shut).
+TEST(LinuxRegistry, ActingAsTheUserTakesTheirGroupsOnThisThreadOnly) {
+    if (geteuid() != 0) GTEST_SKIP() << "taking another user's identity needs root";
+    auto status = [](const std::string& key) {
+        std::ifstream in("/proc/thread-self/status");
+        for (std::string line; std::getline(in, line);)
+            if (line.starts_with(key + ":")) {
+                std::istringstream words(line.substr(key.size() + 1));
+                std::vector<uint32_t> values;
+                for (uint32_t v; words >> v;)
+                    values.push_back(v);
+                return values;
+            }
+        return std::vector<uint32_t>{};
+    };
+    const auto rootGroups = status("Groups");
+    TempDir top;
+    chmod(top.path().c_str(), 0755);
+    const std::string rootGroupOnly = top.path() + "/root-group";
+    fs::create_directories(rootGroupOnly);
+    ASSERT_EQ(chown(rootGroupOnly.c_str(), 0, 0), 0);
+    chmod(rootGroupOnly.c_str(), 0770);
+    ASSERT_EQ(setgroups(1, std::array<gid_t, 1>{0}.data()), 0);  // root's group, as under sudo
+    // A thread already running (a new one would start with the acting thread's identity).
+    std::promise<void> look;
+    std::vector<uint32_t> otherThread;
+    std::thread other([&, looked = look.get_future()]() mutable {
+        looked.wait();
+        otherThread = status("Groups");
+    });
+    {
+        common::ActingAs acting(common::FileOwner{65534, 65534, {4242, 65534}});
+        EXPECT_TRUE(acting.ok());
+        EXPECT_EQ(status("Groups"), (std::vector<uint32_t>{4242, 65534}));
+        EXPECT_EQ(status("Uid").at(3), 65534u);  // real, effective, saved, file system
+        EXPECT_EQ(status("Gid").at(3), 65534u);
+        look.set_value();
+        other.join();
+        EXPECT_EQ(otherThread, std::vector<uint32_t>{0});
+        const std::string file = rootGroupOnly + "/entry";
+        EXPECT_LT(open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644), 0);
+        EXPECT_EQ(errno, EACCES);
+    }
+    EXPECT_EQ(status("Groups"), std::vector<uint32_t>{0});
+    EXPECT_EQ(status("Uid").at(3), 0u);
+    setgroups(rootGroups.size(), std::vector<gid_t>(rootGroups.begin(), rootGroups.end()).data());
 }
 
 // At the log-in sudo has no terminal to ask its password on: the check after the restart asks
@@ -545,7 +766,7 @@ TEST(LinuxRegistry, TheCheckAfterTheRestartAsksForRootsRightsThroughPkexec) {
     EXPECT_EQ(launch(true, console), Launch({}, true));
     EXPECT_EQ(launch(false, window), Launch({}, false));
     for (const char* via : {"sudo", "pkexec"}) {
-        host.invokedBy = platform::linuxhost::InvokingUser{65534, 65534, "nobody", "/", via};
+        host.invokedBy = platform::linuxhost::InvokingUser{65534, 65534, "nobody", "/", via, {}};
         EXPECT_EQ(launch(true, console), Launch({"pkexec"}, true)) << via;
         EXPECT_EQ(launch(false, window), Launch({"pkexec"}, false)) << via;
         // No action gives this window a display under pkexec: sudo -E in a terminal keeps it.
@@ -648,6 +869,48 @@ struct ClaimableDrive {
         return found;
     }
 };
+
+// The node opened by name is the drive's only when it is the character device sysfs gives for
+// the drive: another device at that name (a disk's node, a file) is closed and the drive refused.
+TEST(LinuxDrives, AreRefusedWhenTheOpenNodeIsNotTheOneSysfsNames) {
+    struct Case {
+        const char* what;
+        mode_t mode;
+        dev_t device;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"the drive's own node", S_IFCHR, makedev(21, 1), true},
+        {"another sg node", S_IFCHR, makedev(21, 0), false},
+        {"a block device of the same numbers", S_IFBLK, makedev(21, 1), false},
+        {"a regular file", S_IFREG, 0, false},
+    };
+    for (const auto& c : cases) {
+        ClaimableDrive d;
+        d.kernel.node = [&](const std::string&) {
+            struct stat info {};
+            info.st_mode = c.mode | 0660;
+            info.st_rdev = c.device;
+            return info;
+        };
+        uint32_t error = 0;
+        platform::Handle handle = d.system->CreateDevice("\\\\.\\E:", platform::kGenericRead, 0,
+                                                         platform::kOpenExisting, 0, error);
+        EXPECT_EQ(handle != platform::kInvalidHandle, c.accepted) << c.what;
+        EXPECT_EQ(d.system->ClaimDrive("E:\\").claimed, c.accepted) << c.what;
+        if (!c.accepted) {
+            EXPECT_EQ(error, platform::kErrorFileNotFound) << c.what;
+            EXPECT_EQ(d.kernel.closed.size(), d.kernel.opened.size()) << c.what << ": left open";
+            std::string report;
+            for (const auto& [key, text] : d.system->MachineReport())
+                report += text + "\n";
+            EXPECT_NE(
+                report.find("/dev/sg1 is not the drive's SCSI generic node (sysfs gives 21:1"),
+                std::string::npos)
+                << report;
+        }
+    }
+}
 
 TEST(LinuxClaim, HoldsTheSgAndSrNodesExclusivelyAndTheRunsHandlesShareTheClaim) {
     ClaimableDrive d;

@@ -49,8 +49,10 @@ check "this computer is Linux, not a Windows family" 0 0 "$out" "Platform:      
 if [ "$(id -u)" -eq 0 ] && command -v setpriv > /dev/null; then
   out=$(env -u BRENVO_MACHINE setpriv --reuid=65534 --regid=65534 --clear-groups "$cli" machine 2>&1)
   check "machine names the user it runs as" 0 $? "$out" "User:           nobody (uid 65534)"
+  # A variable alone (no sudo started this run) names no one.
   out=$(env -u BRENVO_MACHINE SUDO_USER=nobody "$cli" machine 2>&1)
-  check "machine names who sudo ran it for" 0 $? "$out" "through sudo for nobody (uid 65534)"
+  check "machine believes no SUDO_USER that sudo did not set" 0 $? "$out" \
+    "who started it cannot be told (a variable names a user, but neither sudo nor pkexec started this run)"
 fi
 "$bench" new "$work/pc.json" > /dev/null
 out=$(BRENVO_MACHINE="$work/pc.json" "$cli" machine 2>&1); check "emulated PC" 0 $? "$out" "Administrator:  yes"

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <scsi/sg.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <functional>
@@ -20,15 +21,47 @@ struct InvokingUser {
     uint32_t uid = 0;
     uint32_t gid = 0;
     std::string name;
-    std::string home;  // from the password database
-    std::string via;   // "sudo" or "pkexec"
+    std::string home;              // from the password database
+    std::string via;               // "sudo" or "pkexec"
+    std::vector<uint32_t> groups;  // their supplementary groups, from the group database
 };
 
-// Who started this run, given its effective user and the variables pkexec (PKEXEC_UID) and sudo
-// (SUDO_USER) leave: nullopt unless the run is root's and one of them names a known user other
-// than root.
-std::optional<InvokingUser> FindInvokingUser(uint32_t effectiveUid, const char* pkexecUid,
-                                             const char* sudoUser);
+// A process above this run: its program and the user it runs for (its real uid).
+struct Ancestor {
+    std::string exe;
+    uint32_t uid = 0;
+};
+
+// What tells who started a run: the run's effective user, what pkexec (PKEXEC_UID) and sudo
+// (SUDO_UID, SUDO_USER) leave in the environment, the processes above it (the parent first) and
+// the login's user (/proc/self/loginuid; nullopt where it is not set).
+struct InvocationFacts {
+    uint32_t effectiveUid = 0;
+    const char* pkexecUid = nullptr;
+    const char* sudoUid = nullptr;
+    const char* sudoUser = nullptr;
+    std::vector<Ancestor> ancestors;
+    std::optional<uint32_t> loginUid;
+};
+
+struct Invocation {
+    // The user sudo or pkexec started the run for; nullopt for a run of its own user (root's
+    // included).
+    std::optional<InvokingUser> user;
+    // Non-empty when the run is root's and something names another user (a variable, the login)
+    // that the mechanism in use does not confirm: the run keeps to root's own folders.
+    std::string unconfirmed;
+};
+
+// Who started this run. A variable is believed only from the program that sets it: sudo's when
+// sudo is above the run (it stays the parent of what it starts), pkexec's when the process it
+// replaced itself with was started by the user it names (pkexec keeps no process of its own), and
+// either only when the login's user, where one is set, is the same. A uid of 0 is root itself.
+Invocation FindInvokingUser(const InvocationFacts& facts);
+
+// The processes above `pid` under `procRoot`, its parent first, up to the first that runs for a
+// user other than root or is sudo or pkexec.
+std::vector<Ancestor> AncestorsOf(const std::string& procRoot, int pid);
 
 struct LinuxHost {
     // open(2) of a device node: the descriptor, or -1 with errno set.
@@ -36,6 +69,8 @@ struct LinuxHost {
     // ioctl(fd, SG_IO, header): 0, or -1 with errno set.
     std::function<int(int fd, sg_io_hdr_t& header)> sgIo;
     std::function<void(int fd)> close;
+    // fstat(2) of an open descriptor: 0, or -1 with errno set.
+    std::function<int(int fd, struct stat& info)> fstat;
     // dup(2): a second descriptor of the same open file, or -1 with errno set.
     std::function<int(int fd)> dup;
     // Runs a command (argv) and returns its exit status.
@@ -57,10 +92,13 @@ struct LinuxHost {
     // of the drives holds them for a moment) before it gives up.
     uint32_t claimWaitMilliseconds = 0;
     // The user's configuration folder ($XDG_CONFIG_HOME, else ~/.config); under sudo or pkexec
-    // the invoking user's (~/.config of their home), whose session reads the autostart entries.
+    // the invoking user's (~/.config of their home), whose session reads the autostart entries;
+    // root's own (~/.config of root's home) for any other run of root's, whatever HOME says.
     std::string configDir;
     // Under sudo or pkexec, the user the registry file and the autostart entries belong to.
     std::optional<InvokingUser> invokedBy;
+    // Why a run of root's keeps to root's own folders though something names another user.
+    std::string invokerUnconfirmed;
     // The run is the console program's, not a window's: its autostart entries open a terminal.
     bool console = false;
 

@@ -6,6 +6,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/utsname.h>
 #include <time.h>
 #include <unistd.h>
@@ -117,7 +118,7 @@ std::string NodeOwner(const std::string& node) {
 // own.
 RegistryOwner OwnerOf(const std::optional<InvokingUser>& user) {
     if (!user) return {};
-    return {user->uid, user->gid};
+    return {common::FileOwner{user->uid, user->gid, user->groups}, user->home};
 }
 }  // namespace
 
@@ -203,6 +204,8 @@ std::vector<std::pair<std::string, std::string>> LinuxSystem::MachineReport() co
     std::string invokedBy;
     if (host_.invokedBy)
         invokedBy = ", through " + host_.invokedBy->via + " for " + UserName(host_.invokedBy->uid);
+    if (!host_.invokerUnconfirmed.empty())
+        invokedBy = "; who started it cannot be told (" + host_.invokerUnconfirmed + ")";
     lines.emplace_back("User", UserName(geteuid()) + invokedBy);
     if (drives_.empty()) lines.emplace_back("Drives", "no optical drive with an sg node found");
     for (const auto& drive : drives_) {
@@ -211,14 +214,45 @@ std::vector<std::pair<std::string, std::string>> LinuxSystem::MachineReport() co
         int fd = host_.open(drive.sgNode, kDriveOpenFlags);
         const int openError = errno;
         if (fd >= 0) {
+            std::string refused = NotTheDrivesNode(drive, fd);
             host_.close(fd);
-            text += ": opens for reading and writing";
+            text += refused.empty() ? ": opens for reading and writing" : ": " + refused;
         } else {
             text += std::string(": ") + std::strerror(openError) + NodeOwner(drive.sgNode);
         }
         lines.emplace_back("Drive " + drive.letter.substr(0, 1), text);
     }
     return lines;
+}
+
+std::string LinuxSystem::NotTheDrivesNode(const OpticalNode& drive, int fd) const {
+    unsigned major = 0, minor = 0;
+    char rest = 0;
+    if (std::sscanf(drive.sgDevice.c_str(), "%u:%u%c", &major, &minor, &rest) != 2)
+        return "sysfs gives no device number for " + drive.sgNode;
+    struct stat info {};
+    if (!host_.fstat || host_.fstat(fd, info) != 0)
+        return drive.sgNode + " cannot be examined: " + std::strerror(errno);
+    if (S_ISCHR(info.st_mode) && info.st_rdev == makedev(major, minor)) return "";
+    std::string found = S_ISCHR(info.st_mode) ? "device " + std::to_string(::major(info.st_rdev)) +
+                                                    ":" + std::to_string(::minor(info.st_rdev))
+                                              : "not a character device";
+    return drive.sgNode + " is not the drive's SCSI generic node (sysfs gives " + drive.sgDevice +
+           ", the node is " + found + ")";
+}
+
+int LinuxSystem::OpenDrivesNode(const OpticalNode& drive, int flags, std::string& refused) {
+    refused.clear();
+    int fd = host_.open(drive.sgNode, flags);
+    if (fd < 0) return fd;
+    refused = NotTheDrivesNode(drive, fd);
+    if (refused.empty()) return fd;
+    host_.close(fd);
+    TraceClaim(drive, "refused", refused);
+    std::fprintf(stderr, "brenvo: drive %s is left alone: %s\n", drive.letter.c_str(),
+                 refused.c_str());
+    errno = ENODEV;
+    return -1;
 }
 
 const OpticalNode* LinuxSystem::DriveOf(Handle handle) const {
@@ -375,8 +409,9 @@ Handle LinuxSystem::CreateDevice(const std::string& name, uint32_t /*access*/, u
         // driver refuses a second open of a node held with O_EXCL, ours too.
         std::lock_guard lock(claimsMutex_);
         auto claim = claims_.find(drive->letter);
+        std::string refused;
         fd = claim != claims_.end() ? host_.dup(claim->second.sg)
-                                    : host_.open(drive->sgNode, kDriveOpenFlags);
+                                    : OpenDrivesNode(*drive, kDriveOpenFlags, refused);
     }
     if (fd < 0) {
         error = WindowsError(errno);
@@ -469,7 +504,8 @@ DriveClaim LinuxSystem::ClaimDrive(const std::string& root) {
     // A scan of the drives by another program holds the node for a moment: wait for it.
     int openError = 0;
     for (uint32_t waited = 0;; waited += kClaimPollMilliseconds) {
-        claim.sg = host_.open(drive->sgNode, kDriveOpenFlags | O_EXCL);
+        std::string refused;
+        claim.sg = OpenDrivesNode(*drive, kDriveOpenFlags | O_EXCL, refused);
         openError = errno;
         if (claim.sg >= 0 || openError != EBUSY || waited >= host_.claimWaitMilliseconds) break;
         Sleep(kClaimPollMilliseconds);
@@ -586,6 +622,11 @@ Status LinuxSystem::StartService(ScHandle) {
 std::unique_ptr<LinuxSystem> OpenThisComputer(bool console) {
     LinuxHost host = LinuxHost::Real();
     host.console = console;
+    if (!host.invokerUnconfirmed.empty()) {
+        std::fprintf(stderr,
+                     "brenvo: cannot tell which user started this run; the check after the restart "
+                     "is kept in root's own folders\n");
+    }
     auto system = std::make_unique<LinuxSystem>(std::move(host));
     std::ifstream in("/proc/self/cmdline", std::ios::binary);
     std::vector<std::string> argv;

@@ -124,6 +124,12 @@ class LinuxSystem : public System {
     // A file system mounted from the drive's disc, or the programs with its nodes open; empty
     // when neither can be seen.
     std::string MountedAt(const OpticalNode& drive) const;
+    // Why the node open on `fd` is not the drive's own (a character device of the number sysfs
+    // gives for it); empty when it is.
+    std::string NotTheDrivesNode(const OpticalNode& drive, int fd) const;
+    // The drive's sg node, opened and checked to be the drive's; -1 with errno set, and with
+    // `refused` saying why when it is another node.
+    int OpenDrivesNode(const OpticalNode& drive, int flags, std::string& refused);
     std::string ProgramsHolding(const OpticalNode& drive) const;
     void TraceClaim(const OpticalNode& drive, const std::string& what, const std::string& detail);
 

@@ -1,7 +1,5 @@
 #include "platform/linux/RegistryFile.h"
 
-#include <sys/fsuid.h>
-
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -25,46 +23,6 @@ bool IsRunOnce(const std::string& key) {
            std::equal(key.begin(), key.end(), kRunOnceKey,
                       [](char a, char b) { return std::tolower(a) == std::tolower(b); });
 }
-
-// A registry file that cannot be read (absent, not a regular file, not JSON) reads as empty, as
-// before its first write; it is read with the same limits as every other input.
-nlohmann::json Load(const std::string& path) {
-    std::string problem;
-    auto bytes = common::ReadWholeFile(path, problem, common::kMaxSmallJsonBytes);
-    if (!bytes) return nlohmann::json::object();
-    try {
-        auto json = common::ParseJson(
-            std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), path);
-        return json.is_object() ? json : nlohmann::json::object();
-    } catch (const common::JsonError&) {
-        return nlohmann::json::object();
-    }
-}
-
-// While it lives, this thread makes files as `uid` and the kernel checks its access to them as
-// that user's (the file system's user and group, which Linux keeps per thread): root writing into
-// a user's home leaves no file of root's there, and a link the user left there cannot lead it
-// where the user may not write.
-class ActingAs {
-  public:
-    ActingAs(std::optional<uint32_t> uid, uint32_t gid) : active_(uid.has_value()) {
-        if (!active_) return;
-        previousGid_ = setfsgid(gid);
-        previousUid_ = setfsuid(*uid);
-    }
-    ~ActingAs() {
-        if (!active_) return;
-        setfsuid(previousUid_);
-        setfsgid(previousGid_);
-    }
-    ActingAs(const ActingAs&) = delete;
-    ActingAs& operator=(const ActingAs&) = delete;
-
-  private:
-    bool active_;
-    int previousUid_ = 0;
-    int previousGid_ = 0;
-};
 
 // The Exec= value of a desktop entry: a word with a reserved character is quoted, a backslash
 // before each of " ` $ and backslash inside the quotes; the value is then a string value, whose
@@ -99,6 +57,17 @@ std::vector<std::string> WithPrefix(std::vector<std::string> prefix,
     return prefix;
 }
 
+// The registry file's contents; one that is not JSON reads as empty, as before its first write.
+nlohmann::json Parsed(const std::vector<uint8_t>& bytes, const std::string& path) {
+    try {
+        auto json = common::ParseJson(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);
+        return json.is_object() ? json : nlohmann::json::object();
+    } catch (const common::JsonError&) {
+        return nlohmann::json::object();
+    }
+}
+
 std::string Canonical(const std::string& path) {
     std::error_code ec;
     auto canonical = fs::canonical(path, ec);
@@ -109,17 +78,48 @@ std::string Canonical(const std::string& path) {
 RegistryFile::RegistryFile(std::string configDir, RegistryOwner owner, AutostartLaunch launch)
     : configDir_(std::move(configDir)), owner_(owner), launch_(std::move(launch)) {}
 
-// Written under a fresh name beside it (never through a link) and renamed over, so a crash leaves
-// the old file or the new one; as the owner's when root writes for another user.
-bool RegistryFile::WriteAtomically(const std::string& path, const std::string& text) const {
-    ActingAs owner(owner_.uid, owner_.gid);
-    std::error_code ec;
-    fs::create_directories(fs::path(path).parent_path(), ec);
-    common::NewFile file;
+// Root working for another user works as that user (their rights, their groups) and never
+// through a link: each folder from their home down is opened without following one.
+std::optional<common::Folder> RegistryFile::OpenFolder(const std::string& sub, bool create) const {
+    std::string base = configDir_, below = sub;
+    if (owner_.user) {
+        const std::string& home = owner_.home;
+        const bool underHome = !home.empty() && configDir_.size() > home.size() &&
+                               configDir_.compare(0, home.size(), home) == 0 &&
+                               configDir_[home.size()] == '/';
+        base = underHome ? home : "/";
+        below = configDir_.substr(underHome ? home.size() : 0) + "/" + sub;
+    }
     std::string problem;
-    return file.Create(path, ".new", problem) &&
-           file.Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())) &&
-           file.Close(false) && file.PutInPlace(path, problem);
+    return common::Folder::Open(base, below, create, problem);
+}
+
+std::optional<nlohmann::json> RegistryFile::Load() const {
+    common::ActingAs acting(owner_.user);
+    if (!acting.ok()) return std::nullopt;
+    auto folder = OpenFolder("brenvo", false);
+    if (!folder) return nlohmann::json::object();
+    std::string problem;
+    auto bytes = folder->Read("registry.json", common::kMaxSmallJsonBytes, problem);
+    if (!bytes) {
+        if (problem.empty()) return nlohmann::json::object();
+        return std::nullopt;
+    }
+    return Parsed(*bytes, FilePath());
+}
+
+// Written under a fresh name beside it and renamed over, so a crash leaves the old file or the
+// new one.
+bool RegistryFile::Write(const std::string& sub, const std::string& name,
+                         const std::string& text) const {
+    common::ActingAs acting(owner_.user);
+    if (!acting.ok()) return false;
+    auto folder = OpenFolder(sub, true);
+    std::string problem;
+    return folder &&
+           folder->Write(name,
+                         std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+                         problem);
 }
 
 std::string RegistryFile::FilePath() const {
@@ -127,14 +127,22 @@ std::string RegistryFile::FilePath() const {
 }
 
 std::string RegistryFile::AutostartPath(const std::string& name) const {
-    return configDir_ + "/autostart/brenvo-runonce-" + name + ".desktop";
+    return configDir_ + "/autostart/" + AutostartName(name);
+}
+
+std::string RegistryFile::AutostartName(const std::string& name) {
+    return "brenvo-runonce-" + name + ".desktop";
 }
 
 Status RegistryFile::Set(RegistryRoot root, const std::string& key, const std::string& name,
                          const std::string& value) {
-    auto json = Load(FilePath());
-    json[FullKey(root, key)][name] = value;
-    if (!WriteAtomically(FilePath(), json.dump(2) + "\n"))
+    // A value's name is also a file's name in the autostart folder.
+    if (name.empty() || name.find('/') != std::string::npos)
+        return Status::Failure(kErrorInvalidParameter);
+    auto json = Load();
+    if (!json) return Status::Failure(kErrorAccessDenied);
+    (*json)[FullKey(root, key)][name] = value;
+    if (!Write("brenvo", "registry.json", json->dump(2) + "\n"))
         return Status::Failure(kErrorAccessDenied);
     if (root == RegistryRoot::LocalMachine && IsRunOnce(key)) {
         std::string entry =
@@ -143,7 +151,7 @@ Status RegistryFile::Set(RegistryRoot root, const std::string& key, const std::s
             DesktopExec(WithPrefix(launch_.prefix, common::SplitCommandLine(value))) +
             (launch_.terminal ? "\nTerminal=true\n" : "\nTerminal=false\n") +
             "X-GNOME-Autostart-enabled=true\n";
-        if (!WriteAtomically(AutostartPath(name), entry))
+        if (!Write("autostart", AutostartName(name), entry))
             return Status::Failure(kErrorAccessDenied);
     }
     return Status::Success();
@@ -151,35 +159,38 @@ Status RegistryFile::Set(RegistryRoot root, const std::string& key, const std::s
 
 std::optional<std::string> RegistryFile::Query(RegistryRoot root, const std::string& key,
                                                const std::string& name) const {
-    auto json = Load(FilePath());
-    auto keyIt = json.find(FullKey(root, key));
-    if (keyIt == json.end() || !keyIt->is_object()) return std::nullopt;
+    auto json = Load();
+    if (!json) return std::nullopt;
+    auto keyIt = json->find(FullKey(root, key));
+    if (keyIt == json->end() || !keyIt->is_object()) return std::nullopt;
     auto valueIt = keyIt->find(name);
     if (valueIt == keyIt->end() || !valueIt->is_string()) return std::nullopt;
     return valueIt->get<std::string>();
 }
 
 Status RegistryFile::Delete(RegistryRoot root, const std::string& key, const std::string& name) {
-    auto json = Load(FilePath());
-    auto keyIt = json.find(FullKey(root, key));
-    if (keyIt == json.end() || !keyIt->is_object() || !keyIt->contains(name))
+    auto json = Load();
+    if (!json) return Status::Failure(kErrorAccessDenied);
+    auto keyIt = json->find(FullKey(root, key));
+    if (keyIt == json->end() || !keyIt->is_object() || !keyIt->contains(name))
         return Status::Failure(kErrorFileNotFound);
     keyIt->erase(name);
-    if (!WriteAtomically(FilePath(), json.dump(2) + "\n"))
+    if (!Write("brenvo", "registry.json", json->dump(2) + "\n"))
         return Status::Failure(kErrorAccessDenied);
     if (root == RegistryRoot::LocalMachine && IsRunOnce(key)) {
-        ActingAs owner(owner_.uid, owner_.gid);
-        std::error_code ec;
-        fs::remove(AutostartPath(name), ec);
+        common::ActingAs acting(owner_.user);
+        auto folder = acting.ok() ? OpenFolder("autostart", false) : std::nullopt;
+        if (folder) folder->Remove(AutostartName(name));
     }
     return Status::Success();
 }
 
 void RegistryFile::RemoveRunOnceStartedAs(const std::vector<std::string>& argv) {
     if (argv.empty()) return;
-    auto json = Load(FilePath());
-    auto keyIt = json.find(FullKey(RegistryRoot::LocalMachine, kRunOnceKey));
-    if (keyIt == json.end() || !keyIt->is_object()) return;
+    auto json = Load();
+    if (!json) return;
+    auto keyIt = json->find(FullKey(RegistryRoot::LocalMachine, kRunOnceKey));
+    if (keyIt == json->end() || !keyIt->is_object()) return;
     std::vector<std::string> started;
     for (const auto& [name, value] : keyIt->items()) {
         if (!value.is_string()) continue;

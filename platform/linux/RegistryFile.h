@@ -11,15 +11,21 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "common/UserFiles.h"
 #include "platform/System.h"
 
 namespace platform::linuxhost {
 
-// Whose files the registry writes when root writes them for another user (a run under sudo or
-// pkexec). No uid: the run's own files.
+// Whose files the registry reads and writes when root works for another user (a run under sudo
+// or pkexec). No user: the run's own files.
 struct RegistryOwner {
-    std::optional<uint32_t> uid;
-    uint32_t gid = 0;
+    std::optional<common::FileOwner> user;
+    // The folder their files are reached from, opened as given (their home, as the password
+    // database names it; the configuration folder lies beneath it). Every folder below it is the
+    // user's to change, so each is opened without following a link. Empty: from the root folder.
+    std::string home;
 };
 
 // How the desktop starts a RunOnce value's command at the next log-in.
@@ -47,9 +53,14 @@ class RegistryFile {
 
     std::string FilePath() const;
     std::string AutostartPath(const std::string& name) const;
+    static std::string AutostartName(const std::string& name);
 
   private:
-    bool WriteAtomically(const std::string& path, const std::string& text) const;
+    // The folder `sub` of the configuration folder, opened as the owner while `acting` holds.
+    std::optional<common::Folder> OpenFolder(const std::string& sub, bool create) const;
+    // The registry's values; nullopt when the file is there but refused (a link, not a file).
+    std::optional<nlohmann::json> Load() const;
+    bool Write(const std::string& sub, const std::string& name, const std::string& text) const;
 
     std::string configDir_;
     RegistryOwner owner_;

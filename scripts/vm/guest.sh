@@ -378,9 +378,12 @@ restart() {  # restart WHAT: the entry's command as the user, as the desktop run
     "rc=$rc"
 }
 restart "pkexec"
-# The same update through sudo (root, SUDO_USER naming the user): at the log-in sudo would have no
-# terminal to ask on, so the entry asks pkexec as well.
-out=$(SUDO_USER=user SUDO_UID=1000 brenvo-cli-qv update --yes --no-reboot --force < /dev/null 2>&1); rc=$?
+# The same update through sudo: at the log-in sudo would have no terminal to ask on, so the entry
+# asks pkexec as well. No sudo here: its variables, and above the run the user's process that a
+# program of root's rights replaced itself in (sudo does so where it keeps no process of its own),
+# as sudo's variables alone name no one.
+out=$(SUDO_USER=user SUDO_UID=1000 setpriv --ruid=1000 bash -p -c \
+  'brenvo-cli-qv update --yes --no-reboot --force < /dev/null; exit $?' 2>&1); rc=$?
 command=$(sed -n 's/^Exec=//p' $entry 2> /dev/null)
 [ $rc -eq 0 ] && [ "$command" = "pkexec /bin/brenvo-cli-qv /QVCHECK 0 QV12" ]
 check tcmu "sudo: the update's restart entry starts the check through pkexec too" $? "rc=$rc $command $out"
