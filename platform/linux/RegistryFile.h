@@ -42,6 +42,10 @@ class RegistryFile {
                                      const std::string& name) const;
     Status Delete(RegistryRoot root, const std::string& key, const std::string& name);
 
+    // Why `command` cannot be a RunOnce value (its autostart entry could not carry it), or "".
+    // Set refuses such a value with kErrorNotSupported and writes nothing.
+    std::string RunOnceProblem(const std::string& command) const;
+
     // Removes every RunOnce value (and its autostart entry) whose command line is `argv`.
     void RemoveRunOnceStartedAs(const std::vector<std::string>& argv);
 
@@ -49,6 +53,7 @@ class RegistryFile {
     std::string AutostartPath(const std::string& name) const;
 
   private:
+    std::string RunOnceExec(const std::string& command, std::string& problem) const;
     bool WriteAtomically(const std::string& path, const std::string& text) const;
 
     std::string configDir_;
