@@ -1,8 +1,9 @@
 // A reader of a desktop entry's Exec= value, as a desktop reads it: the file's string escapes
 // (\s \n \t \r \\), then the words, with double quotes grouping and a backslash inside them
-// taking the next " ` $ or backslash as itself, then %% as %. nullopt for what a desktop refuses:
-// an unknown escape, an open quote, a reserved character outside quotes, any field code other than
-// %%, or a % in the first word (a desktop looks that word up as a program before it expands %%).
+// taking the next " ` $ or backslash as itself (which stand there only so escaped), then %% as %.
+// nullopt for what a desktop refuses: an unknown escape, an open quote, a reserved character
+// outside quotes, any field code other than %%, or a % in the first word (a desktop looks that
+// word up as a program before it expands %%).
 // For the tests and the fuzz target: it checks the writer, it is not used by it.
 #pragma once
 
@@ -56,9 +57,15 @@ inline std::optional<std::vector<std::string>> ReadDesktopExec(std::string_view 
             for (++i;; ++i) {
                 if (i == exec.size()) return std::nullopt;
                 if (exec[i] == '"') break;
-                if (exec[i] == '\\' && i + 1 < exec.size() &&
-                    std::string_view("\"`$\\").find(exec[i + 1]) != std::string_view::npos)
+                // Within the quotes ` and $ stand only escaped, and a backslash escapes only these
+                // four.
+                if (exec[i] == '`' || exec[i] == '$') return std::nullopt;
+                if (exec[i] == '\\') {
+                    if (i + 1 == exec.size() ||
+                        std::string_view("\"`$\\").find(exec[i + 1]) == std::string_view::npos)
+                        return std::nullopt;
                     ++i;
+                }
                 word += exec[i];
             }
         } else if (kReserved.find(c) != std::string_view::npos) {
