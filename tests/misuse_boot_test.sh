@@ -78,6 +78,17 @@ out=$(run update --yes); check "the OEM update registers the check" 0 $? "$out" 
 out=$("$bench" show "$work/pc.json"); check "the entry as the program writes it" 0 $? "$out" \
   "/QVCHECK 0 QV12"
 out=$(boot); check "boot runs the check" 0 $? "$out" "The firmware update was successful."
+# A launcher is handed the file boot checked, by its descriptor, not a name the bench could swap.
+cat > "$work/launcher" <<SH
+#!/bin/sh
+echo "\$1" > "$work/launched"
+exec "\$@"
+SH
+chmod +x "$work/launcher"
+set_entry "$program /QVCHECK 0 QV12"
+out=$(BRENVO_BENCH_LAUNCHER=$work/launcher boot); check "boot runs the check through a launcher" 0 $? \
+  "$out" "The firmware update was successful."
+out=$(cat "$work/launched"); check "the launcher got the checked descriptor" 0 $? "$out" "/fd/"
 
 # A revision the entry could not carry (a blank would split it): refused before the flash.
 pack_oem "Q 12" "$work/oem-blank"

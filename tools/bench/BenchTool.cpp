@@ -401,11 +401,14 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
         return refuse("the program it would start is not a Brenvo program: " + why);
     }
     // A launcher (BRENVO_BENCH_LAUNCHER, e.g. wine for a Windows build) is the user's choice, never
-    // the bench's; it is given the checked file through the descriptor, which the child keeps.
+    // the bench's; it is given the checked file through this process's descriptor, held open
+    // until the program ends. Named by this process's number, not "self": Wine's server, another
+    // process, opens the file by that name.
     const std::string launcher = common::EnvironmentValue("BRENVO_BENCH_LAUNCHER");
-    std::vector<std::string> argvText{launcher.empty() ? m.hostProgram : opened,
-                                      engine::kCheckSwitch, std::to_string(entry->driveIndex),
-                                      entry->revision};
+    const std::string held =
+        "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(program);
+    std::vector<std::string> argvText{launcher.empty() ? m.hostProgram : held, engine::kCheckSwitch,
+                                      std::to_string(entry->driveIndex), entry->revision};
     if (!launcher.empty()) argvText.insert(argvText.begin(), launcher);
     std::vector<char*> argv;
     for (auto& a : argvText)
@@ -416,16 +419,16 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
     if (child == 0) {
         setenv("BRENVO_MACHINE", benchPath.c_str(), 1);
         if (!launcher.empty()) {
-            ::fcntl(program, F_SETFD, 0);
             execvp(launcher.c_str(), argv.data());
         } else {
             fexecve(program, argv.data(), ::environ);
         }
         _exit(127);
     }
-    ::close(program);
     int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) < 0) return -1;
+    const bool waited = child >= 0 && waitpid(child, &status, 0) >= 0;
+    ::close(program);
+    if (!waited) return -1;
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     out << "brenvo-bench: " << m.programPath << " ended with status " << code << "\n";
     return code;
