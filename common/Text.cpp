@@ -148,11 +148,29 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
     std::vector<std::string> parameters;
     std::string current;
     bool quoted = false, any = false;
+    size_t backslashes = 0;
     for (char c : commandLine) {
-        if (c == '"') {
-            quoted = !quoted;
+        // A row of backslashes is literal unless a quote follows it: then each pair gives one
+        // backslash, and an odd one out makes the quote a character of the parameter.
+        if (c == '\\') {
+            ++backslashes;
             any = true;
-        } else if ((c == ' ' || c == '\t') && !quoted) {
+            continue;
+        }
+        if (c == '"') {
+            current.append(backslashes / 2, '\\');
+            if (backslashes % 2 == 1) {
+                current += c;
+            } else {
+                quoted = !quoted;
+            }
+            backslashes = 0;
+            any = true;
+            continue;
+        }
+        current.append(backslashes, '\\');
+        backslashes = 0;
+        if ((c == ' ' || c == '\t') && !quoted) {
             if (any) parameters.push_back(current);
             current.clear();
             any = false;
@@ -161,6 +179,7 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
             any = true;
         }
     }
+    current.append(backslashes, '\\');
     if (any) parameters.push_back(current);
     return parameters;
 }

@@ -19,7 +19,8 @@ std::string UpperAscii(std::string_view text);
 std::string TrimBlanks(std::string_view text);
 
 // Splits a command line as the system hands it to a program: blanks separate parameters,
-// double quotes group them.
+// double quotes group them, \" is a quote within a parameter and the backslashes just before a
+// quote are halved; any other backslash is itself.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
 // Text from outside (a drive's identity, a package's title, another program's name) as a

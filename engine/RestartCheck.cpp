@@ -1,5 +1,8 @@
 #include "engine/RestartCheck.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "common/Text.h"
 #include "engine/DriveList.h"
 #include "engine/UpdateEngine.h"
@@ -11,17 +14,113 @@ constexpr char kSuccessText[] = "The firmware update was successful.";
 constexpr char kFailureText[] =
     "Firmware update failed.\n    \nThe firmware update program could not verify that\nthe "
     "selected drive has been properly updated.";
+
+constexpr int kMaxEntryIndex = 999;
+// The package's new-revision field holds at most 8 bytes.
+constexpr size_t kMaxEntryRevision = 8;
+constexpr char kAfterPath[] = " /QVCHECK ";
+
+// The path between quotes, as the system's splitting of a command line reads it back: a quote is
+// \", and a row of backslashes just before a quote (or before the closing quote) is doubled.
+std::string QuotedPath(const std::string& path) {
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : path) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, '\\');
+    return quoted + "\"";
+}
 }  // namespace
 
 std::string RestartEntry(const std::string& programPath, int driveIndex,
                          const std::string& newRevision) {
-    return "\"" + programPath + "\" /QVCHECK " + std::to_string(driveIndex) + " " + newRevision;
+    return QuotedPath(programPath) + kAfterPath + std::to_string(driveIndex) + " " + newRevision;
 }
 
-void WriteRestartCheck(int driveIndex, const std::string& newRevision) {
+std::string RestartEntryProblem(const std::string& programPath, int driveIndex,
+                                const std::string& newRevision) {
+    if (programPath.empty()) return "the program's path is not known";
+    if (programPath.find('\0') != std::string::npos) return "the program's path holds a zero byte";
+    if (driveIndex < 0 || driveIndex > kMaxEntryIndex)
+        return "the drive's index " + std::to_string(driveIndex) + " is not one of 0 to 999";
+    // No blank (it would split), no quote or backslash (they would be read as quoting), and no
+    // leading dash (a toolkit would take the word as an option of its own).
+    const bool revisionFits =
+        !newRevision.empty() && newRevision.size() <= kMaxEntryRevision && newRevision[0] != '-' &&
+        std::all_of(newRevision.begin(), newRevision.end(),
+                    [](char c) { return c > ' ' && c < 0x7f && c != '"' && c != '\\'; });
+    if (!revisionFits)
+        return "the new revision \"" + newRevision +
+               "\" is not 1 to 8 visible characters without a quote, a backslash or a leading dash";
+    return "";
+}
+
+std::optional<RestartEntryParts> ParseRestartEntry(const std::string& entry) {
+    // The path: the inverse of QuotedPath; what follows it is checked by writing the parts again.
+    if (entry.empty() || entry[0] != '"') return std::nullopt;
+    RestartEntryParts parts;
+    size_t at = 1, backslashes = 0;
+    for (;; ++at) {
+        if (at == entry.size()) return std::nullopt;
+        const char c = entry[at];
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            parts.programPath.append(backslashes / 2, '\\');
+            if (backslashes % 2 == 0) break;
+            parts.programPath += '"';
+        } else {
+            parts.programPath.append(backslashes, '\\');
+            parts.programPath += c;
+        }
+        backslashes = 0;
+    }
+    std::string_view rest(entry);
+    rest.remove_prefix(at + 1);
+    if (!rest.starts_with(kAfterPath)) return std::nullopt;
+    rest.remove_prefix(sizeof kAfterPath - 1);
+    const size_t blank = rest.find(' ');
+    if (blank == std::string_view::npos || blank == 0 || blank > 3) return std::nullopt;
+    const std::string_view index = rest.substr(0, blank);
+    if (index.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+    parts.driveIndex = std::stoi(std::string(index));
+    parts.revision = std::string(rest.substr(blank + 1));
+    if (!RestartEntryProblem(parts.programPath, parts.driveIndex, parts.revision).empty())
+        return std::nullopt;
+    // Only the one spelling the program writes: no leading zeros, no other escapes.
+    if (RestartEntry(parts.programPath, parts.driveIndex, parts.revision) != entry)
+        return std::nullopt;
+    return parts;
+}
+
+std::string RestartCheckProblem(int driveIndex, const std::string& newRevision) {
     auto& system = platform::CurrentSystem();
-    system.SetRegistryString(platform::RegistryRoot::LocalMachine, kRunOnceKey, kRestartValueName,
-                             RestartEntry(system.ModuleFileName(), driveIndex, newRevision));
+    const std::string program = system.ModuleFileName();
+    std::string problem = RestartEntryProblem(program, driveIndex, newRevision);
+    if (problem.empty())
+        problem = system.RunOnceProblem(RestartEntry(program, driveIndex, newRevision));
+    return problem;
+}
+
+std::string WriteRestartCheck(int driveIndex, const std::string& newRevision) {
+    auto& system = platform::CurrentSystem();
+    const std::string program = system.ModuleFileName();
+    // An entry the check would not run from is not written at all.
+    std::string problem = RestartEntryProblem(program, driveIndex, newRevision);
+    if (problem.empty()) {
+        system.SetRegistryString(platform::RegistryRoot::LocalMachine, kRunOnceKey,
+                                 kRestartValueName, RestartEntry(program, driveIndex, newRevision));
+    }
+    return problem;
 }
 
 CheckRequest ParseCheckCommandLine(const std::vector<std::string>& parameters) {

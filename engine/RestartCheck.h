@@ -3,6 +3,7 @@
 // expected.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,32 @@ inline constexpr char kRestartValueName[] = "QVFWUpdate";
 inline constexpr char kCheckSwitch[] = "/QVCHECK";
 
 // The command the system runs at the next start: the program's path in quotes (a path with
-// blanks must still give exactly three parameters), the switch, the drive's list index and the
-// revision the drive should then report.
+// blanks must still give exactly three parameters; a quote in it is escaped with a backslash, and
+// the backslashes just before a quote are doubled, as the system's splitting of a command line
+// undoes), the switch, the drive's list index and the revision the drive should then report.
 std::string RestartEntry(const std::string& programPath, int driveIndex,
                          const std::string& newRevision);
-// Writes the entry under the local machine's RunOnce key; nothing is said when it cannot be.
-void WriteRestartCheck(int driveIndex, const std::string& newRevision);
+// Why RestartEntry cannot carry these (an empty path, an index outside 0-999, a revision that is
+// not 1 to 8 visible ASCII characters without a quote, a backslash or a leading dash), or "" when
+// it can: the check after the restart would then not run as asked.
+std::string RestartEntryProblem(const std::string& programPath, int driveIndex,
+                                const std::string& newRevision);
+
+// A restart entry's parts, read back from exactly what RestartEntry writes.
+struct RestartEntryParts {
+    std::string programPath;
+    int driveIndex = 0;
+    std::string revision;
+};
+// nullopt unless `entry` is, byte for byte, what RestartEntry writes for carriable parts: a
+// restart entry starts the check and nothing else.
+std::optional<RestartEntryParts> ParseRestartEntry(const std::string& entry);
+// Why the entry for this drive and revision could not be registered on this system, or "": asked
+// before a flash, so a run whose check could not follow is refused while the drive is untouched.
+std::string RestartCheckProblem(int driveIndex, const std::string& newRevision);
+// Writes the entry under the local machine's RunOnce key; nothing is said when the key cannot be
+// written. An entry RestartEntry cannot carry is not written: the problem is returned.
+std::string WriteRestartCheck(int driveIndex, const std::string& newRevision);
 
 struct CheckRequest {
     bool requested = false;  // the program was started for the check

@@ -6,6 +6,7 @@
 #include "engine/AccessTexts.h"
 #include "engine/CommandSet.h"
 #include "engine/Parser.h"
+#include "engine/RestartCheck.h"
 #include "engine/StartupTexts.h"
 #include "platform/System.h"
 
@@ -417,6 +418,22 @@ void UpdateEngine::UpdateClick() {
     lastRun_ = RunReport{};
     for (auto& slot : driveSlots_)
         slot.reset();
+
+    // The OEM variant registers the check after the restart once the flash has succeeded; an
+    // entry this system could not run is refused now, before any drive is written.
+    if (package_.Options().uiVariant == 2) {
+        const int item = std::max(selectedItem_, 0);
+        if (std::string problem = RestartCheckProblem(item, revisionLine_.newRevision);
+            !problem.empty()) {
+            view_.ShowMessage(MessageKind::Error,
+                              "The check after the restart cannot be registered: " + problem +
+                                  ". Nothing was written to the drive.",
+                              kCaption);
+            lastRun_.end = RunEnd::Declined;
+            RunOver();
+            return;
+        }
+    }
 
     if (!ChooseDrives(answer)) {
         for (auto& slot : driveSlots_)

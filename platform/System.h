@@ -242,6 +242,9 @@ class System {
                                                            const std::string& name) = 0;
     virtual Status DeleteRegistryValue(RegistryRoot root, const std::string& key,
                                        const std::string& name) = 0;
+    // Why this system could not run `command` as a RunOnce value at the next start (a Linux
+    // desktop entry cannot carry every path), or "" when it can.
+    virtual std::string RunOnceProblem(const std::string& /*command*/) { return ""; }
 
     // --- direct-IDE path: service control manager ---
     // OpenSCManagerA of the local machine; kNullScHandle and the error when refused.

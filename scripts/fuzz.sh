@@ -7,7 +7,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-targets=(PackageBlockFuzz ManifestFuzz BenchFileFuzz OpticalDriveFuzz)
+targets=(PackageBlockFuzz ManifestFuzz BenchFileFuzz OpticalDriveFuzz RestartEntryFuzz)
 root=$PWD
 source scripts/ccache.sh
 if ! CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=None \

@@ -21,10 +21,12 @@
 #include "device/AtapiDevice.h"
 #include "device/SystemInfo.h"
 #include "engine/CommandSet.h"
+#include "engine/RestartCheck.h"
 #include "engine/UpdateEngine.h"
 #include "platform/Trace.h"
 #include "platform/linux/DriveHolders.h"
 #include "platform/linux/LinuxSystem.h"
+#include "tests/DesktopExecReader.h"
 #include "tests/EngineTestSupport.h"
 
 namespace {
@@ -484,16 +486,62 @@ TEST(LinuxRegistry, KeepsValuesInAFileAndRunOnceAsAOneShotAutostartEntry) {
     EXPECT_EQ(registry.Query(RegistryRoot::CurrentUser, "Software\\Brenvo", "x"), "y");
     EXPECT_EQ(registry.Delete(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate").error,
               platform::kErrorFileNotFound);
+}
 
-    // A path with the entry's reserved characters reads back as itself: quoted, a backslash
-    // escaped once for the quotes and once for the file, a % doubled.
-    ASSERT_TRUE(registry.Set(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate",
-                             R"("/opt/100%\$x;y/brenvo-cli" /QVCHECK 0 QV12)"));
-    std::ifstream reserved(registry.AutostartPath("QVFWUpdate"));
-    text.assign((std::istreambuf_iterator<char>(reserved)), {});
-    EXPECT_NE(text.find(R"(Exec="/opt/100%%\\\\\\$x;y/brenvo-cli" /QVCHECK 0 QV12)"),
-              std::string::npos)
-        << text;
+// The Exec= line of the autostart entry, read back as a desktop reads it.
+std::optional<std::vector<std::string>> AutostartWords(const std::string& path) {
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+        if (line.starts_with("Exec=")) return testing_support::ReadDesktopExec(line.substr(5));
+    }
+    return std::nullopt;
+}
+
+// Whatever a program's path holds, the desktop starts that program with the check's words, or
+// the value is refused and nothing is written.
+TEST(LinuxRegistry, TheAutostartEntryNamesExactlyTheProgramOrIsRefused) {
+    TempDir config;
+    using platform::RegistryRoot;
+    const std::string runOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    for (const bool viaPkexec : {false, true}) {
+        platform::linuxhost::RegistryFile registry(
+            config.path(), {},
+            {viaPkexec ? std::vector<std::string>{"pkexec"} : std::vector<std::string>{}});
+        for (const std::string path :
+             {"/opt/a\"b/brenvo", "/opt/\\x\\/brenvo", "/opt/$HOME/`id`/brenvo",
+              "/opt/a b;c/brenvo", "/opt/'q'&|<>~*?#()/brenvo",
+              "/opt/\u00e9t\u00e9/\u65e5\u672c/brenvo", "/opt/a\\\"\\"}) {
+            SCOPED_TRACE(path);
+            ASSERT_TRUE(registry.Set(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate",
+                                     engine::RestartEntry(path, 3, "QV12")));
+            std::vector<std::string> expected{path, "/QVCHECK", "3", "QV12"};
+            if (viaPkexec) expected.insert(expected.begin(), "pkexec");
+            EXPECT_EQ(AutostartWords(registry.AutostartPath("QVFWUpdate")), expected);
+        }
+        // A % is carried as %% where the desktop expands it, behind pkexec; as the program's own
+        // name it is refused (the desktop looks that name up before it expands %%).
+        const std::string percent = engine::RestartEntry("/opt/100%/brenvo", 0, "QV12");
+        EXPECT_EQ(registry.RunOnceProblem(percent).empty(), viaPkexec);
+        if (viaPkexec) {
+            ASSERT_TRUE(registry.Set(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate", percent));
+            EXPECT_EQ(AutostartWords(registry.AutostartPath("QVFWUpdate"))->at(1),
+                      "/opt/100%/brenvo");
+        }
+    }
+
+    // What no desktop entry can carry is refused before anything is written.
+    platform::linuxhost::RegistryFile registry(config.path() + "/fresh");
+    for (const std::string path :
+         {"/opt/100%/brenvo", "/opt/new\nline/brenvo", "/opt/tab\t/brenvo", "/opt/\x1b[2J/brenvo",
+          "/opt/\xff\xfe/brenvo", "/opt/\xc0\xaf/brenvo"}) {
+        SCOPED_TRACE(path);
+        const std::string entry = engine::RestartEntry(path, 0, "QV12");
+        EXPECT_NE(registry.RunOnceProblem(entry), "");
+        EXPECT_EQ(registry.Set(RegistryRoot::LocalMachine, runOnce, "QVFWUpdate", entry).error,
+                  platform::kErrorNotSupported);
+    }
+    EXPECT_FALSE(fs::exists(config.path() + "/fresh")) << "nothing written after a refusal";
 }
 
 // Who started a run of root's is told by the mechanism in use, never by a variable alone.

@@ -31,6 +31,59 @@ TEST(RestartEntry, APathWithBlanksStillGivesExactlyThreeParameters) {
     EXPECT_EQ(request.expected, "QV12");
 }
 
+// Whatever a path holds, the entry names that program and gives the check its three words, the
+// way the system splits a command line and the way boot reads an entry.
+TEST(RestartEntry, EveryPathReadsBackAsItself) {
+    for (const std::string path :
+         {"C:\\Program Files\\Brenvo\\brenvo.exe", "/opt/a\"b/brenvo", "/opt/a\\\"b\\/brenvo",
+          "/opt/ends with\\", "/opt/\\\\\"\"", "/opt/%$`;\t'/br\u00e9nvo"}) {
+        SCOPED_TRACE(path);
+        ASSERT_EQ(engine::RestartEntryProblem(path, 12, "QV12"), "");
+        const std::string entry = engine::RestartEntry(path, 12, "QV12");
+        EXPECT_EQ(SplitCommandLine(entry),
+                  (std::vector<std::string>{path, "/QVCHECK", "12", "QV12"}));
+        auto parts = engine::ParseRestartEntry(entry);
+        ASSERT_TRUE(parts.has_value()) << entry;
+        EXPECT_EQ(parts->programPath, path);
+        EXPECT_EQ(parts->driveIndex, 12);
+        EXPECT_EQ(parts->revision, "QV12");
+    }
+}
+
+// Boot starts what the program writes and nothing else: no other word, spelling or value.
+TEST(RestartEntry, AnythingTheProgramDoesNotWriteIsNoEntry) {
+    const std::string program = R"("C:\b.exe")";
+    for (const std::string entry : {
+             program + " /QVCHECK 0 QV12 -platform offscreen",
+             program + " -platformpluginpath /tmp/p -platform evil",
+             program + " --gtest_output=xml:/root/.bashrc",
+             program + " update --yes --force --reboot",
+             program + " /QVCHECK 0 QV12 ",
+             program + " /QVCHECK 0  QV12",
+             program + "  /QVCHECK 0 QV12",
+             program + " /QVCHECK\t0 QV12",
+             program + " /qvcheck 0 QV12",
+             program + " /QVCHECK 00 QV12",
+             program + " /QVCHECK -1 QV12",
+             program + " /QVCHECK 1000 QV12",
+             program + " /QVCHECK 0",
+             program + " /QVCHECK 0 ",
+             program + " /QVCHECK 0 QV12345678",
+             program + " /QVCHECK 0 Q\"V",
+             std::string("C:\\b.exe /QVCHECK 0 QV12"),
+             std::string(R"("C:\b.exe /QVCHECK 0 QV12)"),
+             std::string(R"("C:\b\" /QVCHECK 0 QV12)"),
+             std::string(R"("" /QVCHECK 0 QV12)"),
+         }) {
+        EXPECT_FALSE(engine::ParseRestartEntry(entry).has_value()) << entry;
+    }
+    EXPECT_FALSE(engine::ParseRestartEntry(program + " /QVCHECK 0 -reverse").has_value())
+        << "a toolkit's option as the revision";
+    EXPECT_TRUE(engine::ParseRestartEntry(program + " /QVCHECK 999 a.B-c_d+").has_value());
+    EXPECT_NE(engine::RestartEntryProblem("/opt/b", 0, "QV 2"), "");
+    EXPECT_NE(engine::RestartEntryProblem(std::string("/opt/b\0x", 8), 0, "QV12"), "");
+}
+
 TEST(CheckCommandLine, OnlyTheSwitchWithExactlyTwoValuesAsksForTheCheck) {
     EXPECT_FALSE(ParseCheckCommandLine({"b.exe", "/QVCHECK", "1"}).requested);
     EXPECT_FALSE(ParseCheckCommandLine({"b.exe", "/QVCHECK", "1", "QV12", "x"}).requested);

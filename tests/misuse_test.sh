@@ -165,15 +165,16 @@ rm "$work"/pl.json.*.flash
 out=$("$bench" show "$work/pl2.json"); check "the copy holds the flash" 0 $? "$out" "revision QV13"
 out=$("$bench" copy "$work/pl2.json" "$work/pl.bak" 2>&1); check "brenvo-bench copy over a file" 1 $? "$out" "already exists"
 
-# brenvo-bench boot runs only a Brenvo program that carries a package for an entry that names the
-# bench's program.
+# brenvo-bench boot runs only a Brenvo program that carries a package, for an entry that names the
+# bench's program (misuse_boot_test.sh tries the entry's words).
+cp /bin/sh "$work/sh"
 cat > "$work/evil.json" <<JSON
-{"brenvoBench": 1, "machine": {"programPath": "C:\\\\x.exe", "hostProgram": "/bin/sh"},
+{"brenvoBench": 1, "machine": {"programPath": "C:\\\\x.exe", "hostProgram": "$work/sh"},
  "registry": [{"key": "HKLM\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\RunOnce",
-               "name": "Evil", "value": "C:\\\\x.exe -c \"touch $work/ran\""}]}
+               "name": "Evil", "value": "\"C:\\\\x.exe\" /QVCHECK 0 QV12"}]}
 JSON
 out=$("$bench" boot "$work/evil.json" 2>&1); check "brenvo-bench boot of a foreign program" 1 $? "$out" "refused the RunOnce entry \"Evil\""
-[ ! -e "$work/ran" ]; check "the foreign program never ran" 0 $? "$out" "is not a Brenvo program: /bin/sh holds no package block"
+[ ! -e "$work/ran" ]; check "the foreign program never ran" 0 $? "$out" "is not a Brenvo program: $work/sh holds no package block"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

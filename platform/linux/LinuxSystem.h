@@ -80,6 +80,9 @@ class LinuxSystem : public System {
     uint32_t SendASPI32Command(std::span<uint8_t>, std::span<uint8_t>) override { return 0; }
     Handle CreateEvent(bool, bool) override { return kInvalidHandle; }
     uint32_t WaitForSingleObject(Handle, uint32_t) override { return kWaitTimeout; }
+    std::string RunOnceProblem(const std::string& command) override {
+        return registry_.RunOnceProblem(command);
+    }
     Status SetRegistryString(RegistryRoot root, const std::string& key, const std::string& name,
                              const std::string& value) override;
     std::optional<std::string> QueryRegistryString(RegistryRoot root, const std::string& key,

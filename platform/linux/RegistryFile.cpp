@@ -4,6 +4,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "common/DesktopEntry.h"
 #include "common/Files.h"
 #include "common/JsonFields.h"
 #include "common/NewFile.h"
@@ -22,33 +23,6 @@ bool IsRunOnce(const std::string& key) {
     return key.size() == sizeof kRunOnceKey - 1 &&
            std::equal(key.begin(), key.end(), kRunOnceKey,
                       [](char a, char b) { return std::tolower(a) == std::tolower(b); });
-}
-
-// The Exec= value of a desktop entry: a word with a reserved character is quoted, a backslash
-// before each of " ` $ and backslash inside the quotes; the value is then a string value, whose
-// own escaping doubles every backslash; a literal % is %%.
-std::string DesktopExec(const std::vector<std::string>& words) {
-    std::string exec;
-    for (const auto& word : words) {
-        if (!exec.empty()) exec += ' ';
-        const bool quoted =
-            word.empty() || word.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos;
-        if (quoted) exec += '"';
-        for (char c : word) {
-            if (quoted && (c == '"' || c == '`' || c == '$' || c == '\\')) exec += "\\\\";
-            if (c == '\\') {
-                exec += "\\\\";
-            } else if (c == '\n') {
-                exec += "\\n";
-            } else if (c == '%') {
-                exec += "%%";
-            } else {
-                exec += c;
-            }
-        }
-        if (quoted) exec += '"';
-    }
-    return exec;
 }
 
 std::vector<std::string> WithPrefix(std::vector<std::string> prefix,
@@ -134,22 +108,39 @@ std::string RegistryFile::AutostartName(const std::string& name) {
     return "brenvo-runonce-" + name + ".desktop";
 }
 
+std::string RegistryFile::RunOnceExec(const std::string& command, std::string& problem) const {
+    return common::DesktopExecValue(WithPrefix(launch_.prefix, common::SplitCommandLine(command)),
+                                    problem);
+}
+
+std::string RegistryFile::RunOnceProblem(const std::string& command) const {
+    std::string problem;
+    RunOnceExec(command, problem);
+    return problem;
+}
+
 Status RegistryFile::Set(RegistryRoot root, const std::string& key, const std::string& name,
                          const std::string& value) {
     // A value's name is also a file's name in the autostart folder.
     if (name.empty() || name.find('/') != std::string::npos)
         return Status::Failure(kErrorInvalidParameter);
+    // A RunOnce value the desktop could not run as written is refused before anything is written.
+    const bool runOnce = root == RegistryRoot::LocalMachine && IsRunOnce(key);
+    std::string problem, exec;
+    if (runOnce) {
+        exec = RunOnceExec(value, problem);
+        if (!problem.empty()) return Status::Failure(kErrorNotSupported);
+    }
     auto json = Load();
     if (!json) return Status::Failure(kErrorAccessDenied);
     (*json)[FullKey(root, key)][name] = value;
     if (!Write("brenvo", "registry.json", json->dump(2) + "\n"))
         return Status::Failure(kErrorAccessDenied);
-    if (root == RegistryRoot::LocalMachine && IsRunOnce(key)) {
+    if (runOnce) {
         std::string entry =
             "[Desktop Entry]\nType=Application\nName=Brenvo check after the restart\n"
             "Exec=" +
-            DesktopExec(WithPrefix(launch_.prefix, common::SplitCommandLine(value))) +
-            (launch_.terminal ? "\nTerminal=true\n" : "\nTerminal=false\n") +
+            exec + (launch_.terminal ? "\nTerminal=true\n" : "\nTerminal=false\n") +
             "X-GNOME-Autostart-enabled=true\n";
         if (!Write("autostart", AutostartName(name), entry))
             return Status::Failure(kErrorAccessDenied);

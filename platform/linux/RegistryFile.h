@@ -48,6 +48,10 @@ class RegistryFile {
                                      const std::string& name) const;
     Status Delete(RegistryRoot root, const std::string& key, const std::string& name);
 
+    // Why `command` cannot be a RunOnce value (its autostart entry could not carry it), or "".
+    // Set refuses such a value with kErrorNotSupported and writes nothing.
+    std::string RunOnceProblem(const std::string& command) const;
+
     // Removes every RunOnce value (and its autostart entry) whose command line is `argv`.
     void RemoveRunOnceStartedAs(const std::vector<std::string>& argv);
 
@@ -61,6 +65,7 @@ class RegistryFile {
     // The registry's values; nullopt when the file is there but refused (a link, not a file).
     std::optional<nlohmann::json> Load() const;
     bool Write(const std::string& sub, const std::string& name, const std::string& text) const;
+    std::string RunOnceExec(const std::string& command, std::string& problem) const;
 
     std::string configDir_;
     RegistryOwner owner_;

@@ -2,6 +2,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -21,6 +22,7 @@
 #include "common/NewFile.h"
 #include "common/Text.h"
 #include "directide/FlashChips.h"
+#include "engine/RestartCheck.h"
 #include "platform/emulated/BenchFile.h"
 #include "platform/emulated/BenchLock.h"
 #include "platform/emulated/DriveBench.h"
@@ -48,10 +50,12 @@ constexpr Verb kVerbs[] = {
      "write a 1024-byte key table for trying packages (not a vendor's key)"},
     {"boot", "BENCH.json",
      "restart the emulated PC: reset what a restart resets, then run each RunOnce entry once, "
-     "as the system does. It runs an entry only when its command names the bench's program (its "
-     "Program path), and then runs the Brenvo program that last ran on the bench, only if that "
-     "file still carries a package block (checked before it starts, as brenvo-pack --show finds "
-     "it). Any other entry is refused, naming it, and boot ends with status 1. "
+     "as the system does. It runs an entry only when it is the check after a restart as the "
+     "program writes it (\"PROGRAM\" /QVCHECK INDEX REVISION) and PROGRAM is the bench's Program "
+     "path; it then runs the Brenvo program that last ran on the bench with those three words "
+     "only, if that file is a regular file (not a link) that still carries a package block "
+     "(checked on the very file it starts, as brenvo-pack --show finds it). Any other entry is "
+     "refused, naming it, and boot ends with status 1. "
      "BRENVO_BENCH_LAUNCHER=PROG starts it through PROG (wine, for a Windows build)"},
     {"copy", "BENCH.json NEW.json",
      "copy a bench with its flash contents files, under the new name"},
@@ -336,9 +340,11 @@ void Show(Machine& m, std::ostream& out) {
 
 constexpr char kRunOnceKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
-// Runs one RunOnce entry on the bench: only a command that names the bench's program, and then
-// only the program that last ran on the bench if it still carries a package block, read from the
-// very file that is started. -1 when it is refused (said on `err`, naming the entry).
+// Runs one RunOnce entry on the bench: only the check after the restart, exactly as the program
+// writes it (its program path, /QVCHECK, the drive's index and the revision), for the bench's
+// program, and then only the program that last ran on the bench if it is a regular file that still
+// carries a package block, read from the very file that is started. -1 when it is refused (said
+// on `err`, naming the entry).
 int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::string& name,
                    const std::string& command, std::ostream& out, std::ostream& err) {
     auto refuse = [&](const std::string& why) {
@@ -346,9 +352,15 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
             << common::QuotedExcerpt(command) << "): " << why << "\n";
         return -1;
     };
-    auto parameters = common::SplitCommandLine(command);
-    if (parameters.empty() ||
-        common::UpperAscii(parameters[0]) != common::UpperAscii(m.programPath))
+    // Nothing but the check: no other word reaches the program (a toolkit's options, a test
+    // binary's output file, an update of its own).
+    const auto entry = engine::ParseRestartEntry(command);
+    if (!entry) {
+        return refuse(
+            "it is not the check after a restart as the program writes it (\"PROGRAM\" /QVCHECK "
+            "INDEX REVISION)");
+    }
+    if (common::UpperAscii(entry->programPath) != common::UpperAscii(m.programPath))
         return refuse("it does not name this bench's program (" + m.programPath + ")");
     if (m.hostProgram.empty()) return refuse("no Brenvo program has run on this bench yet");
 #ifdef _WIN32
@@ -360,11 +372,25 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
         "this build of the bench tool starts no program (boot the bench with the Linux "
         "brenvo-bench)");
 #else
-    // The file checked is the file started: no one can put another program under its name
-    // between the two.
-    const int program = ::open(m.hostProgram.c_str(), O_RDONLY | O_CLOEXEC);
-    if (program < 0)
-        return refuse("cannot open the program " + m.hostProgram + ": " + std::strerror(errno));
+    // The file checked is the file started, program and launcher alike: it is opened once, never
+    // through a link, and started from that descriptor, so no one can put another program under
+    // its name between the two. Opened without waiting: a FIFO would otherwise hold boot for ever.
+    // A device is not even opened (opening some does something).
+    struct stat info {};
+    if (::lstat(m.hostProgram.c_str(), &info) == 0 && !S_ISREG(info.st_mode) &&
+        !S_ISLNK(info.st_mode))
+        return refuse("the program " + m.hostProgram + " is not a regular file");
+    const int program =
+        ::open(m.hostProgram.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (program < 0) {
+        return refuse(
+            "cannot open the program " + m.hostProgram + ": " +
+            (errno == ELOOP ? std::string("it is a symbolic link") : std::strerror(errno)));
+    }
+    if (::fstat(program, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(program);
+        return refuse("the program " + m.hostProgram + " is not a regular file");
+    }
     const std::string opened = "/proc/self/fd/" + std::to_string(program);
     try {
         pack::ReadPackageBlock(opened);
@@ -375,11 +401,15 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
         return refuse("the program it would start is not a Brenvo program: " + why);
     }
     // A launcher (BRENVO_BENCH_LAUNCHER, e.g. wine for a Windows build) is the user's choice, never
-    // the bench's; the program it is given is checked all the same.
+    // the bench's; it is given the checked file through this process's descriptor, held open
+    // until the program ends. Named by this process's number, not "self": Wine's server, another
+    // process, opens the file by that name.
     const std::string launcher = common::EnvironmentValue("BRENVO_BENCH_LAUNCHER");
-    std::vector<std::string> argvText{m.hostProgram};
+    const std::string held =
+        "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(program);
+    std::vector<std::string> argvText{launcher.empty() ? m.hostProgram : held, engine::kCheckSwitch,
+                                      std::to_string(entry->driveIndex), entry->revision};
     if (!launcher.empty()) argvText.insert(argvText.begin(), launcher);
-    argvText.insert(argvText.end(), parameters.begin() + 1, parameters.end());
     std::vector<char*> argv;
     for (auto& a : argvText)
         argv.push_back(a.data());
@@ -388,15 +418,17 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
     pid_t child = fork();
     if (child == 0) {
         setenv("BRENVO_MACHINE", benchPath.c_str(), 1);
-        if (!launcher.empty())
+        if (!launcher.empty()) {
             execvp(launcher.c_str(), argv.data());
-        else
+        } else {
             fexecve(program, argv.data(), ::environ);
+        }
         _exit(127);
     }
-    ::close(program);
     int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) < 0) return -1;
+    const bool waited = child >= 0 && waitpid(child, &status, 0) >= 0;
+    ::close(program);
+    if (!waited) return -1;
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     out << "brenvo-bench: " << m.programPath << " ended with status " << code << "\n";
     return code;
