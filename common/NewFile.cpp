@@ -30,6 +30,20 @@ std::function<std::string(int)>& SuffixSource() {
     return source;
 }
 
+int OpenExclusive(const std::string& path) {
+#ifdef _WIN32
+    // _O_EXCL makes the runtime ask for CREATE_NEW, which fails on any name that exists, a link
+    // included.
+    return ::_wopen(FilePath(path).c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                    _S_IREAD | _S_IWRITE);
+#else
+    // O_CREAT | O_EXCL never follows a link at the name; O_NOFOLLOW says so again.
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                  0644);
+#endif
+}
+}  // namespace
+
 std::string FreshSuffix(int attempt) {
     {
         std::lock_guard lock(suffixMutex);
@@ -45,20 +59,6 @@ std::string FreshSuffix(int attempt) {
         c = kLetters[random() % (sizeof kLetters - 1)];
     return suffix;
 }
-
-int OpenExclusive(const std::string& path) {
-#ifdef _WIN32
-    // _O_EXCL makes the runtime ask for CREATE_NEW, which fails on any name that exists, a link
-    // included.
-    return ::_wopen(FilePath(path).c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                    _S_IREAD | _S_IWRITE);
-#else
-    // O_CREAT | O_EXCL never follows a link at the name; O_NOFOLLOW says so again.
-    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
-                  0644);
-#endif
-}
-}  // namespace
 
 void SetFreshSuffixSource(std::function<std::string(int)> source) {
     std::lock_guard lock(suffixMutex);

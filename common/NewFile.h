@@ -19,6 +19,8 @@ std::string NotReplaceable(const std::string& path);
 // the first name a NewFile tries, 1 after that name was taken...), until it is set empty again; a
 // test can so plant a link at the very name a program is about to open.
 void SetFreshSuffixSource(std::function<std::string(int attempt)> source);
+// Six fresh characters for a name made beside another (random, or the tests' source).
+std::string FreshSuffix(int attempt);
 
 // A file this run made beside `target`, named "TARGET.TAG.XXXXXX" with six fresh characters, opened
 // for reading and writing only if no file (nor link) had that name. Removed when destroyed unless

@@ -1,5 +1,7 @@
 #include "common/UserFiles.h"
 
+#include "common/NewFile.h"
+
 #ifndef _WIN32
 
 #include <fcntl.h>
@@ -9,10 +11,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <random>
 
 namespace common {
 namespace {
@@ -34,18 +34,6 @@ int CurrentFsUid() {
 }
 int CurrentFsGid() {
     return static_cast<int>(syscall(kSetFsGid, static_cast<gid_t>(-1)));
-}
-
-std::string FreshSuffix() {
-    static constexpr char kLetters[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937_64 random(
-        std::random_device{}() ^
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-    std::string suffix(6, ' ');
-    for (char& c : suffix)
-        c = kLetters[random() % (sizeof kLetters - 1)];
-    return suffix;
 }
 
 std::string LinkOrNotFolder(const std::string& name, int error) {
@@ -214,7 +202,7 @@ bool Folder::Write(const std::string& name, std::span<const uint8_t> bytes,
     std::string fresh;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        fresh = name + ".new." + FreshSuffix();
+        fresh = name + ".new." + FreshSuffix(attempt);
         fd = ::openat(fd_, fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                       0644);
         if (fd < 0 && errno != EEXIST) break;
