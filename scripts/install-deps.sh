@@ -20,6 +20,9 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohm
 packages+=(time)
 # The compiler cache every build goes through (scripts/ccache.sh).
 packages+=(ccache)
+# A real sudo for the privilege tests (tests/misuse_user_test.sh): who started a run is what sudo
+# says, never a variable alone.
+packages+=(sudo)
 # The Windows cross builds and Wine to run them (scripts/wine-test.sh); 32-bit programs need
 # wine32 of the i386 architecture. GoogleTest's sources are built for Windows.
 packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 wine32:i386)

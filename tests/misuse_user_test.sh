@@ -8,7 +8,7 @@ cli=$(realpath "$build")/cli/brenvo-cli
 bench=$(realpath "$build")/tools/bench/brenvo-bench
 pack=$(realpath "$build")/tools/pack/brenvo-pack
 source "$(dirname "$0")/check.sh"
-checks=13
+checks=14
 if [ "$(id -u)" -ne 0 ] || ! command -v useradd > /dev/null || ! command -v setpriv > /dev/null; then
   not_run "root working for another user" $checks "needs root, useradd and setpriv"
   summary
@@ -18,7 +18,9 @@ work=$(mktemp -d)
 chmod 755 "$work"
 user=brenvo-t$$
 home=$work/home
+sudoers=/etc/sudoers.d/brenvo-test-$$
 cleanup() {
+  rm -f "$sudoers"
   userdel "$user" > /dev/null 2>&1
   rm -rf "$work"
 }
@@ -60,6 +62,16 @@ done
 # Through pkexec's way: the user is told, from the password database.
 out=$(HOME=/elsewhere as_if_pkexec "$cli" machine 2>&1)
 check "pkexec: the user is the one who started it" 0 $? "$out" "through pkexec for $user (uid $uid)"
+
+# Through a real sudo, which the user may run this one program with: sudo says who it is.
+if command -v sudo > /dev/null && [ -d /etc/sudoers.d ]; then
+  echo "$user ALL=(root) NOPASSWD: $cli" > "$sudoers" && chmod 440 "$sudoers"
+  out=$(cd / && as_user sudo -n "$cli" machine 2>&1)
+  check "sudo: the user is the one who started it" 0 $? "$out" "through sudo for $user (uid $uid)"
+  rm -f "$sudoers"
+else
+  not_run "a real sudo" 1 "sudo is not installed (scripts/install-deps.sh installs it)"
+fi
 
 # A registry file the user linked to a file only root may read: its contents never reach the
 # user's file (the value the run removes at its start would have made root rewrite it).
