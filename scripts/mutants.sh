@@ -98,7 +98,7 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 
 # Windows faults run on the build that this machine can start (32-bit where it can).
-job=$scratch source scripts/wine-host.sh > /dev/null 2>&1
+job=$scratch keep_process=1 source scripts/wine-host.sh > /dev/null 2>&1
 winarch=i686
 [ "${host32:-0}" -eq 1 ] || winarch=x86_64
 windows=$tree/build-windows/$winarch

@@ -12,7 +12,8 @@
 # `winepath` on PATH run the 64-bit loader. BRENVO_HOST_32BIT=0 makes a machine that could run
 # both one that cannot, for the rest of the stage (to try that way); =1 insists on both.
 # Sourced after the stage has set root (its top folder) and, if it has one, job (its scratch
-# folder, removed before the stage starts again under the mask).
+# folder, removed before the stage starts again under the mask). Source it with no redirection:
+# the stage started again keeps the sourcing command's output.
 
 source "$root/scripts/host32-probe.sh"
 
@@ -20,7 +21,8 @@ if host32_probe; then host32=1; else host32=0; fi
 # BRENVO_HOST_32BIT=0 on a machine that can run them: the stage starts again in a mount namespace
 # of its own in which the 32-bit loader is no program, so a 32-bit program started by mistake
 # fails as it would there ("Exec format error") instead of passing. Needs root (unshare, mount).
-if [ "${BRENVO_HOST_32BIT:-}" = 0 ] && [ "$host32" -eq 1 ]; then
+# A script that only needs to know which Wine runs (keep_process=1) is not started again.
+if [ "${BRENVO_HOST_32BIT:-}" = 0 ] && [ "$host32" -eq 1 ] && [ "${keep_process:-0}" != 1 ]; then
   if [ -n "${BRENVO_32BIT_MASKED:-}" ]; then
     echo "wine-host: the 32-bit loader still starts inside the masked namespace" >&2
     exit 1
