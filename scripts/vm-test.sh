@@ -128,9 +128,12 @@ add_program() {  # add_program FILE [DIR]: the program, in DIR of the guest (/bi
 for p in "$host/brenvo-cli" "$host/brenvo-cli-sd" "$host/brenvo-cli-b" "$host/brenvo-cli-q" "$host/brenvo-cli-block" \
          "$host/brenvo-cli-qv" \
          "$bin/tools/bench/brenvo-bench" "$bin/tools/tcmu/brenvo-tcmu" \
-         "$bin/tools/vmprobe/brenvo-vmprobe" "$(command -v sg_inq)" "$(command -v sg_start)" \
-         "$(command -v setpriv)" "$(command -v bash)"; do
+         "$bin/tools/vmprobe/brenvo-vmprobe" "$(command -v sg_inq)" "$(command -v sg_start)"; do
   add_program "$p"
+done
+# util-linux's setpriv and bash for the sudo case, in /usr/bin: busybox's applets take /bin.
+for p in "$(command -v setpriv)" "$(command -v bash)"; do
+  add_program "$p" /usr/bin
 done
 cp "$host"/fw1.bin "$host"/drive.json "$host"/corrupt.json "$host"/race.json "$host"/ref-e.jsonl \
   "$host"/busy.json "$host"/conflict.json "$host"/nosense.json "$host"/block.json "$host"/qv.json \

@@ -382,7 +382,7 @@ restart "pkexec"
 # asks pkexec as well. No sudo here: its variables, and above the run the user's process that a
 # program of root's rights replaced itself in (sudo does so where it keeps no process of its own),
 # as sudo's variables alone name no one.
-out=$(SUDO_USER=user SUDO_UID=1000 setpriv --ruid=1000 bash -p -c \
+out=$(SUDO_USER=user SUDO_UID=1000 /usr/bin/setpriv --ruid=1000 /usr/bin/bash -p -c \
   'brenvo-cli-qv update --yes --no-reboot --force < /dev/null; exit $?' 2>&1); rc=$?
 command=$(sed -n 's/^Exec=//p' $entry 2> /dev/null)
 [ $rc -eq 0 ] && [ "$command" = "pkexec /bin/brenvo-cli-qv /QVCHECK 0 QV12" ]
