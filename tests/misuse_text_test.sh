@@ -91,6 +91,8 @@ raw "$out"; check "brenvo-cli list shows no raw ESC or CR" 1 $? "$out" ""
 out=$(machine evil.json ./flasher update --yes)
 check "brenvo-cli update, a holder of controls" 4 $? "$out" 'is in use by another program: \x1b[1A\x1b[2KFirmware updated\r.'
 raw "$out"; check "the in-use message shows no raw ESC or CR" 1 $? "$out" ""
+out=$("$bench" show evil.json 2>&1); check "brenvo-bench show, a drive of controls" 0 $? "$out" '\x1b[31mQV\r \x1b[2KDONE'
+raw "$out"; check "brenvo-bench show shows no raw ESC or CR" 1 $? "$out" ""
 
 # A package's texts: brenvo-pack refuses to write a control into one, and shows any it finds
 # escaped.

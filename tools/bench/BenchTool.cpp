@@ -199,6 +199,12 @@ std::string FlashCrc(const platform::emulated::FlashContents& flash, std::string
     return Hex8(crc);
 }
 
+// Every text a bench holds is shown escaped: a bench is anyone's file, and a control byte in a
+// drive's name must not draw over the terminal.
+std::string Shown(const std::string& text) {
+    return common::ShownText(text);
+}
+
 void ShowIde(Machine& m, std::ostream& out) {
     const auto& ide = m.ide;
     if (!ide.present) return;
@@ -214,19 +220,19 @@ void ShowIde(Machine& m, std::ostream& out) {
     }
     out << "  Services:          " << (ide.services.empty() ? "none" : "") << "\n";
     for (const auto& [key, s] : ide.services) {
-        out << "    " << s.config.name << "  type " << s.config.serviceType << ", "
-            << s.config.imagePath << (s.running ? ", running" : ", stopped") << "\n";
+        out << "    " << Shown(s.config.name) << "  type " << s.config.serviceType << ", "
+            << Shown(s.config.imagePath) << (s.running ? ", running" : ", stopped") << "\n";
     }
     out << "  CD-ROM devices:    " << ide.cdroms.size() << "\n";
     for (const auto& c : ide.cdroms) {
-        out << "    " << c.instance << (c.started ? "  started" : "  stopped") << "\n";
+        out << "    " << Shown(c.instance) << (c.started ? "  started" : "  stopped") << "\n";
     }
     out << "  IDE slots:\n";
     for (size_t i = 0; i < ide.driveSlots.size(); ++i) {
         const auto& s = ide.driveSlots[i];
         if (!s.present) continue;
-        out << "    slot " << i << "  " << s.vendor << " " << s.product << "  revision "
-            << s.revision;
+        out << "    slot " << i << "  " << Shown(s.vendor) << " " << Shown(s.product)
+            << "  revision " << Shown(s.revision);
         if (s.chipRow >= 0) {
             const auto& chip = directide::kFlashChips[static_cast<size_t>(s.chipRow)];
             out << ", chip row " << s.chipRow << " " << chip.name << " (" << chip.size / 1024
@@ -279,7 +285,7 @@ int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
 void Show(Machine& m, std::ostream& out) {
     auto yesNo = [](bool b) { return b ? "yes" : "no"; };
-    out << "Emulated PC " << m.benchPath << "\n";
+    out << "Emulated PC " << Shown(m.benchPath) << "\n";
     out << "  Platform family:   " << (m.family == Family::Nt ? "NT" : "older family (9x)")
         << (m.versionCallFails ? ", GetVersionEx fails" : "") << "\n";
     out << "  Administrator:     " << yesNo(m.security.administrator);
@@ -297,21 +303,22 @@ void Show(Machine& m, std::ostream& out) {
         out << ", no performance counter";
     }
     out << "\n";
-    auto dir = [](const std::optional<std::string>& d) { return d ? *d : "(unavailable)"; };
+    auto dir = [](const std::optional<std::string>& d) { return d ? Shown(*d) : "(unavailable)"; };
     out << "  Temp directory:    " << dir(m.tempDirectory) << "\n";
     out << "  Windows directory: " << dir(m.windowsDirectory) << "\n";
     out << "  System directory:  " << dir(m.systemDirectory) << "\n";
-    out << "  Program path:      " << m.programPath << "\n";
+    out << "  Program path:      " << Shown(m.programPath) << "\n";
     out << "  Restart:           " << (m.restart.pending ? "requested, pending" : "none pending")
         << " (" << m.restart.requests << " requested, " << m.restart.boots << " carried out)\n";
     out << "  Files:             " << (m.files.empty() ? "none" : "") << "\n";
     for (const auto& [key, f] : m.files) {
-        out << "    " << f.path << "  " << f.data.size() << " bytes, crc32 "
+        out << "    " << Shown(f.path) << "  " << f.data.size() << " bytes, crc32 "
             << Hex8(common::Crc32(f.data)) << ((f.attributes & 1) ? ", read-only" : "") << "\n";
     }
     out << "  Registry:          " << (m.registry.empty() ? "no values" : "") << "\n";
     for (const auto& [key, v] : m.registry) {
-        out << "    " << v.key << "  " << v.name << " = \"" << v.value << "\"\n";
+        out << "    " << Shown(v.key) << "  " << Shown(v.name) << " = \"" << Shown(v.value)
+            << "\"\n";
     }
     ShowIde(m, out);
     const auto& a = m.aspi;
@@ -330,8 +337,8 @@ void Show(Machine& m, std::ostream& out) {
         if (!d.faults.empty()) state += ", " + std::to_string(d.faults.size()) + " fault(s) seeded";
         out << "    " << (d.letter.empty() ? "--" : d.letter) << " "
             << (d.address ? platform::emulated::FormatAddress(*d.address) : "no address") << "  "
-            << d.vendor << " " << d.product << "  revision " << d.revision;
-        if (d.driveTag) out << " (" << *d.driveTag << ")";
+            << Shown(d.vendor) << " " << Shown(d.product) << "  revision " << Shown(d.revision);
+        if (d.driveTag) out << " (" << Shown(*d.driveTag) << ")";
         std::string problem;
         out << ", flash " << d.flash.size() << " bytes crc32 " << FlashCrc(d.flash, problem) << ", "
             << (problem.empty() ? state : problem) << "\n";
