@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "common/NewFile.h"
+#include "engine/DriveList.h"
 #include "package/Package.h"
 #include "package/PackageChecksum.h"
 #include "package/Scramble.h"
@@ -165,9 +166,42 @@ TEST_F(PackTool, TheProgramsOwnParseGivesBackTheManifest) {
     EXPECT_TRUE(p.Options().warnNewer);
     EXPECT_EQ(p.EntryLow(1, 2), "QV20");
     EXPECT_EQ(p.EntryHigh(1, 2), "") << "a field not given is empty: no restriction";
-    EXPECT_EQ(p.EntryProduct(2, 1), "DVD-ROM QV-52");
+    EXPECT_EQ(p.EntryProduct(2, 1), "DVD-ROM QV-52   ") << "padded as the drive reports it";
     EXPECT_EQ(p.NewRevision(2, false), "QV05");
     EXPECT_FALSE(p.LongRevisionMode());
+}
+
+TEST_F(PackTool, AMakersDriveNameMatchesTheDriveAsWrittenAndATooLongOneIsRefused) {
+    // The maker writes the product as it is written everywhere else, without the blanks the drive
+    // pads it with to 16 characters.
+    ASSERT_EQ(Pack(Manifest("00010110002001100000000000000000",
+                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV12",
+                                "constraints": [{"low": "QV00", "high": "QV09",
+                                                 "vendor": "QUORVANT", "product": "DVD-RW QV-1600"}]})")),
+              0)
+        << err_.str();
+    auto file = ReadBytes(output());
+    Package p(std::span<uint8_t>(file).subspan(kBlockAt, kBlockSize));
+    ASSERT_TRUE(p.Parse().ok());
+    device::DriveRecord drive;
+    std::snprintf(drive.vendor, sizeof drive.vendor, "%-8s", "QUORVANT");
+    std::snprintf(drive.product, sizeof drive.product, "%-16s", "DVD-RW QV-1600");
+    std::snprintf(drive.revision, sizeof drive.revision, "QV05");  // only image 2 takes it
+    std::snprintf(drive.idText, sizeof drive.idText, "%s%s", drive.vendor, drive.product);
+    drive.present = 1;
+    engine::MatchDrive(drive, p, engine::RevisionForm{false, true});
+    EXPECT_TRUE(drive.matched);
+    EXPECT_EQ(drive.imageIndex, 1);
+
+    fs::remove(output());
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV12",
+                               "constraints": [{"vendor": "QUORVANT-X"}]})"),
+                  "a drive reports its vendor in 8");
+    ExpectRefused(Manifest("00010110002001100000000000000000",
+                           R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV12",
+                               "constraints": [{"product": "DVD-RW QV-1600 EXT"}]})"),
+                  "a drive reports its product in 16");
 }
 
 TEST_F(PackTool, ShowDescribesThePackageInPlainWords) {

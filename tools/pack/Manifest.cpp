@@ -33,6 +33,20 @@ std::string Text(Fields& f, const std::string& key, size_t size, bool required,
     return value;
 }
 
+// A drive reports its vendor in 8 characters and its product in 16, padded with blanks, and a
+// constraint names them as the drive reports them: what a maker writes is padded the same way,
+// and a name too long for the drive's own field could never match.
+std::string DriveIdentity(Fields& f, const std::string& key, size_t field, size_t reported) {
+    std::string value = Text(f, key, field, false);
+    if (value.size() > reported) {
+        f.Fail(key, common::QuotedExcerpt(value) + " is " + std::to_string(value.size()) +
+                        " characters; a drive reports its " + key + " in " +
+                        std::to_string(reported) + ", so no drive could match it");
+    }
+    if (!value.empty()) value.resize(reported, ' ');
+    return value;
+}
+
 std::vector<uint8_t> ReadFile(Fields& f, const std::string& key, const fs::path& folder,
                               size_t maxBytes) {
     std::string name = f.String(key, "");
@@ -100,8 +114,8 @@ Manifest ParseManifest(std::string_view text, const std::string& path) {
             Constraint constraint;
             constraint.low = Text(c, "low", kEntryLowSize, false);
             constraint.high = Text(c, "high", kEntryHighSize, false);
-            constraint.vendor = Text(c, "vendor", kEntryVendorSize, false);
-            constraint.product = Text(c, "product", kEntryProductSize, false);
+            constraint.vendor = DriveIdentity(c, "vendor", kEntryVendorSize, 8);
+            constraint.product = DriveIdentity(c, "product", kEntryProductSize, 16);
             image.constraints.push_back(constraint);
         });
         if (image.constraints.size() > kEntriesPerImage) {
