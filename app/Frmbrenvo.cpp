@@ -84,6 +84,9 @@ TBrenvoMain::TBrenvoMain(package::Package& package, std::vector<std::string> com
     // Qt's own words (the message boxes' buttons) follow the package's language as well.
     ui::UseQtWords(Language());
     Localise(Language());
+    // A package whose checksum leaves its options and constraints out still runs: said once.
+    if (const std::string& notice = engine_->ParsePackage().notice; !notice.empty())
+        ShowMessage(engine::MessageKind::Information, notice, "");
     // Started for the check after a restart, start-up does not end for want of a drive to update.
     const engine::CheckRequest check = engine::ParseCheckCommandLine(commandLine_);
     checkStart_ = check.requested;

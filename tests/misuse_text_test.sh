@@ -127,7 +127,21 @@ out=$("$pack" --show old 2>&1); check "brenvo-pack --show, no marker" 0 $? "$out
 out=$(machine old.json ./old update --yes); check "brenvo-cli run, no marker" 0 $? "$out" "now QV12"
 check "the run says it" 0 0 "$out" "brenvo-cli: note: This package's $notice"
 [ "$(grep -c "$notice" <<< "$out")" -eq 1 ]; check "the run says it once" 0 $? "$out" ""
-out=$("$pack" --show flasher 2>&1; machine pc.json ./flasher list)
+# The window, in script mode: said once on its error output, and the package refused as any
+# package that waits for Update is.
+"$pack" manifest.json "$brenvo" window > /dev/null && cp window old-window
+python3 - old-window << 'PY'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+at = data.index(b"PARA_OPT=000101100010011000" + b"7320") + len("PARA_OPT=") + 18
+data[at:at + 14] = b"0" * 14
+open(sys.argv[1], "wb").write(data)
+PY
+out=$(QT_QPA_PLATFORM=offscreen BRENVO_UNATTENDED=1 machine old.json timeout 60 ./old-window)
+check "the window, no marker" 4 $? "$out" "$notice"
+[ "$(grep -c "$notice" <<< "$out")" -eq 1 ]; check "the window says it once" 0 $? "$out" ""
+out=$("$pack" --show flasher 2>&1; machine pc.json ./flasher list
+  QT_QPA_PLATFORM=offscreen BRENVO_UNATTENDED=1 machine pc.json timeout 60 ./window)
 grep -q "$notice" <<< "$out"; check "a package of today has no notice" 1 $? "$out" ""
 
 summary

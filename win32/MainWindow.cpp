@@ -112,6 +112,9 @@ TBrenvoMain::TBrenvoMain(package::Package& package, std::vector<std::string> com
     engine_ = std::make_unique<engine::UpdateEngine>(package_, *this);
     SetCaption(engine_->ParsePackage().caption);
     Localise(Language());
+    // A package whose checksum leaves its options and constraints out still runs: said once.
+    if (const std::string& notice = engine_->ParsePackage().notice; !notice.empty())
+        ShowMessage(engine::MessageKind::Information, notice, kApplicationTitle);
     if (directIde == DirectIde::SixtyFourBitWindows && engine_->ParsePackage().ok() &&
         package_.Options().directIde) {
         // Its flash driver would go to the folder WOW64 redirects this program to and load from
