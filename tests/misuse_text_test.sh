@@ -35,7 +35,11 @@ else
 fi
 # Where strace runs, every file the window looks at is recorded: the plugin folder is never one.
 if strace -qq -o /dev/null true 2> /dev/null; then
-  files() { strace -f -qq -e trace=%file -o "$work/files.log" "$@"; }
+  # LeakSanitizer cannot work under a tracer (the sanitizer stage runs this script too).
+  files() {
+    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 \
+      strace -f -qq -e trace=%file -o "$work/files.log" "$@"
+  }
   untouched() {  # the program's own arguments (execve) name the folder; nothing else may
     local seen
     seen=$(grep -v 'execve(' files.log | grep -F "$work/plugins" | head -3)
