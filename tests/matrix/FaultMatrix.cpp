@@ -293,7 +293,7 @@ std::string Reports(Machine& m, const Case& c, size_t i) {
     if (IsIde(c.path)) return m.ide.driveSlots[i].revision;
     DriveSettings s = m.drives[i]->Settings();
     return s.flashIncomplete && s.loaderSigns != DriveSettings::LoaderSigns::TextOnly ? "0000"
-                                                                                       : s.revision;
+                                                                                      : s.revision;
 }
 
 // A drive may rightly be said not to answer when its faults can silence its INQUIRY.
@@ -896,9 +896,10 @@ void AddLoaderSignCases(std::vector<Case>& cases) {
                 c.faults = faults;
                 c.loaderSigns = signs;
                 c.uiVariant = static_cast<int>(cases.size() % 3);
-                c.name = std::string(PathName(path)) + "/loader-shows-" +
-                         (signs == Signs::RevisionOnly ? "0000-alone/" : "flash-incomplete-alone/") +
-                         name;
+                c.name =
+                    std::string(PathName(path)) + "/loader-shows-" +
+                    (signs == Signs::RevisionOnly ? "0000-alone/" : "flash-incomplete-alone/") +
+                    name;
                 cases.push_back(c);
             }
         }
