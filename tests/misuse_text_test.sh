@@ -117,13 +117,16 @@ raw "$out"; check "brenvo-pack --show shows no raw ESC or CR" 1 $? "$out" ""
 # 3. A package packed before the checksum covered its options and constraints (no marker) runs as
 # before and says so once, at --show and at the start of a run; a package of today says nothing.
 cp flasher old
-python3 - old << 'PY'
+unmarked() {  # unmarked FILE: the package as packed before its checksum had a marker
+  python3 - "$1" << 'PY'
 import sys
 data = bytearray(open(sys.argv[1], "rb").read())
 at = data.index(b"PARA_OPT=000101100010011000" + b"7320") + len("PARA_OPT=") + 18
 data[at:at + 14] = b"0" * 14
 open(sys.argv[1], "wb").write(data)
 PY
+}
+unmarked old
 notice="checksum does not cover its options and constraints"
 out=$("$pack" --show old 2>&1); check "brenvo-pack --show, no marker" 0 $? "$out" "$notice"
 [ "$(grep -c "$notice" <<< "$out")" -eq 1 ]; check "--show says it once" 0 $? "$out" ""
@@ -134,13 +137,7 @@ check "the run says it" 0 0 "$out" "brenvo-cli: note: This package's $notice"
 # The window, in script mode: said once on its error output, and the package refused as any
 # package that waits for Update is.
 "$pack" manifest.json "$brenvo" window > /dev/null && cp window old-window
-python3 - old-window << 'PY'
-import sys
-data = bytearray(open(sys.argv[1], "rb").read())
-at = data.index(b"PARA_OPT=000101100010011000" + b"7320") + len("PARA_OPT=") + 18
-data[at:at + 14] = b"0" * 14
-open(sys.argv[1], "wb").write(data)
-PY
+unmarked old-window
 out=$(QT_QPA_PLATFORM=offscreen BRENVO_UNATTENDED=1 machine old.json timeout 60 ./old-window)
 check "the window, no marker" 4 $? "$out" "$notice"
 [ "$(grep -c "$notice" <<< "$out")" -eq 1 ]; check "the window says it once" 0 $? "$out" ""
