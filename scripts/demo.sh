@@ -48,8 +48,7 @@ echo "$(wc -l < "$out/trace.jsonl") commands traced; the bench $out/pc.json is $
 # With a display, the same package in the window, on an emulated PC whose clock keeps real time.
 if [ -n "${DISPLAY:-}" ]; then
   step "The window on a fresh emulated PC that keeps real time (close it to finish)"
-  $bin/tools/bench/brenvo-bench new --preset typical "$out/window-pc.json"
-  sed -i 's/"mode": "virtual"/"mode": "paced"/' "$out/window-pc.json"
+  $bin/tools/bench/brenvo-bench new --preset typical --paced "$out/window-pc.json"
   $bin/tools/pack/brenvo-pack demo/manifest.json $bin/app/brenvo "$out/brenvo"
   BRENVO_MACHINE="$out/window-pc.json" "$out/brenvo"
 fi

@@ -136,6 +136,27 @@ TEST(BenchTool, MakesDrivePresetsImagesAndShowsThem) {
         << shown.str();
 }
 
+TEST(BenchTool, NewPacedMakesTheSameBenchOnAClockThatKeepsRealTime) {
+    testing_support::TempDir dir;
+    std::ostringstream out, err;
+    ASSERT_EQ(benchtool::Run({"new", "--preset", "typical", dir.File("v.json")}, out, err), 0);
+    ASSERT_EQ(
+        benchtool::Run({"new", dir.File("p.json"), "--paced", "--preset", "typical"}, out, err), 0)
+        << err.str();
+    auto virtualBench = platform::emulated::LoadBench(dir.File("v.json"));
+    auto pacedBench = platform::emulated::LoadBench(dir.File("p.json"));
+    EXPECT_FALSE(virtualBench->clockSettings.paced);
+    EXPECT_TRUE(pacedBench->clockSettings.paced);
+    EXPECT_EQ(pacedBench->drives.size(), virtualBench->drives.size());
+    std::ostringstream shown;
+    ASSERT_EQ(benchtool::Run({"show", dir.File("p.json")}, shown, err), 0);
+    EXPECT_NE(shown.str().find("Clock:             paced in real time"), std::string::npos)
+        << shown.str();
+    // A flag takes no value: a second output file after it is still a usage error.
+    EXPECT_EQ(benchtool::Run({"new", "--paced", dir.File("a.json"), dir.File("b.json")}, out, err),
+              2);
+}
+
 TEST(FirmwareIdentity, AForeignImageNeverKeepsTheOldRevision) {
     std::vector<uint8_t> flash(4096, 0x00);
     auto first = platform::emulated::IdentityOfFlash(flash, "QV11");

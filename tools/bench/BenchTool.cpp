@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +45,10 @@ struct Verb {
     const char* text;      // what it does
 };
 constexpr Verb kVerbs[] = {
-    {"new", "[--preset NAME] OUT.json", "make a bench file (an emulated PC)"},
+    {"new", "[--preset NAME] [--paced] OUT.json",
+     "make a bench file (an emulated PC). --paced gives it a clock that keeps real time, so a "
+     "flash takes as long as on a real drive and a window's bar runs as a user would see it; "
+     "without it the clock is virtual and waits take no time"},
     {"show", "BENCH.json", "print a bench in plain words"},
     {"key", "[--seed N] OUT",
      "write a 1024-byte key table for trying packages (not a vendor's key)"},
@@ -249,7 +253,11 @@ void ShowIde(Machine& m, std::ostream& out) {
     }
 }
 
-int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int New(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
+    // --paced is the one flag among the valued options: take it out before they are read.
+    const auto flag = std::find(args.begin() + 1, args.end(), std::string("--paced"));
+    const bool paced = flag != args.end();
+    if (paced) args.erase(flag);
     VerbArgs verb;
     if (!ReadVerbArgs(args, {"--preset"}, verb, err)) return 2;
     const std::string preset =
@@ -263,6 +271,7 @@ int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         err << "brenvo-bench: no preset \"" << preset << "\" (there are: " << names << ")\n";
         return 2;
     }
+    machine.clockSettings.paced = paced;
     if (std::string what = common::NotReplaceable(path); !what.empty()) {
         err << "brenvo-bench: " << path << " " << what << "\n";
         return 1;
@@ -279,7 +288,8 @@ int New(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         err << "brenvo-bench: " << e.what() << "\n";
         return 1;
     }
-    out << "brenvo-bench: wrote " << path << " (preset " << preset << ")\n";
+    out << "brenvo-bench: wrote " << path << " (preset " << preset
+        << (paced ? ", clock paced in real time" : "") << ")\n";
     return 0;
 }
 
