@@ -1,6 +1,6 @@
 # What `cmake --install` puts where. On Linux: the four programs in bin/ and what a desktop
 # expects of them (entry, icon, AppStream metainfo, manual pages, bash completion, copyright and
-# changelog), the polkit action for `pkexec brenvo` and an example udev rule. On Windows: the three programs side by side with the makers' README, the contents
+# changelog), the polkit action for `pkexec brenvo` and an example udev rule. On Windows: the three programs side by side with the makers' README and the licence, the contents
 # of the release zip.
 include(GNUInstallDirs)
 
@@ -17,7 +17,10 @@ if(WIN32)
   set(VERSION ${PROJECT_VERSION})
   configure_file(${CMAKE_SOURCE_DIR}/data/windows/README.txt.in
                  ${CMAKE_BINARY_DIR}/generated/windows/README.txt @ONLY NEWLINE_STYLE CRLF)
-  install(FILES ${CMAKE_BINARY_DIR}/generated/windows/README.txt DESTINATION .)
+  configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/generated/windows/LICENSE.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/generated/windows/README.txt
+                ${CMAKE_BINARY_DIR}/generated/windows/LICENSE.txt DESTINATION .)
   return()
 endif()
 

@@ -109,7 +109,7 @@ check "the packed stripped brenvo-cli flashes a drive" 0 $? "$out" "now QV12"
 echo "== The Windows zip"
 unzip -q "$zip" -d zip
 folder=zip/brenvo-$version-windows
-for f in brenvo.exe brenvo-cli.exe brenvo-pack.exe README.txt; do
+for f in brenvo.exe brenvo-cli.exe brenvo-pack.exe README.txt LICENSE.txt; do
   [ -f "$folder/$f" ]; check "zip holds $f" 0 $? "$(unzip -l "$zip")" "$f"
 done
 out=$(file "$folder/brenvo-cli.exe"); check "brenvo-cli.exe is 32-bit" 0 0 "$out" "Intel 80386"
