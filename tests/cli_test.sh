@@ -30,7 +30,7 @@ out=$("$pack" "$work/manifest.json" "$pack" "$work/x" 2>&1); check "no block in 
   "holds no package block"
 [ ! -e "$work/x" ]; check "refusal leaves no file" 0 $? "x" "x"
 
-# The README's packing lines, run as they stand in a folder laid out as the demo leaves it.
+# The packing lines of docs/packaging.md, run as they stand in a folder laid out as the demo leaves it.
 readme=$work/readme
 mkdir -p "$readme/demo/out" "$readme/build/cli" "$readme/build/tools/pack"
 cp "$(dirname "$0")/../demo/manifest.json" "$readme/demo/"
@@ -39,8 +39,8 @@ ln -s "$(realpath "$pack")" "$readme/build/tools/pack/brenvo-pack"
 "$bench" firmware --revision QV12 --size 1048576 "$readme/demo/out/fw1.bin" > /dev/null
 "$bench" key --seed 12 "$readme/demo/out/key1.bin" > /dev/null
 "$bench" new --preset typical "$readme/demo/out/pc.json" > /dev/null
-lines=$(sed -n '/^## Packing a package/,/^```$/p' "$(dirname "$0")/../README.md" | sed '/^```/d; /demo.sh/d')
-out=$(cd "$readme" && bash -e <<< "$lines" 2>&1); check "the README's packing lines" 0 $? "$out" \
+lines=$(sed -n '/^## Packing a package/,/^```$/p' "$(dirname "$0")/../docs/packaging.md" | sed '/^```/d; /demo.sh/d')
+out=$(cd "$readme" && bash -e <<< "$lines" 2>&1); check "the packing lines of docs/packaging.md" 0 $? "$out" \
   "would be updated from QV11 to QV12"
 
 out=$(env -u BRENVO_MACHINE "$cli" machine 2>&1); check "this computer without a bench" 0 $? "$out" \

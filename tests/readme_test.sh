@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
-# Every command of the README's command blocks (```sh, ```bat, and the "$ " lines of ```text) is
-# accounted for here: run by this test, run as it stands by another stage (which must still name
-# it), or not run, with the reason. A command the README gains, loses or changes fails this test
-# until the table below says what becomes of it; a command run here that no longer works fails it
-# too. Usage: readme_test.sh BUILD_DIR
+# Every command of the command blocks (```sh, ```bat, and the "$ " lines of ```text) of the README
+# and of every page in docs/ is accounted for here: run by this test, run as it stands by another
+# stage (which must still name it), or not run, with the reason. A command the pages gain, lose or
+# change fails this test until the table below says what becomes of it; a command run here that
+# no longer works fails it too. Usage: readme_test.sh BUILD_DIR
 set -u
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
-readme=$root/README.md
+pages=("$root/README.md" "$root"/docs/*.md)
 source "$here/check.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# What becomes of each command: "run", "cross" (the Windows build's lines, below), "stage
-# FILE|WORDS" (FILE runs it as it stands, and must still say WORDS: the script it runs, or the
-# README section it takes the lines from), or "not: " and the reason. The key is the command as the README writes it, its
-# comment left out.
+# What becomes of each command: "run" (by its own check below), "here" (run as it stands, in the
+# order the pages give it, in a scratch folder that holds `build` and the demo's package packed as
+# `packed/brenvo-cli`, with the build's programs on the PATH; it must end with status 0), "cross"
+# (the Windows build's lines, below), "stage FILE|WORDS" (FILE runs it as it stands, and must
+# still say WORDS: the script it runs, or the section it takes the lines from), or "not: " and the
+# reason. The key is the command as the page writes it, its comment left out.
 declare -A how=(
   ["./scripts/demo.sh"]="run"
   ["./scripts/test.sh"]="stage .ci/run|./scripts/test.sh"
@@ -40,32 +42,39 @@ declare -A how=(
   ["scripts/fuzz.sh [SECONDS]"]="stage .ci/run|./scripts/fuzz.sh"
   ["scripts/sanitize.sh"]="stage .ci/run|./scripts/sanitize.sh"
   ["brenvo-cli machine"]="run"
+  ["build/tools/bench/brenvo-bench new --preset typical pc.json"]="here"
+  ["BRENVO_MACHINE=pc.json packed/brenvo-cli list"]="here"
+  ["BRENVO_MACHINE=pc.json packed/brenvo-cli update --yes"]="here"
+  ["build/tools/bench/brenvo-bench show pc.json"]="here"
+  ["brenvo-bench new --preset typical pc.json"]="here"
+  ["brenvo-bench new --preset typical --paced slow.json"]="here"
+  ["brenvo-bench show pc.json"]="here"
   ['sudo usermod -aG cdrom "$USER"']="not: root, and it changes this machine's groups"
   ["pkexec brenvo"]="not: an administrator's password typed into a desktop's polkit agent"
   ["sudo cp /usr/share/doc/brenvo/examples/70-brenvo-optical-sg.rules /etc/udev/rules.d/"]="not: root, and it widens access to this machine's drives"
   ["sudo udevadm control --reload && sudo udevadm trigger --subsystem-match=scsi_generic"]="not: root and a running udev"
 )
 
-# The commands of the README's blocks, one a line, comments and prompts left out.
+# The commands of the pages' blocks, one a line, comments and prompts left out.
 commands=$(awk '
   /^```/ { if (kind) { kind = ""; next } kind = substr($0, 4); next }
   kind == "sh" || kind == "bat" {
     line = $0; sub(/[ \t]+#.*$/, "", line); sub(/^#.*$/, "", line)
     if (line ~ /[^ \t]/) print line
   }
-  kind == "text" && /^\$ / { print substr($0, 3) }' "$readme")
-[ -n "$commands" ]; check "the README has command blocks" 0 $? "$commands" "demo.sh"
+  kind == "text" && /^\$ / { print substr($0, 3) }' "${pages[@]}")
+[ -n "$commands" ]; check "the pages have command blocks" 0 $? "$commands" "demo.sh"
 
 declare -A seen=()
 while IFS= read -r command; do
   seen["$command"]=1
   if [ -z "${how[$command]+x}" ]; then
-    check "README command accounted for: $command" 0 1 \
+    check "command accounted for: $command" 0 1 \
       "add it to the table in tests/readme_test.sh: run here, run by a stage, or not run and why" ""
   fi
 done <<< "$commands"
 for command in "${!how[@]}"; do
-  [ -n "${seen[$command]+x}" ]; check "still in the README: $command" 0 $? "(drop it from the table)" ""
+  [ -n "${seen[$command]+x}" ]; check "still in the pages: $command" 0 $? "(drop it from the table)" ""
 done
 
 # Run as they stand by another stage: that stage must still name the command's script or program.
@@ -104,7 +113,7 @@ fi
 out=$(cd "$root" && env -u DISPLAY -u WAYLAND_DISPLAY BRENVO_DEMO_BUILD="$build" ./scripts/demo.sh 2>&1)
 check "./scripts/demo.sh on the build under test" 0 $? "$out" "now QV12"
 # The usage error as the README shows it, line for line.
-shown=$(awk '/^```text/ { inside = 1; next } /^```/ { inside = 0 } inside' "$readme" |
+shown=$(awk '/^```text/ { inside = 1; next } /^```/ { inside = 0 } inside' "${pages[@]}" |
   sed -n '/^\$ brenvo-cli update --frob$/,/^\$ /{/^\$ /!p}')
 out=$("$build/cli/brenvo-cli" update --frob 2>&1)
 status=$?
@@ -112,5 +121,28 @@ status=$?
 check "brenvo-cli update --frob says what the README shows" 0 $? "$out" ""
 out=$(env -u BRENVO_MACHINE "$build/cli/brenvo-cli" machine 2>&1)
 check "brenvo-cli machine" 0 $? "$out" "User:"
+
+# The "here" commands, as they stand and in the pages' order, on the demo's package (the demo
+# above made its images).
+here=$work/here
+mkdir -p "$here/packed"
+ln -s "$build" "$here/build"
+out=$("$build/tools/pack/brenvo-pack" "$root/demo/manifest.json" "$build/cli/brenvo-cli" \
+  "$here/packed/brenvo-cli" 2>&1)
+check "the demo's package packed for the pages' commands" 0 $? "$out" "verified"
+# What the pages say those commands do, where the words are theirs to check.
+declare -A says=(
+  ["BRENVO_MACHINE=pc.json packed/brenvo-cli list"]="image 1: QV11 -> QV12"
+  ["BRENVO_MACHINE=pc.json packed/brenvo-cli update --yes"]="before QV11, package QV12, now QV12"
+  ["build/tools/bench/brenvo-bench show pc.json"]="QUORVANT DVD-RW QV-1600  revision QV12"
+)
+while IFS= read -r command; do
+  [ "${how[$command]-}" = here ] || continue
+  out=$(cd "$here" && env -u BRENVO_MACHINE -u BRENVO_TRACE \
+    PATH="$build/tools/bench:$build/tools/pack:$build/cli:$PATH" bash -c "$command" 2>&1 < /dev/null)
+  check "as the pages give it: $command" 0 $? "$out" "${says[$command]-}"
+done <<< "$commands"
+out=$("$build/tools/bench/brenvo-bench" show "$here/slow.json" 2>&1)
+check "a bench made with --paced keeps real time" 0 $? "$out" "Clock:             paced in real time"
 
 summary
