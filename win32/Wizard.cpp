@@ -100,7 +100,7 @@ HBITMAP Picture(int part, int width, int height) {
 
 TMainQV::TMainQV(engine::WizardHost& host, HWND owner, const std::vector<std::string>& commandLine)
     : Form("MainQV", kWizardFrame, owner), flow_(host, *this) {
-    SetClientSize(kWizardClientWidth, kWizardClientHeight);
+    SetClientSize(engine::kWizardClientWidth, engine::kWizardClientHeight);
 
     panLogo = AddStatic("panLogo", {8, 10, 113, 257}, SS_WHITERECT | WS_BORDER | WS_CLIPSIBLINGS);
     HWND* logos[] = {&imgLogo1, &imgLogo2, &imgLogo3};
@@ -195,8 +195,8 @@ void TMainQV::FitPageTexts() {
     SelectObject(dc, old);
     ReleaseDC(lblMessage, dc);
 
-    const int extra = std::max(0, kTextLeft + widest + kRightMargin - kWizardClientWidth);
-    SetClientSize(kWizardClientWidth + extra, kWizardClientHeight);
+    const int extra = std::max(0, kTextLeft + widest + kRightMargin - engine::kWizardClientWidth);
+    SetClientSize(engine::kWizardClientWidth + extra, engine::kWizardClientHeight);
     for (HWND control : {btnBack, btnNext, btnCancel}) {
         RECT box = Box(control);
         Move(control, box.left + extra, box.top);

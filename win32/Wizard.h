@@ -14,18 +14,6 @@
 
 namespace win32ui {
 
-// The client area the pages were drawn in.
-inline constexpr int kWizardClientWidth = 444;
-inline constexpr int kWizardClientHeight = 277;
-
-using engine::kCompletePage;
-using engine::kDrivePage;
-using engine::kNoPage;
-using engine::kProgressPage;
-using engine::kResultPage;
-using engine::kVerifyPage;
-using engine::kWelcomePage;
-
 class TMainQV : public Form, private engine::WizardDisplay {
   public:
     // `host` is the main window behind the wizard, `owner` that window's handle; `commandLine` is

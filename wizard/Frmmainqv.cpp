@@ -132,7 +132,7 @@ TMainQV::TMainQV(engine::WizardHost& host, QWidget* owner,
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setAttribute(Qt::WA_DeleteOnClose);
     WizardFont(*this);
-    setFixedSize(kClientWidth, kClientHeight);
+    setFixedSize(engine::kWizardClientWidth, engine::kWizardClientHeight);
 
     panLogo = new QFrame(this);
     panLogo->setObjectName("panLogo");
@@ -234,8 +234,8 @@ void TMainQV::FitPageTexts() {
     for (const char* text : {kWelcomeText, kDriveText, kWaitingText, kCompleteText})
         for (const QString& line : QString(text).split('\n'))
             widest = std::max(widest, metrics.horizontalAdvance(line));
-    const int extra = std::max(0, 146 + widest + ui::kRightMargin - kClientWidth);
-    setFixedSize(kClientWidth + extra, kClientHeight);
+    const int extra = std::max(0, 146 + widest + ui::kRightMargin - engine::kWizardClientWidth);
+    setFixedSize(engine::kWizardClientWidth + extra, engine::kWizardClientHeight);
     for (QWidget* control : {btnBack, btnNext, btnCancel})
         control->move(control->x() + extra, control->y());
     for (QWidget* control : {static_cast<QWidget*>(cboDrives), static_cast<QWidget*>(pbar),
@@ -270,7 +270,8 @@ void TMainQV::ShowLook(const engine::WizardLook& look) {
     imgCheck->hide();
     memShowMsg->hide();
     // The wait cursor while the update runs.
-    const Qt::CursorShape cursor = look.page == kProgressPage ? Qt::WaitCursor : Qt::ArrowCursor;
+    const Qt::CursorShape cursor =
+        look.page == engine::kProgressPage ? Qt::WaitCursor : Qt::ArrowCursor;
     setCursor(cursor);
     pbar->setCursor(cursor);
 }

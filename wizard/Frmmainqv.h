@@ -28,19 +28,6 @@ class Label;
 
 namespace wizard {
 
-// The client area the pages were drawn in.
-inline constexpr int kClientWidth = 444;
-inline constexpr int kClientHeight = 277;
-
-// The pages; 0 lasts only while the form is being created.
-using engine::kCompletePage;
-using engine::kDrivePage;
-using engine::kNoPage;
-using engine::kProgressPage;
-using engine::kResultPage;
-using engine::kVerifyPage;
-using engine::kWelcomePage;
-
 inline constexpr const char* kVersionText = engine::kWizardVersionText;
 
 class TMainQV : public QWidget, private engine::WizardDisplay {

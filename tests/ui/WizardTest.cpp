@@ -111,7 +111,7 @@ class Wizard : public ::testing::Test {
 
 TEST_F(Wizard, OpensOnTheWelcomePageWithTheMainWindowsCaption) {
     TMainQV& wizard = Start();
-    EXPECT_EQ(wizard.Page(), wizard::kWelcomePage);
+    EXPECT_EQ(wizard.Page(), engine::kWelcomePage);
     EXPECT_EQ(wizard.windowTitle(), "Firmware Flasher - QV13 - DVD-RW QV-1600");
     EXPECT_EQ(wizard.lblMessage->text(),
               "Welcome to the Quorvant firmware update program.\n\nThis program will update the "
@@ -148,8 +148,8 @@ TEST_F(Wizard, AsksForItsDesignFontsAndFitsEveryPageText) {
     EXPECT_EQ(ui_testing::RequestedCharset(wizard.lblMessage), ui::kBig5Charset);
     EXPECT_EQ(wizard.lblMessage->font().pixelSize(), 12);
     EXPECT_EQ(ui_testing::RequestedFamily(wizard.cboDrives), "Courier New");
-    EXPECT_EQ(wizard.height(), wizard::kClientHeight);
-    EXPECT_GE(wizard.width(), wizard::kClientWidth);
+    EXPECT_EQ(wizard.height(), engine::kWizardClientHeight);
+    EXPECT_GE(wizard.width(), engine::kWizardClientWidth);
     // The faces standing in for MS Sans Serif are wider: no page's text may run off the form
     // or under the buttons, and the buttons stay at the right edge.
     auto fits = [&](const char* page) {
@@ -174,7 +174,7 @@ TEST_F(Wizard, AsksForItsDesignFontsAndFitsEveryPageText) {
 TEST_F(Wizard, TheDrivePageListsTheMainWindowsDrivesWithTheRevisionsInTheGaps) {
     TMainQV& wizard = Start();
     wizard.btnNext->click();
-    EXPECT_EQ(wizard.Page(), wizard::kDrivePage);
+    EXPECT_EQ(wizard.Page(), engine::kDrivePage);
     EXPECT_EQ(wizard.lblMessage->text(), kDriveText);
     EXPECT_EQ(wizard.lblMessage->pos(), QPoint(146, 30));
     ASSERT_EQ(wizard.cboDrives->count(), 2);
@@ -217,7 +217,7 @@ TEST_F(Wizard, TheDrivePageListsTheMainWindowsDrivesWithTheRevisionsInTheGaps) {
     ExpectShown(wizard.btnNext);
 
     wizard.btnBack->click();
-    EXPECT_EQ(wizard.Page(), wizard::kWelcomePage);
+    EXPECT_EQ(wizard.Page(), engine::kWelcomePage);
     ExpectHidden(wizard.cboDrives);
     ExpectShown(wizard.lblVersion);
 }
@@ -225,7 +225,7 @@ TEST_F(Wizard, TheDrivePageListsTheMainWindowsDrivesWithTheRevisionsInTheGaps) {
 TEST_F(Wizard, TheRunShowsTheWaitCursorAndTheMainWindowsProgress) {
     TMainQV& wizard = Start();
     StartUpdate(wizard);
-    EXPECT_EQ(wizard.Page(), wizard::kProgressPage);
+    EXPECT_EQ(wizard.Page(), engine::kProgressPage);
     EXPECT_EQ(window_->Engine().Running(), 1) << "the main window's update runs";
     EXPECT_EQ(wizard.lblMessage->text(),
               "Waiting for the update operation to complete.\n    \nWARNING: DO not turn off "
@@ -249,7 +249,7 @@ TEST_F(Wizard, TheRunShowsTheWaitCursorAndTheMainWindowsProgress) {
 
     WaitForRun();
     QMetaObject::invokeMethod(wizard.tmrT1, "timeout", Qt::DirectConnection);
-    EXPECT_EQ(wizard.Page(), wizard::kCompletePage);
+    EXPECT_EQ(wizard.Page(), engine::kCompletePage);
     EXPECT_EQ(wizard.lblMessage->text(),
               "Firmware update complete.\n    \nRemove all flopies, click the Shut Down button, "
               "and then\nTURN OFF your computer. When you restart your computer\nthe firmware "
@@ -290,7 +290,7 @@ TEST_F(Wizard, SpeaksEnglishWhateverThePackagesLanguage) {
 
 TEST_F(Wizard, TheResultPageShowsTheMarkOrTheCrossWithItsDetails) {
     TMainQV& matches = Check("0", " QV11 ");
-    EXPECT_EQ(matches.Page(), wizard::kResultPage);
+    EXPECT_EQ(matches.Page(), engine::kResultPage);
     EXPECT_EQ(matches.lblMessage->text(), "The firmware update was successful.");
     EXPECT_EQ(matches.lblMessage->pos(), QPoint(195, 30));
     ExpectShown(matches.imgCheck);
@@ -312,7 +312,7 @@ TEST_F(Wizard, TheResultPageShowsTheMarkOrTheCrossWithItsDetails) {
     EXPECT_TRUE(differs.memShowMsg->isReadOnly());
 
     differs.btnBack->click();
-    EXPECT_EQ(differs.Page(), wizard::kDrivePage);
+    EXPECT_EQ(differs.Page(), engine::kDrivePage);
     ExpectHidden(differs.memShowMsg);
     ExpectHidden(differs.imgRedx);
 }
@@ -355,7 +355,7 @@ TEST_F(Wizard, TheOemMainWindowHandsOverToTheWizardAtItsFirstPaint) {
     EXPECT_TRUE(window_->isHidden());
     EXPECT_TRUE(wizard->isVisible()) << "shown without waiting";
     EXPECT_TRUE(wizard->isWindow());
-    EXPECT_EQ(wizard->Page(), wizard::kWelcomePage);
+    EXPECT_EQ(wizard->Page(), engine::kWelcomePage);
 }
 
 }  // namespace

@@ -319,7 +319,7 @@ TEST_F(MainWindow, ProgressFromTheWorkerArrivesInOrderOnTheWindowsThread) {
 TEST_F(MainWindow, TheWizardDrawsEachPageFromWelcomeToComplete) {
     TMainQV& wizard = Wizard();
     EXPECT_FALSE(IsWindowVisible(window_->Handle())) << "the main window hides behind it";
-    EXPECT_EQ(wizard.Page(), kWelcomePage);
+    EXPECT_EQ(wizard.Page(), engine::kWelcomePage);
     EXPECT_EQ(wizard.Caption(), window_->Caption());
     EXPECT_EQ(Text(wizard.lblMessage).substr(0, 48),
               "Welcome to the Quorvant firmware update program.");
@@ -340,15 +340,15 @@ TEST_F(MainWindow, TheWizardDrawsEachPageFromWelcomeToComplete) {
     EXPECT_EQ(FontOf(wizard.lblMessage).charset, kBig5Charset);
     EXPECT_EQ(At(wizard.lblMessage).left, 146);
     EXPECT_EQ(At(wizard.lblMessage).top, 55);
-    EXPECT_GE(ClientOf(wizard.Handle()).cx, kWizardClientWidth);
-    EXPECT_EQ(ClientOf(wizard.Handle()).cy, kWizardClientHeight);
+    EXPECT_GE(ClientOf(wizard.Handle()).cx, engine::kWizardClientWidth);
+    EXPECT_EQ(ClientOf(wizard.Handle()).cy, engine::kWizardClientHeight);
     // Every line of every page fits: the form grew to the widest.
     EXPECT_LE(At(wizard.lblMessage).left + At(wizard.lblMessage).right,
               ClientOf(wizard.Handle()).cx);
     Picture(wizard.Handle(), "wizard-1-welcome");
 
     PostKey(wizard.btnNext, VK_RETURN);
-    Until([&] { return wizard.Page() == kDrivePage; });
+    Until([&] { return wizard.Page() == engine::kDrivePage; });
     EXPECT_EQ(SendMessageW(wizard.cboDrives, CB_GETCOUNT, 0, 0),
               SendMessageW(window_->cboDrives, CB_GETCOUNT, 0, 0));
     EXPECT_EQ(Text(wizard.lblOldFW), "QV11");
@@ -364,10 +364,10 @@ TEST_F(MainWindow, TheWizardDrawsEachPageFromWelcomeToComplete) {
     EXPECT_EQ(Modal::Messages().back().kind, MessageKind::Confirmation);
     EXPECT_EQ(Modal::Messages().back().title, window_->Caption());
     EXPECT_EQ(Modal::Messages().back().buttons, static_cast<UINT>(MB_YESNO));
-    EXPECT_EQ(wizard.Page(), kProgressPage);
+    EXPECT_EQ(wizard.Page(), engine::kProgressPage);
     EXPECT_FALSE(IsWindowVisible(wizard.btnNext));
     Picture(wizard.Handle(), "wizard-3-progress");
-    Until([&] { return wizard.Page() == kCompletePage; });
+    Until([&] { return wizard.Page() == engine::kCompletePage; });
     EXPECT_EQ(Text(wizard.btnCancel), engine::kWizardShutDown);
     EXPECT_EQ(SendMessageW(wizard.pbar, PBM_GETPOS, 0, 0),
               SendMessageW(wizard.pbar, PBM_GETRANGE, FALSE, 0))
@@ -381,12 +381,12 @@ TEST_F(MainWindow, TheWizardDrawsEachPageFromWelcomeToComplete) {
 TEST_F(MainWindow, TheWizardTakesEnterOnTheFocusedButton) {
     TMainQV& wizard = Wizard();
     PostKey(wizard.btnNext, VK_RETURN);
-    Until([&] { return wizard.Page() == kDrivePage; });
+    Until([&] { return wizard.Page() == engine::kDrivePage; });
     PostKey(wizard.btnBack, VK_RETURN);
-    Until([&] { return wizard.Page() == kWelcomePage; });
+    Until([&] { return wizard.Page() == engine::kWelcomePage; });
     PostKey(wizard.cboDrives, VK_RETURN);
     PumpPending();
-    EXPECT_EQ(wizard.Page(), kWelcomePage)
+    EXPECT_EQ(wizard.Page(), engine::kWelcomePage)
         << "no default button: Enter on the list presses nothing";
 }
 
@@ -401,7 +401,7 @@ TEST_F(MainWindow, TheWizardChecksTheRevisionAfterTheRestart) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
         TMainQV& wizard = Wizard({"brenvo.exe", "/QVCHECK", c.index, c.expected});
-        EXPECT_EQ(wizard.Page(), kResultPage);
+        EXPECT_EQ(wizard.Page(), engine::kResultPage);
         EXPECT_EQ(Text(wizard.btnNext), engine::kWizardFinished);
         EXPECT_EQ(IsWindowVisible(wizard.imgCheck) != FALSE,
                   c.outcome == engine::CheckOutcome::Matches);
