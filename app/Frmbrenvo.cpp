@@ -19,9 +19,9 @@
 #include "dialogs/Frmshowmsg.h"
 #include "dialogs/Frmupdatecfm.h"
 #include "dialogs/Modal.h"
+#include "dialogs/OemWizard.h"
 #include "dialogs/QtWords.h"
 #include "dialogs/TitleBar.h"
-#include "wizard/Frmmainqv.h"
 
 namespace app {
 
@@ -198,11 +198,7 @@ void TBrenvoMain::HandOverToOemWizard() {
     hide();
     // The wizard reads the command line: a start for the check after a restart goes straight to
     // its result.
-    QStringList commandLine;
-    for (const std::string& parameter : commandLine_)
-        commandLine.push_back(QString::fromStdString(parameter));
-    auto* wizard = new wizard::TMainQV(*this, commandLine);
-    wizard->show();
+    ui::ShowOemWizard(*this, *this, commandLine_);
 }
 
 void TBrenvoMain::FormDestroy() {

@@ -16,11 +16,12 @@
 #include "engine/TaskQueue.h"
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateView.h"
+#include "engine/WizardFlow.h"
 #include "package/Package.h"
 
 namespace app {
 
-class TBrenvoMain : public MainForm, public engine::UpdateView {
+class TBrenvoMain : public MainForm, public engine::UpdateView, public engine::WizardHost {
     Q_OBJECT
   public:
     // Builds and localises the window, then runs the engine's start-up. Returns normally when
@@ -31,10 +32,10 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
                          QWidget* parent = nullptr);
     ~TBrenvoMain() override;
 
-    engine::UpdateEngine& Engine() { return *engine_; }
+    engine::UpdateEngine& Engine() override { return *engine_; }
     engine::StartEnd StartResult() const { return startResult_; }
     // Start-up, the update procedure or the Close button asked for the end of the program.
-    bool TerminateRequested() const { return terminateRequested_; }
+    bool TerminateRequested() const override { return terminateRequested_; }
     // False once start-up has succeeded: only the Close button ends the program then.
     bool ClosableFromTitleBar() const { return closableFromTitleBar_; }
 
@@ -48,7 +49,7 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     int ExitStatus() const;
     // The OEM wizard's check after a restart has given its result; in script mode that ends the
     // program.
-    void CheckEnded(engine::CheckOutcome outcome);
+    void CheckEnded(engine::CheckOutcome outcome) override;
 
     // --- the window's events ---
     void FormShow();
@@ -66,6 +67,9 @@ class TBrenvoMain : public MainForm, public engine::UpdateView {
     // The OEM variant hands the program to its wizard at the window's first paint: the window
     // hides and the wizard, which it owns, shows instead.
     void HandOverToOemWizard();
+    // The wizard presses Update and Close.
+    void PressUpdate() override { cmdUpdateClick(); }
+    void PressClose() override { cmdCloseClick(); }
 
     // --- engine::UpdateView ---
     void ShowMessage(engine::MessageKind kind, const std::string& text,

@@ -163,6 +163,9 @@ class UpdateEngine {
     // (the windows' script mode).
     void EndAfterRun() { endAfterRun_ = true; }
     bool Updated() const { return updated_; }
+    // The progress bar as the view was last given it.
+    int ProgressPosition() const { return progressPosition_; }
+    int ProgressMaximum() const { return progressMaximum_; }
     const RunReport& LastRun() const { return lastRun_; }
     // Whether a stop would now cut a flash; the front-ends ask it on every stop request.
     FlashGate& Gate() { return gate_; }

@@ -6,6 +6,10 @@
 
 namespace engine {
 
+// The client area the pages were drawn in.
+inline constexpr int kWizardClientWidth = 444;
+inline constexpr int kWizardClientHeight = 277;
+
 // The pages; 0 lasts only while the wizard is being created.
 enum WizardPage : uint8_t {
     kNoPage = 0,

@@ -217,7 +217,7 @@ void TBrenvoMain::Painted() {
 
 void TBrenvoMain::HandOverToOemWizard() {
     ShowWindow(Handle(), SW_HIDE);
-    wizard_ = std::make_unique<TMainQV>(*this, commandLine_);
+    wizard_ = std::make_unique<TMainQV>(*this, Handle(), commandLine_);
     wizard_->Show();
 }
 

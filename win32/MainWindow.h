@@ -14,6 +14,7 @@
 #include "engine/TaskQueue.h"
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateView.h"
+#include "engine/WizardFlow.h"
 #include "package/Package.h"
 #include "platform/MachineSession.h"
 #include "win32/Forms.h"
@@ -37,7 +38,7 @@ inline constexpr UINT kStartUnattended = WM_APP + 3;
 inline constexpr UINT kHandOver = WM_APP + 4;
 inline constexpr UINT kRefuseScript = WM_APP + 5;
 
-class TBrenvoMain : public Form, public engine::UpdateView {
+class TBrenvoMain : public Form, public engine::UpdateView, public engine::WizardHost {
   public:
     // Builds and localises the window, then runs the engine's start-up. Returns normally when
     // start-up ended the program: TerminateRequested() tells, and the window must not be shown.
@@ -49,9 +50,9 @@ class TBrenvoMain : public Form, public engine::UpdateView {
                 DirectIde directIde = DirectIde::Available);
     ~TBrenvoMain() override;
 
-    engine::UpdateEngine& Engine() { return *engine_; }
+    engine::UpdateEngine& Engine() override { return *engine_; }
     engine::StartEnd StartResult() const { return startResult_; }
-    bool TerminateRequested() const { return terminateRequested_; }
+    bool TerminateRequested() const override { return terminateRequested_; }
     bool DirectIdeRefused() const { return directIdeRefused_; }
     // False once start-up has succeeded: only the Close button ends the program then.
     bool ClosableFromTitleBar() const { return closableFromTitleBar_; }
@@ -67,7 +68,7 @@ class TBrenvoMain : public Form, public engine::UpdateView {
     int ExitStatus() const;
     // The OEM wizard's check after a restart has given its result; in script mode that ends the
     // program.
-    void CheckEnded(engine::CheckOutcome outcome);
+    void CheckEnded(engine::CheckOutcome outcome) override;
 
     // The three-way rule: 1 Traditional Chinese (texts only), 2 Japanese (fonts first, then
     // texts), any other value English.
@@ -87,6 +88,9 @@ class TBrenvoMain : public Form, public engine::UpdateView {
     void showProgress(int percent);
     void showStatus(const std::string& text);
     void HandOverToOemWizard();
+    // The wizard presses Update and Close.
+    void PressUpdate() override { cmdUpdateClick(); }
+    void PressClose() override { cmdCloseClick(); }
 
     // --- engine::UpdateView ---
     void ShowMessage(engine::MessageKind kind, const std::string& text,

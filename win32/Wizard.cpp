@@ -4,9 +4,7 @@
 
 #include <algorithm>
 
-#include "device/SystemInfo.h"
 #include "engine/WindowTexts.h"
-#include "win32/MainWindow.h"
 #include "win32/Modal.h"
 
 namespace win32ui {
@@ -100,9 +98,9 @@ HBITMAP Picture(int part, int width, int height) {
 
 }  // namespace
 
-TMainQV::TMainQV(TBrenvoMain& main, const std::vector<std::string>& commandLine)
-    : Form("MainQV", kWizardFrame, main.Handle()), main_(main) {
-    SetClientSize(kWizardClientWidth, kWizardClientHeight);
+TMainQV::TMainQV(engine::WizardHost& host, HWND owner, const std::vector<std::string>& commandLine)
+    : Form("MainQV", kWizardFrame, owner), flow_(host, *this) {
+    SetClientSize(engine::kWizardClientWidth, engine::kWizardClientHeight);
 
     panLogo = AddStatic("panLogo", {8, 10, 113, 257}, SS_WHITERECT | WS_BORDER | WS_CLIPSIBLINGS);
     HWND* logos[] = {&imgLogo1, &imgLogo2, &imgLogo3};
@@ -144,14 +142,16 @@ TMainQV::TMainQV(TBrenvoMain& main, const std::vector<std::string>& commandLine)
     SetInitialFocus(btnNext);
     FitPageTexts();
 
-    OnClick(btnNext, [this] { btnNextClick(); });
-    OnClick(btnBack, [this] { btnBackClick(); });
-    OnClick(btnCancel, [this] { btnCancelClick(); });
-    OnChange(cboDrives, [this] { cboDrivesChange(); });
-    OnTimer(kPollTimer, [this] { tmrT1Timer(); });
-    SetTimer(Handle(), kPollTimer, kPollInterval, nullptr);
+    OnClick(btnNext, [this] { flow_.Next(); });
+    OnClick(btnBack, [this] { flow_.Back(); });
+    OnClick(btnCancel, [this] { flow_.Cancel(); });
+    OnChange(cboDrives, [this] {
+        flow_.SelectDrive(static_cast<int>(SendMessageW(cboDrives, CB_GETCURSEL, 0, 0)));
+    });
+    OnTimer(kPollTimer, [this] { flow_.Tick(); });
 
-    FormCreate(commandLine);
+    SetCaption(flow_.Caption());
+    flow_.Start(commandLine);
 }
 
 TMainQV::~TMainQV() {
@@ -195,8 +195,8 @@ void TMainQV::FitPageTexts() {
     SelectObject(dc, old);
     ReleaseDC(lblMessage, dc);
 
-    const int extra = std::max(0, kTextLeft + widest + kRightMargin - kWizardClientWidth);
-    SetClientSize(kWizardClientWidth + extra, kWizardClientHeight);
+    const int extra = std::max(0, kTextLeft + widest + kRightMargin - engine::kWizardClientWidth);
+    SetClientSize(engine::kWizardClientWidth + extra, engine::kWizardClientHeight);
     for (HWND control : {btnBack, btnNext, btnCancel}) {
         RECT box = Box(control);
         Move(control, box.left + extra, box.top);
@@ -211,7 +211,7 @@ void TMainQV::FitPageTexts() {
     Move(lblNewFW, newAt, lastLine);
 }
 
-// --- the page steps ---
+// --- what the flow draws ---
 
 void TMainQV::SetButton(HWND button, engine::WizardButton state, const char* text) {
     SetText(button, text);
@@ -219,8 +219,7 @@ void TMainQV::SetButton(HWND button, engine::WizardButton state, const char* tex
     EnableWindow(button, state == engine::WizardButton::Shown);
 }
 
-void TMainQV::SetLook(const engine::WizardLook& look) {
-    page = look.page;
+void TMainQV::ShowLook(const engine::WizardLook& look) {
     Form::Show(lblVersion, look.version);
     for (HWND control : {lblOldFW, lblNewFW, cboDrives})
         Form::Show(control, look.drive);
@@ -236,66 +235,28 @@ void TMainQV::SetLook(const engine::WizardLook& look) {
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-void TMainQV::ShowWelcomePage() {
-    SetLook(engine::WizardPageLook(kWelcomePage));
-}
-
-void TMainQV::ShowDrivePage() {
-    SetLook(engine::WizardPageLook(kDrivePage));
+void TMainQV::ShowDrives(const std::vector<std::string>& lines, int selected) {
     SendMessageW(cboDrives, CB_RESETCONTENT, 0, 0);
-    int count = static_cast<int>(SendMessageW(main_.cboDrives, CB_GETCOUNT, 0, 0));
-    for (int item = 0; item < count; ++item) {
-        int length = static_cast<int>(SendMessageW(main_.cboDrives, CB_GETLBTEXTLEN, item, 0));
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        SendMessageW(main_.cboDrives, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text.data()));
+    for (const std::string& line : lines) {
+        std::wstring text = Wide(line);
         SendMessageW(cboDrives, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    SendMessageW(cboDrives, CB_SETCURSEL, SendMessageW(main_.cboDrives, CB_GETCURSEL, 0, 0), 0);
-    CopyVersions();
+    SendMessageW(cboDrives, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
 }
 
-namespace {
-std::string TextOf(HWND control) {
-    wchar_t text[256] = {};
-    GetWindowTextW(control, text, 256);
-    return Utf8(text);
-}
-}  // namespace
-
-void TMainQV::CopyVersions() {
-    SetText(lblOldFW, TextOf(main_.lblOldFW));
-    SetText(lblNewFW, TextOf(main_.lblNewFW));
-    EnableWindow(btnNext, IsWindowEnabled(main_.cmdUpdate));
+void TMainQV::ShowRevisions(const std::string& oldRevision, const std::string& newRevision,
+                            bool updateOffered) {
+    SetText(lblOldFW, oldRevision);
+    SetText(lblNewFW, newRevision);
+    EnableWindow(btnNext, updateOffered);
 }
 
-void TMainQV::ShowProgressPage() {
-    SetLook(engine::WizardPageLook(kProgressPage));
-    // Returns once the worker runs, or when the run has ended the program.
-    main_.cmdUpdateClick();
-    if (main_.TerminateRequested()) return;
-    PBRANGE range{};
-    SendMessageW(main_.pbar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-    SendMessageW(pbar, PBM_SETRANGE32, static_cast<WPARAM>(range.iLow), range.iHigh);
-    SetTimer(Handle(), kPollTimer, kPollInterval, nullptr);
+void TMainQV::ShowProgress(int position, int maximum) {
+    SendMessageW(pbar, PBM_SETRANGE32, 0, maximum);
+    SendMessageW(pbar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
-void TMainQV::ShowCompletePage() {
-    SetLook(engine::WizardPageLook(kCompletePage));
-    engine::WriteRestartCheck(static_cast<int>(SendMessageW(main_.cboDrives, CB_GETCURSEL, 0, 0)),
-                              TextOf(lblNewFW));
-}
-
-void TMainQV::ShowVerifyPage() {
-    SetLook(engine::WizardPageLook(kVerifyPage));
-    engine::CheckRequest request;
-    request.requested = true;
-    request.driveIndex = checkDriveIndex;
-    request.expected = expectedVersion;
-    ShowResultPage(engine::VerifyUpdate(main_.Engine(), request));
-}
-
-void TMainQV::ShowResultPage(const engine::CheckResult& result) {
-    SetLook(engine::WizardPageLook(kResultPage));
+void TMainQV::ShowResult(const engine::CheckResult& result) {
     SetText(lblMessage, result.message);
     bool matches = result.outcome == engine::CheckOutcome::Matches;
     Form::Show(imgCheck, matches);
@@ -305,110 +266,23 @@ void TMainQV::ShowResultPage(const engine::CheckResult& result) {
         memo += (memo.empty() ? "" : "\n") + line;
     SetText(memShowMsg, memo);
     Form::Show(memShowMsg, !result.memo.empty());
-    main_.CheckEnded(result.outcome);
 }
 
-// --- the form's events ---
-
-void TMainQV::FormCreate(const std::vector<std::string>& commandLine) {
-    SetCaption(main_.Caption());
-    engine::CheckRequest request = engine::ParseCheckCommandLine(commandLine);
-    if (request.requested) {
-        checkDriveIndex = request.driveIndex;
-        expectedVersion = request.expected;
-        ShowVerifyPage();
-        return;
-    }
-    page = kNoPage;
-    ShowWelcomePage();
+void TMainQV::StartPolling() {
+    SetTimer(Handle(), kPollTimer, kPollInterval, nullptr);
 }
 
-bool TMainQV::AskInEnglish(const std::string& text) {
-    return Modal::Message(Handle(), MessageKind::Confirmation, Caption(), text, MB_YESNO) == IDYES;
+bool TMainQV::Ask(const std::string& question) {
+    return Modal::Message(Handle(), MessageKind::Confirmation, Caption(), question, MB_YESNO) ==
+           IDYES;
 }
 
-void TMainQV::btnNextClick() {
-    Take(engine::WizardNext(page));
-}
-
-void TMainQV::btnBackClick() {
-    Take(engine::WizardBack(page));
-}
-
-void TMainQV::btnCancelClick() {
-    Take(engine::WizardCancel(page));
-}
-
-void TMainQV::Take(engine::WizardStep step) {
-    switch (step) {
-        case engine::WizardStep::WelcomePage:
-            ShowWelcomePage();
-            break;
-        case engine::WizardStep::DrivePage:
-            ShowDrivePage();
-            break;
-        case engine::WizardStep::AskToUpdate:
-            if (AskInEnglish(engine::WizardUpdateQuestion(TextOf(lblNewFW)))) ShowProgressPage();
-            break;
-        case engine::WizardStep::AskToCancel:
-            ConfirmCancel();
-            break;
-        case engine::WizardStep::ShutDown:
-            ShutDown();
-            break;
-        case engine::WizardStep::Finish:
-            EndProgram();
-            break;
-        case engine::WizardStep::Nothing:
-            break;
-    }
-}
-
-bool TMainQV::Flashing() const {
-    return main_.Engine().Running() > 0;
+void TMainQV::Warn(const std::string& text) {
+    Modal::Message(Handle(), MessageKind::Warning, Caption(), text);
 }
 
 void TMainQV::CloseRequested() {
-    if (page == kProgressPage) {
-        // Before the flash, the cancel question is the way out; it ends the program.
-        ConfirmCancel();
-        return;
-    }
-    EndProgram();
-}
-
-void TMainQV::EndProgram() {
-    Close();
-    main_.cmdCloseClick();
-}
-
-void TMainQV::ConfirmCancel() {
-    // A flash that has started runs to its end: stopping it would leave the drive half written.
-    if (Flashing()) return;
-    if (AskInEnglish(engine::kWizardCancelQuestion)) EndProgram();
-}
-
-void TMainQV::ShutDown() {
-    if (!device::RebootSystem(device::OSInfo())) {
-        Modal::Message(Handle(), MessageKind::Warning, Caption(), engine::kWizardRebootRefused);
-        return;
-    }
-    // The system ends every program on its way down; the emulated PC leaves that to us.
-    EndProgram();
-}
-
-void TMainQV::cboDrivesChange() {
-    SendMessageW(main_.cboDrives, CB_SETCURSEL, SendMessageW(cboDrives, CB_GETCURSEL, 0, 0), 0);
-    main_.cboDrivesChange();
-    CopyVersions();
-}
-
-void TMainQV::tmrT1Timer() {
-    PBRANGE range{};
-    SendMessageW(main_.pbar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-    SendMessageW(pbar, PBM_SETRANGE32, static_cast<WPARAM>(range.iLow), range.iHigh);
-    SendMessageW(pbar, PBM_SETPOS, SendMessageW(main_.pbar, PBM_GETPOS, 0, 0), 0);
-    if (main_.Engine().Updated()) ShowCompletePage();
+    flow_.CloseRequested();
 }
 
 }  // namespace win32ui

@@ -1,7 +1,6 @@
-// TMainQV for Windows: the OEM wizard. With the OEM variant it stands in front of the hidden main
-// window, which still does the work: the wizard mirrors its drive list, revision labels and
-// progress, presses its buttons, writes the restart entry and restarts the computer. Started with
-// "/QVCHECK index revision" it checks the drive's revision after that restart instead.
+// TMainQV for Windows: the OEM wizard's window. With the OEM variant it stands in front of the
+// hidden main window; engine::WizardFlow walks its pages, and this window draws them. Started
+// with "/QVCHECK index revision" it shows the check of the drive's revision after the restart.
 #pragma once
 
 #include <cstdint>
@@ -9,75 +8,50 @@
 #include <vector>
 
 #include "engine/RestartCheck.h"
+#include "engine/WizardFlow.h"
 #include "engine/WizardPages.h"
 #include "win32/Forms.h"
 
 namespace win32ui {
 
-class TBrenvoMain;
-
-// The client area the pages were drawn in.
-inline constexpr int kWizardClientWidth = 444;
-inline constexpr int kWizardClientHeight = 277;
-
-using engine::kCompletePage;
-using engine::kDrivePage;
-using engine::kNoPage;
-using engine::kProgressPage;
-using engine::kResultPage;
-using engine::kVerifyPage;
-using engine::kWelcomePage;
-
-class TMainQV : public Form {
+class TMainQV : public Form, private engine::WizardDisplay {
   public:
-    TMainQV(TBrenvoMain& main, const std::vector<std::string>& commandLine);
+    // `host` is the main window behind the wizard, `owner` that window's handle; `commandLine` is
+    // the program's, the program itself first.
+    TMainQV(engine::WizardHost& host, HWND owner, const std::vector<std::string>& commandLine);
     ~TMainQV() override;
 
-    // Shows the wizard in the middle of the screen and starts its timer.
+    // Shows the wizard in the middle of the screen.
     void Show();
 
-    uint8_t page = kNoPage;
-
-    // --- the page steps ---
-    void ShowWelcomePage();
-    void ShowDrivePage();
-    void CopyVersions();
-    void ShowProgressPage();
-    void ShowCompletePage();
-    void ShowVerifyPage();
-    void ShowResultPage(const engine::CheckResult& result);
-
-    // --- the form's events ---
-    void FormCreate(const std::vector<std::string>& commandLine);
-    void btnNextClick();
-    void btnBackClick();
-    void btnCancelClick();
-    void cboDrivesChange();
-    void tmrT1Timer();
+    uint8_t Page() const { return flow_.Page(); }
+    engine::WizardFlow& Flow() { return flow_; }
 
     HWND panLogo, imgLogo1, imgLogo2, imgLogo3, lblMessage, lblVersion, lblOldFW, lblNewFW, imgRedx,
         imgCheck, cboDrives, pbar, memShowMsg, btnBack, btnNext, btnCancel;
-
-    int checkDriveIndex = 0;
-    std::string expectedVersion;
 
   protected:
     // A close request while the update runs is refused: the wizard stays until the run ends.
     void CloseRequested() override;
 
   private:
-    void SetLook(const engine::WizardLook& look);
-    void SetButton(HWND button, engine::WizardButton state, const char* text);
-    // Carries out where a button led.
-    void Take(engine::WizardStep step);
-    void FitPageTexts();
-    void ConfirmCancel();
-    bool Flashing() const;
-    void ShutDown();
-    void EndProgram();
-    bool AskInEnglish(const std::string& text);
+    // --- engine::WizardDisplay ---
+    void ShowLook(const engine::WizardLook& look) override;
+    void ShowDrives(const std::vector<std::string>& lines, int selected) override;
+    void ShowRevisions(const std::string& oldRevision, const std::string& newRevision,
+                       bool updateOffered) override;
+    void ShowProgress(int position, int maximum) override;
+    void ShowResult(const engine::CheckResult& result) override;
+    void StartPolling() override;
+    bool Ask(const std::string& question) override;
+    void Warn(const std::string& text) override;
+    // An owned window stays on the screen when its owner hides.
+    void Dismiss() override { Close(); }
 
-    TBrenvoMain& main_;
+    void SetButton(HWND button, engine::WizardButton state, const char* text);
+    void FitPageTexts();
+
+    engine::WizardFlow flow_;
     std::vector<HBITMAP> pictures_;
     bool shownOnce_ = false;
 };

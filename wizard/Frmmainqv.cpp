@@ -16,19 +16,15 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/Frmbrenvo.h"
-#include "device/SystemInfo.h"
 #include "dialogs/Accessible.h"
 #include "dialogs/Form.h"
 #include "dialogs/Modal.h"
+#include "dialogs/OemWizard.h"
 #include "dialogs/QtWords.h"
 #include "dialogs/TitleBar.h"
 #include "dialogs/UiFonts.h"
 
 namespace wizard {
-
-int checkDriveIndex = 0;
-std::string expectedVersion;
 
 namespace {
 
@@ -129,13 +125,14 @@ void SetButton(QPushButton& button, engine::WizardButton state, const char* text
 
 }  // namespace
 
-TMainQV::TMainQV(app::TBrenvoMain& main, const QStringList& commandLine)
-    : QWidget(&main), main_(main) {
+TMainQV::TMainQV(engine::WizardHost& host, QWidget* owner,
+                 const std::vector<std::string>& commandLine)
+    : QWidget(owner), flow_(host, *this) {
     setObjectName("MainQV");
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setAttribute(Qt::WA_DeleteOnClose);
     WizardFont(*this);
-    setFixedSize(kClientWidth, kClientHeight);
+    setFixedSize(engine::kWizardClientWidth, engine::kWizardClientHeight);
 
     panLogo = new QFrame(this);
     panLogo->setObjectName("panLogo");
@@ -203,19 +200,20 @@ TMainQV::TMainQV(app::TBrenvoMain& main, const QStringList& commandLine)
     tmrT1 = new QTimer(this);
     tmrT1->setObjectName("tmrT1");
     tmrT1->setInterval(1000);
-    tmrT1->start();
 
-    connect(btnNext, &QPushButton::clicked, this, [this] { btnNextClick(); });
-    connect(btnBack, &QPushButton::clicked, this, [this] { btnBackClick(); });
-    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
-    connect(cboDrives, &QComboBox::activated, this, [this] { cboDrivesChange(); });
-    connect(tmrT1, &QTimer::timeout, this, [this] { tmrT1Timer(); });
+    connect(btnNext, &QPushButton::clicked, this, [this] { flow_.Next(); });
+    connect(btnBack, &QPushButton::clicked, this, [this] { flow_.Back(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { flow_.Cancel(); });
+    connect(cboDrives, &QComboBox::activated, this,
+            [this] { flow_.SelectDrive(cboDrives->currentIndex()); });
+    connect(tmrT1, &QTimer::timeout, this, [this] { flow_.Tick(); });
 
-    FormCreate(commandLine);
+    setWindowTitle(Q(flow_.Caption()));
+    flow_.Start(commandLine);
 }
 
 TMainQV::~TMainQV() {
-    FormDestroy();
+    tmrT1->stop();
 }
 
 void TMainQV::showEvent(QShowEvent* event) {
@@ -236,8 +234,8 @@ void TMainQV::FitPageTexts() {
     for (const char* text : {kWelcomeText, kDriveText, kWaitingText, kCompleteText})
         for (const QString& line : QString(text).split('\n'))
             widest = std::max(widest, metrics.horizontalAdvance(line));
-    const int extra = std::max(0, 146 + widest + ui::kRightMargin - kClientWidth);
-    setFixedSize(kClientWidth + extra, kClientHeight);
+    const int extra = std::max(0, 146 + widest + ui::kRightMargin - engine::kWizardClientWidth);
+    setFixedSize(engine::kWizardClientWidth + extra, engine::kWizardClientHeight);
     for (QWidget* control : {btnBack, btnNext, btnCancel})
         control->move(control->x() + extra, control->y());
     for (QWidget* control : {static_cast<QWidget*>(cboDrives), static_cast<QWidget*>(pbar),
@@ -253,10 +251,9 @@ void TMainQV::FitPageTexts() {
                    lastLine);
 }
 
-// --- the page steps ---
+// --- what the flow draws ---
 
-void TMainQV::SetLook(const engine::WizardLook& look) {
-    page = look.page;
+void TMainQV::ShowLook(const engine::WizardLook& look) {
     lblVersion->setVisible(look.version);
     for (QWidget* control : {static_cast<QWidget*>(lblOldFW), static_cast<QWidget*>(lblNewFW),
                              static_cast<QWidget*>(cboDrives)})
@@ -272,26 +269,26 @@ void TMainQV::SetLook(const engine::WizardLook& look) {
     imgRedx->hide();
     imgCheck->hide();
     memShowMsg->hide();
+    // The wait cursor while the update runs.
+    const Qt::CursorShape cursor =
+        look.page == engine::kProgressPage ? Qt::WaitCursor : Qt::ArrowCursor;
+    setCursor(cursor);
+    pbar->setCursor(cursor);
 }
 
-void TMainQV::ShowWelcomePage() {
-    SetLook(engine::WizardPageLook(kWelcomePage));
-}
-
-void TMainQV::ShowDrivePage() {
-    SetLook(engine::WizardPageLook(kDrivePage));
+void TMainQV::ShowDrives(const std::vector<std::string>& lines, int selected) {
     QSignalBlocker quiet(cboDrives);
     cboDrives->clear();
-    for (int item = 0; item < main_.cboDrives->count(); ++item)
-        cboDrives->addItem(main_.cboDrives->itemText(item));
-    cboDrives->setCurrentIndex(main_.cboDrives->currentIndex());
-    CopyVersions();
+    for (const std::string& line : lines)
+        cboDrives->addItem(Q(line));
+    cboDrives->setCurrentIndex(selected);
 }
 
-void TMainQV::CopyVersions() {
-    lblOldFW->setText(main_.lblOldFW->text());
-    lblNewFW->setText(main_.lblNewFW->text());
-    btnNext->setEnabled(main_.cmdUpdate->isEnabled());
+void TMainQV::ShowRevisions(const std::string& oldRevision, const std::string& newRevision,
+                            bool updateOffered) {
+    lblOldFW->setText(Q(oldRevision));
+    lblNewFW->setText(Q(newRevision));
+    btnNext->setEnabled(updateOffered);
     // Read with the revisions in the gaps they fill on the screen.
     QString sentence = kDriveText;
     sentence.replace(QRegularExpression("version +to version$"),
@@ -299,35 +296,12 @@ void TMainQV::CopyVersions() {
     lblMessage->setAccessibleName(sentence);
 }
 
-void TMainQV::ShowProgressPage() {
-    SetLook(engine::WizardPageLook(kProgressPage));
-    // Returns once the worker runs, or when the run has ended the program.
-    main_.cmdUpdateClick();
-    if (main_.TerminateRequested()) return;
-    setCursor(Qt::WaitCursor);
-    pbar->setCursor(Qt::WaitCursor);
-    pbar->setRange(main_.pbar->minimum(), main_.pbar->maximum());
-    tmrT1->start();
+void TMainQV::ShowProgress(int position, int maximum) {
+    pbar->setRange(0, maximum);
+    pbar->setValue(position);
 }
 
-void TMainQV::ShowCompletePage() {
-    SetLook(engine::WizardPageLook(kCompletePage));
-    engine::WriteRestartCheck(main_.cboDrives->currentIndex(), lblNewFW->text().toStdString());
-    setCursor(Qt::ArrowCursor);
-    pbar->setCursor(Qt::ArrowCursor);
-}
-
-void TMainQV::ShowVerifyPage() {
-    SetLook(engine::WizardPageLook(kVerifyPage));
-    engine::CheckRequest request;
-    request.requested = true;
-    request.driveIndex = checkDriveIndex;
-    request.expected = expectedVersion;
-    ShowResultPage(engine::VerifyUpdate(main_.Engine(), request));
-}
-
-void TMainQV::ShowResultPage(const engine::CheckResult& result) {
-    SetLook(engine::WizardPageLook(kResultPage));
+void TMainQV::ShowResult(const engine::CheckResult& result) {
     lblMessage->setText(Q(result.message));
     bool matches = result.outcome == engine::CheckOutcome::Matches;
     imgCheck->setVisible(matches);
@@ -336,85 +310,28 @@ void TMainQV::ShowResultPage(const engine::CheckResult& result) {
     for (const std::string& line : result.memo)
         memShowMsg->appendPlainText(Q(line));
     memShowMsg->setVisible(!result.memo.empty());
-    main_.CheckEnded(result.outcome);
+}
+
+void TMainQV::StartPolling() {
+    tmrT1->start();
+}
+
+bool TMainQV::Ask(const std::string& question) {
+    return SayInEnglish(*this, ui::MessageKind::Confirmation, Q(question),
+                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TMainQV::Warn(const std::string& text) {
+    SayInEnglish(*this, ui::MessageKind::Warning, Q(text));
 }
 
 // --- the form's events ---
 
-void TMainQV::FormCreate(const QStringList& commandLine) {
-    setWindowTitle(main_.windowTitle());
-    std::vector<std::string> parameters;
-    for (const QString& parameter : commandLine)
-        parameters.push_back(parameter.toStdString());
-    engine::CheckRequest request = engine::ParseCheckCommandLine(parameters);
-    if (request.requested) {
-        checkDriveIndex = request.driveIndex;
-        expectedVersion = request.expected;
-        ShowVerifyPage();
-        return;
-    }
-    page = kNoPage;
-    ShowWelcomePage();
-}
-
-void TMainQV::FormDestroy() {
-    tmrT1->stop();
-    // The wizard is the program's face: when it goes, the program ends. When its main window is
-    // itself going (it frees the wizard as its last step), there is nothing left to end, and
-    // another window that has since become the main one is not ours to end.
-    if (app::BrenvoMain == &main_) main_.RequestTerminate();
-}
-
-void TMainQV::btnNextClick() {
-    Take(engine::WizardNext(page));
-}
-
-void TMainQV::btnBackClick() {
-    Take(engine::WizardBack(page));
-}
-
-void TMainQV::btnCancelClick() {
-    Take(engine::WizardCancel(page));
-}
-
-void TMainQV::Take(engine::WizardStep step) {
-    switch (step) {
-        case engine::WizardStep::WelcomePage:
-            ShowWelcomePage();
-            break;
-        case engine::WizardStep::DrivePage:
-            ShowDrivePage();
-            break;
-        case engine::WizardStep::AskToUpdate:
-            if (SayInEnglish(*this, ui::MessageKind::Confirmation,
-                             Q(engine::WizardUpdateQuestion(lblNewFW->text().toStdString())),
-                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
-                ShowProgressPage();
-            break;
-        case engine::WizardStep::AskToCancel:
-            ConfirmCancel();
-            break;
-        case engine::WizardStep::ShutDown:
-            ShutDown();
-            break;
-        case engine::WizardStep::Finish:
-            main_.cmdCloseClick();
-            break;
-        case engine::WizardStep::Nothing:
-            break;
-    }
-}
-
-bool TMainQV::Flashing() const {
-    return main_.Engine().Running() > 0;
-}
-
 void TMainQV::closeEvent(QCloseEvent* event) {
-    if (page == kProgressPage) {
-        // The run is still being prepared (the tray loop) or flashing: the window stays. Before
-        // the flash, the cancel question is the way out; it ends the program, not the wizard.
+    // On the progress page the window stays: before the flash the cancel question is the way
+    // out, and it ends the program, not the wizard.
+    if (!flow_.CloseRequested()) {
         event->ignore();
-        ConfirmCancel();
         return;
     }
     QWidget::closeEvent(event);
@@ -424,36 +341,13 @@ void TMainQV::keyPressEvent(QKeyEvent* event) {
     if (!ui::PressForKey(*this, event, nullptr)) QWidget::keyPressEvent(event);
 }
 
-void TMainQV::ConfirmCancel() {
-    // A flash that has started runs to its end: stopping it would leave the drive half written.
-    if (Flashing()) return;
-    if (SayInEnglish(*this, ui::MessageKind::Confirmation, kCancelQuestion,
-                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
-        main_.cmdCloseClick();
-}
-
-void TMainQV::ShutDown() {
-    if (!device::RebootSystem(device::OSInfo())) {
-        SayInEnglish(*this, ui::MessageKind::Warning, kRebootRefused);
-        return;
-    }
-    // The system ends every program on its way down; the emulated PC leaves that to us, and
-    // its state is written back only when the program ends.
-    main_.cmdCloseClick();
-}
-
-void TMainQV::cboDrivesChange() {
-    main_.cboDrives->setCurrentIndex(cboDrives->currentIndex());
-    main_.cboDrivesChange();
-    CopyVersions();
-}
-
-void TMainQV::tmrT1Timer() {
-    // The main window's range follows the path of the run (the direct-IDE path counts to 100),
-    // so it comes along with the position.
-    pbar->setRange(main_.pbar->minimum(), main_.pbar->maximum());
-    pbar->setValue(main_.pbar->value());
-    if (main_.Engine().Updated()) ShowCompletePage();
-}
-
 }  // namespace wizard
+
+namespace ui {
+
+void ShowOemWizard(engine::WizardHost& host, QWidget& owner,
+                   const std::vector<std::string>& commandLine) {
+    (new wizard::TMainQV(host, &owner, commandLine))->show();
+}
+
+}  // namespace ui

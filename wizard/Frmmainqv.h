@@ -1,16 +1,17 @@
-// TMainQV: the OEM wizard. With the OEM variant it stands in front of the hidden main window,
-// which still does the work: the wizard mirrors its drive list, revision labels and progress,
-// presses its buttons, writes the restart entry and restarts the computer. Started with
-// "/QVCHECK index revision" it checks the drive's revision after that restart instead.
+// TMainQV: the OEM wizard's window. With the OEM variant it stands in front of the hidden main
+// window; engine::WizardFlow walks its pages, and this window draws them. Started with
+// "/QVCHECK index revision" it shows the check of the drive's revision after the restart.
 #pragma once
 
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/RestartCheck.h"
 #include "engine/WindowTexts.h"
+#include "engine/WizardFlow.h"
 #include "engine/WizardPages.h"
 
 class QComboBox;
@@ -21,64 +22,24 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 
-namespace app {
-class TBrenvoMain;
-}
 namespace ui {
 class Label;
 }
 
 namespace wizard {
 
-// The client area the pages were drawn in.
-inline constexpr int kClientWidth = 444;
-inline constexpr int kClientHeight = 277;
-
-// The pages; 0 lasts only while the form is being created.
-using Page = engine::WizardPage;
-using engine::kCompletePage;
-using engine::kDrivePage;
-using engine::kNoPage;
-using engine::kProgressPage;
-using engine::kResultPage;
-using engine::kVerifyPage;
-using engine::kWelcomePage;
-
 inline constexpr const char* kVersionText = engine::kWizardVersionText;
-inline constexpr const char* kCancelQuestion = engine::kWizardCancelQuestion;
-inline constexpr const char* kRebootRefused = engine::kWizardRebootRefused;
 
-// The check the command line asked for: the drive's list index and the revision it must report.
-extern int checkDriveIndex;
-extern std::string expectedVersion;
-
-class TMainQV : public QWidget {
+class TMainQV : public QWidget, private engine::WizardDisplay {
     Q_OBJECT
   public:
-    // `main` is the program's one main window, which owns the wizard; `commandLine` is the
-    // program's command line with the program itself first.
-    TMainQV(app::TBrenvoMain& main, const QStringList& commandLine);
+    // `host` is the main window behind the wizard, `owner` the window that owns it; `commandLine`
+    // is the program's, the program itself first.
+    TMainQV(engine::WizardHost& host, QWidget* owner, const std::vector<std::string>& commandLine);
     ~TMainQV() override;
 
-    uint8_t page = kNoPage;
-
-    // --- the page steps ---
-    void ShowWelcomePage();
-    void ShowDrivePage();
-    void CopyVersions();
-    void ShowProgressPage();
-    void ShowCompletePage();
-    void ShowVerifyPage();
-    void ShowResultPage(const engine::CheckResult& result);
-
-    // --- the form's events ---
-    void FormCreate(const QStringList& commandLine);
-    void FormDestroy();
-    void btnNextClick();
-    void btnBackClick();
-    void btnCancelClick();
-    void cboDrivesChange();
-    void tmrT1Timer();
+    uint8_t Page() const { return flow_.Page(); }
+    engine::WizardFlow& Flow() { return flow_; }
 
     QFrame* panLogo;
     QLabel* imgLogo1;
@@ -106,20 +67,21 @@ class TMainQV : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    // The look every page sets: which controls show, the button texts, where the text sits.
-    void SetLook(const engine::WizardLook& look);
-    // Carries out where a button led.
-    void Take(engine::WizardStep step);
+    // --- engine::WizardDisplay ---
+    void ShowLook(const engine::WizardLook& look) override;
+    void ShowDrives(const std::vector<std::string>& lines, int selected) override;
+    void ShowRevisions(const std::string& oldRevision, const std::string& newRevision,
+                       bool updateOffered) override;
+    void ShowProgress(int position, int maximum) override;
+    void ShowResult(const engine::CheckResult& result) override;
+    void StartPolling() override;
+    bool Ask(const std::string& question) override;
+    void Warn(const std::string& text) override;
+
     // Makes room for the page texts in the faces this machine has.
     void FitPageTexts();
-    // Asks the cancel question; Yes ends the program.
-    void ConfirmCancel();
-    // A worker is flashing: nothing may end the program now.
-    bool Flashing() const;
-    // Restarts the computer; a refusal is said and the page stays.
-    void ShutDown();
 
-    app::TBrenvoMain& main_;
+    engine::WizardFlow flow_;
     bool shownOnce_ = false;
 };
 

@@ -217,8 +217,8 @@ TEST_F(Accessibility, EveryDialogInEachLanguage) {
 
 TEST_F(Accessibility, TheWizardsDrivePage) {
     TBrenvoMain& window = Start(WithDigit(WithDigit(kShippedOptions, 1, '2'), 7, '0'));
-    auto* wizard = new wizard::TMainQV(window, {"brenvo"});
-    wizard->ShowDrivePage();
+    auto* wizard = new wizard::TMainQV(window, &window, {"brenvo"});
+    wizard->Flow().ShowDrivePage();
     wizard->show();
     ExpectNamed(*wizard);
     EXPECT_EQ(wizard->cboDrives->accessibleName(),
@@ -233,7 +233,7 @@ TEST_F(Accessibility, TheWizardsDrivePage) {
     EXPECT_FALSE(names.contains("QV11"));
     ExpectKeyboardPath(*wizard);
 
-    wizard->ShowWelcomePage();
+    wizard->Flow().ShowWelcomePage();
     EXPECT_EQ(Name(wizard->lblMessage), wizard->lblMessage->text());
 }
 

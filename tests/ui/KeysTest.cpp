@@ -160,13 +160,13 @@ TEST_F(WindowKeys, TheWizardTakesEnterOnTheFocusedButton) {
     // The OEM variant, staying on the complete page after success.
     app::TBrenvoMain& window = Start(main_testing::WithDigit(
         main_testing::WithDigit(main_testing::kShippedOptions, 1, '2'), 7, '0'));
-    auto* wizard = new wizard::TMainQV(window, {"brenvo.exe"});
+    auto* wizard = new wizard::TMainQV(window, &window, {"brenvo.exe"});
     Type(*wizard, Qt::Key_Return);
-    EXPECT_EQ(wizard->page, engine::kDrivePage) << "Enter on Next, first in the tab order";
+    EXPECT_EQ(wizard->Page(), engine::kDrivePage) << "Enter on Next, first in the tab order";
     Type(*wizard, Qt::Key_Tab);
     ASSERT_EQ(Focus(), wizard->btnBack);
     Type(*wizard, Qt::Key_Return);
-    EXPECT_EQ(wizard->page, engine::kWelcomePage) << "Enter on Back goes back";
+    EXPECT_EQ(wizard->Page(), engine::kWelcomePage) << "Enter on Back goes back";
 }
 
 }  // namespace

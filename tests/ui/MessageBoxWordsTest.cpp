@@ -162,7 +162,7 @@ TEST_F(MessageBoxWords, TheWizardAsksInEnglishWhateverThePackagesLanguage) {
         QuorvantManifest(WithDigit(WithDigit(WithDigit(kShippedOptions, 1, '2'), 2, '2'), 7, '0')));
     window_ = std::make_unique<TBrenvoMain>(block_->package);
     ASSERT_EQ(window_->StartResult(), engine::StartEnd::Ready);
-    auto* wizard = new wizard::TMainQV(*window_, {"brenvo"});
+    auto* wizard = new wizard::TMainQV(*window_, window_.get(), {"brenvo"});
     wizard->show();
     QString yes, no;
     WhenShown(
@@ -171,7 +171,7 @@ TEST_F(MessageBoxWords, TheWizardAsksInEnglishWhateverThePackagesLanguage) {
             no = ButtonText(box, QMessageBox::No);
         },
         QMessageBox::No);
-    wizard->btnCancelClick();
+    wizard->btnCancel->click();
     EXPECT_EQ(yes, "&Yes");
     EXPECT_EQ(no, "&No");
 

@@ -40,7 +40,7 @@ TEST(TitleBar, TheMainWindowHasOnlyTheSystemMenuOnceStarted) {
     ASSERT_EQ(window.StartResult(), engine::StartEnd::Ready);
     ExpectHints(window, kMotifFunctionMove, kFrame | kMotifDecorMenu);
 
-    auto* wizard = new wizard::TMainQV(window, {"brenvo"});
+    auto* wizard = new wizard::TMainQV(window, &window, {"brenvo"});
     ExpectHints(*wizard, kMotifFunctionMove, kFrame);
     Modal::Reset();
 }

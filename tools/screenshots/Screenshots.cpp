@@ -177,18 +177,18 @@ bool SaveWizard(const QString& folder) {
         std::vector<uint8_t> oem = QuorvantPackage(0, options);
         package::Package package(oem);
         app::TBrenvoMain window(package);
-        auto* wizard = new wizard::TMainQV(window, {"brenvo"});
+        auto* wizard = new wizard::TMainQV(window, &window, {"brenvo"});
         shoot(*wizard, "wizard-1-welcome");
-        wizard->ShowDrivePage();
+        wizard->Flow().ShowDrivePage();
         shoot(*wizard, "wizard-2-drive");
-        wizard->ShowProgressPage();
+        wizard->Flow().ShowProgressPage();
         for (int tick = 0; tick < 15; ++tick)
             window.tmrTimer();
-        wizard->tmrT1Timer();
+        wizard->Flow().Tick();
         shoot(*wizard, "wizard-3-progress");
         while (window.Engine().Running() > 0)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        wizard->tmrT1Timer();
+        wizard->Flow().Tick();
         shoot(*wizard, "wizard-4-complete");
         struct Check {
             const char* index;
@@ -198,8 +198,8 @@ bool SaveWizard(const QString& folder) {
         for (const Check& check :
              {Check{"0", "QV13", "wizard-6-matches"}, Check{"0", "QV14", "wizard-6-differs"},
               Check{"7", "QV13", "wizard-6-notlisted"}}) {
-            auto* result =
-                new wizard::TMainQV(window, {"brenvo", "/QVCHECK", check.index, check.revision});
+            auto* result = new wizard::TMainQV(window, &window,
+                                               {"brenvo", "/QVCHECK", check.index, check.revision});
             shoot(*result, check.name);
             delete result;
         }
