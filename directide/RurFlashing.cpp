@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "directide/FlashChips.h"
 #include "directide/RurDriver.h"
+#include "platform/FlashChips.h"
 
 namespace directide {
 namespace {

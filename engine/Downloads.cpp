@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 #include "engine/SendChipProfile.h"
 
 namespace engine {
 namespace {
+using device::kControlCommit;
+using device::kControlCommitVariant;
+using device::kControlData;
+using device::kNoBank;
 constexpr double kReadyWaitSeconds = 60;
 constexpr double kPauseBeforeBankCommit = 1.0;
 constexpr double kPauseBeforeCommit = 3.0;
