@@ -5,8 +5,14 @@
 
 #include "device/CommandSet.h"
 #include "engine/SendChipProfile.h"
+#include "package/PackageFlaws.h"
 
 namespace engine {
+// brenvo-pack refuses the images these downloads cannot send whole, by the same sizes.
+static_assert(kBankImageSize == package::kTwoBankImageSize &&
+              kVerifiedChunkSize == package::kChunkSize &&
+              kLargestVerifiedImage == package::kLargestChunkedImage);
+
 namespace {
 using device::kControlCommit;
 using device::kControlCommitVariant;

@@ -7,7 +7,7 @@
 
 #include "package/OptionNames.h"
 #include "package/PackageBlock.h"
-#include "tools/pack/Packer.h"
+#include "package/PackageFile.h"
 
 namespace {
 using namespace package;
@@ -16,7 +16,7 @@ TEST(OptionNames, EachNameSetsTheDigitThePackageDescriptionShowsItAt) {
     std::vector<uint8_t> block(kBlockSize);
     WriteUnpackagedBlock(block);
     bool usable = false;
-    const std::string shown = pack::DescribePackage(block, usable);
+    const std::string shown = DescribePackage(block, usable);
     // "    8  unattended         no": the digit, then the name.
     const std::regex line(R"(\n +([0-9]+)  ([A-Za-z]+) )");
     int named = 0;
