@@ -16,11 +16,11 @@
 #include "engine/RestartCheck.h"
 #include "engine/UpdateEngine.h"
 #include "package/Package.h"
+#include "package/PackageFile.h"
 #include "platform/MachineSession.h"
 #include "platform/MessageBox.h"
 #include "platform/System.h"
 #include "platform/Trace.h"
-#include "tools/pack/Packer.h"
 
 namespace {
 
@@ -213,7 +213,7 @@ bool LoadBlock(const std::string& file, std::vector<uint8_t>& storage, std::span
         return true;
     }
     try {
-        storage = pack::ReadPackageBlock(file);
+        storage = package::ReadPackageBlock(file);
     } catch (const std::exception& e) {
         error = e.what();
         return false;
@@ -483,7 +483,7 @@ int main(int argc, char** argv) {
         bool usable = false;
         std::cout << "Package of "
                   << (options.packageFile.empty() ? "this program" : options.packageFile) << ":\n"
-                  << pack::DescribePackage(block, usable);
+                  << package::DescribePackage(block, usable);
         return usable ? kExitOk : kExitBadPackage;
     }
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "device/AtapiDevice.h"
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 
 namespace device {
 namespace {
@@ -106,14 +106,14 @@ void AtapiDevice::Enumerate() {
         // A drive another program took between the scan and now stays unidentified.
         if (!OpenDrive(i) && lastError == platform::kErrorSharingViolation)
             heldRoots.emplace_back(drives[i].rootPath);
-        engine::WaitNoUnitAttention(*this);
+        device::WaitNoUnitAttention(*this);
         for (int attempt = 0; attempt < kIdentifyAttempts; ++attempt) {
             if (IdentifyCurrent()) {
                 CopyIdentification(drives[i], current);
                 break;
             }
         }
-        if (engine::ReadFlashId(*this))
+        if (device::ReadFlashId(*this))
             std::copy_n(ReadBuffer().begin(), 4, drives[i].flashKey.begin());
         CloseDrive();
     }
@@ -253,8 +253,8 @@ void AtapiDevice::CloseDrive() {
 
 bool AtapiDevice::IdentifyCurrent() {
     current = {};
-    if (engine::ReadDriveTag(*this)) std::memcpy(current.driveTag, ReadBuffer().data(), 7);
-    if (!engine::Inquiry(*this, 0, 0, 96)) return false;
+    if (device::ReadDriveTag(*this)) std::memcpy(current.driveTag, ReadBuffer().data(), 7);
+    if (!device::Inquiry(*this, 0, 0, 96)) return false;
     const uint8_t* answer = ReadBuffer().data();
     std::memcpy(current.vendor, answer + 8, 8);
     std::memcpy(current.product, answer + 16, 16);

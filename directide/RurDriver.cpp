@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "common/Text.h"
-#include "directide/DriverImages.h"
-#include "directide/SetupApiLayout.h"
+#include "platform/DriverImages.h"
+#include "platform/SetupApiLayout.h"
 
 namespace directide {
 namespace {

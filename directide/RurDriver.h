@@ -14,8 +14,8 @@
 
 #include "device/DriveRecord.h"
 #include "device/SystemInfo.h"
-#include "directide/DriverRequests.h"
 #include "directide/IdeJob.h"
+#include "platform/DriverRequests.h"
 #include "platform/System.h"
 
 namespace directide {

@@ -1,9 +1,13 @@
 #include <algorithm>
 
-#include "directide/FlashChips.h"
 #include "directide/RurDriver.h"
+#include "package/PackageFlaws.h"
+#include "platform/FlashChips.h"
 
 namespace directide {
+// brenvo-pack refuses a direct-IDE image larger than this flashes.
+static_assert(kMaxFlashImageSize == package::kLargestDirectIdeImage);
+
 namespace {
 using platform::CurrentSystem;
 

@@ -3,11 +3,21 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 #include "engine/SendChipProfile.h"
+#include "package/PackageFlaws.h"
 
 namespace engine {
+// brenvo-pack refuses the images these downloads cannot send whole, by the same sizes.
+static_assert(kBankImageSize == package::kTwoBankImageSize &&
+              kVerifiedChunkSize == package::kChunkSize &&
+              kLargestVerifiedImage == package::kLargestChunkedImage);
+
 namespace {
+using device::kControlCommit;
+using device::kControlCommitVariant;
+using device::kControlData;
+using device::kNoBank;
 constexpr double kReadyWaitSeconds = 60;
 constexpr double kPauseBeforeBankCommit = 1.0;
 constexpr double kPauseBeforeCommit = 3.0;

@@ -3,7 +3,7 @@
 #include <span>
 #include <thread>
 
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 #include "engine/Downloads.h"
 #include "package/Scramble.h"
 #include "platform/System.h"

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 #include "package/FlashProfiles.h"
 
 namespace engine {
 namespace {
+using device::kControlData;
+using device::kControlProfile;
 constexpr size_t kClearedArea = 32768;
 // The first two profiles go to the loader's own address with a 4-byte header and no control.
 constexpr uint32_t kSmallProfileOffset = 0x80000;

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "common/Text.h"
+#include "device/CommandSet.h"
 #include "engine/AccessTexts.h"
-#include "engine/CommandSet.h"
 #include "engine/Parser.h"
 #include "engine/RestartCheck.h"
 #include "engine/StartupTexts.h"

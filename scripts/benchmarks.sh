@@ -12,6 +12,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 source scripts/ccache.sh
+source tests/options.sh
 quick=0
 [ "${1:-}" = "--quick" ] && quick=1
 build=${BRENVO_BUILD:-build}
@@ -66,9 +67,9 @@ verdict() {  # verdict NAME RAN MET
 # A package of a 1 MiB firmware that updates every drive it takes without asking.
 "$bench" firmware --revision QV12 --size 1048576 "$work/fw.bin" > /dev/null
 "$bench" key --seed 12 "$work/key.bin" > /dev/null
-cat > "$work/m.json" << 'JSON'
+cat > "$work/m.json" << JSON
 { "title": "Firmware Flasher - QV12 - DVD-RW QV-1600", "driveName": "DVD-RW QV-1600",
-  "options": "00010111001001100000000000000000",
+  "options": "$(options unattended=1)",
   "images": [ { "file": "fw.bin", "key": "key.bin", "newRevision": "QV12",
                 "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
 JSON

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "device/AtapiDevice.h"
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 #include "tests/DriveTestSupport.h"
 
 namespace {
@@ -33,7 +33,7 @@ TEST(PassThroughRequest, CarriesTheLayoutOfA32BitProcess) {
     auto& recorded = bench.recorder().requests;
 
     bench.recorder().Clear();
-    ASSERT_TRUE(engine::Inquiry(device, 0, 0, 96));
+    ASSERT_TRUE(device::Inquiry(device, 0, 0, 96));
     const auto& r = recorded.at(0);
     EXPECT_EQ(r.size(), 80u);
     EXPECT_EQ(r[0] | r[1] << 8, 44);
@@ -60,8 +60,8 @@ TEST(PassThroughRequest, DataBufferFollowsDirectionAndIsNullWithoutData) {
     ASSERT_TRUE(device.OpenDrive(0));
     auto& recorded = bench.recorder().requests;
     bench.recorder().Clear();
-    engine::WriteBuffer(device, 0, 16, engine::kControlData);  // out, 16 bytes
-    engine::TestUnitReady(device);                             // no data
+    device::WriteBuffer(device, 0, 16, device::kControlData);  // out, 16 bytes
+    device::TestUnitReady(device);                             // no data
     std::array<uint8_t, 12> readNothing{0x3C, 0x01, 0x01};     // in, length 0
     device.Execute(readNothing, device::kDataIn, 0);
     std::array<uint8_t, 12> noDataWithLength{0x00};
@@ -89,7 +89,7 @@ TEST(Execute, OutcomeAndSenseOfEachKindOfAnswer) {
     AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
 
-    EXPECT_FALSE(engine::ReadBuffer(device, 0, 64));
+    EXPECT_FALSE(device::ReadBuffer(device, 0, 64));
     EXPECT_EQ(device.Outcome(), device::kOutcomeCheckCondition);
     EXPECT_EQ(device.SenseKey(), 0x03);
     EXPECT_EQ(device.Asc(), 0x11);
@@ -97,14 +97,14 @@ TEST(Execute, OutcomeAndSenseOfEachKindOfAnswer) {
     EXPECT_EQ(device.transferred, 0u);
 
     // The next command's sense area starts empty again.
-    EXPECT_TRUE(engine::ReadBuffer(device, 0, 64));
+    EXPECT_TRUE(device::ReadBuffer(device, 0, 64));
     EXPECT_EQ(device.Outcome(), device::kOutcomeSuccess);
     EXPECT_EQ(device.SenseKey(), 0);
     EXPECT_EQ(device.Asc(), 0);
     EXPECT_EQ(device.transferred, 64u);
     EXPECT_EQ(device.lastCommand[0], 0x3C);
 
-    EXPECT_FALSE(engine::ReadBuffer(device, 0, 64));
+    EXPECT_FALSE(device::ReadBuffer(device, 0, 64));
     EXPECT_EQ(device.Outcome(), device::kOutcomeFailed);
     EXPECT_EQ(device.SenseKey(), 0);
 }
@@ -130,9 +130,9 @@ TEST(Execute, WithoutAnOpenDriveLeavesTheOutcomeAlone) {
     DriveBench bench("typical");
     AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
-    engine::ReadFlashId(device);
+    device::ReadFlashId(device);
     device.CloseDrive();
-    EXPECT_FALSE(engine::TestUnitReady(device));
+    EXPECT_FALSE(device::TestUnitReady(device));
     EXPECT_EQ(device.Outcome(), device::kOutcomeSuccess);
     EXPECT_EQ(device.lastCommand[0], 0xDF);
 }
@@ -165,7 +165,7 @@ TEST_P(TimeOut, CountsAsFailedWithOutcomeZero) {
     AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
     device.SetTimeout(5);
-    EXPECT_FALSE(engine::Inquiry(device, 0, 0, 96));
+    EXPECT_FALSE(device::Inquiry(device, 0, 0, 96));
     EXPECT_EQ(device.Outcome(), device::kOutcomeFailed);
     EXPECT_GE(device.elapsed, 4.99);
     if (GetParam().synchronous) {
@@ -173,7 +173,7 @@ TEST_P(TimeOut, CountsAsFailedWithOutcomeZero) {
         EXPECT_NEAR(device.elapsed, 10.0, 0.01);
     }
     device.SetTimeout(11);
-    EXPECT_TRUE(engine::Inquiry(device, 0, 0, 96));
+    EXPECT_TRUE(device::Inquiry(device, 0, 0, 96));
     EXPECT_FALSE(device.timedOut);
     EXPECT_NEAR(device.elapsed, 10.0, 0.01);
 }
@@ -197,7 +197,7 @@ TEST(AspiRequest, CarriesAdapterTargetLunAndTheEvent) {
     auto& recorded = bench.recorder().requests;
     bench.recorder().Clear();
     int waits = bench.recorder().waits;
-    ASSERT_TRUE(engine::Inquiry(device, 0, 0, 96));
+    ASSERT_TRUE(device::Inquiry(device, 0, 0, 96));
     const auto& r = recorded.at(0);
     EXPECT_EQ(r[0], 2);     // SC_EXEC_SCSI_CMD
     EXPECT_EQ(r[1], 0);     // pending when sent
@@ -220,7 +220,7 @@ TEST(AspiRequest, SynchronousCompletionIsNotWaitedFor) {
     AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
     int waits = bench.recorder().waits;
-    EXPECT_TRUE(engine::Inquiry(device, 0, 0, 96));
+    EXPECT_TRUE(device::Inquiry(device, 0, 0, 96));
     EXPECT_EQ(bench.recorder().waits, waits);
 }
 
@@ -230,13 +230,13 @@ TEST(AspiRequest, WithoutEventsThePollFindsTheAnswer) {
     ASSERT_TRUE(device.OpenDrive(0));
     auto& recorded = bench.recorder().requests;
     bench.recorder().Clear();
-    EXPECT_FALSE(engine::ReadBuffer(device, 0x7FFFFF, 64));  // beyond the staging buffer
+    EXPECT_FALSE(device::ReadBuffer(device, 0x7FFFFF, 64));  // beyond the staging buffer
     EXPECT_EQ(device.Outcome(), device::kOutcomeCheckCondition);
     EXPECT_EQ(device.SenseKey(), 0x05);
     EXPECT_EQ(device.Asc(), 0x24);
     EXPECT_EQ(recorded.at(0)[3], 0x08);  // no event flag
     EXPECT_EQ(Le32(recorded.at(0), 24), 0u);
-    EXPECT_TRUE(engine::Inquiry(device, 0, 0, 96));
+    EXPECT_TRUE(device::Inquiry(device, 0, 0, 96));
 }
 
 TEST(AspiRequest, TransportErrorWithoutSenseIsOutcomeZero) {
@@ -249,7 +249,7 @@ TEST(AspiRequest, TransportErrorWithoutSenseIsOutcomeZero) {
     });
     AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
-    EXPECT_FALSE(engine::Inquiry(device, 0, 0, 96));
+    EXPECT_FALSE(device::Inquiry(device, 0, 0, 96));
     EXPECT_EQ(device.Outcome(), device::kOutcomeFailed);
 }
 

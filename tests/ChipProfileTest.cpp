@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "device/AtapiDevice.h"
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 #include "engine/SendChipProfile.h"
 #include "package/FlashProfiles.h"
 #include "tests/DriveTestSupport.h"
@@ -99,12 +99,12 @@ TEST(SendChipProfileRefusal, TheLoaderRefusesAProfileForAnotherChip) {
     std::copy(header.begin(), header.end(), out.begin());
     auto profile = package::ProfileBytes(3);
     std::copy(profile.begin(), profile.end() - 6, out.begin() + 6);
-    EXPECT_FALSE(engine::WriteBuffer(device, 0, 1280, engine::kControlProfile));
+    EXPECT_FALSE(device::WriteBuffer(device, 0, 1280, device::kControlProfile));
     EXPECT_EQ(device.SenseKey(), 0x05);
     // Without an accepted profile the loader takes no firmware data.
-    EXPECT_FALSE(engine::WriteBuffer(device, 0, 2048, engine::kControlData));
+    EXPECT_FALSE(device::WriteBuffer(device, 0, 2048, device::kControlData));
     EXPECT_TRUE(engine::SendChipProfile(device));
-    EXPECT_TRUE(engine::WriteBuffer(device, 0, 2048, engine::kControlData));
+    EXPECT_TRUE(device::WriteBuffer(device, 0, 2048, device::kControlData));
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "device/AtapiDevice.h"
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 #include "tests/DriveTestSupport.h"
 
 namespace {
@@ -31,7 +31,7 @@ TEST(DownloadBlock, AppendsTheWrappedSumLowByteFirst) {
     ASSERT_TRUE(device.OpenDrive(1));
     auto out = device.WriteBuffer();
     std::fill_n(out.begin(), 4096, 0xFF);
-    EXPECT_TRUE(engine::DownloadBlock(device, 0x12345678 & 0xFF000, 4096));
+    EXPECT_TRUE(device::DownloadBlock(device, 0x12345678 & 0xFF000, 4096));
     auto cdb = LastCdb(bench);
     EXPECT_EQ(cdb,
               (std::vector<uint8_t>{0xF2, 0x03, 0x00, 0x04, 0x50, 0x00, 0, 0, 0x10, 0x02, 0, 0}));
@@ -53,12 +53,12 @@ TEST(CommitBuffer, SendsNoDataAndABankByteOnlyWhenGiven) {
     DriveBench bench("bank");
     AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
-    engine::CommitBuffer(device, engine::kNoBank, 0x80);
+    device::CommitBuffer(device, device::kNoBank, 0x80);
     EXPECT_EQ(LastCdb(bench),
               (std::vector<uint8_t>{0x3B, 0x05, 0x01, 0, 0, 0, 0, 0, 0, 0x80, 0, 0}));
     EXPECT_EQ(bench.recorder().requests.back()[8], device::kNoData);
     EXPECT_EQ(bench.recorder().dataSizes.back(), 0u);
-    engine::CommitBuffer(device, 1, 0xA0);
+    device::CommitBuffer(device, 1, 0xA0);
     EXPECT_EQ(LastCdb(bench),
               (std::vector<uint8_t>{0x3B, 0x05, 0x01, 0, 0, 0, 0, 0, 0, 0xA0, 1, 0}));
 }
@@ -67,21 +67,21 @@ TEST(Blocks, StandardCommandsCarryTheirFields) {
     DriveBench bench("typical");
     AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
-    engine::ReadBuffer(device, 0x0FF800, 2048);
+    device::ReadBuffer(device, 0x0FF800, 2048);
     EXPECT_EQ(LastCdb(bench), (std::vector<uint8_t>{0x3C, 0x01, 0x01, 0x0F, 0xF8, 0x00, 0x00, 0x08,
                                                     0x00, 0, 0, 0}));
-    engine::WriteBuffer(device, 0x0FF800, 2048, 0);
+    device::WriteBuffer(device, 0x0FF800, 2048, 0);
     EXPECT_EQ(LastCdb(bench), (std::vector<uint8_t>{0x3B, 0x05, 0x01, 0x0F, 0xF8, 0x00, 0x00, 0x08,
                                                     0x00, 0, 0, 0}));
-    engine::LoadTray(device);
+    device::LoadTray(device);
     EXPECT_EQ(LastCdb(bench)[4], 0x03);
-    engine::EjectTray(device);
+    device::EjectTray(device);
     EXPECT_EQ(LastCdb(bench)[4], 0x02);
-    engine::StopUnit(device);
+    device::StopUnit(device);
     EXPECT_EQ(LastCdb(bench), (std::vector<uint8_t>{0x1B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    engine::IsTrayOpen(device);
+    device::IsTrayOpen(device);
     EXPECT_EQ(LastCdb(bench), (std::vector<uint8_t>{0x4A, 0x01, 0, 0, 0x10, 0, 0, 0, 8, 0, 0, 0}));
-    engine::DownloadCommit(device, 0x20000);
+    device::DownloadCommit(device, 0x20000);
     EXPECT_EQ(LastCdb(bench),
               (std::vector<uint8_t>{0xF2, 0x04, 0, 0, 0, 0, 0, 0x02, 0, 0, 0, 0x01}));
 }
@@ -93,22 +93,22 @@ TEST(TrayAndDisc, AnswersFollowTheDrive) {
     });
     AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
-    EXPECT_FALSE(engine::IsTrayOpen(device));
-    EXPECT_EQ(engine::BackgroundFormatStatus(device), 2);
-    EXPECT_TRUE(engine::StopBackgroundFormat(device));
-    EXPECT_EQ(engine::BackgroundFormatStatus(device), 1);
-    EXPECT_TRUE(engine::EjectTray(device));
-    EXPECT_TRUE(engine::IsTrayOpen(device));
-    EXPECT_EQ(engine::BackgroundFormatStatus(device), 4);  // no disc to ask
-    EXPECT_TRUE(engine::IsMediumAbsent(device));
-    EXPECT_TRUE(engine::LoadTray(device));
-    EXPECT_FALSE(engine::IsTrayOpen(device));
+    EXPECT_FALSE(device::IsTrayOpen(device));
+    EXPECT_EQ(device::BackgroundFormatStatus(device), 2);
+    EXPECT_TRUE(device::StopBackgroundFormat(device));
+    EXPECT_EQ(device::BackgroundFormatStatus(device), 1);
+    EXPECT_TRUE(device::EjectTray(device));
+    EXPECT_TRUE(device::IsTrayOpen(device));
+    EXPECT_EQ(device::BackgroundFormatStatus(device), 4);  // no disc to ask
+    EXPECT_TRUE(device::IsMediumAbsent(device));
+    EXPECT_TRUE(device::LoadTray(device));
+    EXPECT_FALSE(device::IsTrayOpen(device));
     // The loaded disc spins up within the 30 seconds of the wait.
-    EXPECT_FALSE(engine::IsMediumAbsent(device));
+    EXPECT_FALSE(device::IsMediumAbsent(device));
 
     ASSERT_TRUE(device.OpenDrive(1));
-    EXPECT_FALSE(engine::EjectTray(device));
-    EXPECT_FALSE(engine::IsTrayOpen(device));
+    EXPECT_FALSE(device::EjectTray(device));
+    EXPECT_FALSE(device::IsTrayOpen(device));
 }
 
 TEST(WaitReady, GivesUpAfterTheLimitPollingEvery300Ms) {
@@ -118,14 +118,14 @@ TEST(WaitReady, GivesUpAfterTheLimitPollingEvery300Ms) {
     ASSERT_TRUE(device.OpenDrive(0));
     int before = bench.drive(0).Received(CommandKind::TestUnitReady);
     double start = bench.Now();
-    EXPECT_FALSE(engine::WaitReady(device, 60));
+    EXPECT_FALSE(device::WaitReady(device, 60));
     EXPECT_GE(bench.Now() - start, 60.0);
     EXPECT_LT(bench.Now() - start, 61.0);
     int polls = bench.drive(0).Received(CommandKind::TestUnitReady) - before;
     EXPECT_GE(polls, 200);  // 60 s / 300 ms, plus the last look
     EXPECT_LE(polls, 203);
-    EXPECT_TRUE(engine::SenseIs(device, 0x02, 0x04));
-    EXPECT_FALSE(engine::IsMediumAbsent(device));
+    EXPECT_TRUE(device::SenseIs(device, 0x02, 0x04));
+    EXPECT_FALSE(device::IsMediumAbsent(device));
 }
 
 TEST(WaitReady, EndsAtOnceOnAnyOtherAnswer) {
@@ -136,13 +136,13 @@ TEST(WaitReady, EndsAtOnceOnAnyOtherAnswer) {
     AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(0));
     double start = bench.Now();
-    EXPECT_TRUE(engine::WaitReady(device, 60));
+    EXPECT_TRUE(device::WaitReady(device, 60));
     EXPECT_LT(bench.Now() - start, 0.01);
-    EXPECT_TRUE(engine::IsMediumAbsent(device));
+    EXPECT_TRUE(device::IsMediumAbsent(device));
 
     // A drive becoming ready is waited for, and the wait ends when it is.
     ASSERT_TRUE(device.OpenDrive(1));
-    EXPECT_TRUE(engine::WaitReady(device, 60));
+    EXPECT_TRUE(device::WaitReady(device, 60));
     EXPECT_GE(bench.Now(), 10.0);
     EXPECT_LT(bench.Now(), 10.5);
 }
@@ -157,9 +157,9 @@ TEST(WaitNoUnitAttention, StopsAfterOneAnswerOrTheBound) {
     EXPECT_STREQ(device.drives[0].driveTag, "QV11-03");
     ASSERT_TRUE(device.OpenDrive(1));
     int before = bench.drive(1).Received(CommandKind::TestUnitReady);
-    EXPECT_FALSE(engine::WaitNoUnitAttention(device));
+    EXPECT_FALSE(device::WaitNoUnitAttention(device));
     EXPECT_EQ(bench.drive(1).Received(CommandKind::TestUnitReady) - before,
-              engine::kUnitAttentionTries);
+              device::kUnitAttentionTries);
 }
 
 TEST(ReadFlashId, AnAllZeroAnswerIsNoIdentification) {
@@ -168,10 +168,10 @@ TEST(ReadFlashId, AnAllZeroAnswerIsNoIdentification) {
     });
     AtapiDevice device;
     ASSERT_TRUE(device.OpenDrive(1));
-    EXPECT_FALSE(engine::ReadFlashId(device));
+    EXPECT_FALSE(device::ReadFlashId(device));
     EXPECT_EQ(device.Outcome(), device::kOutcomeSuccess);
     ASSERT_TRUE(device.OpenDrive(0));
-    EXPECT_TRUE(engine::ReadFlashId(device));
+    EXPECT_TRUE(device::ReadFlashId(device));
 }
 
 }  // namespace

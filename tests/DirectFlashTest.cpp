@@ -5,7 +5,7 @@
 
 #include "platform/emulated/FirmwareImage.h"
 
-#include "directide/FlashChips.h"
+#include "platform/FlashChips.h"
 #include "tests/IdeTestSupport.h"
 
 namespace {

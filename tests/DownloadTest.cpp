@@ -4,7 +4,7 @@
 
 #include "common/Text.h"
 #include "device/AtapiDevice.h"
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 #include "engine/Downloads.h"
 #include "platform/emulated/BenchFile.h"
 #include "platform/emulated/FirmwareImage.h"
@@ -94,7 +94,7 @@ TEST(VerifiedDownload, FlashesOneMebibyteAndTheDriveTakesTheNewIdentity) {
     EXPECT_EQ(commit["dir"], 2);
     EXPECT_GE(commit["t"].get<double>() - chunks.back()["t"].get<double>(), 3.0);
 
-    ASSERT_TRUE(engine::WaitReady(e.device, 60));
+    ASSERT_TRUE(device::WaitReady(e.device, 60));
     ASSERT_TRUE(e.device.ReidentifyCurrent());
     EXPECT_STREQ(e.device.DriveAt(0)->revision, "QV12");
     EXPECT_STREQ(e.device.DriveAt(0)->driveTag, "QV12-04");
@@ -107,7 +107,7 @@ TEST(VerifiedDownload, CommitVariantAndAForeignImageThatStillChangesTheRevision)
     TraceCapture trace;
     ASSERT_TRUE(engine::VerifiedDownload(e.device, image, true));
     EXPECT_EQ(trace.Lines().back()["cdb"], "3b0501000000000000a00000");
-    EXPECT_TRUE(engine::WaitReady(e.device, 60));
+    EXPECT_TRUE(device::WaitReady(e.device, 60));
     ASSERT_TRUE(e.device.ReidentifyCurrent());
     EXPECT_STRNE(e.device.DriveAt(0)->revision, "QV11");
     EXPECT_EQ(std::strlen(e.device.DriveAt(0)->revision), 4u);
@@ -163,7 +163,7 @@ TEST(PowerCut, LeavesTheFlashHalfWrittenAndTheDriveSaysSoAfterRestart) {
         Opened e(bench);
         EXPECT_FALSE(engine::VerifiedDownload(e.device, image, false));
         EXPECT_TRUE(bench.drive(0).PoweredOff());
-        EXPECT_FALSE(engine::Inquiry(e.device, 0, 0, 96));
+        EXPECT_FALSE(device::Inquiry(e.device, 0, 0, 96));
         auto flash = bench.drive(0).Flash();
         EXPECT_TRUE(std::equal(image.begin(), image.begin() + kMebibyte / 2, flash.begin()));
         EXPECT_NE(flash, image);
@@ -182,7 +182,7 @@ TEST(PowerCut, LeavesTheFlashHalfWrittenAndTheDriveSaysSoAfterRestart) {
     // Flashing again mends it.
     ASSERT_TRUE(device.OpenDrive(0));
     EXPECT_TRUE(engine::VerifiedDownload(device, image, false));
-    EXPECT_TRUE(engine::WaitReady(device, 60));
+    EXPECT_TRUE(device::WaitReady(device, 60));
     EXPECT_TRUE(device.ReidentifyCurrent());
     EXPECT_STREQ(device.DriveAt(0)->revision, "QV12");
 }
@@ -224,7 +224,7 @@ TEST(BankDownload, SendsTheUpperHalfFirstAndCommitsEachBank) {
     // A second pause: one second before each commit.
     EXPECT_GE(commits[0]["t"].get<double>() - reads[15]["t"].get<double>(), 1.0);
 
-    ASSERT_TRUE(engine::WaitReady(e.device, 60));
+    ASSERT_TRUE(device::WaitReady(e.device, 60));
     ASSERT_TRUE(e.device.ReidentifyCurrent());
     EXPECT_STREQ(e.device.DriveAt(0)->revision, "QV12");
 }
@@ -283,7 +283,7 @@ TEST(BlockDownload, OpensSendsThirtyTwoSummedBlocksAndCommits) {
     EXPECT_EQ(lines.back()["cdb"], "f20400000000000200000001");
     auto flash = bench.drive(1).Flash();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
-    EXPECT_TRUE(engine::WaitReady(f.device, 60));
+    EXPECT_TRUE(device::WaitReady(f.device, 60));
     EXPECT_TRUE(f.device.ReidentifyCurrent());
     EXPECT_STREQ(f.device.DriveAt(1)->revision, "1.01");
 }

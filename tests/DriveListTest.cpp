@@ -6,6 +6,7 @@
 
 #include "engine/DriveClaims.h"
 #include "engine/DriveList.h"
+#include "package/OptionNames.h"
 #include "package/Package.h"
 
 namespace {
@@ -33,7 +34,7 @@ class Matching : public ::testing::Test {
   protected:
     Matching() : bytes_(kBlockSize) {
         WriteUnpackagedBlock(bytes_);
-        Options("00010110001001100000000000000000");
+        Options(kShippedOptions);
         NewRevision(1, "QV13");
     }
     void Options(const std::string& digits) {
@@ -100,7 +101,7 @@ TEST_F(Matching, AnUntouchedFirstEntryTakesEveryPresentDrive) {
 }
 
 TEST_F(Matching, LaterImagesAreTriedInOrderAndOnlyUpToTheImageCount) {
-    Options("00010110002001100000000000000000");
+    Options(OptionsWith({{"imageCount", 2}}));
     Entry(1, 1, "QV10", "QV19");
     Entry(2, 1, "QV00", "QV09");
     NewRevision(2, "QV05");
@@ -130,7 +131,7 @@ TEST_F(Matching, RevisionComparisonSetsNewerAndSame) {
         EXPECT_EQ(r.sameRevision, c.same) << c.drive << " against " << c.fresh;
     }
     // Without warnNewer the newer drive is not marked.
-    Options("00000110001001100000000000000000");
+    Options(OptionsWith({{"warnNewer", 0}}));
     NewRevision(1, "AB13");
     EXPECT_EQ(Match(Drive("Q", "P", "AB15")).driveNewer, 0);
 }

@@ -11,6 +11,7 @@
 
 #include "engine/TaskQueue.h"
 #include "engine/UpdateEngine.h"
+#include "package/OptionNames.h"
 #include "package/PackageBlock.h"
 #include "platform/emulated/FirmwareImage.h"
 #include "tools/pack/Packer.h"
@@ -172,7 +173,7 @@ class TestPackage {
 
 // The shipped options with some digits changed: {{digit, value}, ...} (digits count from 1).
 inline std::string Options(std::initializer_list<std::pair<int, char>> changes,
-                           std::string base = "00010110001001100000000000000000") {
+                           std::string base = package::kShippedOptions) {
     for (auto [digit, value] : changes)
         base[static_cast<size_t>(digit - 1)] = value;
     return base;

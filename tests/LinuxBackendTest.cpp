@@ -19,8 +19,8 @@
 
 #include "common/UserFiles.h"
 #include "device/AtapiDevice.h"
+#include "device/CommandSet.h"
 #include "device/SystemInfo.h"
-#include "engine/CommandSet.h"
 #include "engine/RestartCheck.h"
 #include "engine/UpdateEngine.h"
 #include "platform/Trace.h"
@@ -364,7 +364,7 @@ TEST(LinuxPassThrough, ResultCategoriesFollowStatusHostAndDriver) {
             }
             return 0;
         };
-        engine::TestUnitReady(device);
+        device::TestUnitReady(device);
         EXPECT_EQ(device.outcome, c.outcome) << c.what;
         EXPECT_EQ(device.timedOut != 0, c.timedOut) << c.what;
         if (c.outcome == device::kOutcomeCheckCondition) {
@@ -392,7 +392,7 @@ TEST(LinuxPassThrough, HandsTheKernelTheCommandBufferSenseAndTimeOut) {
         return 0;
     };
     std::fill_n(device.WriteBuffer().begin(), 2048, uint8_t{0x5A});
-    ASSERT_TRUE(engine::WriteBuffer(device, 0x1000, 2048, engine::kControlData));
+    ASSERT_TRUE(device::WriteBuffer(device, 0x1000, 2048, device::kControlData));
     EXPECT_EQ(seen.interface_id, 'S');
     EXPECT_EQ(seen.dxfer_direction, SG_DXFER_TO_DEV);
     EXPECT_EQ(seen.dxfer_len, 2048u);
@@ -403,11 +403,11 @@ TEST(LinuxPassThrough, HandsTheKernelTheCommandBufferSenseAndTimeOut) {
     EXPECT_EQ(seen.mx_sb_len, 24);
     EXPECT_NE(seen.sbp, nullptr);
 
-    ASSERT_TRUE(engine::ReadBuffer(device, 0x1000, 512));
+    ASSERT_TRUE(device::ReadBuffer(device, 0x1000, 512));
     EXPECT_EQ(seen.dxfer_direction, SG_DXFER_FROM_DEV);
     EXPECT_EQ(device.ReadBuffer()[511], 0xA5);
 
-    ASSERT_TRUE(engine::TestUnitReady(device));
+    ASSERT_TRUE(device::TestUnitReady(device));
     EXPECT_EQ(seen.dxfer_direction, SG_DXFER_NONE);
     EXPECT_EQ(seen.dxferp, nullptr);
     EXPECT_EQ(seen.dxfer_len, 0u);
@@ -421,7 +421,7 @@ TEST(LinuxPassThrough, HandsTheKernelTheCommandBufferSenseAndTimeOut) {
     EXPECT_EQ(seen.mx_sb_len, 24);
 
     device.SetTimeout(108000);  // the default: 108 million milliseconds still fit
-    engine::TestUnitReady(device);
+    device::TestUnitReady(device);
     EXPECT_EQ(seen.timeout, 108000000u);
 }
 
@@ -442,7 +442,7 @@ TEST(LinuxPassThrough, RecordsEachCommandInTheTraceAsTheEmulatedPcDoes) {
     {
         device::AtapiDevice device;
         ASSERT_TRUE(device.OpenDrive(0));
-        engine::TestUnitReady(device);
+        device::TestUnitReady(device);
     }
     platform::Trace::Close();
     std::ifstream in(path);

@@ -4,12 +4,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "common/NewFile.h"
 #include "engine/DriveList.h"
+#include "package/OptionNames.h"
 #include "package/Package.h"
 #include "package/PackageChecksum.h"
+#include "package/PackageFile.h"
 #include "package/Scramble.h"
 #include "tests/TestMachine.h"
 #include "tools/pack/Packer.h"
@@ -71,7 +74,7 @@ class PackTool : public ::testing::Test {
 
     // The manifest of the usual two-image package with one field replaced.
     static std::string Manifest(
-        const std::string& options = "00010110002001100000000000000000",
+        const std::string& options = OptionsWith({{"imageCount", 2}}),
         const std::string& image2 =
             R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05",
                                         "constraints": [{"low": "QV00", "high": "QV04",
@@ -174,7 +177,7 @@ TEST_F(PackTool, TheProgramsOwnParseGivesBackTheManifest) {
 TEST_F(PackTool, AMakersDriveNameMatchesTheDriveAsWrittenAndATooLongOneIsRefused) {
     // The maker writes the product as it is written everywhere else, without the blanks the drive
     // pads it with to 16 characters.
-    ASSERT_EQ(Pack(Manifest("00010110002001100000000000000000",
+    ASSERT_EQ(Pack(Manifest(OptionsWith({{"imageCount", 2}}),
                             R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV12",
                                 "constraints": [{"low": "QV00", "high": "QV09",
                                                  "vendor": "QUORVANT", "product": "DVD-RW QV-1600"}]})")),
@@ -194,11 +197,11 @@ TEST_F(PackTool, AMakersDriveNameMatchesTheDriveAsWrittenAndATooLongOneIsRefused
     EXPECT_EQ(drive.imageIndex, 1);
 
     fs::remove(output());
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV12",
                                "constraints": [{"vendor": "QUORVANT-X"}]})"),
                   "a drive reports its vendor in 8");
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV12",
                                "constraints": [{"product": "DVD-RW QV-1600 EXT"}]})"),
                   "a drive reports its product in 16");
@@ -225,42 +228,42 @@ TEST_F(PackTool, ShowDescribesThePackageInPlainWords) {
 TEST_F(PackTool, RefusesAndWritesNothing) {
     ExpectRefused(Manifest("0001011000200110000000000000000"), "expected exactly 32 digits");
     ExpectRefused(Manifest("000101100020011000000000000000x0"), "expected exactly 32 digits");
-    ExpectRefused(Manifest("00010110001001100000000000000000"),
+    ExpectRefused(Manifest(kShippedOptions),
                   "option digit 11 (the image count) is 1 but the manifest lists 2 images");
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05-001"})"),
                   "images[1].newRevision: \"QV05-001\" is 8 bytes; the field holds at most 7");
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05",
                                "start": 1000000})"),
                   "image 2 (bytes 1000000 to 1131071) overlaps image 1 (bytes 0 to 1048575)");
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05",
                                "start": 2000000})"),
                   "does not fit in the 2 MiB image area");
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "fw2.bin", "key": "fw1.bin", "newRevision": "QV05"})"),
                   "a key table is 1024 bytes; this one is 1048576");
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "missing.bin", "key": "key2.bin", "newRevision": "QV05"})"),
                   "missing.bin does not exist");
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05",
                                "colour": "red"})"),
                   "images[1].colour: unknown field");
     ExpectRefused(
-        Manifest("00010110002001100000000000000000",
+        Manifest(OptionsWith({{"imageCount", 2}}),
                  R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05"})",
                  std::string(64, 'T')),
         "title: \"" + std::string(59, 'T') + "... is 64 bytes; the field holds at most 63");
     std::string five = R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "A"})";
     ExpectRefused(
-        Manifest("00010110005001100000000000000000", five + "," + five + "," + five + "," + five),
+        Manifest(OptionsWith({{"imageCount", 5}}), five + "," + five + "," + five + "," + five),
         "a package holds at most 4 images; the manifest lists 5");
     std::string nine;
     for (int i = 0; i < 9; ++i)
         nine += std::string(i ? "," : "") + R"({"low": "A"})";
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05",
                                "constraints": [)" +
                                nine + "]}"),
@@ -269,7 +272,7 @@ TEST_F(PackTool, RefusesAndWritesNothing) {
 
 TEST_F(PackTool, ShowEscapesControlsAndNamesAChecksumThatLeavesTheOptionsOut) {
     // brenvo-pack writes no control into a text; one found in a package is shown escaped.
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05"})",
                            "Flasher\\u001b[2J\\r"),
                   "title: \"Flasher\\x1b[2J\\r\" holds a control character");
@@ -307,19 +310,94 @@ TEST_F(PackTool, RefusesAProgramWithoutExactlyOneBlock) {
     ExpectRefused(Manifest(), "holds more than one package block");
 }
 
-TEST_F(PackTool, WarnsOfAnImageTheProgramWouldRefuseToSend) {
+TEST_F(PackTool, RefusesAnImageItsDownloadPathCannotSendWhole) {
     WriteBytes(dir_.File("odd.bin"), Pattern(100000, 9));
     const std::string odd = R"({"file": "odd.bin", "key": "key2.bin", "newRevision": "QV05"})";
-    EXPECT_EQ(Pack(Manifest("00010110002001100000000000000000", odd)), 0);
-    EXPECT_NE(err_.str().find("warning: image 2 (odd.bin, 100000 bytes) is not a whole number of "
-                              "2048-byte chunks"),
-              std::string::npos)
-        << err_.str();
-    EXPECT_EQ(Pack(Manifest()), 0);
-    EXPECT_EQ(err_.str(), "") << "1 MiB and 128 KiB images go whole";
-    // The direct-IDE path programs any size up to 1 MiB.
-    EXPECT_EQ(Pack(Manifest("00010110002101100000000000000000", odd)), 0);
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}), odd),
+                  "images[1].file: odd.bin is 100000 bytes, not a whole number of 2048-byte "
+                  "chunks");
+    EXPECT_EQ(Pack(Manifest()), 0) << "1 MiB and 128 KiB images go whole: " << err_.str();
     EXPECT_EQ(err_.str(), "");
+    // The direct-IDE path programs any size up to 1 MiB, and nothing larger.
+    EXPECT_EQ(Pack(Manifest(OptionsWith({{"imageCount", 2}, {"directIde", 1}}), odd)), 0)
+        << err_.str();
+    fs::remove(output());
+    WriteBytes(dir_.File("big.bin"), Pattern(1048576 + 2048, 9));
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}, {"directIde", 1}}),
+                           R"({"file": "big.bin", "key": "key2.bin", "newRevision": "QV05"})"),
+                  "images[1].file: big.bin is 1050624 bytes; the direct-IDE path flashes at most "
+                  "1 MiB");
+}
+
+TEST_F(PackTool, RefusesARangeThatHoldsNoRevisionAndRevisionsWiderThanCompared) {
+    auto image2 = [](const std::string& revision, const std::string& low, const std::string& high) {
+        return R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": ")" + revision +
+               R"(", "constraints": [{"low": ")" + low + R"(", "high": ")" + high + R"("}]})";
+    };
+    const std::string options = OptionsWith({{"imageCount", 2}});
+    ExpectRefused(Manifest(options, image2("QV05", "QV13", "QV10")),
+                  "images[1].constraints[0].low: \"QV13\" is above the upper bound \"QV10\"");
+    ExpectRefused(Manifest(options, image2("QV13A", "QV00", "QV04")),
+                  "images[1].newRevision: \"QV13A\" is 5 characters; this package's revisions "
+                  "are compared in 4 characters");
+    ExpectRefused(Manifest(options, image2("QV05", "QV00", "QV10X")),
+                  "images[1].constraints[0].high: \"QV10X\" is 5 characters");
+    // A lower bound longer than 4 asks for the drive tag's 7 characters over SCSI pass-through;
+    // the direct-IDE path compares 4 whatever the bounds say.
+    EXPECT_EQ(Pack(Manifest(options, image2("QV13A", "QV10X", "QV19Z"))), 0) << err_.str();
+    fs::remove(output());
+    ExpectRefused(
+        Manifest(OptionsWith({{"imageCount", 2}, {"directIde", 1}}), image2("QV05", "QV10X", "")),
+        "images[1].constraints[0].low: \"QV10X\" is 5 characters");
+    // Equal bounds hold one revision; an open end holds many.
+    EXPECT_EQ(Pack(Manifest(options, image2("QV05", "QV04", "QV04"))), 0) << err_.str();
+    EXPECT_EQ(Pack(Manifest(options, image2("QV05", "QV04", ""))), 0) << err_.str();
+}
+
+TEST_F(PackTool, ShowAndTheConsoleFlagAPackageAnOlderPackerLetThrough) {
+    ASSERT_EQ(Pack(Manifest()), 0) << err_.str();
+    auto describe = [&](std::vector<uint8_t>& file, bool& usable) {
+        return package::DescribePackage(std::span<uint8_t>(file.data() + kBlockAt, kBlockSize),
+                                        usable);
+    };
+    const std::vector<uint8_t> good = ReadBytes(output());
+    bool usable = false;
+    auto copy = good;
+    EXPECT_EQ(describe(copy, usable).find("Flaw"), std::string::npos);
+    EXPECT_TRUE(usable);
+
+    // What older packers wrote: no checksum digits, and fields they did not check.
+    auto older = [&](const std::function<void(std::span<uint8_t>)>& edit) {
+        auto file = good;
+        std::fill_n(file.begin() + kBlockAt + kParaOptOffset + 9 + 18, 14, '0');
+        edit(std::span<uint8_t>(file.data() + kBlockAt, kBlockSize));
+        return file;
+    };
+    auto flagged = [&](std::vector<uint8_t> file, const std::string& flaw) {
+        bool fine = true;
+        const std::string shown = describe(file, fine);
+        EXPECT_FALSE(fine) << shown;
+        EXPECT_NE(shown.find("Flaw: " + flaw), std::string::npos) << shown;
+        EXPECT_NE(shown.find("No drive can be updated by this package"), std::string::npos)
+            << shown;
+    };
+    flagged(older([](std::span<uint8_t> b) {
+                SetFieldText(b, EntryOffset(2, 1) + kEntryLowOffset, kEntryLowSize, "QV09");
+            }),
+            "image 2, constraint 1, lower bound: \"QV09\" is above the upper bound \"QV04\"");
+    flagged(older([](std::span<uint8_t> b) {
+                SetFieldText(b, NewFwValueOffset(1), kNewFwValueSize, "QV13A");
+            }),
+            "image 1, new revision: \"QV13A\" is 5 characters");
+    flagged(older([](std::span<uint8_t> b) {
+                SetFieldText(b, EntryOffset(1, 1) + kEntryHighOffset, kEntryHighSize, "QV10X");
+            }),
+            "image 1, constraint 1, upper bound: \"QV10X\" is 5 characters");
+    flagged(older([](std::span<uint8_t> b) {
+                const std::string size = "0000100000";
+                std::copy(size.begin(), size.end(), b.begin() + BinSizeValueOffset(2));
+            }),
+            "image 2 is 100000 bytes, not a whole number of 2048-byte chunks");
 }
 
 TEST_F(PackTool, RefusesAnOutputThatIsNoRegularFileOrIsAnInput) {
@@ -373,10 +451,10 @@ TEST_F(PackTool, RefusesAnOutputThatIsNoRegularFileOrIsAnInput) {
 TEST_F(PackTool, RepackingStartsFromTheUnpackagedState) {
     ASSERT_EQ(Pack(Manifest()), 0);
     fs::rename(output(), input());
-    ASSERT_EQ(
-        Pack(R"({"title": "One", "driveName": "D", "options": "00010110001001100000000000000000",
+    ASSERT_EQ(Pack(R"({"title": "One", "driveName": "D", "options": ")" +
+                   std::string(kShippedOptions) + R"(",
                        "images": [{"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05"}]})"),
-        0)
+              0)
         << err_.str();
     auto file = ReadBytes(output());
     Package p(std::span<uint8_t>(file).subspan(kBlockAt, kBlockSize));
@@ -390,19 +468,19 @@ TEST_F(PackTool, RepackingStartsFromTheUnpackagedState) {
 }  // namespace
 
 TEST_F(PackTool, RefusesWhatNoProgramCouldUse) {
-    const std::string none =
-        R"({"title": "T", "driveName": "D", "options": "00010110000001100000000000000000",
+    const std::string none = R"({"title": "T", "driveName": "D", "options": ")" +
+                             OptionsWith({{"imageCount", 0}}) + R"(",
             "images": []})";
     ExpectRefused(none, "images: the list is empty; a package holds 1 to 4 images");
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05"})",
                            "Firmware\\u0000Flasher"),
                   "manifest.json.title: holds a NUL character");
-    ExpectRefused(Manifest("90010110002001100000000000000000"),
+    ExpectRefused(Manifest(OptionsWith({{"uiVariant", 9}, {"imageCount", 2}})),
                   "option digit 1 (the user-interface variant) is 9; the variants are 0");
     ExpectRefused(R"({"title": )" + std::string(100'000, '['),
                   "manifest.json: nested deeper than 64 levels");
-    ExpectRefused(Manifest("00010110002001100000000000000000",
+    ExpectRefused(Manifest(OptionsWith({{"imageCount", 2}}),
                            R"({"file": "fw2.bin", "key": "key2.bin", "newRevision": "QV05"})",
                            std::string(5000, 'T')),
                   "title: \"" + std::string(59, 'T') + "... is 5000 bytes");

@@ -8,14 +8,13 @@
 #include <fstream>
 #include <vector>
 
+#include "package/OptionNames.h"
 #include "package/Package.h"
 #include "package/PackageBlock.h"
 #include "package/PackageChecksum.h"
 
 namespace {
 using namespace package;
-
-constexpr char kShippedOptions[] = "00010110001001100000000000000000";
 
 // A block as the build leaves it, with the given option digits and image 1 of `size` bytes.
 class BlockTest : public ::testing::Test {
@@ -72,7 +71,16 @@ TEST_F(BlockTest, ShippedOptionsReadAsTheirNamesSay) {
 
 TEST_F(BlockTest, EachDigitLandsInItsOwnField) {
     // Alternating flags and distinct integers, so a read one position off shows.
-    SetOptions("21010101023101001100000000000000");
+    SetOptions(OptionsWith({{"uiVariant", 2},
+                            {"language", 1},
+                            {"rebootAfterSuccess", 0},
+                            {"unattended", 1},
+                            {"noticeKind", 2},
+                            {"imageCount", 3},
+                            {"directIde", 1},
+                            {"askBeforeReboot", 0},
+                            {"warnSame", 1},
+                            {"skipCurrent", 1}}));
     SetImage(1, 0, 10);
     SetImage(2, 10, 10);
     SetImage(3, 20, 10);
@@ -143,14 +151,14 @@ TEST_F(BlockTest, PlaceholdersAreRecognised) {
 
 TEST_F(BlockTest, DamagedPackagesAreRefusedWithAReason) {
     struct Case {
-        const char* options;
+        std::string options;
         int64_t start, size;
         PackageProblem problem;
         const char* says;
     };
     const Case cases[] = {
-        {"00000000000000000000000000000000", 0, 1024, PackageProblem::NoImages, ""},
-        {"00010110005001100000000000000000", 0, 1024, PackageProblem::TooManyImages, "5 images"},
+        {std::string(32, '0'), 0, 1024, PackageProblem::NoImages, ""},
+        {OptionsWith({{"imageCount", 5}}), 0, 1024, PackageProblem::TooManyImages, "5 images"},
         {"000101x0001001100000000000000000", 0, 1024, PackageProblem::BadOptionDigit, "digit 7"},
         {"00010110001001100x00000000000000", 0, 1024, PackageProblem::BadOptionDigit, "digit 18"},
         {kShippedOptions, 0, 0, PackageProblem::BadImage, "image 1"},
@@ -221,7 +229,7 @@ TEST_F(BlockTest, RevisionTextsForComparisonAndDisplay) {
 }
 
 TEST_F(BlockTest, SelectingAnImageCopiesItsStoredBytes) {
-    SetOptions("00010110002001100000000000000000");
+    SetOptions(OptionsWith({{"imageCount", 2}}));
     SetImage(1, 0, 4096);
     SetImage(2, 5000, 3000);
     for (int i = 0; i < 3000; ++i)

@@ -1,7 +1,7 @@
 // Installing, opening and removing the flash driver; the service and device-manager steps.
 #include <gtest/gtest.h>
 
-#include "directide/DriverImages.h"
+#include "platform/DriverImages.h"
 #include "tests/IdeTestSupport.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include "common/Crc32.h"
 #include "device/AtapiDevice.h"
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 #include "tests/DriveTestSupport.h"
 
 namespace {
@@ -18,13 +18,13 @@ TEST_P(CommandTrace, RecordsEachCommandWithItsDataAndAnswer) {
     ASSERT_TRUE(device.OpenDrive(0));
     TraceCapture trace;
     double start = bench.Now();
-    ASSERT_TRUE(engine::Inquiry(device, 0, 0, 96));
+    ASSERT_TRUE(device::Inquiry(device, 0, 0, 96));
     uint32_t inquiryCrc = common::Crc32(device.ReadBuffer().first(96));
-    EXPECT_FALSE(engine::ReadBuffer(device, 0xFFFFF0, 64));  // beyond the staging buffer
+    EXPECT_FALSE(device::ReadBuffer(device, 0xFFFFF0, 64));  // beyond the staging buffer
     auto out = device.WriteBuffer();
     for (int i = 0; i < 20; ++i)
         out[i] = static_cast<uint8_t>(i);
-    EXPECT_FALSE(engine::WriteBuffer(device, 0, 20, engine::kControlData));  // no profile yet
+    EXPECT_FALSE(device::WriteBuffer(device, 0, 20, device::kControlData));  // no profile yet
 
     auto lines = trace.Lines();
     ASSERT_EQ(lines.size(), 3u);

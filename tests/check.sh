@@ -1,6 +1,8 @@
 # Shared by the end-to-end scripts: `check NAME EXPECTED_STATUS STATUS OUTPUT PATTERN` counts a
 # check as passed when the status is the expected one and the output holds the pattern.
 passed=0 failed=0
+# `options NAME=DIGIT...`: the option digits by name.
+source "$(dirname "${BASH_SOURCE[0]}")/options.sh"
 
 check() {
   if [ "$3" -eq "$2" ] && grep -qF -- "$5" <<<"$4"; then
@@ -54,9 +56,9 @@ summary() {
 qv12_package() {
   "$1" firmware --revision QV12 --size 1048576 fw.bin > /dev/null
   "$1" key --seed 12 key.bin > /dev/null
-  cat > manifest.json << 'JSON'
+  cat > manifest.json << JSON
 { "title": "Firmware Flasher - QV12 - DVD-RW QV-1600", "driveName": "DVD-RW QV-1600",
-  "options": "00010110001001100000000000000000",
+  "options": "$(options)",
   "images": [ { "file": "fw.bin", "key": "key.bin", "newRevision": "QV12",
                 "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
 JSON

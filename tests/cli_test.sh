@@ -12,9 +12,9 @@ source "$(dirname "$0")/check.sh"
 
 head -c 262144 /dev/zero | tr '\0' '\132' > "$work/fw.bin"
 "$bench" key --seed 7 "$work/key.bin" > /dev/null
-cat > "$work/manifest.json" <<'JSON'
+cat > "$work/manifest.json" <<JSON
 { "title": "Firmware Flasher - QV12 - DVD-RW QV-1600", "driveName": "DVD-RW QV-1600",
-  "options": "00010110001001100000000000000000",
+  "options": "$(options)",
   "images": [ { "file": "fw.bin", "key": "key.bin", "newRevision": "QV12",
                 "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
 JSON
@@ -75,7 +75,7 @@ JSON
 fresh() { "$bench" new --preset "$1" "$work/pc.json" > /dev/null; }
 run() { BRENVO_MACHINE="$work/pc.json" "$work/flasher" "$@" < /dev/null 2>&1; }
 
-manifest 00010110001001100000000000000000 QV10 QV19
+manifest "$(options)" QV10 QV19
 fresh typical
 out=$(run list); check "list" 0 $? "$out" "image 1: QV11 -> QV12"
 out=$(run list); check "list shows the foreign drive" 0 $? "$out" "not supported by this package"
@@ -122,7 +122,7 @@ check "a flipped bit in the image is refused" 5 $? "$out" "The firmware package 
 [ ! -s "$work/trace.jsonl" ]; check "no command reached a drive" 0 $? "trace" "trace"
 
 # A drive newer than the package needs a yes.
-manifest 00010110001001100000000000000000 QV10 QV19
+manifest "$(options)" QV10 QV19
 fresh typical
 sed -i 's/"revision": "QV11"/"revision": "QV15"/' "$work/pc.json"
 out=$(run update --force); check "unanswered warning refuses" 4 $? "$out" "run again with --yes or --no"
@@ -139,7 +139,7 @@ out=$(run update --yes --force --reboot); check "--reboot restarts" 0 $? "$out" 
 out=$("$bench" show "$work/pc.json"); check "restart recorded" 0 $? "$out" "requested, pending"
 
 # A package that restarts without asking: --no-reboot holds it off.
-manifest 00010110001001000000000000000000 QV10 QV19
+manifest "$(options askBeforeReboot=0)" QV10 QV19
 fresh typical
 out=$(run update --no-reboot); check "--no-reboot holds off an unasked restart" 0 $? "$out" \
   "restart it to finish the update"
@@ -151,13 +151,13 @@ out=$(run update); check "without it the package restarts as it was made to" 0 $
 out=$("$bench" show "$work/pc.json"); check "restart made" 0 $? "$out" "requested, pending"
 out=$(run list --force); check "--force belongs to update" 2 $? "$out" "are options of update"
 
-manifest 00010110001001100000000000000000 QV20 QV29
+manifest "$(options)" QV20 QV29
 fresh typical
 out=$(run list); check "no matching drive" 3 $? "$out" "No matched drive detected !"
 out=$(run update --yes); check "update with no matching drive" 3 $? "$out" "No matched drive detected !"
 
 # The direct-IDE path.
-manifest 00010110001101100000000000000000 QV10 QV19
+manifest "$(options directIde=1)" QV10 QV19
 fresh ide
 out=$(run update --yes); check "direct-IDE update" 0 $? "$out" "now QV12"
 out=$("$bench" show "$work/pc.json"); check "chip holds the image" 0 $? "$out" "flash crc32 $crc12"
@@ -165,7 +165,7 @@ out=$(env -u BRENVO_MACHINE "$work/flasher" list < /dev/null 2>&1); check "direc
   "$out" "exists only for Windows"
 
 # The OEM cycle: update, restart entry, the restart, the check.
-manifest 20010110001001100000000000000000 QV10 QV19
+manifest "$(options uiVariant=2)" QV10 QV19
 fresh typical
 out=$(run update --yes); check "OEM update writes the restart entry" 0 $? "$out" "checked once more"
 out=$("$bench" show "$work/pc.json"); check "RunOnce entry" 0 $? "$out" '/QVCHECK 0 QV12'
@@ -174,7 +174,7 @@ out=$("$bench" show "$work/pc.json"); check "RunOnce entry removed" 0 $? "$out" 
 
 # The usual ranges, the revisions updated from: after the update the drive is outside them, and
 # the check asks only whether it reports the expected revision.
-manifest 20010110001001100000000000000000 QV10 QV11
+manifest "$(options uiVariant=2)" QV10 QV11
 fresh typical
 out=$(run update --yes); check "OEM update from QV10-QV11" 0 $? "$out" "checked once more"
 out=$("$bench" boot "$work/pc.json" 2>&1); check "the check passes outside the ranges" 0 $? "$out" \
@@ -185,7 +185,7 @@ out=$(run /QVCHECK 2 QV12); check "an index beyond the list fails the check" 1 $
   "The drive list has no drive 2 (it has 2 drives),"
 
 # A package whose range still takes a drive left half written (it reports 0000).
-manifest 20010110001001100000000000000000 0000 QV19
+manifest "$(options uiVariant=2)" 0000 QV19
 fresh typical
 sed -i '0,/"faults": \[\]/s//"faults": [{"kind": "powerCut", "command": "commit"}]/' "$work/pc.json"
 out=$(run update --yes); check "power cut during the commit fails" 1 $? "$out" "Unable to flash firmware."
@@ -197,7 +197,7 @@ out=$(BRENVO_MACHINE="$work/pc.json" "$work/flasher" /QVCHECK x QV12 < /dev/null
 # package asks for, which is then left to the person (and a run of a package that restarts
 # without asking is not one --yes could have stopped, so that package is not tried here).
 if script -qec true /dev/null < /dev/null > /dev/null 2>&1; then
-  manifest 00010110001001100000000000000000 QV10 QV19
+  manifest "$(options)" QV10 QV19
   fresh typical
   out=$(BRENVO_MACHINE="$work/pc.json" script -qec "$work/flasher update --yes" /dev/null < /dev/null 2>&1)
   check "at a terminal, --yes flashes" 0 $? "$out" "now QV12"

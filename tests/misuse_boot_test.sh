@@ -18,7 +18,7 @@ source "$(dirname "$0")/check.sh"
 "$bench" firmware --revision QV12 --size 1048576 "$work/fw.bin" > /dev/null
 pack_oem() {  # pack_oem NEW_REVISION OUT
   cat > "$work/m.json" <<JSON
-{ "title": "T", "driveName": "D", "options": "20010110001001100000000000000000",
+{ "title": "T", "driveName": "D", "options": "$(options uiVariant=2)",
   "images": [ { "file": "fw.bin", "key": "key.bin", "newRevision": "$1",
                 "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
 JSON

@@ -21,7 +21,7 @@ limit=$((60 * ${BRENVO_TIME_SCALE:-1}))
 "$bench" new --preset typical "$work/pc.json" > /dev/null
 manifest() {  # manifest IMAGE_FILE
   cat > "$work/m.json" <<JSON
-{ "title": "T", "driveName": "D", "options": "00010110001001100000000000000000",
+{ "title": "T", "driveName": "D", "options": "$(options)",
   "images": [ { "file": "$1", "key": "key.bin", "newRevision": "QV12",
                 "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
 JSON
@@ -98,7 +98,7 @@ for i in "${!odd[@]}"; do
 done
 [ ! -e "$work/out" ]; check "no output after refusing what is no file" 0 $? "x" "x"
 # A manifest or a bench that gives a key twice is refused, naming the key.
-sed 's/"options"/"options": "90010110001001100000000000000000", "options"/' "$work/m.json" > "$work/twice.json"
+sed 's/"options"/"options": "'"$(options uiVariant=9)"'", "options"/' "$work/m.json" > "$work/twice.json"
 out=$("$pack" "$work/twice.json" "$cli" "$work/out" 2>&1); check "brenvo-pack, a key given twice" 1 $? "$out" "twice.json.options: given twice"
 sed 's/"drives": \[/"drives": [], "drives": [/' "$work/pc.json" > "$work/twice-pc.json"
 out=$(machine "$work/twice-pc.json" "$cli" list); check "brenvo-cli, a key given twice" 6 $? "$out" "twice-pc.json.drives: given twice"

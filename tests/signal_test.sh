@@ -15,9 +15,9 @@ set -m
 
 "$bench" key --seed 7 "$work/key.bin" > /dev/null
 crc12=$("$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" | sed 's/.*crc32 \([0-9a-f]*\).*/\1/')
-cat > "$work/m.json" <<'JSON'
+cat > "$work/m.json" <<JSON
 { "title": "Firmware Flasher - QV12", "driveName": "DVD-RW QV-1600",
-  "options": "00010110001001100000000000000000",
+  "options": "$(options)",
   "images": [ { "file": "fw12.bin", "key": "key.bin", "newRevision": "QV12",
                 "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
 JSON
@@ -104,7 +104,7 @@ check "killed after the commit: the bench holds the flash" 0 $? "$out" \
 # The window, in script mode on an unattended package: the same answers to the same signals.
 window=$build/app/brenvo
 if [ -x "$window" ]; then
-  sed -i 's/"options": "00010110001001100000000000000000"/"options": "00010111001001100000000000000000"/' "$work/m.json"
+  sed -i "s/\"options\": \"$(options)\"/\"options\": \"$(options unattended=1)\"/" "$work/m.json"
   "$pack" "$work/m.json" "$window" "$work/window" > /dev/null
   start_window() {
     QT_QPA_PLATFORM=offscreen BRENVO_UNATTENDED=1 BRENVO_MACHINE="$work/pc.json" \

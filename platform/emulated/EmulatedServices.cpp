@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "common/Text.h"
-#include "directide/DriverRequests.h"
-#include "directide/SetupApiLayout.h"
+#include "platform/DriverRequests.h"
+#include "platform/SetupApiLayout.h"
 #include "platform/emulated/EmulatedSystem.h"
 
 namespace platform::emulated {

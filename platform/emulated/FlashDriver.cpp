@@ -5,8 +5,8 @@
 #include <set>
 
 #include "common/Crc32.h"
-#include "directide/DriverRequests.h"
-#include "directide/FlashChips.h"
+#include "platform/DriverRequests.h"
+#include "platform/FlashChips.h"
 #include "platform/emulated/FirmwareImage.h"
 #include "platform/emulated/Machine.h"
 

@@ -1,7 +1,7 @@
 #include "platform/emulated/IdeBench.h"
 
 #include "common/Text.h"
-#include "directide/FlashChips.h"
+#include "platform/FlashChips.h"
 
 namespace platform::emulated {
 namespace {

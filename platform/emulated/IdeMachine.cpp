@@ -4,7 +4,7 @@
 
 #include "common/Crc32.h"
 #include "common/Text.h"
-#include "directide/DriverImages.h"
+#include "platform/DriverImages.h"
 #include "platform/emulated/FlashDriver.h"
 #include "platform/emulated/Machine.h"
 

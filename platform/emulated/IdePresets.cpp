@@ -1,6 +1,6 @@
 #include "platform/emulated/IdePresets.h"
 
-#include "directide/FlashChips.h"
+#include "platform/FlashChips.h"
 
 namespace platform::emulated {
 

@@ -11,7 +11,7 @@
 
 #include "package/Package.h"
 #include "package/PackageBlock.h"
-#include "tools/pack/Packer.h"
+#include "package/PackageFile.h"
 
 constexpr int64_t kLargestImage = 16 * 1024;
 
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // brenvo-pack --show judges the package as the program does.
     bool usable = false;
-    pack::DescribePackage(asPacked, usable);
+    package::DescribePackage(asPacked, usable);
     if (usable != parsed.ok()) __builtin_trap();
     return 0;
 }

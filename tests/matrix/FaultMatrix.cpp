@@ -14,13 +14,14 @@
 #include "cli/RunReport.h"
 #include "common/Crc32.h"
 #include "common/Text.h"
-#include "directide/DriverRequests.h"
 #include "engine/ExitStatus.h"
 #include "engine/RestartCheck.h"
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateTexts.h"
+#include "package/OptionNames.h"
 #include "package/Package.h"
 #include "package/PackageBlock.h"
+#include "platform/DriverRequests.h"
 #include "platform/emulated/BenchFile.h"
 #include "platform/emulated/EmulatedSystem.h"
 #include "platform/emulated/FirmwareImage.h"
@@ -49,7 +50,7 @@ constexpr int kSelectRequest = static_cast<int>(directide::DriverRequest::Select
 constexpr int kIdentifyRequest = static_cast<int>(directide::DriverRequest::IdentifyDevice);
 constexpr int kReadByteRequest = static_cast<int>(directide::DriverRequest::ReadFlashByte);
 constexpr char kNewRevision[] = "QV12";
-constexpr char kShippedOptions[] = "00010110001001100000000000000000";
+using package::kShippedOptions;
 // The device's command time-out, and a command that takes longer.
 constexpr double kDeviceTimeOut = 108000;
 constexpr double kTimeOutSeconds = 200000;

@@ -33,13 +33,13 @@ out=$(env -u BRENVO_MACHINE "$brenvo" 2>&1); check "this computer without a benc
 fresh typical
 out=$(run "$brenvo"); check "unpackaged: no firmware" 5 $? "$out" "brenvo: error: No F/W in executable !"
 
-packed 00010110001001100000000000000000
+packed "$(options)"
 sed -i 's/"administrator": true/"administrator": false/' "$work/pc.json"
 out=$(run "$work/brenvo"); check "access denied" 4 $? "$out" \
   "Access denied ! You must have administrator privilege to flash drives."
 
 # Unattended, exit when done, no restart: the program flashes E: and ends by itself.
-packed 00010101101001100000000000000000
+packed "$(options rebootAfterSuccess=0 unattended=1 exitWhenDone=1)"
 fresh typical
 out=$(run "$work/brenvo"); check "unattended update ends the program" 0 $? "$out" \
   "brenvo: information: Firmware has been updated successfully !"
@@ -50,10 +50,10 @@ check "no restart" 0 0 "$out" "Restart:           none pending"
 # Script mode ends in every case, with the console's status.
 # Unattended, staying after success, leaving out drives that already hold the revision: E: was
 # flashed above, so there is nothing to update.
-packed 00010101001001100100000000000000
+packed "$(options rebootAfterSuccess=0 unattended=1 skipCurrent=1)"
 out=$(run "$work/brenvo"); check "nothing to update ends the program" 3 $? "$out" ""
 # A package that is not unattended waits for a person to press Update: refused, nothing flashed.
-packed 00010110001001100000000000000000
+packed "$(options)"
 fresh typical
 out=$(run "$work/brenvo"); check "a package that is not unattended is refused" 4 $? "$out" \
   "nothing was flashed"
@@ -64,7 +64,7 @@ sed -i 's/"revision": "QV11"/"revision": "QV31"/' "$work/pc.json"
 out=$(run "$work/brenvo"); check "nothing matched ends the program" 3 $? "$out" \
   "brenvo: error: "
 # The tray check, E: holding a disc in a locked tray: nobody can take it out.
-packed 00011101101001100000000000000000
+packed "$(options checkTray=1 rebootAfterSuccess=0 unattended=1 exitWhenDone=1)"
 fresh typical
 sed -i '0,/"trayLocked": false/s//"trayLocked": true/' "$work/pc.json"
 out=$(run "$work/brenvo"); check "a locked tray ends the program" 4 $? "$out" \
@@ -72,7 +72,7 @@ out=$(run "$work/brenvo"); check "a locked tray ends the program" 4 $? "$out" \
 out=$("$bench" show "$work/pc.json"); check "the locked tray left E: alone" 0 $? "$out" \
   "revision QV11"
 # The OEM wizard's check after a restart: its verdict is the status.
-packed 20010110001001100000000000000000
+packed "$(options uiVariant=2)"
 fresh typical
 out=$(run "$work/brenvo" /QVCHECK 0 QV11); check "the check after a restart that passes" 0 $? "$out" ""
 out=$(run "$work/brenvo" /QVCHECK 0 QV12); check "the check after a restart that fails" 1 $? "$out" ""

@@ -13,12 +13,12 @@
 #include "common/NewFile.h"
 #include "common/WideText.h"
 #include "device/AtapiDevice.h"
+#include "device/CommandSet.h"
 #include "device/HiTimer.h"
 #include "device/SystemInfo.h"
-#include "directide/DriverImages.h"
 #include "directide/RurDriver.h"
-#include "engine/CommandSet.h"
 #include "engine/RestartCheck.h"
+#include "platform/DriverImages.h"
 #include "platform/Trace.h"
 #include "platform/windows/WideText.h"
 #include "platform/windows/Win32.h"
@@ -389,8 +389,8 @@ TEST_F(WindowsBackend, RecordsEachPassThroughCommandInTheTraceByItsDriveLetter) 
     {
         device::AtapiDevice atapi;
         ASSERT_TRUE(atapi.OpenDrive(0));
-        engine::TestUnitReady(atapi);
-        engine::TestUnitReady(atapi);
+        device::TestUnitReady(atapi);
+        device::TestUnitReady(atapi);
         atapi.CloseDrive();
     }
     platform::Trace::Close();

@@ -22,14 +22,14 @@
 #include "common/Files.h"
 #include "common/NewFile.h"
 #include "common/Text.h"
-#include "directide/FlashChips.h"
 #include "engine/RestartCheck.h"
+#include "package/PackageFile.h"
+#include "platform/FlashChips.h"
 #include "platform/emulated/BenchFile.h"
 #include "platform/emulated/BenchLock.h"
 #include "platform/emulated/DriveBench.h"
 #include "platform/emulated/FirmwareImage.h"
 #include "tools/bench/Presets.h"
-#include "tools/pack/Packer.h"
 
 namespace benchtool {
 namespace {
@@ -410,7 +410,7 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
     }
     const std::string opened = "/proc/self/fd/" + std::to_string(program);
     try {
-        pack::ReadPackageBlock(opened);
+        package::ReadPackageBlock(opened);
     } catch (const std::exception& e) {
         ::close(program);
         std::string why = e.what();

@@ -9,6 +9,7 @@
 #include "common/Text.h"
 #include "common/WideText.h"
 #include "package/PackageBlock.h"
+#include "package/PackageFlaws.h"
 
 namespace pack {
 namespace {
@@ -66,6 +67,39 @@ std::string Today() {
                   unsigned(ymd.day()));
     return text;
 }
+
+// A package that parses can still update no drive at all; such a one is refused here, naming the
+// field, rather than shipped to makers' users.
+void RefuseWhatCannotWork(const Manifest& m, const std::vector<std::string>& imageWhere,
+                          const std::vector<std::vector<std::string>>& constraintWhere) {
+    using namespace package;
+    const bool directIde = m.options[11] != '0';
+    bool longRevisions = false;
+    for (const auto& image : m.images)
+        for (const auto& c : image.constraints)
+            longRevisions |= AsksForLongRevisions(c.low);
+    const size_t width = RevisionWidth(longRevisions, directIde);
+    auto fail = [](const std::string& where, const std::string& key, const std::string& why) {
+        throw JsonError(where + "." + key + ": " + why);
+    };
+    for (size_t i = 0; i < m.images.size(); ++i) {
+        const auto& image = m.images[i];
+        if (std::string why = UnsendableImage(image.data.size(), directIde); !why.empty())
+            fail(imageWhere[i], "file", image.file + " " + why);
+        if (std::string why = RevisionTooWide(image.newRevision, width); !why.empty())
+            fail(imageWhere[i], "newRevision", why);
+        for (size_t e = 0; e < image.constraints.size(); ++e) {
+            const auto& c = image.constraints[e];
+            const std::string& where = constraintWhere[i][e];
+            if (std::string why = RevisionTooWide(c.low, width); !why.empty())
+                fail(where, "low", why);
+            if (std::string why = RevisionTooWide(c.high, width); !why.empty())
+                fail(where, "high", why);
+            if (std::string why = EmptyRange(c.low, c.high, width); !why.empty())
+                fail(where, "low", why);
+        }
+    }
+}
 }  // namespace
 
 Manifest LoadManifest(const std::string& path) {
@@ -83,6 +117,9 @@ Manifest ParseManifest(std::string_view text, const std::string& path) {
 
     Manifest m;
     Fields top(root, path);
+    // Where each image and constraint was read, for the checks that need the whole manifest.
+    std::vector<std::string> imageWhere;
+    std::vector<std::vector<std::string>> constraintWhere;
     m.title = Text(top, "title", kTitleSize, true);
     m.driveName = Text(top, "driveName", kDriveNameSize, true);
     m.buildDate = Text(top, "buildDate", kBuildDateSize, false, Today());
@@ -99,6 +136,8 @@ Manifest ParseManifest(std::string_view text, const std::string& path) {
     if (!top.Has("images")) top.Fail("images", "missing: a list of 1 to 4 images");
     top.Array("images", [&](Fields& f, size_t) {
         ImageSpec image;
+        imageWhere.push_back(f.Where());
+        constraintWhere.emplace_back();
         image.file = f.String("file", "");
         image.data = ReadFile(f, "file", folder, kImageAreaSize);
         if (image.data.empty()) f.Fail("file", image.file + " is empty");
@@ -112,6 +151,7 @@ Manifest ParseManifest(std::string_view text, const std::string& path) {
         if (f.Has("start")) image.start = f.Integer("start", 0, 0, kImageAreaSize);
         f.Array("constraints", [&](Fields& c, size_t) {
             Constraint constraint;
+            constraintWhere.back().push_back(c.Where());
             constraint.low = Text(c, "low", kEntryLowSize, false);
             constraint.high = Text(c, "high", kEntryHighSize, false);
             constraint.vendor = DriveIdentity(c, "vendor", kEntryVendorSize, 8);
@@ -144,6 +184,7 @@ Manifest ParseManifest(std::string_view text, const std::string& path) {
                                 " but the manifest lists " + std::to_string(m.images.size()) +
                                 " images");
     }
+    RefuseWhatCannotWork(m, imageWhere, constraintWhere);
     return m;
 }
 

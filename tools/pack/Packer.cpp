@@ -14,10 +14,9 @@
 #include "common/NewFile.h"
 #include "common/Text.h"
 #include "common/WideText.h"
-#include "directide/RurDriver.h"
-#include "engine/Downloads.h"
 #include "package/Package.h"
 #include "package/PackageChecksum.h"
+#include "package/PackageFile.h"
 #include "package/Scramble.h"
 
 namespace pack {
@@ -72,90 +71,7 @@ bool SameFile(const std::string& a, const std::string& b) {
     return !ecA && !ecB && pathA == pathB;
 }
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::string problem;
-    auto bytes = common::ReadWholeFile(path, problem);
-    if (!bytes) throw PackError(path + " " + problem);
-    return std::move(*bytes);
-}
-
-int64_t FindBlock(const std::vector<uint8_t>& file, const std::string& path) {
-    int64_t at = LocateBlock(file);
-    if (at == -1) {
-        throw PackError(path +
-                        " holds no package block (is it a Brenvo program that carries a "
-                        "package?)");
-    }
-    if (at == -2) throw PackError(path + " holds more than one package block; refusing to guess");
-    return at;
-}
-
-const char* const kLanguages[] = {"English", "Traditional Chinese", "Japanese"};
-
-std::string OptionLines(const PackageOptions& o) {
-    std::ostringstream s;
-    auto yesNo = [](bool b) { return b ? "yes" : "no"; };
-    const char* variants[] = {"standard (message boxes)", "custom dialogs", "OEM wizard"};
-    s << "    1  uiVariant          " << o.uiVariant << "  "
-      << (o.uiVariant >= 0 && o.uiVariant <= 2 ? variants[o.uiVariant] : "(no such variant)")
-      << "\n";
-    s << "    2  language           " << o.language << "  "
-      << kLanguages[o.language == 1   ? 1
-                    : o.language == 2 ? 2
-                                      : 0]
-      << "\n";
-    s << "    4  warnNewer          " << yesNo(o.warnNewer) << "\n";
-    s << "    5  checkTray          " << yesNo(o.checkTray) << "\n";
-    s << "    6  commitVariant      " << yesNo(o.commitVariant) << "  (commit mode "
-      << (o.commitVariant ? "0xA0" : "0x80") << ")\n";
-    s << "    7  rebootAfterSuccess " << yesNo(o.rebootAfterSuccess) << "\n";
-    s << "    8  unattended         " << yesNo(o.unattended) << "\n";
-    s << "    9  exitWhenDone       " << yesNo(o.exitWhenDone) << "\n";
-    s << "   10  noticeKind         " << o.noticeKind << "  "
-      << (o.noticeKind == 1   ? "two-point notice"
-          : o.noticeKind == 2 ? "three-point notice"
-                              : "no notice")
-      << "\n";
-    s << "   11  imageCount         " << o.imageCount << "\n";
-    s << "   12  directIde          " << yesNo(o.directIde)
-      << (o.directIde ? "  (direct-IDE path)" : "  (SCSI pass-through)") << "\n";
-    s << "   13  listMatchedOnly    " << yesNo(o.listMatchedOnly) << "\n";
-    s << "   14  stayAfterSuccess   " << yesNo(o.stayAfterSuccess) << "\n";
-    s << "   15  askBeforeReboot    " << yesNo(o.askBeforeReboot) << "\n";
-    s << "   17  warnSame           " << yesNo(o.warnSame) << "\n";
-    s << "   18  skipCurrent        " << yesNo(o.skipCurrent) << "\n";
-    return s.str();
-}
-
-// A text of the block in quotes; the constraint texts are read as they are (they decide the
-// matching), so they are escaped here before they reach the terminal.
-std::string Quoted(const std::string& text) {
-    return "\"" + common::ShownText(text) + "\"";
-}
-
 }  // namespace
-
-std::vector<std::string> TransferWarnings(const Manifest& m) {
-    std::vector<std::string> warnings;
-    const bool directIde = m.options.size() > 11 && m.options[11] != '0';
-    for (size_t i = 0; i < m.images.size(); ++i) {
-        const size_t size = m.images[i].data.size();
-        std::string image = "image " + std::to_string(i + 1) + " (" + m.images[i].file + ", " +
-                            std::to_string(size) + " bytes)";
-        if (directIde) {
-            if (size > directide::kMaxFlashImageSize) {
-                warnings.push_back(image + " is larger than the 1 MiB the direct-IDE path flashes");
-            }
-        } else if (size != engine::kBankImageSize && (size % engine::kVerifiedChunkSize != 0 ||
-                                                      size > engine::kLargestVerifiedImage)) {
-            warnings.push_back(
-                image +
-                " is not a whole number of 2048-byte chunks (up to 16 MiB); the program "
-                "will refuse to send it");
-        }
-    }
-    return warnings;
-}
 
 void WritePackage(const Manifest& m, std::span<uint8_t> block) {
     auto placed = PlaceImages(m);
@@ -228,68 +144,6 @@ std::string VerifyPackage(const Manifest& m, std::span<const uint8_t> written) {
     return "";
 }
 
-std::string DescribePackage(std::span<uint8_t> block, bool& usable) {
-    Package p(block);
-    ParseResult parsed = p.Parse();
-    usable = parsed.ok();
-    const PackageOptions& o = p.Options();
-    std::ostringstream s;
-    s << "  Title:         " << Quoted(p.Title()) << "\n";
-    s << "  Drive name:    " << Quoted(p.DriveName()) << "\n";
-    s << "  Build date:    " << p.BuildDate() << "\n";
-    s << "  Credit tag:    " << Quoted(p.CreditTag()) << "\n";
-    s << "  Tool tag:      " << Quoted(p.ToolTag()) << "\n";
-    s << "  Version tag:   " << Quoted(p.VersionTag()) << "\n";
-    s << "  Options:       " << p.OptionDigits() << "\n";
-    if (parsed.problem != PackageProblem::BadOptionDigit) s << OptionLines(o);
-    s << "  Long revisions: " << (p.LongRevisionMode() ? "yes" : "no") << "\n";
-    for (int n = 1; n <= kMaxImages; ++n) {
-        int32_t size = p.ImageSize(n);
-        s << "  Image " << n << ": ";
-        if (size == 0 && p.ImageStart(n) == 0) {
-            s << "not carried (new revision " << Quoted(p.NewRevisionLabel(n)) << ")\n";
-        } else {
-            s << "start " << p.ImageStart(n) << ", size " << size << ", new revision "
-              << Quoted(p.NewRevisionLabel(n));
-            if (p.ImageFits(n)) {
-                std::vector<uint8_t> image = p.SelectImage(n - 1);
-                UnscrambleImage(image, p.KeyTable(n));
-                char crc[16];
-                std::snprintf(crc, sizeof crc, "%08x", common::Crc32(image));
-                s << ", crc32 " << crc << " (unscrambled, as the drive will hold it)\n";
-            } else {
-                s << ", OUTSIDE the image area\n";
-            }
-        }
-        for (int e = 1; e <= kEntriesPerImage; ++e) {
-            if (p.EntryIsPlaceholder(n, e)) continue;
-            auto orAny = [](const std::string& t, const char* any) {
-                return t.empty() ? std::string(any) : Quoted(t);
-            };
-            s << "    constraint " << e << ": revision " << orAny(p.EntryLow(n, e), "(any)")
-              << " to " << orAny(p.EntryHigh(n, e), "(any)") << ", vendor "
-              << orAny(p.EntryVendor(n, e), "(any)") << ", product "
-              << orAny(p.EntryProduct(n, e), "(any)") << "\n";
-        }
-        if (p.EntryIsPlaceholder(n, 1) && n <= o.imageCount) {
-            s << "    constraint 1 is an untouched placeholder: every drive matches this image\n";
-        }
-    }
-    if (parsed.problem == PackageProblem::NoImages) {
-        s << "  The program would stop at start: it carries no firmware (image count 0).\n";
-    } else if (!usable) {
-        s << "  The program would refuse this package: " << parsed.message << "\n";
-    }
-    if (!parsed.notice.empty()) s << "  Note: " << parsed.notice << "\n";
-    return s.str();
-}
-
-std::vector<uint8_t> ReadPackageBlock(const std::string& path) {
-    std::vector<uint8_t> file = ReadAll(path);
-    int64_t at = FindBlock(file, path);
-    return std::vector<uint8_t>(file.begin() + at, file.begin() + at + kBlockSize);
-}
-
 int PackExecutable(const std::string& manifestPath, const std::string& input,
                    const std::string& output, std::ostream& out, std::ostream& err) {
     common::NewFile copy;
@@ -313,8 +167,8 @@ int PackExecutable(const std::string& manifestPath, const std::string& input,
                                     ", which the manifest names; name another file");
             }
         }
-        std::vector<uint8_t> file = ReadAll(input);
-        int64_t at = FindBlock(file, input);
+        std::vector<uint8_t> file = ReadProgramFile(input);
+        int64_t at = FindPackageBlock(file, input);
         std::span<uint8_t> block(file.data() + at, kBlockSize);
         WritePackage(manifest, block);
         std::string problem;
@@ -336,9 +190,6 @@ int PackExecutable(const std::string& manifestPath, const std::string& input,
         if (!copy.PutInPlace(output, problem))
             throw PackError("cannot move the packaged copy to " + output + ": " + problem);
         copy.Close(false);
-        for (const auto& warning : TransferWarnings(manifest)) {
-            err << "brenvo-pack: warning: " << warning << "\n";
-        }
         out << "brenvo-pack: packaged " << manifest.images.size() << " image(s) into " << output
             << " (block at file offset " << at << "), verified.\n";
         return 0;
@@ -351,11 +202,11 @@ int PackExecutable(const std::string& manifestPath, const std::string& input,
 
 int ShowExecutable(const std::string& path, std::ostream& out, std::ostream& err) {
     try {
-        std::vector<uint8_t> file = ReadAll(path);
-        int64_t at = FindBlock(file, path);
+        std::vector<uint8_t> file = ReadProgramFile(path);
+        int64_t at = FindPackageBlock(file, path);
         bool usable = false;
         out << "Package in " << path << " (block at file offset " << at << "):\n"
-            << DescribePackage(std::span<uint8_t>(file.data() + at, kBlockSize), usable);
+            << package::DescribePackage(std::span<uint8_t>(file.data() + at, kBlockSize), usable);
         return usable ? 0 : 1;
     } catch (const std::exception& e) {
         err << "brenvo-pack: " << e.what() << "\n";

@@ -26,19 +26,6 @@ void WritePackage(const Manifest& manifest, std::span<uint8_t> block);
 // Empty when they agree, else what differs.
 std::string VerifyPackage(const Manifest& manifest, std::span<const uint8_t> block);
 
-// Images that the program would refuse to send whole, each with the reason (an empty list when
-// every image can be flashed).
-std::vector<std::string> TransferWarnings(const Manifest& manifest);
-
-// The package of a block in plain words. `usable` tells whether the program would accept it.
-// The block is parsed in place, as the program's start-up parses its own (which only closes the
-// revision bounds), so a 2 MiB block is never copied.
-std::string DescribePackage(std::span<uint8_t> block, bool& usable);
-
-// A copy of the one package block of a program file. Throws PackError when the file cannot be
-// read or holds no block or more than one.
-std::vector<uint8_t> ReadPackageBlock(const std::string& path);
-
 // The two commands. They return the process exit code; on any refusal no output file exists.
 int PackExecutable(const std::string& manifestPath, const std::string& input,
                    const std::string& output, std::ostream& out, std::ostream& err);

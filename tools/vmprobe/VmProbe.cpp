@@ -27,7 +27,7 @@
 
 #include "common/Bytes.h"
 #include "device/AtapiDevice.h"
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 #include "engine/DriveList.h"
 #include "platform/ScsiRequest.h"
 #include "platform/linux/LinuxSystem.h"
@@ -229,24 +229,24 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (command == "ready") {
-        engine::TestUnitReady(device);
+        device::TestUnitReady(device);
         std::cout << "tur " << Result(device) << "\n";
-        bool waited = engine::WaitReady(device, 10);
+        bool waited = device::WaitReady(device, 10);
         std::cout << "wait_ready=" << waited << " " << Result(device) << "\n";
     } else if (command == "microcode") {
-        bool written = engine::WriteBuffer(device, 0, 2048, engine::kControlData);
+        bool written = device::WriteBuffer(device, 0, 2048, device::kControlData);
         std::cout << "write_buffer=" << written << " " << Result(device) << "\n";
-        engine::TestUnitReady(device);
+        device::TestUnitReady(device);
         std::cout << "after " << Result(device) << "\n";
-        bool cleared = engine::WaitNoUnitAttention(device);
+        bool cleared = device::WaitNoUnitAttention(device);
         std::cout << "wait_no_unit_attention=" << cleared << " " << Result(device) << "\n";
     } else if (command == "tray") {
-        std::cout << "medium_absent=" << engine::IsMediumAbsent(device) << " " << Result(device)
+        std::cout << "medium_absent=" << device::IsMediumAbsent(device) << " " << Result(device)
                   << "\n";
-        bool ejected = engine::EjectTray(device);
-        std::cout << "eject=" << ejected << " tray_open=" << engine::IsTrayOpen(device) << "\n";
-        bool loaded = engine::LoadTray(device);
-        std::cout << "load=" << loaded << " tray_open=" << engine::IsTrayOpen(device) << "\n";
+        bool ejected = device::EjectTray(device);
+        std::cout << "eject=" << ejected << " tray_open=" << device::IsTrayOpen(device) << "\n";
+        bool loaded = device::LoadTray(device);
+        std::cout << "load=" << loaded << " tray_open=" << device::IsTrayOpen(device) << "\n";
     } else if (command == "bench") {
         return Bench(system, device, index, argc > 3 ? std::atoi(argv[3]) : 512);
     } else {

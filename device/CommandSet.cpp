@@ -1,15 +1,12 @@
-#include "engine/CommandSet.h"
+#include "device/CommandSet.h"
 
 #include <algorithm>
 #include <array>
 
 #include "platform/System.h"
 
-namespace engine {
+namespace device {
 namespace {
-using device::kDataIn;
-using device::kDataOut;
-using device::kNoData;
 using Block = std::array<uint8_t, 12>;
 
 constexpr uint32_t kEventStatusLength = 8;
@@ -198,4 +195,4 @@ bool IsMediumAbsent(AtapiDevice& device) {
     return SenseIs(device, 0x02, 0x3A);
 }
 
-}  // namespace engine
+}  // namespace device

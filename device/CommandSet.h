@@ -1,4 +1,4 @@
-// The commands the update engine sends to a drive, and the small polling helpers built on them.
+// The commands the program sends to a drive, and the small polling helpers built on them.
 //
 // Each operation fills one 12-byte block, hands it to AtapiDevice::Execute and reads the answer
 // from the device's read buffer. Every operation succeeds exactly when the outcome is 1.
@@ -8,9 +8,7 @@
 
 #include "device/AtapiDevice.h"
 
-namespace engine {
-
-using device::AtapiDevice;
+namespace device {
 
 // WRITE BUFFER control bytes.
 inline constexpr uint8_t kControlData = 0x00;
@@ -56,4 +54,4 @@ bool WaitNoUnitAttention(AtapiDevice& device);
 bool WaitReady(AtapiDevice& device, double seconds);
 bool IsMediumAbsent(AtapiDevice& device);
 
-}  // namespace engine
+}  // namespace device
