@@ -30,5 +30,7 @@ arrow "the seam includes no core nor front-end" platform -- package engine devic
 arrow "package/ includes no engine/" package -- engine
 arrow "the core includes no front-end nor tool" package engine device directide -- app dialogs wizard win32 cli tools
 arrow "the front-ends include no tool" app dialogs wizard win32 cli -- tools
+arrow "the wizard includes nothing of the main window" wizard -- app
+arrow "the main window includes nothing of the wizard" app -- wizard
 arrow "common/ includes only common/" common -- package engine device directide platform app dialogs wizard win32 cli tools
 summary
