@@ -25,6 +25,7 @@ JSON
 packed flasher 00010110001001100000000000000000
 packed confirming 10010110001001100000000000000000  # its dialog confirms the change
 packed unattended 00010111001001100000000000000000
+packed direct 00010110001101100000000000000000  # the direct-IDE path
 fresh() { "$bench" new --preset typical "$work/pc.json" > /dev/null; }
 revision() { "$bench" show "$work/pc.json" | grep -o 'revision QV1[0-9]' | head -1; }
 run() { BRENVO_MACHINE="$work/pc.json" "$work/flasher" "$@" < /dev/null 2>&1; }
@@ -44,6 +45,10 @@ fresh
 out=$(BRENVO_MACHINE="$work/pc.json" "$work/unattended" update < /dev/null 2>&1)
 check "an unattended package starts without asking" 0 $? "$out" "now QV12"
 ! grep -qF "[y/N]" <<< "$out"; check "and asks nothing" 0 $? "$out" ""
+"$bench" new --preset ide "$work/pc.json" > /dev/null
+out=$(BRENVO_MACHINE="$work/pc.json" "$work/direct" update < /dev/null 2>&1)
+check "a drive with no letter is named by its IDE place" 4 $? "$out" \
+  "Update IDE channel 0 master QUORVANT DVD-RW QV-1600 from QV11 to QV12? [y/N]"
 
 # At a terminal: `at PROGRAM TYPED ARGS...` runs it in a pseudo-terminal, typing TYPED.
 at() {
