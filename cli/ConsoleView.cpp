@@ -30,12 +30,14 @@ ConsoleView::ConsoleView(std::istream& in, std::ostream& out, std::ostream& err,
                          bool terminal)
     : in_(in), out_(out), err_(err), answers_(answers), terminal_(terminal) {}
 
+void ConsoleView::EndBar() {
+    if (barShown_ && terminal_) out_ << "\n";
+    barShown_ = false;
+}
+
 void ConsoleView::ShowMessage(engine::MessageKind kind, const std::string& text,
                               const std::string& caption) {
-    if (barShown_) {
-        out_ << "\n";
-        barShown_ = false;
-    }
+    EndBar();
     std::ostream& to = kind == engine::MessageKind::Error ? err_ : out_;
     to << "[" << KindName(kind) << (caption.empty() ? "" : ": " + caption) << "]\n" << text << "\n";
     to.flush();
@@ -51,10 +53,7 @@ void ConsoleView::ShowMessage(engine::MessageKind kind, const std::string& text,
 }
 
 bool ConsoleView::Question(const std::string& text) {
-    if (barShown_) {
-        out_ << "\n";
-        barShown_ = false;
-    }
+    EndBar();
     out_ << text << "\n";
     if (answers_ == Answers::Yes) {
         out_ << "> yes (--yes)\n";
@@ -75,7 +74,56 @@ bool ConsoleView::Question(const std::string& text) {
         if (!std::getline(in_, line)) return false;
         if (line == "y" || line == "Y" || line == "yes") return true;
         if (line == "n" || line == "N" || line == "no") return false;
+        out_ << "Please answer y (yes) or n (no).\n";
     }
+}
+
+bool ConsoleView::Consent(const std::string& question, size_t drives) {
+    EndBar();
+    bool yes = false;
+    if (answers_ == Answers::Yes) {
+        out_ << question << " yes (--yes)\n";
+        yes = true;
+    } else if (answers_ == Answers::No) {
+        out_ << question << " no (--no)\n";
+    } else if (!terminal_) {
+        out_ << question << "\n";
+        err_ << "brenvo-cli: this question needs an answer: run again with --yes or --no\n";
+        unanswered_ = true;
+    } else {
+        while (true) {
+            out_ << question << " " << std::flush;
+            std::string line;
+            if (!std::getline(in_, line)) {
+                out_ << "\n";
+                break;
+            }
+            if (line == "y" || line == "Y" || line == "yes") {
+                yes = true;
+                break;
+            }
+            if (line.empty() || line == "n" || line == "N" || line == "no") break;
+            out_ << "Please answer y (yes) or n (no); Enter alone means no.\n";
+        }
+    }
+    if (!yes) {
+        err_ << "brenvo-cli: not updated: " << (drives == 1 ? "the drive was" : "the drives were")
+             << " not changed\n";
+    }
+    confirmed_ = yes;
+    return yes;
+}
+
+bool ConsoleView::ConfirmRun(const std::vector<engine::PlannedChange>& changes) {
+    std::string question = "Update";
+    for (size_t i = 0; i < changes.size(); ++i) {
+        const engine::PlannedChange& c = changes[i];
+        question += std::string(i == 0                    ? " "
+                                : i + 1 == changes.size() ? " and "
+                                                          : ", ") +
+                    c.drive + " from " + c.fromRevision + " to " + c.toRevision;
+    }
+    return Consent(question + "? [y/N]", changes.size());
 }
 
 bool ConsoleView::Ask(const std::string& text, const std::string&, engine::AskButtons) {
@@ -94,8 +142,10 @@ void ConsoleView::ShowMostUpdate() {
 
 void ConsoleView::ShowUpdateConfirm(uint8_t* answer, const std::string& oldRevision,
                                     const std::string& newRevision) {
-    *answer = Question(engine::ConsoleText(engine::DialogId::UpdateCfm, language_, oldRevision,
-                                           newRevision))
+    // The confirmation of this package's dialog is the run's question, asked once.
+    *answer = confirmed_ || Consent("Update the drive from " + oldRevision + " to " + newRevision +
+                                        "? [y/N]",
+                                    1)
                   ? 1
                   : 0;
 }
@@ -153,43 +203,48 @@ void ConsoleView::ShowRebootZulk() {
 void ConsoleView::SetStatus(const std::string& text) {
     if (text == status_) return;
     status_ = text;
-    if (terminal_) {
-        DrawProgress();
-        return;
-    }
-    // The animated dots ("Programming ", "Programming .", "..", ...) would make a line every
-    // tick: scripts get each step once, a step still under way with its three dots.
-    std::string step = text.substr(0, text.find_last_not_of('.') + 1);
-    const bool underWay = step.empty() || step.back() == ' ';
-    step = step.substr(0, step.find_last_not_of(' ') + 1);
-    if (step.empty() || step == lastStep_) return;
-    lastStep_ = step;
-    out_ << (underWay ? step + " ..." : text) << "\n";
+    if (flashing_ && terminal_) DrawProgress();
+}
+
+void ConsoleView::SetStep(engine::Step step, const std::string& words) {
+    // At a terminal the bar's own text says how the flash goes on.
+    if (step == engine::Step::Flashing && barShown_ && terminal_) return;
+    if (words.empty() || words == lastStep_) return;
+    lastStep_ = words;
+    // A script's progress lines go on between the flash's own steps.
+    if (step != engine::Step::Flashing) EndBar();
+    out_ << words << "\n";
+}
+
+void ConsoleView::SetFlashing(bool flashing) {
+    flashing_ = flashing;
+    if (!flashing) return;  // the bar stays until the next line, to show where the flash ended
+    EndBar();
+    barShown_ = true;
+    lastTenth_ = -1;
+    if (terminal_) DrawProgress();
 }
 
 void ConsoleView::SetProgress(int position, int maximum) {
     position_ = position;
     maximum_ = maximum > 0 ? maximum : 1;
-    if (terminal_) DrawProgress();
-}
-
-void ConsoleView::SetPercent(const std::string& text) {
-    if (text == percent_) return;
-    percent_ = text;
+    if (!barShown_) return;
     if (terminal_) {
         DrawProgress();
-    } else if (busy_ && (!timerRunning_ || text == "100 %") && text.size() >= 3 &&
-               text[text.size() - 3] == '0') {
-        // Scripts see every tenth percent of the direct path and the end of the bar.
-        out_ << "progress " << text << "\n";
+        return;
     }
+    // Scripts see every tenth of a bar that follows the transfer, and where the bar ended; the
+    // timer's animation follows nothing.
+    const int percent = position_ * 100 / maximum_;
+    if ((timerRunning_ && position_ < maximum_) || percent / 10 == lastTenth_) return;
+    lastTenth_ = percent / 10;
+    out_ << "progress " << percent << " %\n";
 }
 
 void ConsoleView::DrawProgress() {
     int filled = position_ * kBarWidth / maximum_;
     out_ << "\r[" << std::string(filled, '#') << std::string(kBarWidth - filled, ' ') << "] "
-         << percent_ << "  " << status_ << "\x1b[K" << std::flush;
-    barShown_ = true;
+         << position_ * 100 / maximum_ << " %  " << status_ << "\x1b[K" << std::flush;
 }
 
 void ConsoleView::PostToUiThread(std::function<void()> task) {
@@ -205,10 +260,7 @@ void ConsoleView::RunUntilIdle(engine::UpdateEngine& engine) {
             nextTick += kTick;
         }
     }
-    if (barShown_) {
-        out_ << "\n";
-        barShown_ = false;
-    }
+    EndBar();
 }
 
 }  // namespace cli

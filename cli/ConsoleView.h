@@ -1,10 +1,13 @@
 // The update engine's view on a terminal or in a script: questions answered by flags or at a
-// prompt, message boxes as lines, a progress bar on a terminal and plain lines otherwise.
+// prompt, message boxes and steps as lines, and while a flash is under way a progress bar on a
+// terminal (plain progress lines otherwise). It draws from the procedure's facts: the step, the
+// flash under way, position and maximum, the verdict.
 #pragma once
 
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "engine/TaskQueue.h"
 #include "engine/UpdateEngine.h"
@@ -46,10 +49,8 @@ class ConsoleView : public engine::UpdateView {
     void SetStatus(const std::string& text) override;
     void SetStatusColour(engine::Colour) override {}
     void SetProgress(int position, int maximum) override;
-    void SetPercent(const std::string& text) override;
-    void SetButtons(bool updateEnabled, bool closeEnabled) override {
-        busy_ = !updateEnabled && !closeEnabled;
-    }
+    void SetPercent(const std::string&) override {}
+    void SetButtons(bool, bool) override {}
     void SetOldRevision(const std::string&) override {}
     void SetTimerRunning(bool running) override { timerRunning_ = running; }
     void DriveListChanged() override {}
@@ -57,6 +58,10 @@ class ConsoleView : public engine::UpdateView {
     void RequestTerminate() override { terminateRequested_ = true; }
     bool StopRequested() override { return stopRequested_ || (gate_ && gate_->StopRequested()); }
     bool RestartHeld() override;
+    void SetFlashing(bool flashing) override;
+    void SetStep(engine::Step step, const std::string& words) override;
+    void SetVerdict(engine::RunEnd) override { EndBar(); }
+    bool ConfirmRun(const std::vector<engine::PlannedChange>& changes) override;
     bool IsConsole() const override { return true; }
     void PostToUiThread(std::function<void()> task) override;
 
@@ -70,6 +75,10 @@ class ConsoleView : public engine::UpdateView {
 
   private:
     bool Question(const std::string& text);
+    // The run's one question: yes, or no for --no, an empty answer, or nobody to answer.
+    bool Consent(const std::string& question, size_t drives);
+    // Ends the bar's line, so that what follows starts a line of its own.
+    void EndBar();
     void SayRestartNeeded();
     void DrawProgress();
 
@@ -86,11 +95,15 @@ class ConsoleView : public engine::UpdateView {
     bool stopRequested_ = false;
     bool terminateRequested_ = false;
     bool timerRunning_ = false;
-    std::string status_, percent_;
+    std::string status_;
     std::string lastStep_;  // the last step written as a line
     int position_ = 0, maximum_ = 100;
+    // The flash's progress is on show: from the start of the flash until the next line, so that
+    // the bar shows where the flash ended.
     bool barShown_ = false;
-    bool busy_ = false;  // workers are running
+    bool flashing_ = false;   // a flash is under way
+    int lastTenth_ = -1;      // the last tenth of the bar written as a progress line
+    bool confirmed_ = false;  // the run's question was answered yes
 
     engine::TaskQueue tasks_;
 };

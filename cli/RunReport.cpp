@@ -20,7 +20,9 @@ int ReportRun(const engine::RunReport& run, bool unanswered, std::ostream& out, 
         out << d.line << "\n    before " << d.oldRevision << ", package " << d.packageRevision;
         switch (d.outcome) {
             case engine::DriveOutcome::NotFlashed:
-                out << ": not flashed, the run stopped before its turn";
+                out << (run.end == engine::RunEnd::Declined
+                            ? ": not flashed"
+                            : ": not flashed, the run stopped before its turn");
                 break;
             case engine::DriveOutcome::Failed:
                 out << ": the flash failed";

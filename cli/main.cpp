@@ -34,8 +34,10 @@ constexpr char kProgram[] = "brenvo-cli";
 constexpr char kUpdateOptions[] =
     "  --drive N        update drive N of the list (from 0; default: the selected one,\n"
     "                   the last drive the package may update)\n"
-    "  --yes, --no      answer the update's questions; without them the questions are\n"
-    "                   asked at the terminal, and with no terminal the update is refused.\n"
+    "  --yes, --no      answer the update's questions; before it writes, an update asks\n"
+    "                   once, naming each drive and the change (Enter alone is no).\n"
+    "                   Without them the questions are asked at the terminal, and with\n"
+    "                   no terminal the update is refused and no drive is changed.\n"
     "                   --yes does not answer for the two steps beyond the flash:\n"
     "  --reboot         restart the computer when the package asks to after its update;\n"
     "                   without it the run ends saying that a restart is needed (at a\n"

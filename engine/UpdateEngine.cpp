@@ -19,6 +19,22 @@ constexpr int kBackgroundFormatRepeats = 10;
 constexpr uint8_t kBackgroundFormatRunning = 2;
 constexpr int kIdeSlots = 8;
 constexpr char kCaption[] = "Brenvo";
+
+// A drive as the run's question names it: its letter (or IDE place) and its identity.
+std::string ChangedDriveName(const device::DriveRecord& record) {
+    auto trimmed = [](std::string text) {
+        text.erase(text.find_last_not_of(' ') + 1);
+        return text;
+    };
+    std::string place = FieldText(record.rootPath);
+    place = common::ShownText(place.substr(0, 2));  // "E:\" -> "E:"
+    if (place.empty()) {
+        place = "IDE channel " + std::to_string(record.adapter) +
+                (record.target == 0 ? " master" : " slave");
+    }
+    return place + " " + trimmed(ShownField(record.vendor)) + " " +
+           trimmed(ShownField(record.product));
+}
 }  // namespace
 
 UpdateEngine::UpdateEngine(package::Package& package, UpdateView& view, FlashGate* gate)
@@ -404,6 +420,7 @@ bool UpdateEngine::RequestClose() {
 
 void UpdateEngine::RunOver() {
     inRun_ = false;
+    view_.SetVerdict(lastRun_.end);
     if (closeRequested_ || endAfterRun_) view_.RequestTerminate();
     closeRequested_ = false;
 }
@@ -454,8 +471,16 @@ void UpdateEngine::UpdateClick() {
         if (package_.Options().exitWhenDone) view_.RequestTerminate();
     }
 
+    // An attended run asks once before the first write, naming each drive it takes.
+    const bool confirmed =
+        driveCount_ == 0 || package_.Options().unattended || view_.ConfirmRun(PlannedChanges());
+    if (!confirmed) {
+        lastRun_.end = RunEnd::Declined;
+        view_.RequestTerminate();
+    }
+
     runComplete_ = false;
-    for (int slot = 0; slot < driveCount_; ++slot) {
+    for (int slot = 0; confirmed && slot < driveCount_; ++slot) {
         if (closeRequested_) {
             // The window was asked to close: the drives whose turn has not come stay as they are.
             lastRun_.end = RunEnd::Stopped;
@@ -480,6 +505,8 @@ void UpdateEngine::UpdateClick() {
         animation_ = ProgressAnimation{0, kProgressSteps};
         SetProgressBar(0, kProgressSteps);
         view_.SetTimerRunning(true);
+        std::string words = Text(UpdateText::ProgrammingPrefix, package_.Options().language);
+        view_.SetStep(Step::Flashing, words.erase(words.find_last_not_of(' ') + 1) + " ...");
     }
     view_.SetButtons(false, false);
     view_.SetStatusColour(Colour::Maroon);
@@ -490,6 +517,17 @@ void UpdateEngine::UpdateClick() {
 const device::DriveRecord* UpdateEngine::SlotRecord(int slot) const {
     return ideDriver_ ? ideDriver_->DriveAtSlot(slotDrive_[slot])
                       : startupDevice_->DriveAt(slotDrive_[slot]);
+}
+
+std::vector<PlannedChange> UpdateEngine::PlannedChanges() const {
+    std::vector<PlannedChange> changes;
+    for (int slot = 0; slot < driveCount_; ++slot) {
+        const device::DriveRecord* record = SlotRecord(slot);
+        const DriveResult& drive = lastRun_.drives[static_cast<size_t>(slot)];
+        changes.push_back({record ? ChangedDriveName(*record) : drive.line, drive.oldRevision,
+                           drive.packageRevision});
+    }
+    return changes;
 }
 
 DriveResult UpdateEngine::DescribeSlot(int slot) const {
@@ -588,13 +626,13 @@ bool UpdateEngine::PrepareSlot(int slot, uint8_t& answer, uint8_t& ejectAnswer) 
 
 bool UpdateEngine::TrayAndDiscLoop(device::AtapiDevice& drive) {
     const int language = package_.Options().language;
-    view_.SetStatus(Text(UpdateText::CheckDiscAndTray, language));
+    ShowStep(Step::Preparing, Text(UpdateText::CheckDiscAndTray, language));
     while (true) {
         const bool mediumAbsent = IsMediumAbsent(drive);
         if (mediumAbsent && !IsTrayOpen(drive)) return true;
         if (closeRequested_ || view_.StopRequested() || gate_.StopRequested()) return false;
         if (!mediumAbsent) {
-            view_.SetStatus(Text(UpdateText::TrayOut, language));
+            ShowStep(Step::Preparing, Text(UpdateText::TrayOut, language));
             view_.Repaint();
             EjectTray(drive);
             WaitReady(drive, kTrayReadySeconds);
@@ -605,10 +643,10 @@ bool UpdateEngine::TrayAndDiscLoop(device::AtapiDevice& drive) {
                 Text(trayOut ? UpdateText::RemoveDisc : UpdateText::CannotEject, language),
                 kCaption);
         }
-        view_.SetStatus(Text(UpdateText::TrayIn, language));
+        ShowStep(Step::Preparing, Text(UpdateText::TrayIn, language));
         view_.Repaint();
         LoadTray(drive);
-        view_.SetStatus(Text(UpdateText::WaitingReady, language));
+        ShowStep(Step::Preparing, Text(UpdateText::WaitingReady, language));
         view_.Repaint();
         WaitReady(drive, kTrayReadySeconds);
         if (IsTrayOpen(drive)) {
@@ -643,8 +681,13 @@ void UpdateEngine::ShowProgress(int percent) {
 }
 
 void UpdateEngine::ShowStatus(const std::string& text) {
-    view_.SetStatus(text);
+    ShowStep(Step::Flashing, text);
     view_.Repaint();
+}
+
+void UpdateEngine::ShowStep(Step step, const std::string& words) {
+    view_.SetStatus(words);
+    view_.SetStep(step, words);
 }
 
 void UpdateEngine::SetProgressBar(int position, int maximum) {
@@ -695,7 +738,7 @@ void UpdateEngine::Complete() {
         slot.reset();  // closes each drive
     SetProgressBar(progressMaximum_, progressMaximum_);
     view_.SetPercent("100 %");
-    view_.SetStatus(Text(UpdateText::Inquiry, package_.Options().language));
+    ShowStep(Step::Checking, Text(UpdateText::Inquiry, package_.Options().language));
     view_.Repaint();
     Reidentify();
     // The drives were read back under the claim; the list's handle goes first, so that nothing
@@ -783,7 +826,7 @@ void UpdateEngine::EndRun(RunEnd end) {
     }
     lastRun_.end = RunEnd::Succeeded;
     view_.SetStatusColour(Colour::Navy);
-    view_.SetStatus(Text(UpdateText::Done, language));
+    ShowStep(Step::Done, Text(UpdateText::Done, language));
     updated_ = true;
 
     auto resetDisplay = [&] {
@@ -807,7 +850,7 @@ void UpdateEngine::EndRun(RunEnd end) {
         case 1:
             if (o.stayAfterSuccess) resetDisplay();
             if (gate_.StopRequested()) {
-                view_.SetStatus(kNoRestartAfterStopText);
+                ShowStep(Step::Done, kNoRestartAfterStopText);
             } else {
                 view_.ShowRebootZulk();
             }
@@ -829,7 +872,7 @@ void UpdateEngine::EndRun(RunEnd end) {
 void UpdateEngine::RestartAfterSuccess() {
     if (gate_.StopRequested()) {
         // Whoever stopped the run does not want the computer restarted now.
-        view_.SetStatus(kNoRestartAfterStopText);
+        ShowStep(Step::Done, kNoRestartAfterStopText);
         view_.RequestTerminate();
         return;
     }

@@ -204,6 +204,10 @@ class UpdateEngine {
     // drive makes the run no success.
     RunEnd JudgeRun();
     DriveResult DescribeSlot(int slot) const;
+    // The chosen drives and their changes, as the run's question names them.
+    std::vector<PlannedChange> PlannedChanges() const;
+    // The status line and the step it stands for.
+    void ShowStep(Step step, const std::string& words);
     DriveResult DescribeRecord(const device::DriveRecord& record) const;
     const device::DriveRecord* SlotRecord(int slot) const;
     void Reidentify();

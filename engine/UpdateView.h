@@ -7,12 +7,30 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace engine {
+
+enum class RunEnd;  // the run's verdict (UpdateEngine.h)
 
 enum class MessageKind { Warning, Information, Error };
 enum class AskButtons { YesNo, OkCancel };
 enum class Colour { Black, Navy, Maroon };
+
+// Where a run of the update procedure stands.
+enum class Step {
+    Preparing,  // the drive is made ready: disc and tray checked, waited for; nothing written
+    Flashing,   // the firmware is being written
+    Checking,   // the flash has ended: the drives are identified again
+    Done,       // the run succeeded
+};
+
+// A drive an attended run is about to write, and the change.
+struct PlannedChange {
+    std::string drive;  // address and identity: "E: QUORVANT DVD-RW QV-1600"
+    std::string fromRevision;
+    std::string toRevision;
+};
 
 class UpdateView {
   public:
@@ -63,6 +81,18 @@ class UpdateView {
     // the package restarts it without asking; the view then says that a restart is still needed
     // to finish the update.
     virtual bool RestartHeld() { return false; }
+
+    // --- the procedure as facts: a view that is no window draws from these, not from the
+    // widgets' states (SetFlashing says whether a flash is under way, SetProgress the bar's
+    // position and maximum) ---
+    // The run has come to `step`; `words` name it as the status line does, without animation.
+    virtual void SetStep(Step, const std::string& /*words*/) {}
+    // The run has given its verdict (every run that UpdateClick began, written or not).
+    virtual void SetVerdict(RunEnd) {}
+    // Asked once per attended run, after its drives are chosen and before anything is written to
+    // any of them: false ends the run with nothing written. A window's Update button is this
+    // consent, so the windows keep the default.
+    virtual bool ConfirmRun(const std::vector<PlannedChange>&) { return true; }
 
     // True for a terminal's view: texts that tell the user a command to type name the
     // console's way (sudo), not the window's.

@@ -89,7 +89,7 @@ check "--dry-run names the restart" 0 0 "$out" "restarts the computer if asked t
 ! grep -q '"cdb":"3b' "$work/dry.jsonl"; check "--dry-run sends no WRITE BUFFER" 0 $? "$(cat "$work/dry.jsonl")" ""
 [ "$before" = "$("$bench" show "$work/pc.json" | grep -v "Clock")" ]
 check "--dry-run leaves the drives as they were" 0 $? "$before" ""
-out=$(run update); check "update with no questions needed" 0 $? "$out" "now QV12"
+out=$(run update --yes); check "update with --yes" 0 $? "$out" "now QV12"
 out=$("$bench" show "$work/pc.json"); check "flash holds the image" 0 $? "$out" "revision QV12 (QV12-00), flash 1048576 bytes crc32 $crc12"
 check "no restart without an answer" 0 0 "$out" "Restart:           none pending"
 # Run again, a drive that holds the package's revision is not flashed again without --force.
@@ -141,13 +141,13 @@ out=$("$bench" show "$work/pc.json"); check "restart recorded" 0 $? "$out" "requ
 # A package that restarts without asking: --no-reboot holds it off.
 manifest "$(options askBeforeReboot=0)" QV10 QV19
 fresh typical
-out=$(run update --no-reboot); check "--no-reboot holds off an unasked restart" 0 $? "$out" \
+out=$(run update --yes --no-reboot); check "--no-reboot holds off an unasked restart" 0 $? "$out" \
   "restart it to finish the update"
 out=$("$bench" show "$work/pc.json"); check "no restart made" 0 $? "$out" "Restart:           none pending"
 fresh typical
 out=$(run update --dry-run); check "--dry-run names an unasked restart" 0 $? "$out" \
   "restarts the computer without asking: --no-reboot holds it off"
-out=$(run update); check "without it the package restarts as it was made to" 0 $? "$out" "now QV12"
+out=$(run update --yes); check "without it the package restarts as it was made to" 0 $? "$out" "now QV12"
 out=$("$bench" show "$work/pc.json"); check "restart made" 0 $? "$out" "requested, pending"
 out=$(run list --force); check "--force belongs to update" 2 $? "$out" "are options of update"
 

@@ -92,13 +92,13 @@ fi
 # ConsoleViewTest).
 qv12_package "$bench"
 "$pack" manifest.json "$cli" flasher > /dev/null
-BRENVO_MACHINE=pc.json ./flasher update < /dev/null > log.txt 2>&1
+BRENVO_MACHINE=pc.json ./flasher update --yes < /dev/null > log.txt 2>&1
 check "piped update" 0 $? "$(cat log.txt)" "now QV12"
 check "no progress bar in a pipe" 0 "$(grep -c $'\r' log.txt)" "$(cat log.txt)" "Inquiry ..."
 # A run that dies leaves the lines it wrote: on a paced clock, kill it while it programs.
 "$bench" new --preset typical paced.json > /dev/null
 sed -i 's/"mode": "virtual"/"mode": "paced"/' paced.json
-BRENVO_MACHINE=paced.json ./flasher update < /dev/null > dying.txt 2>&1 &
+BRENVO_MACHINE=paced.json ./flasher update --yes < /dev/null > dying.txt 2>&1 &
 pid=$!
 for _ in $(seq 50); do grep -q '^Programming' dying.txt 2> /dev/null && break; sleep 0.1; done
 kill -9 $pid 2> /dev/null
