@@ -61,6 +61,7 @@ class ConsoleView : public engine::UpdateView {
     void SetFlashing(bool flashing) override;
     void SetStep(engine::Step step, const std::string& words) override;
     void SetVerdict(engine::RunEnd) override { EndBar(); }
+    bool RunRefused() const override { return answers_ == Answers::No; }
     bool ConfirmRun(const std::vector<engine::PlannedChange>& changes) override;
     bool IsConsole() const override { return true; }
     void PostToUiThread(std::function<void()> task) override;

@@ -471,9 +471,10 @@ void UpdateEngine::UpdateClick() {
         if (package_.Options().exitWhenDone) view_.RequestTerminate();
     }
 
-    // An attended run asks once before the first write, naming each drive it takes.
-    const bool confirmed =
-        driveCount_ == 0 || package_.Options().unattended || view_.ConfirmRun(PlannedChanges());
+    // An attended run asks once before the first write, naming each drive it takes; a package
+    // that starts without asking still heeds a no given before the run began.
+    const bool asks = !package_.Options().unattended || view_.RunRefused();
+    const bool confirmed = driveCount_ == 0 || !asks || view_.ConfirmRun(PlannedChanges());
     if (!confirmed) {
         lastRun_.end = RunEnd::Declined;
         view_.RequestTerminate();

@@ -92,6 +92,10 @@ class UpdateView {
     // Asked once per attended run, after its drives are chosen and before anything is written to
     // any of them: false ends the run with nothing written. A window's Update button is this
     // consent, so the windows keep the default.
+    // True when the person said no before the run began (the console's --no): then even a
+    // package that starts without asking writes nothing, and the run's question is put to
+    // record that answer.
+    virtual bool RunRefused() const { return false; }
     virtual bool ConfirmRun(const std::vector<PlannedChange>&) { return true; }
 
     // True for a terminal's view: texts that tell the user a command to type name the

@@ -127,7 +127,7 @@ TEST(ConsoleView, TheRunsQuestionDecidesBeforeAnythingIsWritten) {
 
 // The package whose own dialog confirms the change asks it as the same one line, once (after its
 // notice); a package that updates every drive by itself starts without asking.
-TEST(ConsoleView, TheConfirmingPackageAsksOnceAndTheUnattendedOneNever) {
+TEST(ConsoleView, TheConfirmingPackageAsksOnceAndTheUnattendedOneOnlyHeedsANo) {
     ConsoleRun confirming(Options({{1, '1'}}), cli::Answers::Ask, true, "y\ny\n");
     confirming.Run();
     EXPECT_TRUE(confirming.Flashed()) << confirming.out.str();
@@ -139,6 +139,12 @@ TEST(ConsoleView, TheConfirmingPackageAsksOnceAndTheUnattendedOneNever) {
     unattended.Run();
     EXPECT_TRUE(unattended.Flashed()) << unattended.err.str();
     EXPECT_EQ(unattended.Count("[y/N]"), 0u) << unattended.out.str();
+
+    // A no given on the command line is heeded even by the package that does not ask.
+    ConsoleRun refused(Options({{8, '1'}}), cli::Answers::No, false);
+    refused.Run();
+    EXPECT_FALSE(refused.Flashed()) << refused.out.str();
+    EXPECT_EQ(refused.Count("no (--no)"), 1u) << refused.out.str();
 }
 
 // At a terminal --yes answers the update's own questions without reading the terminal, but not
