@@ -281,8 +281,6 @@ void TMainQV::ShowProgressPage() {
 
 void TMainQV::ShowCompletePage() {
     SetLook(engine::WizardPageLook(kCompletePage));
-    engine::WriteRestartCheck(static_cast<int>(SendMessageW(main_.cboDrives, CB_GETCURSEL, 0, 0)),
-                              TextOf(lblNewFW));
 }
 
 void TMainQV::ShowVerifyPage() {

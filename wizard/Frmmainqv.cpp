@@ -312,7 +312,6 @@ void TMainQV::ShowProgressPage() {
 
 void TMainQV::ShowCompletePage() {
     SetLook(engine::WizardPageLook(kCompletePage));
-    engine::WriteRestartCheck(main_.cboDrives->currentIndex(), lblNewFW->text().toStdString());
     setCursor(Qt::ArrowCursor);
     pbar->setCursor(Qt::ArrowCursor);
 }

@@ -149,7 +149,7 @@ TEST_F(MessageBoxWords, QuestionsAfterStartAskInThePackagesLanguageWithLinesKept
                 ok = ButtonText(box, QMessageBox::Ok);
                 ExpectGivenLinesKept(box, text);
             });
-            window_->ShowMessage(engine::MessageKind::Information, text.toStdString(), "");
+            window_->Session().ShowMessage(engine::MessageKind::Information, text.toStdString(), "");
             EXPECT_EQ(ok, language.ok);
         }
         window_.reset();
@@ -178,7 +178,7 @@ TEST_F(MessageBoxWords, TheWizardAsksInEnglishWhateverThePackagesLanguage) {
     // The run's own messages keep the package's language.
     QString cancel;
     WhenShown([&](QMessageBox& box) { cancel = ButtonText(box, QMessageBox::Cancel); });
-    window_->Ask("?", "", engine::AskButtons::OkCancel);
+    window_->Session().Ask("?", "", engine::AskButtons::OkCancel);
     EXPECT_EQ(cancel, "キャンセル");
 }
 
