@@ -28,6 +28,7 @@ constexpr size_t kMiB = 1024 * 1024;
 class RecordingDisplay : public engine::WindowDisplay {
   public:
     bool nobody = false;  // script mode: nothing is answered
+    int queuedYes = 0;    // questions a script answers yes beforehand, even in script mode
     uint8_t dialogAnswer = 1;
     bool questionAnswer = true;
 
@@ -45,6 +46,7 @@ class RecordingDisplay : public engine::WindowDisplay {
         messages.push_back(std::to_string(static_cast<int>(kind)) + ":" + text);
     }
     bool Question(const std::string&, const std::string&, engine::AskButtons) override {
+        if (queuedYes > 0) return queuedYes-- > 0;
         if (nobody) ++unanswered_;
         return !nobody && questionAnswer;
     }
@@ -284,6 +286,25 @@ TEST(WindowSession, AQuestionNobodyAnsweredRefusesTheRun) {
     ASSERT_FALSE(window.display.dialogs.empty());
     EXPECT_EQ(window.display.dialogs[0], DialogId::ShowMsg);
     EXPECT_EQ(window.session.ExitStatus(), engine::kExitDeclined);
+
+    // A disc in the drive (the custom-dialog variant asks to eject it): the question goes to
+    // nobody, its flag keeps the caller's yes and the run flashes, but a script that asked and
+    // got no answer still refuses.
+    Window disc("default", Options({{1, '1'}, {5, '1'}, {8, '1'}}), DirectIde::Available,
+                [](platform::emulated::Machine& m) {
+                    auto d = benchtool::QuorvantDrive("E:", "1:0:0:0");
+                    d.medium = true;
+                    m.drives.push_back(std::make_shared<platform::emulated::OpticalDrive>(d));
+                });
+    disc.display.nobody = true;
+    disc.display.queuedYes = 1;  // the variant's checklist at start-up
+    disc.Open(true);
+    disc.display.Turn();
+    disc.FinishRun();
+    ASSERT_FALSE(disc.display.dialogs.empty());
+    EXPECT_EQ(disc.display.dialogs[0], DialogId::EjectDisc);
+    EXPECT_EQ(disc.session.Engine().LastRun().end, engine::RunEnd::Succeeded);
+    EXPECT_EQ(disc.session.ExitStatus(), engine::kExitDeclined);
 }
 
 // The OEM variant checks the drive once more after the restart; the engine registers that check
