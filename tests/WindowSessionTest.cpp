@@ -269,24 +269,6 @@ TEST(WindowSession, ScriptModeRunsOnlyAPackageThatNeedsNobody) {
 }
 
 TEST(WindowSession, AQuestionNobodyAnsweredRefusesTheRun) {
-    // The drive already holds the package's revision: the newer-firmware warning asks.
-    Window window("default", Options({{8, '1'}, {7, '0'}}), DirectIde::Available,
-                  [](platform::emulated::Machine& m) {
-                      m.drives.push_back(std::make_shared<platform::emulated::OpticalDrive>(
-                          benchtool::QuorvantDrive("E:", "1:0:0:0")));
-                      m.drives[0]->ByHand([](platform::emulated::DriveSettings& d) {
-                          d.revision = "QV15";
-                          d.driveTag = "QV15-01";
-                      });
-                  });
-    window.display.nobody = true;
-    window.Open(true);
-    window.display.Turn();
-    window.FinishRun();
-    ASSERT_FALSE(window.display.dialogs.empty());
-    EXPECT_EQ(window.display.dialogs[0], DialogId::ShowMsg);
-    EXPECT_EQ(window.session.ExitStatus(), engine::kExitDeclined);
-
     // A disc in the drive (the custom-dialog variant asks to eject it): the question goes to
     // nobody, its flag keeps the caller's yes and the run flashes, but a script that asked and
     // got no answer still refuses.
@@ -318,6 +300,13 @@ TEST(WindowSession, TheCheckAfterTheRestartIsRegisteredOnlyAfterASuccess) {
         Window window("typical", Options({{1, '2'}, {7, '0'}, {14, '1'}}));
         window.Open();
         EXPECT_FALSE(entry().has_value());
+        // The window hands over to the wizard once, at a later turn than its first paint.
+        window.session.Painted();
+        window.session.Painted();
+        EXPECT_FALSE(window.display.wizardShown);
+        EXPECT_EQ(window.display.later.size(), 1u);
+        window.display.Turn();
+        EXPECT_TRUE(window.display.wizardShown);
         window.session.UpdatePressed();
         window.FinishRun();
         ASSERT_EQ(window.session.Engine().LastRun().end, engine::RunEnd::Succeeded);
