@@ -334,7 +334,7 @@ int DryRun(engine::UpdateEngine& engine, const Options& options) {
     if (updates && restart.restarts) {
         std::cout << "After a successful update the package restarts the computer"
                   << (restart.asks ? " if asked to: --reboot says yes"
-                           : " without asking: --no-reboot holds it off")
+                                   : " without asking: --no-reboot holds it off")
                   << ".\n";
     }
     if (!updates) std::cerr << "brenvo-cli: no drive to update\n";

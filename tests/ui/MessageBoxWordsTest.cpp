@@ -149,7 +149,8 @@ TEST_F(MessageBoxWords, QuestionsAfterStartAskInThePackagesLanguageWithLinesKept
                 ok = ButtonText(box, QMessageBox::Ok);
                 ExpectGivenLinesKept(box, text);
             });
-            window_->Session().ShowMessage(engine::MessageKind::Information, text.toStdString(), "");
+            window_->Session().ShowMessage(engine::MessageKind::Information, text.toStdString(),
+                                           "");
             EXPECT_EQ(ok, language.ok);
         }
         window_.reset();
