@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     int status = engine::kExitOk;
     try {
         package::Package package(package::OwnBlock());
-        app::TBrenvoMain main(package, parameters);
+        app::TBrenvoMain main(package, parameters, session.DirectIdePath());
         // Signals look at the window's gate exactly while the window lives.
         struct Watching {
             app::StopSignals& stops;

@@ -301,7 +301,6 @@ int ChooseListItem(engine::UpdateEngine& engine, const Options& options) {
 // What an update would do with each drive; nothing is asked or written.
 int DryRun(engine::UpdateEngine& engine, const Options& options) {
     if (int status = ChooseListItem(engine, options); status != kExitOk) return status;
-    const auto& o = engine.Options();
     std::cout << "Dry run: nothing is asked and nothing is written.\n";
     bool updates = false;
     for (const engine::PlannedDrive& p : engine.PlanRun()) {
@@ -333,13 +332,11 @@ int DryRun(engine::UpdateEngine& engine, const Options& options) {
         }
         std::cout << "\n";
     }
-    const bool restarts =
-        o.uiVariant == 1 || ((o.uiVariant == 0 || o.uiVariant == 2) && o.rebootAfterSuccess);
-    if (updates && restarts) {
-        const bool asks = o.uiVariant == 1 || o.askBeforeReboot;
+    const engine::RestartPlan restart = engine.PlanRestart();
+    if (updates && restart.restarts) {
         std::cout << "After a successful update the package restarts the computer"
-                  << (asks ? " if asked to: --reboot says yes"
-                           : " without asking: --no-reboot holds it off")
+                  << (restart.asks ? " if asked to: --reboot says yes"
+                                   : " without asking: --no-reboot holds it off")
                   << ".\n";
     }
     if (!updates) std::cerr << "brenvo-cli: no drive to update\n";
@@ -364,11 +361,9 @@ int Update(engine::UpdateEngine& engine, cli::ConsoleView& view, const Options& 
     }
     engine.UpdateClick();
     view.RunUntilIdle(engine);
-    if (o.uiVariant == 2 && engine.LastRun().end == engine::RunEnd::Succeeded) {
-        // The OEM variant checks the drive once more after the restart.
-        engine::WriteRestartCheck(engine.SelectedItem(), engine.Revisions().newRevision);
+    // The engine has registered the OEM variant's check after the restart.
+    if (o.uiVariant == 2 && engine.LastRun().end == engine::RunEnd::Succeeded)
         std::cout << "After the restart the drive is checked once more.\n";
-    }
 
     return ReportRun(engine.LastRun(), view.Unanswered(), std::cout, std::cerr);
 }
@@ -399,19 +394,7 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
     view.SetLanguage(engine.ParsePackage().ok() ? package.Options().language : 0);
     if (const std::string& notice = engine.ParsePackage().notice; !notice.empty())
         std::cerr << "brenvo-cli: note: " << notice << "\n";
-    using DirectIde = platform::MachineSession::DirectIde;
-    const DirectIde directIde = session.DirectIdePath();
-    if (engine.ParsePackage().ok() && package.Options().directIde &&
-        directIde != DirectIde::Available) {
-        std::cerr << "brenvo-cli: this package flashes drives through the direct-IDE flash driver, "
-                  << (directIde == DirectIde::NoDriverForSystem
-                          ? "which exists only for Windows; it cannot update drives on this "
-                            "system.\n"
-                          : "a 32-bit Windows kernel driver that a 64-bit Windows cannot load; "
-                            "nothing was installed and no drive was touched. Run it on a 32-bit "
-                            "Windows.\n");
-        return directIde == DirectIde::NoDriverForSystem ? kExitNoFlashDriver : kExitNo64BitDriver;
-    }
+    engine.SetDirectIde(session.DirectIdePath());
     // Nothing is flashed by these: the notice is not asked.
     view.SetAcceptNotice(options.command == "list" || options.command == "check" || options.dryRun);
     // The core's own message boxes (the ASPI manager's) go to the console as well.

@@ -17,6 +17,10 @@ int StartExitStatus(StartEnd end) {
             return kExitDeclined;
         case StartEnd::NoMatchingDrive:
             return kExitNoDrive;
+        case StartEnd::NoFlashDriver:
+            return kExitNoFlashDriver;
+        case StartEnd::No64BitDriver:
+            return kExitNo64BitDriver;
     }
     return kExitFlashFailed;
 }

@@ -8,6 +8,14 @@ std::string NoFirmwareText(int language) {
     return "No F/W in executable !";
 }
 
+std::string DirectIdeRefusalText(platform::DirectIde directIde, int language) {
+    if (directIde == platform::DirectIde::SixtyFourBitWindows)
+        return SixtyFourBitWindowsText(language);
+    return "This package flashes drives through the direct-IDE flash driver,\n"
+           "which exists only for Windows: it cannot update drives on this system.\n"
+           "Nothing was installed and no drive was touched.";
+}
+
 std::string SixtyFourBitWindowsText(int language) {
     if (language == 1) {
         return "這個韌體更新程式透過直接 IDE 燒錄驅動程式更新光碟機，\n"

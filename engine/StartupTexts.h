@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/DirectIde.h"
+
 namespace engine {
 
 std::string NoFirmwareText(int language);
@@ -23,6 +25,8 @@ CaptionedText AccessDeniedText(int language);
 // A direct-IDE package on a 64-bit Windows, refused before the flash driver is installed: the
 // driver is a 32-bit kernel driver such a Windows cannot load.
 std::string SixtyFourBitWindowsText(int language);
+// A direct-IDE package refused on this machine: `directIde` says why (not Available).
+std::string DirectIdeRefusalText(platform::DirectIde directIde, int language);
 
 // A restart the system refused.
 inline constexpr char kRebootRefusedText[] =

@@ -76,6 +76,12 @@ StartEnd UpdateEngine::StartUp(const CheckRequest& check) {
         view_.ShowMessage(MessageKind::Error, parsed.message, kCaption);
         return Stop(StartEnd::DamagedPackage);
     }
+    if (o.directIde && directIde_ != platform::DirectIde::Available) {
+        // Refused before the flash driver is installed: nothing is written anywhere.
+        view_.ShowMessage(MessageKind::Error, DirectIdeRefusalText(directIde_, language), kCaption);
+        return Stop(directIde_ == platform::DirectIde::NoDriverForSystem ? StartEnd::NoFlashDriver
+                                                                         : StartEnd::No64BitDriver);
+    }
 
     view_.SetStatus("");
     SetProgressBar(0, 100);
@@ -826,6 +832,9 @@ void UpdateEngine::EndRun(RunEnd end) {
         return;
     }
     lastRun_.end = RunEnd::Succeeded;
+    // The OEM variant checks the drive once more after the restart: registered before anything
+    // could restart the computer.
+    if (o.uiVariant == 2) WriteRestartCheck(selectedItem_, revisionLine_.newRevision);
     view_.SetStatusColour(Colour::Navy);
     ShowStep(Step::Done, Text(UpdateText::Done, language));
     updated_ = true;
@@ -843,7 +852,7 @@ void UpdateEngine::EndRun(RunEnd end) {
                                   kCaption);
                 resetDisplay();
             }
-            if (o.rebootAfterSuccess) {
+            if (PlanRestart().restarts) {
                 RestartAfterSuccess();
                 return;
             }
@@ -859,7 +868,7 @@ void UpdateEngine::EndRun(RunEnd end) {
             return;
         case 2:
             if (o.stayAfterSuccess) DrivesChange(selectedItem_);
-            if (o.rebootAfterSuccess) {
+            if (PlanRestart().restarts) {
                 RestartAfterSuccess();
                 return;
             }
@@ -868,6 +877,17 @@ void UpdateEngine::EndRun(RunEnd end) {
             break;
     }
     if (o.exitWhenDone) view_.RequestTerminate();
+}
+
+RestartPlan UpdateEngine::PlanRestart() const {
+    const auto& o = package_.Options();
+    // The custom-dialog variant always offers its restart dialog; the others restart only when
+    // the package says so, asking first where it says that too.
+    RestartPlan plan;
+    plan.restarts =
+        o.uiVariant == 1 || ((o.uiVariant == 0 || o.uiVariant == 2) && o.rebootAfterSuccess);
+    plan.asks = plan.restarts && (o.uiVariant == 1 || o.askBeforeReboot);
+    return plan;
 }
 
 void UpdateEngine::RestartAfterSuccess() {
@@ -879,7 +899,7 @@ void UpdateEngine::RestartAfterSuccess() {
     }
     if (view_.RestartHeld()) {
         // The view has said that a restart is still needed.
-    } else if (package_.Options().askBeforeReboot) {
+    } else if (PlanRestart().asks) {
         view_.ShowReboot();
     } else if (!device::RebootSystem(osInfo_)) {
         // The system refused: say so rather than end as if the computer were restarting.

@@ -20,6 +20,7 @@
 #include "engine/UpdateTexts.h"
 #include "engine/UpdateView.h"
 #include "package/Package.h"
+#include "platform/DirectIde.h"
 
 namespace engine {
 
@@ -35,6 +36,8 @@ enum class StartEnd {
     NoMatchingDrive,  // no present and matched drive
     NoticeDeclined,   // the user did not accept the notice or checklist
     DriveHeld,        // no drive to update, and another program holds a drive the scan found
+    NoFlashDriver,    // a direct-IDE package where the system has no flash driver (Linux)
+    No64BitDriver,    // a direct-IDE package on a 64-bit Windows
 };
 
 // How the last update run ended.
@@ -92,6 +95,12 @@ struct PlannedDrive {
     bool asks = false;  // the package would ask before it overwrites this drive
 };
 
+// What the package does with the computer after a successful update.
+struct RestartPlan {
+    bool restarts = false;  // the computer is restarted (or the user asked to restart it)
+    bool asks = false;      // the user is asked first
+};
+
 // The revision line of the selected drive.
 struct RevisionLine {
     bool matched = false;  // cmdUpdate enabled, the three revision labels shown
@@ -124,6 +133,9 @@ class UpdateEngine {
     // the list keeps the drives of the family that report the expected revision or their boot
     // loader's, so that the index the update wrote still names the same drive.
     StartEnd StartUp(const CheckRequest& check = {});
+    // Whether this machine can take a direct-IDE package; start-up refuses one where it cannot,
+    // before anything is installed or sent to a drive. Set before StartUp.
+    void SetDirectIde(platform::DirectIde directIde) { directIde_ = directIde; }
 
     // --- the drive list ---
     void FillDriveList();
@@ -145,6 +157,7 @@ class UpdateEngine {
     // What UpdateClick would do with every listed drive, from the list as it stands: nothing is
     // asked and no drive is opened.
     std::vector<PlannedDrive> PlanRun() const;
+    RestartPlan PlanRestart() const;
     void UpdateClick();
     void TimerTick();
     // The direct-IDE path's callbacks, carried to the user-interface thread.
@@ -223,6 +236,7 @@ class UpdateEngine {
     bool parsed_ = false;
     bool forCheck_ = false;
     bool leaveUpToDate_ = false;
+    platform::DirectIde directIde_ = platform::DirectIde::Available;
     std::string checkRevision_;  // the revision the check expects
     package::ParseResult parseResult_;
     device::OSInfo osInfo_;

@@ -61,9 +61,8 @@ void WizardFlow::ShowProgressPage() {
 
 void WizardFlow::ShowCompletePage() {
     page_ = kCompletePage;
+    // The run registered the check after the restart when it succeeded.
     display_.ShowLook(WizardPageLook(page_));
-    const UpdateEngine& engine = host_.Engine();
-    WriteRestartCheck(engine.SelectedItem(), engine.Revisions().newRevision);
 }
 
 void WizardFlow::ShowVerifyPage() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/UserFiles.h"
+#include "platform/DirectIde.h"
 #include "platform/emulated/BenchLock.h"
 
 namespace platform {
@@ -42,10 +43,8 @@ class MachineSession {
     // The device node behind a drive letter ("E:\\" -> "/dev/sg1 /dev/sr0"); empty on the
     // emulated PC.
     std::string DeviceNode(const std::string& root) const;
-    // Whether this machine can take a direct-IDE package, and if not, why: Linux has no flash
-    // driver for it, and the driver is a 32-bit kernel driver a 64-bit Windows cannot load (its
-    // file would go to the folder WOW64 redirects a 32-bit program to, and load from nowhere).
-    enum class DirectIde { Available, NoDriverForSystem, SixtyFourBitWindows };
+    // Whether this machine can take a direct-IDE package, and if not, why.
+    using DirectIde = platform::DirectIde;
     DirectIde DirectIdePath() const { return directIde_; }
     // What this computer is, as (label, text) lines, where its backend says more than the
     // Windows terms do (Linux: the system, the user, each drive's node); empty otherwise.

@@ -121,7 +121,7 @@ found() {  # found NAME WINDOW: the window came
 }
 
 # Motif hints: flags 3 (functions and decorations), functions, decorations.
-main_hints="0x3, 0x4, 0x1a"     # move; border, title, system menu
+main_hints="0x3, 0x24, 0x1a"    # move, close; border, title, system menu
 plain_hints="0x3, 0x4, 0xa"     # move; border, title: no buttons
 sizeable_plain="0x3, 0x6, 0xe"  # the same, with a sizeable border
 

@@ -569,8 +569,6 @@ Observed Observe(const Case& c) {
             // As brenvo-cli's update does.
             engine.UpdateClick();
             view.RunUntilIdle(engine);
-            if (c.uiVariant == 2 && engine.LastRun().end == engine::RunEnd::Succeeded)
-                engine::WriteRestartCheck(engine.SelectedItem(), engine.Revisions().newRevision);
             o.said.status = cli::ReportRun(engine.LastRun(), view.Unanswered(), out, err);
         }
         o.said.out = out.str();

@@ -217,7 +217,7 @@ TEST_F(Accessibility, EveryDialogInEachLanguage) {
 
 TEST_F(Accessibility, TheWizardsDrivePage) {
     TBrenvoMain& window = Start(WithDigit(WithDigit(kShippedOptions, 1, '2'), 7, '0'));
-    auto* wizard = new wizard::TMainQV(window, &window, {"brenvo"});
+    auto* wizard = new wizard::TMainQV(window.Session(), &window, {"brenvo"});
     wizard->Flow().ShowDrivePage();
     wizard->show();
     ExpectNamed(*wizard);

@@ -160,7 +160,7 @@ TEST_F(WindowKeys, TheWizardTakesEnterOnTheFocusedButton) {
     // The OEM variant, staying on the complete page after success.
     app::TBrenvoMain& window = Start(main_testing::WithDigit(
         main_testing::WithDigit(main_testing::kShippedOptions, 1, '2'), 7, '0'));
-    auto* wizard = new wizard::TMainQV(window, &window, {"brenvo.exe"});
+    auto* wizard = new wizard::TMainQV(window.Session(), &window, {"brenvo.exe"});
     Type(*wizard, Qt::Key_Return);
     EXPECT_EQ(wizard->Page(), engine::kDrivePage) << "Enter on Next, first in the tab order";
     Type(*wizard, Qt::Key_Tab);

@@ -140,16 +140,20 @@ TEST_F(MainWindow, TheRevisionLineInEachLanguage) {
     }
 }
 
-TEST_F(MainWindow, AfterStartOnlyTheCloseButtonEndsTheProgram) {
+TEST_F(MainWindow, TheIdleWindowClosesFromItsTitleBarAndFromItsCloseButton) {
     auto window = Start();
     window->show();
-    EXPECT_FALSE(window->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowCloseButtonHint);
     window->close();  // as the title bar would
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_FALSE(window->TerminateRequested());
-    QTest::mouseClick(window->cmdClose, Qt::LeftButton);
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(window->TerminateRequested());
+    window.reset();
+
+    auto pressed = Start();
+    pressed->show();
+    QTest::mouseClick(pressed->cmdClose, Qt::LeftButton);
+    EXPECT_FALSE(pressed->isVisible());
+    EXPECT_TRUE(pressed->TerminateRequested());
 }
 
 TEST_F(MainWindow, NoFirmwareEndsTheProgramInThePackagesLanguage) {
@@ -237,7 +241,7 @@ TEST_F(MainWindow, TheCustomDialogVariantRefusesWithItsDialog) {
     EXPECT_TRUE(Modal::Messages().empty()) << "the refusal comes before the checklist";
 }
 
-TEST_F(MainWindow, DecliningTheNoticeEndsTheProgramBeforeTheCloseCommandGoes) {
+TEST_F(MainWindow, DecliningTheNoticeEndsTheProgram) {
     Modal::QueueAnswer(QMessageBox::No);
     auto window = Start(WithDigit(kShippedOptions, 10, '2'));
     EXPECT_EQ(window->StartResult(), StartEnd::NoticeDeclined);
@@ -245,14 +249,12 @@ TEST_F(MainWindow, DecliningTheNoticeEndsTheProgramBeforeTheCloseCommandGoes) {
     ASSERT_EQ(Modal::Messages().size(), 1u);
     EXPECT_EQ(Modal::Messages()[0].kind, MessageKind::Warning);
     EXPECT_TRUE(Modal::Messages()[0].text.contains("3> Don't remove the adapter and battery"));
-    EXPECT_TRUE(window->ClosableFromTitleBar());
 
     Modal::Reset();
     Modal::SetUnattended(true);
     Modal::QueueAnswer(QMessageBox::Yes);
     auto accepted = Start(WithDigit(kShippedOptions, 10, '1'));
     EXPECT_EQ(accepted->StartResult(), StartEnd::Ready);
-    EXPECT_FALSE(accepted->ClosableFromTitleBar());
     EXPECT_FALSE(Modal::Messages()[0].text.contains("3>"));
 }
 

@@ -149,7 +149,8 @@ TEST_F(MessageBoxWords, QuestionsAfterStartAskInThePackagesLanguageWithLinesKept
                 ok = ButtonText(box, QMessageBox::Ok);
                 ExpectGivenLinesKept(box, text);
             });
-            window_->ShowMessage(engine::MessageKind::Information, text.toStdString(), "");
+            window_->Session().ShowMessage(engine::MessageKind::Information, text.toStdString(),
+                                           "");
             EXPECT_EQ(ok, language.ok);
         }
         window_.reset();
@@ -162,7 +163,7 @@ TEST_F(MessageBoxWords, TheWizardAsksInEnglishWhateverThePackagesLanguage) {
         QuorvantManifest(WithDigit(WithDigit(WithDigit(kShippedOptions, 1, '2'), 2, '2'), 7, '0')));
     window_ = std::make_unique<TBrenvoMain>(block_->package);
     ASSERT_EQ(window_->StartResult(), engine::StartEnd::Ready);
-    auto* wizard = new wizard::TMainQV(*window_, window_.get(), {"brenvo"});
+    auto* wizard = new wizard::TMainQV(window_->Session(), window_.get(), {"brenvo"});
     wizard->show();
     QString yes, no;
     WhenShown(
@@ -178,7 +179,7 @@ TEST_F(MessageBoxWords, TheWizardAsksInEnglishWhateverThePackagesLanguage) {
     // The run's own messages keep the package's language.
     QString cancel;
     WhenShown([&](QMessageBox& box) { cancel = ButtonText(box, QMessageBox::Cancel); });
-    window_->Ask("?", "", engine::AskButtons::OkCancel);
+    window_->Session().Ask("?", "", engine::AskButtons::OkCancel);
     EXPECT_EQ(cancel, "キャンセル");
 }
 

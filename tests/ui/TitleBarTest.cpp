@@ -1,4 +1,4 @@
-// The title bar each window asks a window manager for: the main window the system menu only,
+// The title bar each window asks a window manager for: the main window the system menu and close,
 // the confirmation, the reboot windows and the wizard no buttons, the warning its close button,
 // the sizeable forms the usual three. The X11 stage (scripts/x11-test.sh) reads the same hints
 // back from a real X server.
@@ -32,15 +32,15 @@ void ExpectHints(const QWidget& window, uint32_t functions, uint32_t decorations
     EXPECT_EQ(hints.decorations, decorations);
 }
 
-TEST(TitleBar, TheMainWindowHasOnlyTheSystemMenuOnceStarted) {
+TEST(TitleBar, TheMainWindowKeepsItsCloseButtonOnceStarted) {
     auto machine = main_testing::PresetMachine("typical");
     main_testing::PackagedBlock block(main_testing::QuorvantManifest());
     Modal::SetUnattended(true);
     app::TBrenvoMain window(block.package);
     ASSERT_EQ(window.StartResult(), engine::StartEnd::Ready);
-    ExpectHints(window, kMotifFunctionMove, kFrame | kMotifDecorMenu);
+    ExpectHints(window, kMotifFunctionMove | kMotifFunctionClose, kFrame | kMotifDecorMenu);
 
-    auto* wizard = new wizard::TMainQV(window, &window, {"brenvo"});
+    auto* wizard = new wizard::TMainQV(window.Session(), &window, {"brenvo"});
     ExpectHints(*wizard, kMotifFunctionMove, kFrame);
     Modal::Reset();
 }

@@ -57,7 +57,7 @@ class Wizard : public ::testing::Test {
         block_ = std::make_unique<PackagedBlock>(QuorvantManifest(kOemOptions));
         window_ = std::make_unique<TBrenvoMain>(block_->package);
         EXPECT_EQ(window_->StartResult(), engine::StartEnd::Ready);
-        wizard_ = new TMainQV(*window_, window_.get(), commandLine);
+        wizard_ = new TMainQV(window_->Session(), window_.get(), commandLine);
         return *wizard_;
     }
     TMainQV& Check(const std::string& index, const std::string& revision) {
@@ -268,7 +268,7 @@ TEST_F(Wizard, SpeaksEnglishWhateverThePackagesLanguage) {
     window_ = std::make_unique<TBrenvoMain>(block_->package);
     ASSERT_EQ(window_->Label1->text(), "対象ドライブを選択して下さい。") << "a Japanese package";
     machine_->machine().shutdown.exitWindowsFails = true;
-    auto* wizard = new TMainQV(*window_, window_.get(), {"brenvo.exe"});
+    auto* wizard = new TMainQV(window_->Session(), window_.get(), {"brenvo.exe"});
     EXPECT_TRUE(wizard->lblMessage->text().startsWith("Welcome to the Quorvant firmware"));
     EXPECT_EQ(wizard->btnCancel->text(), "Cancel");
     wizard->btnNext->click();

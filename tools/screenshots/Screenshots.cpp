@@ -177,7 +177,7 @@ bool SaveWizard(const QString& folder) {
         std::vector<uint8_t> oem = QuorvantPackage(0, options);
         package::Package package(oem);
         app::TBrenvoMain window(package);
-        auto* wizard = new wizard::TMainQV(window, &window, {"brenvo"});
+        auto* wizard = new wizard::TMainQV(window.Session(), &window, {"brenvo"});
         shoot(*wizard, "wizard-1-welcome");
         wizard->Flow().ShowDrivePage();
         shoot(*wizard, "wizard-2-drive");
@@ -198,7 +198,7 @@ bool SaveWizard(const QString& folder) {
         for (const Check& check :
              {Check{"0", "QV13", "wizard-6-matches"}, Check{"0", "QV14", "wizard-6-differs"},
               Check{"7", "QV13", "wizard-6-notlisted"}}) {
-            auto* result = new wizard::TMainQV(window, &window,
+            auto* result = new wizard::TMainQV(window.Session(), &window,
                                                {"brenvo", "/QVCHECK", check.index, check.revision});
             shoot(*result, check.name);
             delete result;

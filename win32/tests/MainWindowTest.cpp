@@ -149,18 +149,21 @@ TEST_F(MainWindow, StartsInEachLanguageWithItsWordsFontsAndPlaces) {
     }
 }
 
-TEST_F(MainWindow, AfterStartOnlyTheCloseButtonEndsTheProgram) {
+TEST_F(MainWindow, TheIdleWindowClosesFromItsTitleBarAndFromItsCloseButton) {
     TBrenvoMain& window = Start();
     window.FormShow();
     HMENU menu = GetSystemMenu(window.Handle(), FALSE);
-    EXPECT_EQ(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1))
-        << "Close went from the system menu";
+    EXPECT_NE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1))
+        << "Close stays in the system menu";
     SendMessageW(window.Handle(), WM_CLOSE, 0, 0);  // as Alt+F4 would
-    EXPECT_TRUE(IsWindowVisible(window.Handle()));
-    EXPECT_FALSE(window.TerminateRequested());
-    SendMessageW(window.cmdClose, BM_CLICK, 0, 0);
-    EXPECT_TRUE(window.TerminateRequested());
     EXPECT_FALSE(IsWindowVisible(window.Handle()));
+    EXPECT_TRUE(window.TerminateRequested());
+
+    TBrenvoMain& pressed = Start();
+    pressed.FormShow();
+    SendMessageW(pressed.cmdClose, BM_CLICK, 0, 0);
+    EXPECT_TRUE(pressed.TerminateRequested());
+    EXPECT_FALSE(IsWindowVisible(pressed.Handle()));
 }
 
 TEST_F(MainWindow, EnterPressesTheFocusedButtonAndNothingElse) {
