@@ -510,7 +510,8 @@ DriveResult UpdateEngine::DescribeRecord(const device::DriveRecord& record) cons
                      std::to_string(record.target) + "-" + std::to_string(record.lun);
     if (const std::string root = FieldText(record.rootPath).substr(0, 2); !root.empty())
         result.address += " " + root;
-    result.identity = ShownField(record.idText);
+    result.identity = common::ShownText(common::TrimBlanks(FieldText(record.vendor)) + " " +
+                                        common::TrimBlanks(FieldText(record.product)));
     result.oldRevision = DisplayRevision(record);
     if (record.matched) {
         result.packageRevision = package_.NewRevision(record.imageIndex + 1, Form().Long());
