@@ -537,6 +537,7 @@ int main(int argc, char** argv) {
     // being written, and the emulated PC's state is saved whenever a flash was.
     engine::FlashGate gate;
     cli::StopSignals stopSignals(gate);
+    engine::SetHistoryProgram(kProgram);
     platform::MachineSession session;
     if (!session.Open(error, platform::MachineSession::FrontEnd::Console)) {
         std::cerr << "brenvo-cli: " << error << "\n";

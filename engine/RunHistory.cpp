@@ -108,7 +108,20 @@ std::optional<common::Folder> OpenFolder(const Place& place, bool create, std::s
 }
 #endif
 
+std::string& ProgramOverride() {
+    static std::string name;
+    return name;
+}
+
 }  // namespace
+
+void SetHistoryProgram(std::string name) {
+    ProgramOverride() = std::move(name);
+}
+
+const std::string& HistoryProgram() {
+    return ProgramOverride();
+}
 
 std::string VerdictName(RunEnd end) {
     switch (end) {

@@ -53,6 +53,11 @@ struct History {
 // read (a link, not a regular file, too large).
 std::optional<History> ReadHistory(const std::string& file, std::string& problem);
 
+// The program a record names, for a front-end the system would misname (the console on an
+// emulated PC, whose program file is the window's); otherwise the system's program file is named.
+void SetHistoryProgram(std::string name);
+const std::string& HistoryProgram();
+
 // The newest `count` records for people, newest first. Every text from the file is escaped.
 std::string HistoryForPeople(const History& history, size_t count);
 

@@ -751,7 +751,7 @@ void UpdateEngine::RecordRun(RunEnd end) {
     auto& system = platform::CurrentSystem();
     const std::string file = system.HistoryFile();
     if (file.empty()) return;  // a machine with no place for it (an emulated PC in memory)
-    std::string program = system.ModuleFileName();
+    std::string program = HistoryProgram().empty() ? system.ModuleFileName() : HistoryProgram();
     if (const size_t slash = program.find_last_of("/\\"); slash != std::string::npos)
         program.erase(0, slash + 1);
     RunFacts facts;

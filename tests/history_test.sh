@@ -38,6 +38,7 @@ check "the record holds the drive, before and after" 0 0 "$(cat "$history")" \
   '"after":"QV12","answered":true,"before":"QV11"'
 check "the record holds the package" 0 0 "$(cat "$history")" '"title":"Firmware Flasher - QV12"'
 check "the record holds the path" 0 0 "$(cat "$history")" '"path":"pass-through, verified download"'
+check "the record names the console" 0 0 "$(cat "$history")" '"program":"brenvo-cli '
 check "the good run's output names no history" 0 0 "$(grep -c "record of this run" <<< "$out")" "0"
 
 fresh
