@@ -829,7 +829,7 @@ void UpdateEngine::EndRun(RunEnd end) {
     if (end != RunEnd::Succeeded) {
         lastRun_.end = end;
         UpdateText text = end == RunEnd::Unknown ? UpdateText::OutcomeUnknown : UpdateText::Failure;
-        // The design's words, then where the record of the run is.
+        // The failure text as it always reads, then where the record of the run is.
         view_.ShowMessage(MessageKind::Error,
                           Text(text, language) + (historyNote_.empty() ? "" : "\n" + historyNote_),
                           kCaption);

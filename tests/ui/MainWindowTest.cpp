@@ -413,7 +413,7 @@ TEST_F(MainWindow, AScriptedRunLeavesTheTrayLoopAndIsNoSuccess) {
 }
 
 TEST_F(MainWindow, TheFailureMessageNamesTheRecordOfTheRun) {
-    // The same failing run on a bench kept in a folder: the design's words, then the history.
+    // The same failing run on a bench kept in a folder: the failure text, then the history.
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() /
         ("brenvo-window-history-" + std::to_string(QCoreApplication::applicationPid()));
