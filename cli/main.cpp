@@ -11,9 +11,11 @@
 #include "cli/RunReport.h"
 #include "cli/StopSignals.h"
 #include "common/CommandLine.h"
+#include "common/Text.h"
 #include "device/HiTimer.h"
 #include "device/SystemInfo.h"
 #include "engine/RestartCheck.h"
+#include "engine/RunHistory.h"
 #include "engine/UpdateEngine.h"
 #include "package/Package.h"
 #include "package/PackageFile.h"
@@ -29,6 +31,8 @@ using namespace cli;
 using engine::kCheckSwitch;
 
 constexpr char kProgram[] = "brenvo-cli";
+// How many runs `history` shows people; --json gives them all.
+constexpr size_t kHistoryShown = 20;
 
 // What `update` takes besides the global options; both helps show it.
 constexpr char kUpdateOptions[] =
@@ -84,6 +88,9 @@ std::string Usage() {
                "  package    show the firmware package this run would use and whether it is "
                "usable\n"
                "  machine    show the machine this run acts on (platform, rights, clock)\n"
+               "  history    show the record of the last runs that wrote to a drive, newest "
+               "first\n"
+               "             (--json: every record, one JSON object a line, oldest first)\n"
                "  /QVCHECK N REVISION\n"
                "             after a restart: check that drive N of the list now reports REVISION\n"
                "             (what an OEM wizard package registers to run once after its update)\n"
@@ -117,6 +124,13 @@ std::string CommandUsage(const std::string& command) {
         text = head +
                "\n\nShows the machine this run acts on: this computer or an emulated PC, its\n"
                "platform, whether this user may send commands to drives, and the stopwatch.\n";
+    } else if (command == "history") {
+        text = head +
+               " [--json]\n\n"
+               "Shows the record of the last runs that wrote to a drive on this machine, newest\n"
+               "first: when, which program and package, each drive from which revision to which,\n"
+               "and the verdict with its reason. With --json, every record as the file keeps it,\n"
+               "one JSON object a line, oldest first. Touches no drive.\n";
     } else if (command == kCheckSwitch) {
         text =
             "usage: brenvo-cli /QVCHECK N REVISION\n\n"
@@ -137,12 +151,14 @@ struct Options {
     cli::Restart restart = cli::Restart::Ask;
     bool force = false;
     bool dryRun = false;
+    bool json = false;
     bool help = false;
     bool version = false;
 };
 
 bool IsCommand(const std::string& word) {
-    return word == "list" || word == "update" || word == "package" || word == "machine";
+    return word == "list" || word == "update" || word == "package" || word == "machine" ||
+           word == "history";
 }
 
 // Reads the command line into `o`; on a usage error returns what was wrong, in a few words.
@@ -187,12 +203,15 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
             o.force = true;
         } else if (a == "--dry-run") {
             o.dryRun = true;
+        } else if (a == "--json") {
+            o.json = true;
         } else if (!a.empty() && a[0] == '-') {
             return "unknown option " + a;
         } else if (!o.command.empty()) {
             return "one command at a time (" + o.command + ", then " + a + ")";
         } else if (!IsCommand(a)) {
-            return "unknown command \"" + a + "\" (the commands: list, update, package, machine)";
+            return "unknown command \"" + a +
+                   "\" (the commands: list, update, package, machine, history)";
         } else {
             o.command = a;
         }
@@ -204,6 +223,7 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
         return "--yes and --no are options of update";
     if (o.command != "update" && (o.restart != cli::Restart::Ask || o.force || o.dryRun))
         return "--reboot, --no-reboot, --force and --dry-run are options of update";
+    if (o.command != "history" && o.json) return "--json is an option of history";
     return "";
 }
 
@@ -222,6 +242,32 @@ bool LoadBlock(const std::string& file, std::vector<uint8_t>& storage, std::span
     }
     block = storage;
     return true;
+}
+
+// The history of runs of this machine, for people or (`json`) for scripts.
+int ShowHistory(bool json) {
+    const std::string file = platform::CurrentSystem().HistoryFile();
+    if (file.empty()) {
+        std::cerr << "brenvo-cli: this machine keeps no history of runs (an emulated PC without a "
+                     "bench file)\n";
+        return kExitBadMachine;
+    }
+    std::string problem;
+    auto history = engine::ReadHistory(file, problem);
+    if (!history) {
+        std::cerr << "brenvo-cli: the history cannot be read: " << common::ShownText(problem)
+                  << "\n";
+        return kExitBadMachine;
+    }
+    if (json) {
+        for (const auto& record : history->records)
+            std::cout << record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+                      << "\n";
+        return kExitOk;
+    }
+    std::cout << "History of runs (" << common::ShownText(file) << "), newest first:\n"
+              << engine::HistoryForPeople(*history, kHistoryShown);
+    return kExitOk;
 }
 
 int ShowMachine(const platform::MachineSession& session) {
@@ -476,13 +522,15 @@ int main(int argc, char** argv) {
     // being written, and the emulated PC's state is saved whenever a flash was.
     engine::FlashGate gate;
     cli::StopSignals stopSignals(gate);
+    engine::SetHistoryProgram(kProgram);
     platform::MachineSession session;
     if (!session.Open(error, platform::MachineSession::FrontEnd::Console)) {
         std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;
     }
-    int status = options.command == "machine" ? ShowMachine(session)
-                                              : RunEngine(block, options, session, gate);
+    int status = options.command == "machine"   ? ShowMachine(session)
+                 : options.command == "history" ? ShowHistory(options.json)
+                                                : RunEngine(block, options, session, gate);
     if (!session.Finish(error)) {
         std::cerr << "brenvo-cli: " << error << "\n";
         return kExitBadMachine;

@@ -1,13 +1,19 @@
 #include "engine/UpdateEngine.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 
 #include "common/Text.h"
+#include "common/Version.h"
 #include "device/CommandSet.h"
 #include "engine/AccessTexts.h"
+#include "engine/Downloads.h"
 #include "engine/Parser.h"
 #include "engine/RestartCheck.h"
+#include "engine/RunHistory.h"
 #include "engine/StartupTexts.h"
+#include "package/PackageChecksum.h"
 #include "platform/System.h"
 
 namespace engine {
@@ -545,9 +551,25 @@ DriveResult UpdateEngine::DescribeSlot(int slot) const {
 DriveResult UpdateEngine::DescribeRecord(const device::DriveRecord& record) const {
     DriveResult result;
     result.line = DriveLine(record, Form());
+    result.address = std::to_string(record.adapter) + "-" + std::to_string(record.path) + "-" +
+                     std::to_string(record.target) + "-" + std::to_string(record.lun);
+    if (const std::string root = FieldText(record.rootPath).substr(0, 2); !root.empty())
+        result.address += " " + root;
+    result.identity = common::ShownText(common::TrimBlanks(FieldText(record.vendor)) + " " +
+                                        common::TrimBlanks(FieldText(record.product)));
     result.oldRevision = DisplayRevision(record);
-    if (record.matched)
+    if (record.matched) {
         result.packageRevision = package_.NewRevision(record.imageIndex + 1, Form().Long());
+        if (package_.Options().directIde) {
+            result.path = "direct IDE, flash driver";
+        } else {
+            result.path =
+                std::string(record.viaAspi ? "ASPI" : "pass-through") +
+                (package_.ImageSize(record.imageIndex + 1) == static_cast<int32_t>(kBankImageSize)
+                     ? ", 128 KiB download"
+                     : ", verified download");
+        }
+    }
     return result;
 }
 
@@ -753,7 +775,9 @@ void UpdateEngine::Complete() {
     if (startupDevice_) startupDevice_->CloseDrive();
     claims_.ReleaseAll();
     view_.SetButtons(true, true);
-    EndRun(JudgeRun());
+    const RunEnd end = JudgeRun();
+    RecordRun(end);
+    EndRun(end);
     RunOver();
     // A run asked to stop while it flashed ends once it has given its verdict.
     if (gate_.StopRequested()) view_.RequestTerminate();
@@ -770,6 +794,34 @@ RunEnd UpdateEngine::JudgeRun() {
     if (notFlashed) return lastRun_.end == RunEnd::Stopped ? RunEnd::Stopped : RunEnd::Failed;
     if (unknown) return RunEnd::Unknown;
     return RunEnd::Succeeded;
+}
+
+void UpdateEngine::RecordRun(RunEnd end) {
+    historyNote_.clear();
+    auto& system = platform::CurrentSystem();
+    const std::string file = system.HistoryFile();
+    if (file.empty()) return;  // a machine with no place for it (an emulated PC in memory)
+    std::string program = HistoryProgram().empty() ? system.ModuleFileName() : HistoryProgram();
+    if (const size_t slash = program.find_last_of("/\\"); slash != std::string::npos)
+        program.erase(0, slash + 1);
+    RunFacts facts;
+    const auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &now);
+#else
+    gmtime_r(&now, &utc);
+#endif
+    char time[32];
+    std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    facts.time = time;
+    facts.program = program + " " + common::kVersion;
+    facts.title = package_.Title();
+    facts.checksum = package::BlockChecksum(package_.Block());
+    std::string problem;
+    historyNote_ = AppendRecord(file, HistoryRecord(lastRun_, end, facts), problem)
+                       ? HistoryNote(file)
+                       : "The record of this run could not be kept: " + common::ShownText(problem);
 }
 
 void UpdateEngine::Reidentify() {
@@ -827,7 +879,10 @@ void UpdateEngine::EndRun(RunEnd end) {
     if (end != RunEnd::Succeeded) {
         lastRun_.end = end;
         UpdateText text = end == RunEnd::Unknown ? UpdateText::OutcomeUnknown : UpdateText::Failure;
-        view_.ShowMessage(MessageKind::Error, Text(text, language), kCaption);
+        // The failure text as it always reads, then where the record of the run is.
+        view_.ShowMessage(MessageKind::Error,
+                          Text(text, language) + (historyNote_.empty() ? "" : "\n" + historyNote_),
+                          kCaption);
         view_.RequestTerminate();
         return;
     }

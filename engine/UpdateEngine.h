@@ -62,6 +62,9 @@ enum class DriveOutcome {
 
 struct DriveResult {
     std::string line;             // the drive's list line before the run
+    std::string address;          // "1-0-0-0 E:", as the list shows it
+    std::string identity;         // vendor and product, as shown
+    std::string path;             // how the image reaches it ("pass-through, verified download")
     std::string oldRevision;      // revision (or drive tag) before the run
     std::string packageRevision;  // the revision the package installs
     DriveOutcome outcome = DriveOutcome::NotFlashed;
@@ -216,6 +219,8 @@ class UpdateEngine {
     // The run's verdict from every chosen drive's outcome: one not flashed, failed or unknown
     // drive makes the run no success.
     RunEnd JudgeRun();
+    // Keeps the record of a run that wrote (engine/RunHistory); what the failure message adds.
+    void RecordRun(RunEnd end);
     DriveResult DescribeSlot(int slot) const;
     // The chosen drives and their changes, as the run's question names them.
     std::vector<PlannedChange> PlannedChanges() const;
@@ -266,6 +271,7 @@ class UpdateEngine {
     bool endAfterRun_ = false;
     bool updated_ = false;
     RunReport lastRun_;
+    std::string historyNote_;  // where this run's record went, for the failure message
     FlashGate ownGate_;
     FlashGate& gate_;
     bool shutdownBlocked_ = false;

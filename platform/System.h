@@ -292,6 +292,10 @@ class System {
     // Full path of the program file as the system knows it (GetModuleFileName).
     virtual std::string ModuleFileName() = 0;
 
+    // Where the history of runs is kept on this machine (engine/RunHistory); empty where a
+    // machine has no place for it.
+    virtual std::string HistoryFile() { return ""; }
+
     // What the user should be told about the machine this run acts on ("emulated PC
     // bench.json", "this computer").
     virtual std::string Describe() = 0;

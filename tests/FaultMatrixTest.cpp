@@ -13,6 +13,7 @@ TEST(FaultMatrix, EveryVerdictOfTheSubsetTellsTheTruth) {
         matrix::Judgement j = matrix::RunInProcess(c);
         EXPECT_TRUE(j.verdict == matrix::Verdict::True || j.verdict == matrix::Verdict::Unknown)
             << c.name << ": " << matrix::VerdictName(j.verdict) << ": " << j.why;
+        EXPECT_TRUE(j.historyChecked && j.historyWrong.empty()) << c.name << ": " << j.historyWrong;
     }
 }
 

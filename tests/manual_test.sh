@@ -19,7 +19,7 @@ offered() {
 }
 options() { grep -oE '(^|[ ,[|])--[a-z][a-z-]*' | grep -oE -- '--[a-z-]+' | sort -u; }
 
-for command in "" list update package machine; do
+for command in "" list update package machine history; do
   usage=$("$cli" $command --help 2>&1)
   [ -n "$usage" ]; check "brenvo-cli $command --help says something" 0 $? "$usage" ""
   given=$(offered $command)

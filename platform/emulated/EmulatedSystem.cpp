@@ -271,6 +271,13 @@ std::string EmulatedSystem::ModuleFileName() {
     return machine_->programPath;
 }
 
+std::string EmulatedSystem::HistoryFile() {
+    std::string path = machine_->benchPath;
+    if (path.empty()) return "";
+    if (path.size() > 5 && path.ends_with(".json")) path.resize(path.size() - 5);
+    return path + ".history.jsonl";
+}
+
 std::string EmulatedSystem::Describe() {
     return machine_->benchPath.empty() ? "an emulated PC"
                                        : "the emulated PC " + machine_->benchPath;

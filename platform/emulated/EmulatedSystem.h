@@ -90,6 +90,8 @@ class EmulatedSystem : public System {
 
     std::string ModuleFileName() override;
     std::string Describe() override;
+    // Beside the bench: "pc.json" keeps its runs in "pc.history.jsonl".
+    std::string HistoryFile() override;
 
   private:
     std::shared_ptr<Machine> machine_;

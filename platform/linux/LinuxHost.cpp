@@ -86,6 +86,14 @@ std::string ReadLine(const std::string& path) {
 }
 }  // namespace
 
+std::string HistoryFileFor(uint32_t effectiveUid, const char* xdgStateHome,
+                           const std::string& home) {
+    if (effectiveUid == 0) return "/var/lib/brenvo/history.jsonl";
+    if (xdgStateHome && *xdgStateHome == '/')
+        return std::string(xdgStateHome) + "/brenvo/history.jsonl";
+    return home + "/.local/state/brenvo/history.jsonl";
+}
+
 Invocation FindInvokingUser(const InvocationFacts& facts) {
     if (facts.effectiveUid != 0) return {};
     const auto pkexecUid = ParseUid(facts.pkexecUid);
@@ -190,6 +198,14 @@ LinuxHost LinuxHost::Real() {
     Invocation invocation = FindInvokingUser(facts);
     host.invokedBy = invocation.user;
     host.invokerUnconfirmed = invocation.unconfirmed;
+    {
+        const char* home = std::getenv("HOME");
+        auto own = home && *home == '/' ? std::nullopt : FromPasswd(facts.effectiveUid);
+        host.historyFile = HistoryFileFor(facts.effectiveUid, std::getenv("XDG_STATE_HOME"),
+                                          own    ? own->home
+                                          : home ? home
+                                                 : "/");
+    }
     if (host.invokedBy) {
         host.configDir = host.invokedBy->home + "/.config";
     } else if (facts.effectiveUid == 0) {

@@ -63,6 +63,12 @@ Invocation FindInvokingUser(const InvocationFacts& facts);
 // user other than root or is sudo or pkexec.
 std::vector<Ancestor> AncestorsOf(const std::string& procRoot, int pid);
 
+// The history of runs: root's in /var/lib/brenvo, whoever started it (a run of root's rights
+// keeps nothing in a user's folder); any other user's in their state folder ($XDG_STATE_HOME when
+// it is an absolute path, else ~/.local/state).
+std::string HistoryFileFor(uint32_t effectiveUid, const char* xdgStateHome,
+                           const std::string& home);
+
 struct LinuxHost {
     // open(2) of a device node: the descriptor, or -1 with errno set.
     std::function<int(const std::string& path, int flags)> open;
@@ -101,6 +107,8 @@ struct LinuxHost {
     std::string invokerUnconfirmed;
     // The run is the console program's, not a window's: its autostart entries open a terminal.
     bool console = false;
+    // Where the history of runs is kept (HistoryFileFor).
+    std::string historyFile;
 
     // The host of a real run: the kernel's calls, the real folders.
     static LinuxHost Real();

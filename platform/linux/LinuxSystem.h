@@ -118,6 +118,7 @@ class LinuxSystem : public System {
     bool SetupDiDestroyDeviceInfoList(DeviceSet) override { return false; }
     std::string ModuleFileName() override;
     std::string Describe() override { return "this computer"; }
+    std::string HistoryFile() override { return host_.historyFile; }
     // The first drive whose sg node this user may not open, with the facts of this machine
     // that say what would give access.
     std::optional<AccessDenial> WhyAccessDenied();

@@ -7,6 +7,8 @@
 #include "platform/windows/WideText.h"
 #include "platform/windows/Win32.h"
 
+#include <shlobj.h>
+
 namespace platform::windows {
 namespace {
 static_assert(sizeof(OSVERSIONINFOA) == 148, "GetVersionExA is asked with the 148-byte record");
@@ -333,6 +335,17 @@ bool Is64BitWindows() {
 
 std::string WindowsSystem::ModuleFileName() {
     return ThisProgramFile();
+}
+
+std::string WindowsSystem::HistoryFile() {
+    // The common application data folder as the shell knows it, not %ProgramData%: the
+    // environment is the user's to set.
+    PWSTR folder = nullptr;
+    std::string file;
+    if (::SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &folder) == S_OK)
+        file = Utf8(folder) + "\\Brenvo\\history.jsonl";
+    ::CoTaskMemFree(folder);
+    return file;
 }
 
 std::string WindowsSystem::Describe() {

@@ -53,6 +53,7 @@ class WindowsSystem : public System {
                                const std::string& name) override;
     std::string ModuleFileName() override;
     std::string Describe() override;
+    std::string HistoryFile() override;
 
     // One program per drive (WindowsClaims.cpp).
     DriveClaim ClaimDrive(const std::string& root) override;

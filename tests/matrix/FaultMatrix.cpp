@@ -1,12 +1,14 @@
 #include "tests/matrix/FaultMatrix.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -16,6 +18,7 @@
 #include "common/Text.h"
 #include "engine/ExitStatus.h"
 #include "engine/RestartCheck.h"
+#include "engine/RunHistory.h"
 #include "engine/UpdateEngine.h"
 #include "engine/UpdateTexts.h"
 #include "package/OptionNames.h"
@@ -550,9 +553,88 @@ struct Observed {
     std::shared_ptr<Machine> machine;
 };
 
+// Where the runs of this process keep their history: one bench place, cleared before each run.
+const fs::path& InProcessBench() {
+    static const fs::path bench = [] {
+        fs::path dir = fs::temp_directory_path() /
+                       ("brenvo-matrix-" + std::to_string(static_cast<long>(::getpid())));
+        fs::create_directories(dir);
+        return dir / "bench.json";
+    }();
+    return bench;
+}
+
+fs::path HistoryOf(const fs::path& bench) {
+    return bench.parent_path() / (bench.stem().string() + ".history.jsonl");
+}
+
+// The exit status a recorded verdict stands for.
+std::optional<int> StatusOfVerdict(const std::string& verdict) {
+    if (verdict == "succeeded") return cli::kExitOk;
+    if (verdict == "failed") return cli::kExitFlashFailed;
+    if (verdict == "unknown") return cli::kExitOutcomeUnknown;
+    if (verdict == "stopped") return cli::kExitDeclined;
+    return std::nullopt;
+}
+
+// What is wrong with the history a run left, or "". `wrote`: the run sent a writing command
+// (nullopt where that cannot be told: then a run that changed a drive, or claims success or an
+// unknown outcome, must have written). A run whose flash began keeps its record even when its
+// drive failed before the first write (lost power at its flash identification, say).
+std::string HistoryWrong(const Case& c, const Said& said, Machine& after, const fs::path& file,
+                         std::optional<bool> wrote) {
+    std::string problem;
+    auto history = engine::ReadHistory(file.string(), problem);
+    if (!history) return "the history cannot be read: " + problem;
+    if (history->unreadable > 0) return "the history holds a line that is no record";
+    const size_t records = history->records.size();
+    if (!wrote) {
+        auto before = BuildMachine(c);
+        bool changed = said.status == cli::kExitOk || said.status == cli::kExitOutcomeUnknown;
+        for (size_t i = 0; i < DriveCount(after, c); ++i)
+            changed = changed || !Unchanged(*before, after, c, i);
+        if (changed) wrote = true;
+    }
+    if (wrote && *wrote && records != 1)
+        return std::to_string(records) + " records of a run that wrote";
+    if (records > 1) return std::to_string(records) + " records of one run";
+    if (records == 0) return "";
+    const nlohmann::json& record = history->records[0];
+    const std::string verdict = record.value("verdict", "");
+    const auto status = StatusOfVerdict(verdict);
+    if (!status || *status != said.status)
+        return "the record says " + verdict + ", the run ended with status " +
+               std::to_string(said.status);
+    return "";
+}
+
+// Whether the run sent any writing command to a drive (the emulated drives count them).
+bool SentWrite(Machine& m, const Case& c) {
+    if (IsIde(c.path)) {
+        using directide::DriverRequest;
+        for (DriverRequest r :
+             {DriverRequest::ProgramPage, DriverRequest::ProgramBlock, DriverRequest::EraseFlash}) {
+            if (m.ide.requestsSeen[static_cast<size_t>(r) % m.ide.requestsSeen.size()] > 0)
+                return true;
+        }
+        return false;
+    }
+    for (const auto& drive : m.drives) {
+        for (CommandKind k :
+             {CommandKind::WriteBuffer, CommandKind::Profile, CommandKind::Commit,
+              CommandKind::DownloadOpen, CommandKind::DownloadBlock, CommandKind::DownloadCommit}) {
+            if (drive->Received(k) > 0) return true;
+        }
+    }
+    return false;
+}
+
 Observed Observe(const Case& c) {
     Observed o;
     o.machine = BuildMachine(c);
+    std::error_code ignored;
+    fs::remove(HistoryOf(InProcessBench()), ignored);
+    o.machine->benchPath = InProcessBench().string();
     std::vector<uint8_t> block = PackagedBlock(c);
     {
         platform::ScopedSystem scope(
@@ -986,11 +1068,46 @@ Judgement RunInProcess(const Case& c) {
     Observed o = Observe(c);
     // What the drives report is judged before the restart brings them back.
     Judgement run = Judge(c, o.said, *o.machine, true);
+    run.historyChecked = true;
+    run.historyWrong =
+        HistoryWrong(c, o.said, *o.machine, HistoryOf(InProcessBench()), SentWrite(*o.machine, c));
     CheckAfterRestart(c, o);
     Judgement judged = JudgeCheck(c, o.said, *o.machine, run);
     judged.transcript = o.said.out + o.said.err;
     return judged;
 }
+
+namespace {
+// The same run killed part way (after a delay chosen by the case's name, so each case cuts at
+// its own point) on a bench whose history holds three runs already: the history must still read
+// whole, the three runs in it, and at most the killed run's record besides.
+std::string KilledRunWrong(const Case& c, const std::string& program, const fs::path& dir) {
+    fs::create_directories(dir);
+    auto machine = BuildMachine(c);
+    platform::emulated::SaveBench(*machine, (dir / "bench.json").string());
+    const fs::path file = dir / "bench.history.jsonl";
+    {
+        std::ofstream seeded(file, std::ios::binary);
+        for (int i = 0; i < 3; ++i)
+            seeded << "{\"time\":\"seeded " << i << "\",\"verdict\":\"failed\"}\n";
+    }
+    static constexpr const char* kDelays[] = {"0.02", "0.05", "0.1", "0.2", "0.4"};
+    const char* delay =
+        kDelays[common::Crc32(
+                    std::span(reinterpret_cast<const uint8_t*>(c.name.data()), c.name.size())) %
+                std::size(kDelays)];
+    Run("cd '" + dir.string() + "' && BRENVO_MACHINE=bench.json timeout -s KILL " + delay + " '" +
+        program + "' update --yes --force --no-reboot > out.txt 2>&1 < /dev/null");
+    std::string problem;
+    auto history = engine::ReadHistory(file.string(), problem);
+    if (!history) return "after a kill the history cannot be read: " + problem;
+    if (history->unreadable > 0) return "after a kill the history holds a line that is no record";
+    const auto& records = history->records;
+    if (records.size() < 3 || records.size() > 4 || records[0].value("time", "") != "seeded 0")
+        return "after a kill the history holds " + std::to_string(records.size()) + " records";
+    return "";
+}
+}  // namespace
 
 Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
     // The window starts a run by itself only for an unattended package: the standard variant,
@@ -1020,6 +1137,10 @@ Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
     if (said.status == 124) return {Verdict::Hang, "the program did not end", ""};
     auto after = platform::emulated::LoadBench((dir / "bench.json").string());
     Judgement judged = Judge(c, said, *after, false);
+    judged.historyChecked = true;
+    judged.historyWrong = HistoryWrong(c, said, *after, dir / "bench.history.jsonl", std::nullopt);
+    if (judged.historyWrong.empty() && !window)
+        judged.historyWrong = KilledRunWrong(c, program, dir / "killed");
     if (judged.verdict == Verdict::FalseSuccess || judged.verdict == Verdict::FalseFailure)
         return judged;
     const auto* entry = after->FindRegistry(kRunOnce, engine::kRestartValueName);

@@ -66,6 +66,10 @@ struct Judgement {
     std::string why;         // for a false verdict: what was said and what is so
     std::string transcript;  // what the front-end wrote
     bool checked = false;    // a check after the restart ran and was judged
+    // The history of runs: checked (a run that wrote left exactly one record, with the run's
+    // verdict; a run cut by a kill left it readable), and what was wrong with it, if anything.
+    bool historyChecked = false;
+    std::string historyWrong;
 };
 
 // What a front-end said: its exit status and its text (console), or its messages (window).

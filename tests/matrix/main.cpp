@@ -70,9 +70,15 @@ int main(int argc, char** argv) {
     }
 
     int cases = 0, falseSuccesses = 0, falseFailures = 0, unknown = 0, hangs = 0, checks = 0;
+    int historyChecks = 0, historyWrong = 0;
     auto count = [&](const matrix::Case& c, const matrix::Judgement& j, const char* how) {
         ++cases;
         checks += j.checked;
+        historyChecks += j.historyChecked;
+        if (!j.historyWrong.empty()) {
+            ++historyWrong;
+            std::cout << "HISTORY [" << how << "] " << c.name << ": " << j.historyWrong << "\n";
+        }
         switch (j.verdict) {
             case matrix::Verdict::True:
                 return;
@@ -96,11 +102,12 @@ int main(int argc, char** argv) {
     auto summary = [&]() {
         const int falseVerdicts = falseSuccesses + falseFailures + hangs;
         std::cout << "checks after a restart judged: " << checks << "\n";
+        std::cout << "history checks " << historyChecks << ", wrong " << historyWrong << "\n";
         std::cout << cases - falseVerdicts << " passed, " << falseVerdicts << " failed\n";
         std::cout << "cases " << cases << ", false successes " << falseSuccesses
                   << ", false failures " << falseFailures << ", unknown " << unknown << ", hangs "
                   << hangs << std::endl;
-        return falseVerdicts == 0 ? 0 : 1;
+        return falseVerdicts == 0 && historyWrong == 0 ? 0 : 1;
     };
     const auto all = matrix::GenerateCases(!subset);
     for (size_t i = 0; i < all.size(); ++i) {

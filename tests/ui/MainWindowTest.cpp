@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -411,6 +412,33 @@ TEST_F(MainWindow, AScriptedRunLeavesTheTrayLoopAndIsNoSuccess) {
     for (const auto& message : Modal::Messages())
         EXPECT_NE(message.kind, MessageKind::Information) << message.text.toStdString();
     EXPECT_EQ(Modal::Messages().back().text, "Unable to flash firmware.");
+}
+
+TEST_F(MainWindow, TheFailureMessageNamesTheRecordOfTheRun) {
+    // The same failing run on a bench kept in a folder: the failure text, then the history.
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("brenvo-window-history-" + std::to_string(QCoreApplication::applicationPid()));
+    std::filesystem::create_directories(folder);
+    const std::string file = (folder / "pc.history.jsonl").string();
+    UseMachine([&](platform::emulated::Machine& m) {
+        main_testing::EmptyEAndLockedDiscInF(m);
+        m.benchPath = (folder / "pc.json").string();
+    });
+    auto window = Start(WithDigit(WithDigit(kShippedOptions, 5, '1'), 8, '1'));
+    ASSERT_EQ(window->StartResult(), StartEnd::Ready);
+    window->cmdUpdateClick();
+    const bool ended = QTest::qWaitFor(
+        [&] {
+            return window->Engine().Running() == 0 &&
+                   window->Engine().LastRun().end != engine::RunEnd::None;
+        },
+        60000);
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(ended) << "the run did not end";
+    ASSERT_FALSE(Modal::Messages().empty());
+    EXPECT_EQ(Modal::Messages().back().text.toStdString(),
+              "Unable to flash firmware.\nThe record of this run is in " + file + ".");
 }
 
 TEST_F(MainWindow, AWarningDeclinedInTheWindowLeavesTheDriveAlone) {
