@@ -139,6 +139,15 @@ start en2 en2 2
 meet en-main-2x "Firmware Flasher" "$main_hints" Tab Tab space
 ended "en main window at 2x" "$app_pid"
 
+# The idle main window closes from its title bar and with Alt+F4; during a run it refuses both.
+packed close 00010110001001100000000000000000
+launch() {  # launch BENCH [TRACE]: the package on that emulated PC
+  BRENVO_MACHINE=$1 BRENVO_TRACE=${2:-} "$work/close" >> "$log" 2>&1 &
+  app=$!
+  win_pid=$app
+  pids+=($app)
+}
+close_checks "Qt window" "$bench" "$work"
 
 # The OEM wizard: no title-bar buttons; Next, then cancelled from its drive page.
 packed oem 20010110001001100000000000000000
