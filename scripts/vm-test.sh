@@ -21,7 +21,7 @@ fail() { echo "vm-test: $*"; echo "0 passed, 1 failed"; exit 1; }
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null || fail "cmake failed"
 fi
-cmake --build "$build" --target brenvo-cli brenvo-pack brenvo-bench brenvo-tcmu brenvo-vmprobe \
+cmake --build "$build" --target brenvo-cli brenvo-pack brenvo-bench brenvo-tcmu brenvo-vmprobe brenvo-tracecmp \
   > "$work/build.log" 2>&1 || { tail -20 "$work/build.log"; fail "build failed"; }
 
 # --- the kernel: Debian's package, unpacked, never installed --------------------------------
@@ -128,7 +128,8 @@ add_program() {  # add_program FILE [DIR]: the program, in DIR of the guest (/bi
 for p in "$host/brenvo-cli" "$host/brenvo-cli-sd" "$host/brenvo-cli-b" "$host/brenvo-cli-q" "$host/brenvo-cli-block" \
          "$host/brenvo-cli-qv" \
          "$bin/tools/bench/brenvo-bench" "$bin/tools/tcmu/brenvo-tcmu" \
-         "$bin/tools/vmprobe/brenvo-vmprobe" "$(command -v sg_inq)" "$(command -v sg_start)"; do
+         "$bin/tools/vmprobe/brenvo-vmprobe" "$bin/tools/tracecmp/brenvo-tracecmp" \
+         "$(command -v sg_inq)" "$(command -v sg_start)"; do
   add_program "$p"
 done
 # util-linux's setpriv and bash for the sudo case, in /usr/bin: busybox's applets take /bin.
@@ -175,6 +176,7 @@ for m in configfs sg sr_mod crct10dif_generic ata_piix ahci scsi_debug target_co
 done
 printf '%s\n' "${order[@]}" > "$root/modules/order"
 cp scripts/vm/guest.sh "$root/init"
+cp scripts/vm/common.sh "$root/common.sh"
 chmod +x "$root/init"
 sed -i -e "s/@IMAGE_CRC@/$image_crc/" -e "s/@IMAGE2_CRC@/$image2_crc/" -e "s/@FRESH_CRC@/$fresh_crc/" \
   -e "s/@BLOCK_CRC@/$block_crc/" "$root/init"
@@ -212,7 +214,11 @@ for target in scsi_debug atapi tcmu; do
     echo "PASS $target ($p checks)"
   else
     echo "FAIL $target ($p passed, $f failed)"
-    grep "^CHECK FAIL $target " "$work/console.log" | sed 's/^CHECK FAIL /    /'
+    # Each failure with the DETAIL lines that follow it.
+    tr -d '\r' < "$work/console.log" | awk -v t="CHECK FAIL $target " '
+      index($0, t) == 1 { print "    " substr($0, 12); detail = 1; next }
+      detail && /^DETAIL / { print "        " substr($0, 8); next }
+      { detail = 0 }'
   fi
 done
 grep '^BENCH ' "$work/console.log" | sed 's/^BENCH /    /'

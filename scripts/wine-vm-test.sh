@@ -140,7 +140,7 @@ crc_of() { "$bench" show "$1" | sed -n 's/^ *[A-Z]:.*crc32 \([0-9a-f]*\).*/\1/p'
 mkdir -p "$job/build/tools/tcmu" "$job/build/tools/bench" "$job/repo/scripts/vm"
 cp "$build/tools/tcmu/brenvo-tcmu" "$job/build/tools/tcmu/"
 cp "$bench" "$job/build/tools/bench/"
-cp "$root/scripts/vm/wine-guest.sh" "$job/repo/scripts/vm/"
+cp "$root/scripts/vm/wine-guest.sh" "$root/scripts/vm/common.sh" "$job/repo/scripts/vm/"
 cat > env << ENV
 PREFIX=$job/prefix
 BUILD=$job/build
