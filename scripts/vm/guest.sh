@@ -397,6 +397,77 @@ for answer in conflict:writeBuffer nosense:commit; do
   check "$what: the drive's flash is untouched (crc32 $FRESH_CRC)" $? "$show"
 done
 
+echo "at $(cut -d' ' -f1 /proc/uptime) s: a cut flash"
+# --- a flash cut by a power failure, and drives in their boot loader ----------------------------
+# The drive's power is cut at the first commit: from then on it takes no command. Once the run is
+# there, the drive is switched off (its state written back) and the run ended, as a power failure
+# ends both; the drive then comes back, without the fault, in its boot loader.
+strip_faults() {  # strip_faults BENCH: the bench without its faults (as the handler writes it)
+  awk '!skip && /"faults": \[$/ { head = $0; sub(/\[$/, "[]", head); skip = 1; depth = 1; next }
+    skip { t = $0; depth += gsub(/\[/, "", t) - gsub(/\]/, "", t)
+      if (depth == 0) { skip = 0; print head ($0 ~ /,$/ ? "," : "") }
+      next }
+    { print }' "$1"
+}
+since_line() { tail -n +$(($1 + 1)) /tmp/handler.jsonl; }  # since_line N: the drive's trace after line N
+# Commands that change a drive: WRITE BUFFER, and vendor commands other than those that read.
+writes() { since_line $1 | grep -cE '"cdb":"(3b|[c-f][0-9a-f])[0-9a-f]*","dir":[02]'; }
+recover=$(brenvo-cli-r --help 2>&1 | grep -c -- "--recover")
+lines=$(wc -l < /tmp/handler.jsonl)
+serve $W/cut.json
+brenvo-cli-r update --yes < /dev/null > /tmp/cut.out 2>&1 & run=$!
+i=0
+while ! since_line $lines | grep -q '"outcome":0' && [ $i -lt 1200 ]; do sleep 0.1; i=$((i + 1)); done
+stop
+# The run's command in the kernel ends when the target gives up on the drive (its 30 s).
+kill -9 $run 2> /dev/null
+i=0
+while kill -0 $run 2> /dev/null && [ $i -lt 1200 ]; do sleep 0.1; i=$((i + 1)); done
+out=$(cat /tmp/cut.out); echo "$out"
+show=$(brenvo-bench show $W/cut.json 2>&1)
+! kill -0 $run 2> /dev/null && ! has "$out" "now QV12" && has "$show" "flash incomplete"
+check "a power cut at the commit leaves the drive's flash incomplete, and the run never says it is done" $? \
+  "$out $show"
+if ! kill -0 $run 2> /dev/null; then
+  strip_faults $W/cut.json > $W/back.json
+  serve $W/back.json
+  list=$(brenvo-vmprobe list 2>&1); echo "$list"
+  has "$list" "revision='0000'"
+  check "power back: the drive answers the kernel from its boot loader (revision 0000)" $? "$list"
+  lines=$(wc -l < /tmp/handler.jsonl)
+  out=$(timeout -s KILL 120 brenvo-cli-r update --yes < /dev/null 2>&1); rc=$?
+  echo "$out"
+  [ $rc -ne 0 ] && [ "$(writes $lines)" -eq 0 ]
+  check "an ordinary run leaves the drive in its loader alone (exit $rc, nothing written)" $? "$out"
+  if [ "$recover" -gt 0 ]; then
+    out=$(timeout -s KILL 300 brenvo-cli-r update --recover --yes < /dev/null 2>&1); rc=$?
+    echo "$out"
+    stop
+    show=$(brenvo-bench show $W/back.json 2>&1)
+    [ $rc -eq 0 ] && has "$out" "recovered" && has "$show" "$IMAGE_CRC" && ! has "$show" "flash incomplete"
+    check "update --recover brings the drive out of its loader with the image (crc32 $IMAGE_CRC)" $? \
+      "rc=$rc $out $show"
+  else
+    stop
+    echo "NOT RUN tcmu update --recover through the kernel: this brenvo-cli has no --recover yet"
+  fi
+fi
+# A drive of another maker in its loader: never written, by an ordinary run or by a recovery.
+lines=$(wc -l < /tmp/handler.jsonl)
+serve $W/foreign.json
+out=$(timeout -s KILL 120 brenvo-cli-r update --yes < /dev/null 2>&1); rc=$?
+echo "$out"
+recovery=refused
+if [ "$recover" -gt 0 ]; then
+  out2=$(timeout -s KILL 120 brenvo-cli-r update --recover --yes < /dev/null 2>&1) && recovery=ran
+  echo "$out2"
+fi
+stop
+show=$(brenvo-bench show $W/foreign.json 2>&1)
+[ $rc -ne 0 ] && [ $recovery = refused ] && [ "$(writes $lines)" -eq 0 ] && has "$show" "crc32 $FRESH_CRC"
+check "another maker's drive in its loader is left alone (exit $rc$([ "$recover" -gt 0 ] && echo ", --recover $recovery"), nothing written)" $? \
+  "$out ${out2:-} $show"
+
 echo "at $(cut -d' ' -f1 /proc/uptime) s: end"
 echo "BRENVO-VM-END"
 printf '\000' | dd of=/dev/port bs=1 seek=244 count=1 2> /dev/null
