@@ -24,6 +24,7 @@ flash_crc() { "$bench" show "$1" 2> /dev/null | sed -n 's/^ *[A-Z]:.*crc32 \([0-
 tcmu_device
 serve() {  # serve NAME: a fresh copy of a bench of the host, its drive-side trace NAME.jsonl
   cp "$job/$1.json" "$w/$1.json"
+  cp "$job/$1".json.*.flash "$w/" 2> /dev/null  # its flash contents, when written apart
   rm -f "$w/$1.jsonl"
   tcmu_serve "$w/tcmu.log" "$w/$1.jsonl" "$w/$1.json"
 }
@@ -131,6 +132,21 @@ check "i686 brenvo.exe, unattended, flashes the drive through its window" $? "rc
 run list window-direct-ide env BRENVO_UNATTENDED=1 wine "$job/window-ide.exe"
 [ $rc -eq 9 ] && has "$out" "64-bit Windows cannot load"
 check "i686 brenvo.exe refuses a direct-IDE package here too (exit 9)" $? "rc=$rc $out"
+
+# A drive in its boot loader after a cut flash: an ordinary run leaves it alone; an explicit
+# recovery run brings it back with the image.
+run loader loader-ordinary wine "$job/cli-r.exe" update --yes
+[ $rc -ne 0 ] && ! has "$out" "now QV12" && [ "$crc" = "$LOADER_CRC" ]
+check "i686 brenvo-cli.exe: an ordinary run leaves a drive in its boot loader alone (exit $rc)" $? \
+  "rc=$rc crc32 $crc $out"
+if [ "$RECOVER" -gt 0 ]; then
+  run loader loader-recover wine "$job/cli-r.exe" update --recover --yes
+  [ $rc -eq 0 ] && has "$out" "recovered" && [ "$crc" = "$IMAGE_CRC" ]
+  check "i686 brenvo-cli.exe update --recover brings the drive out of its loader with the image" $? \
+    "rc=$rc crc32 $crc $out"
+else
+  echo "NOT RUN i686 brenvo-cli.exe update --recover: this brenvo-cli has no --recover yet"
+fi
 
 # Last: through the loopback target, the vendor download's commit loses its bytes 10 and 11 (the
 # kernel's target layer keeps the 10 bytes it derives from the opcode), which may leave the drive
