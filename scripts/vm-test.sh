@@ -21,7 +21,7 @@ fail() { echo "vm-test: $*"; echo "0 passed, 1 failed"; exit 1; }
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null || fail "cmake failed"
 fi
-cmake --build "$build" --target brenvo-cli brenvo-pack brenvo-bench brenvo-tcmu brenvo-vmprobe \
+cmake --build "$build" --target brenvo-cli brenvo-pack brenvo-bench brenvo-tcmu brenvo-vmprobe brenvo-tracecmp \
   > "$work/build.log" 2>&1 || { tail -20 "$work/build.log"; fail "build failed"; }
 
 # --- the kernel: Debian's package, unpacked, never installed --------------------------------
@@ -108,6 +108,21 @@ sed 's/"options": "0/"options": "2/' "$host/manifest-block.json" > "$host/manife
 "$bin/tools/pack/brenvo-pack" "$host/manifest-qv.json" "$bin/cli/brenvo-cli" "$host/brenvo-cli-qv" \
   > /dev/null || fail "packing the OEM brenvo-cli failed"
 cp "$host/block.json" "$host/qv.json"
+# A drive left in its boot loader: a package that names the drive's maker and model (blank-padded,
+# as the drive reports them), a fresh drive whose power is cut at the first commit, and a drive of
+# another maker already in its loader.
+sed -e 's/"vendor": ""/"vendor": "QUORVANT"/' -e 's/"product": ""/"product": "DVD-RW QV-1600  "/' \
+  "$host/manifest.json" > "$host/manifest-r.json"
+"$bin/tools/pack/brenvo-pack" "$host/manifest-r.json" "$bin/cli/brenvo-cli" "$host/brenvo-cli-r" \
+  > /dev/null || fail "packing the maker's brenvo-cli failed"
+sed '0,/"faults": \[\]/s//"faults": [{"kind": "powerCut", "command": "commit", "nth": 1, "times": 1}]/' \
+  "$host/drive.json" > "$host/cut.json"
+python3 - "$host/drive.json" "$host/foreign.json" << 'PY' || fail "the foreign loader drive's bench could not be made"
+import json, sys
+bench = json.load(open(sys.argv[1]))
+bench["drives"][0].update(vendor="OTHERCO", product="DVD-RW XJ-1600", flashIncomplete=True)
+json.dump(bench, open(sys.argv[2], "w"), indent=2)
+PY
 
 # --- the initramfs ---------------------------------------------------------------------------
 root=$work/root
@@ -126,9 +141,10 @@ add_program() {  # add_program FILE [DIR]: the program, in DIR of the guest (/bi
   done
 }
 for p in "$host/brenvo-cli" "$host/brenvo-cli-sd" "$host/brenvo-cli-b" "$host/brenvo-cli-q" "$host/brenvo-cli-block" \
-         "$host/brenvo-cli-qv" \
+         "$host/brenvo-cli-qv" "$host/brenvo-cli-r" \
          "$bin/tools/bench/brenvo-bench" "$bin/tools/tcmu/brenvo-tcmu" \
-         "$bin/tools/vmprobe/brenvo-vmprobe" "$(command -v sg_inq)" "$(command -v sg_start)"; do
+         "$bin/tools/vmprobe/brenvo-vmprobe" "$bin/tools/tracecmp/brenvo-tracecmp" \
+         "$(command -v sg_inq)" "$(command -v sg_start)"; do
   add_program "$p"
 done
 # util-linux's setpriv and bash for the sudo case, in /usr/bin: busybox's applets take /bin.
@@ -137,7 +153,7 @@ for p in "$(command -v setpriv)" "$(command -v bash)"; do
 done
 cp "$host"/fw1.bin "$host"/drive.json "$host"/corrupt.json "$host"/race.json "$host"/ref-e.jsonl \
   "$host"/busy.json "$host"/conflict.json "$host"/nosense.json "$host"/block.json "$host"/qv.json \
-  "$root/work/"
+  "$host"/cut.json "$host"/foreign.json "$root/work/"
 # A desktop's rights machinery, from this machine's packages: the system bus, polkitd with the
 # action pkexec asks for, pkexec itself (made setuid root in the guest), and a PAM service for it
 # that admits everyone (the rule decides who may).
@@ -175,6 +191,7 @@ for m in configfs sg sr_mod crct10dif_generic ata_piix ahci scsi_debug target_co
 done
 printf '%s\n' "${order[@]}" > "$root/modules/order"
 cp scripts/vm/guest.sh "$root/init"
+cp scripts/vm/common.sh "$root/common.sh"
 chmod +x "$root/init"
 sed -i -e "s/@IMAGE_CRC@/$image_crc/" -e "s/@IMAGE2_CRC@/$image2_crc/" -e "s/@FRESH_CRC@/$fresh_crc/" \
   -e "s/@BLOCK_CRC@/$block_crc/" "$root/init"
@@ -212,10 +229,15 @@ for target in scsi_debug atapi tcmu; do
     echo "PASS $target ($p checks)"
   else
     echo "FAIL $target ($p passed, $f failed)"
-    grep "^CHECK FAIL $target " "$work/console.log" | sed 's/^CHECK FAIL /    /'
+    # Each failure with the DETAIL lines that follow it.
+    tr -d '\r' < "$work/console.log" | awk -v t="CHECK FAIL $target " '
+      index($0, t) == 1 { print "    " substr($0, 12); detail = 1; next }
+      detail && /^DETAIL / { print "        " substr($0, 8); next }
+      { detail = 0 }'
   fi
 done
 grep '^BENCH ' "$work/console.log" | sed 's/^BENCH /    /'
+grep '^NOT RUN ' "$work/console.log" | sed 's/^NOT RUN /    not run: /'
 if ! grep -q '^BRENVO-VM-END' "$work/console.log" || [ "$status" -ne 1 ]; then
   echo "vm-test: the guest did not finish (qemu status $status); the console's end:"
   tail -30 "$work/console.log"

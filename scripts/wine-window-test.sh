@@ -17,6 +17,7 @@ set -u
 cd "$(dirname "$0")/.."
 root=$PWD
 source tests/check.sh
+source scripts/desktop.sh
 source scripts/ccache.sh
 shots=$root/build-windows/screenshots
 rm -rf "$shots" && mkdir -p "$shots"
@@ -58,16 +59,7 @@ cross_build "$arch" brenvo brenvo_win32_tests
 [ "$failed" -eq 0 ] || { summary; exit 1; }
 
 echo "== X server, window manager, Wine prefix"
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3> "$job/display" 2> /dev/null &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$job/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$job/display")
-openbox --sm-disable > /dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id" && break
-  sleep 0.1
-done
+start_desktop 1600x1200x24 /dev/null
 wineboot -i > /dev/null 2>&1
 # The forms' Windows faces: MS Gothic and the faces Wine links behind Tahoma, onto Noto CJK; Arial
 # (Liberation Sans here) links to Noto Sans CJK TC for the Chinese texts, as a Chinese Windows
@@ -114,26 +106,13 @@ bench=$root/build/tools/bench/brenvo-bench
 "$bench" key --seed 7 key.bin > /dev/null
 crc=$("$bench" firmware --revision QV12 --size 1048576 fw.bin | sed 's/.*crc32 \([0-9a-f]*\).*/\1/')
 packed() {  # packed NAME OPTIONS: brenvo.exe carrying one QV12 image for QV10..QV19
-  cat > "$1.json" << JSON
-{ "title": "Firmware Flasher - QV12", "driveName": "DVD-RW QV-1600", "options": "$2",
-  "images": [ { "file": "fw.bin", "key": "key.bin", "newRevision": "QV12",
-                "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
-JSON
+  qv12_manifest "$2" fw.bin key.bin > "$1.json"
   "$root/build/tools/pack/brenvo-pack" "$1.json" "$bin/win32/brenvo.exe" "$1.exe" 2>&1
 }
 flashed() {  # flashed NAME BENCH: the bench's drive E: holds the image
   local shown
   shown=$("$bench" show "$2")
   check "$1: E: holds the image" 0 0 "$shown" "revision QV12 (QV12-00), flash 1048576 bytes crc32 $crc"
-}
-# The window of the running program whose title matches (within 30 seconds).
-window() {
-  local id
-  for _ in $(seq 300); do
-    id=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | tail -1)
-    [ -n "$id" ] && [ "$id" != "${2:-none}" ] && { echo "$id"; return; }
-    sleep 0.1
-  done
 }
 # The OEM variant's window, once the main window has handed over to the wizard (both carry the
 # package's title; the main window hides at its first paint).
@@ -145,28 +124,6 @@ wizard_window() {
     last=${id:-none}
     sleep 0.5
   done
-}
-shot() {  # shot NAME WINDOW: the window with the frame openbox gave it, once it is drawn
-  for _ in 1 2 3 4 5; do
-    sleep 0.5
-    import -window "$2" -frame "$shots/$1.png" 2> /dev/null && return
-  done
-  echo "no picture of $1 (window $2)"
-}
-press() {  # press WINDOW KEY...
-  local target=$1
-  shift
-  xdotool windowactivate --sync "$target" 2> /dev/null
-  sleep 0.2
-  xdotool key --clearmodifiers "$@"
-}
-ended() {  # ended NAME PID [STATUS]: the program ended by itself within 30 seconds, with STATUS (0)
-  local status=124
-  for _ in $(seq 300); do
-    kill -0 "$2" 2> /dev/null || { wait "$2"; status=$?; break; }
-    sleep 0.1
-  done
-  check "$1: the program ends" "${3:-0}" "$status" "" ""
 }
 
 echo "== The packed brenvo.exe"
@@ -233,6 +190,13 @@ ended "update by keys" $app
 flashed "update by keys" keys-pc.json
 out=$("$bench" show keys-pc.json)
 check "update by keys: Enter on Later does not restart" 0 0 "$out" "Restart:           none pending"
+
+# The idle main window closes from its title bar and with Alt+F4; during a run it refuses both.
+launch() {  # launch BENCH [TRACE]: the shipped package on that emulated PC
+  BRENVO_MACHINE=$1 BRENVO_TRACE=${2:-} wine shipped.exe > /dev/null 2>&1 < /dev/null &
+  app=$!
+}
+close_checks "Win32 window" "$bench" .
 
 echo "== The OEM cycle: the wizard, the restart, the check"
 # The OEM variant, no restart of its own after the flash: the complete page stays for Shut Down.

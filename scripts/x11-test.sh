@@ -20,6 +20,8 @@ rm -rf "$out" && mkdir -p "$out"
 log=$out/log.txt
 : > "$log"
 source tests/check.sh
+source scripts/desktop.sh
+shots=$out
 
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > /dev/null
@@ -35,17 +37,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The X server picks a free display itself; the window manager is up once it names itself.
-Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3> "$work/display" 2>> "$log" &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
-openbox --sm-disable >> "$log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id" && break
-  sleep 0.1
-done
+start_desktop 2560x1600x24 "$log"
 echo "X server $DISPLAY, openbox running" >> "$log"
 
 # --- packages and emulated PCs ---
@@ -53,11 +45,7 @@ bench=$build/tools/bench/brenvo-bench
 "$bench" key --seed 7 "$work/key.bin" > /dev/null
 "$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" > /dev/null
 packed() {  # packed NAME OPTIONS: brenvo carrying one QV12 image for QV10..QV19
-  cat > "$work/$1.json" << JSON
-{ "title": "Firmware Flasher - QV12", "driveName": "DVD-RW QV-1600", "options": "$2",
-  "images": [ { "file": "fw12.bin", "key": "key.bin", "newRevision": "QV12",
-                "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
-JSON
+  qv12_manifest "$2" fw12.bin key.bin > "$work/$1.json"
   "$build/tools/pack/brenvo-pack" "$work/$1.json" "$build/app/brenvo" "$work/$1" > /dev/null
 }
 
@@ -67,24 +55,9 @@ start() {  # start PACKAGE BENCH [SCALE]
   "$bench" new --preset typical "$work/$2.json" > /dev/null
   BRENVO_MACHINE="$work/$2.json" QT_SCALE_FACTOR=${3:-1} "$work/$1" >> "$log" 2>&1 &
   app_pid=$!
+  win_pid=$app_pid
   pids+=($app_pid)
   w=none  # X reuses the window numbers of programs that ended
-}
-# The program's visible window whose title matches, other than the one given, once it is up
-# (within 30 seconds; nothing when none comes).
-window() {
-  local id
-  for _ in $(seq 300); do
-    id=$(xdotool search --all --onlyvisible --pid "$app_pid" --name "$1" 2> /dev/null |
-      grep -vx -- "${2:-none}" | tail -1)
-    [ -n "$id" ] && { echo "$id"; return; }
-    sleep 0.1
-  done
-}
-# shot NAME WINDOW: the window with the frame openbox gave it.
-shot() {
-  sleep 0.3  # drawn, and framed
-  import -window "$2" -frame "$out/$1.png" 2>> "$log"
 }
 # hints NAME WINDOW EXPECTED: the title-bar hints the window gives the window manager.
 hints() {
@@ -94,20 +67,6 @@ hints() {
   echo "$1 (what openbox allows): $(xprop -id "$2" _NET_WM_ALLOWED_ACTIONS 2>&1)" >> "$log"
   check "$1: title-bar hints" 0 0 "$got" "= $3"
 }
-press() {  # press WINDOW KEY...: keys typed into the window
-  local target=$1
-  shift
-  xdotool windowactivate --sync "$target" 2> /dev/null
-  xdotool key --clearmodifiers "$@"
-}
-finished() {  # finished NAME: the program ended by itself (within 30 seconds)
-  local status=124
-  for _ in $(seq 300); do
-    kill -0 "$app_pid" 2> /dev/null || { wait "$app_pid"; status=$?; break; }
-    sleep 0.1
-  done
-  check "$1: the program ends" 0 "$status" "" ""
-}
 # flashed NAME BENCH [RESTART]: the bench's drive E: holds QV12 and a restart was asked for (or
 # the restart line says RESTART)
 flashed() {
@@ -116,10 +75,6 @@ flashed() {
   check "$1: E: flashed" 0 0 "$shown" "revision QV12"
   check "$1: restart ${3:-requested, pending}" 0 0 "$shown" "Restart:           ${3:-requested, pending}"
 }
-found() {  # found NAME WINDOW: the window came
-  check "$1 is shown" 0 "$([ -n "$2" ]; echo $?)" "" ""
-}
-
 # Motif hints: flags 3 (functions and decorations), functions, decorations.
 main_hints="0x3, 0x24, 0x1a"    # move, close; border, title, system menu
 plain_hints="0x3, 0x4, 0xa"     # move; border, title: no buttons
@@ -148,7 +103,7 @@ meet en-1-checklist "^Brenvo$" "" Return
 meet en-2-main "Firmware Flasher" "$main_hints" Tab space
 meet en-3-confirm "Update Confirm" "$plain_hints" Tab Return
 meet en-4-reboot "Reboot Warning" "$sizeable_plain" Return
-finished en
+ended en "$app_pid"
 flashed en en
 
 # Enter on the confirmation's first focus, Cancel: nothing is flashed.
@@ -156,7 +111,7 @@ start en en-cancel
 meet en-cancel-1-checklist "^Brenvo$" "" Return
 meet en-cancel-2-main "Firmware Flasher" "" Tab space
 meet en-cancel-3-confirm "Update Confirm" "" Return
-finished "en: Enter on Cancel"
+ended "en: Enter on Cancel" "$app_pid"
 check "en: Enter on Cancel leaves E: alone" 0 0 "$("$bench" show "$work/en-cancel.json")" \
   "revision QV11"
 
@@ -169,20 +124,30 @@ meet ja-1-notice "^Brenvo$" "" Return
 meet ja-2-main "Firmware Flasher" "$main_hints" Tab space
 meet ja-3-success "^Brenvo$" "" Return
 meet ja-4-reboot "再起動警告" "$sizeable_plain" Return
-finished ja
+ended ja "$app_pid"
 flashed ja ja "none pending"
 
 # Traditional Chinese: the checklist with Qt's Chinese buttons, declined.
 packed zh 11010110001001100000000000000000
 start zh zh
 meet zh-1-checklist "^Brenvo$" "" Escape
-finished "zh checklist declined"
+ended "zh checklist declined" "$app_pid"
 
 # The main window in English at twice the scale, for the README; closed with its Close button.
 packed en2 00010110001001100000000000000000
 start en2 en2 2
 meet en-main-2x "Firmware Flasher" "$main_hints" Tab Tab space
-finished "en main window at 2x"
+ended "en main window at 2x" "$app_pid"
+
+# The idle main window closes from its title bar and with Alt+F4; during a run it refuses both.
+packed close 00010110001001100000000000000000
+launch() {  # launch BENCH [TRACE]: the package on that emulated PC
+  BRENVO_MACHINE=$1 BRENVO_TRACE=${2:-} "$work/close" >> "$log" 2>&1 &
+  app=$!
+  win_pid=$app
+  pids+=($app)
+}
+close_checks "Qt window" "$bench" "$work"
 
 # The OEM wizard: no title-bar buttons; Next, then cancelled from its drive page.
 packed oem 20010110001001100000000000000000
@@ -191,7 +156,7 @@ meet wizard-1-welcome "Firmware Flasher" "$plain_hints" space
 shot wizard-2-drive "$w"
 press "$w" Tab Tab space
 meet wizard-3-cancel "Firmware Flasher" "" alt+y
-finished wizard
+ended wizard "$app_pid"
 
 # The window tests on this server, at both scales.
 for scale in 1 2; do

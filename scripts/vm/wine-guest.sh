@@ -17,39 +17,22 @@ cd "$w" || exit 1
 tcmu=$BUILD/tools/tcmu/brenvo-tcmu
 bench=$BUILD/tools/bench/brenvo-bench
 
-now() { cut -d' ' -f1 /proc/uptime; }
-since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
-check() {  # check WHAT STATUS [DETAIL]: passes when STATUS is 0
-  if [ "$2" -eq 0 ]; then
-    echo "CHECK PASS $1"
-  else
-    echo "CHECK FAIL $1"
-    [ -n "${3:-}" ] && echo "$3" | tail -15 | sed 's/^/DETAIL /'
-  fi
-}
-has() { grep -q -- "$2" <<< "$1"; }
+. "$(dirname "$0")/common.sh"  # check, has, now, since, settle, our drive behind tcm_loop
 flash_crc() { "$bench" show "$1" 2> /dev/null | sed -n 's/^ *[A-Z]:.*crc32 \([0-9a-f]*\).*/\1/p' | head -1; }
 
 # --- our drive behind tcm_loop ------------------------------------------------------------------
-C=/sys/kernel/config/target
-mkdir -p $C/core/user_0/cd0
-echo "dev_config=brenvo/cd0,dev_size=1048576,hw_block_size=2048" > $C/core/user_0/cd0/control
-echo 1 > $C/core/user_0/cd0/enable
+tcmu_device
 serve() {  # serve NAME: a fresh copy of a bench of the host, its drive-side trace NAME.jsonl
   cp "$job/$1.json" "$w/$1.json"
+  cp "$job/$1".json.*.flash "$w/" 2> /dev/null  # its flash contents, when written apart
   rm -f "$w/$1.jsonl"
-  BRENVO_TRACE=$w/$1.jsonl "$tcmu" "$w/$1.json" /dev/uio0 > "$w/tcmu.log" 2>&1 &
-  handler=$!
-  sleep 0.3
+  tcmu_serve "$w/tcmu.log" "$w/$1.jsonl" "$w/$1.json"
 }
-stop() { kill "$handler"; wait "$handler"; }
+stop() { tcmu_stop; }
 serve linux
-naa=naa.5001405000000001
-mkdir -p $C/loopback/$naa/tpgt_1/lun/lun_0
-echo naa.5001405000000002 > $C/loopback/$naa/tpgt_1/nexus
-ln -s $C/core/user_0/cd0 $C/loopback/$naa/tpgt_1/lun/lun_0/cd0
-for _ in $(seq 300); do [ -b /dev/sr0 ] && [ -c /dev/sg0 ] && break; sleep 0.2; done
-[ -b /dev/sr0 ]; check "the kernel attaches our drive as /dev/sr0" $? "$(cat "$w/tcmu.log")"
+tcmu_link
+settle 1 && [ -b /dev/sr0 ]
+check "the kernel attaches our drive as /dev/sr0" $? "$(cat "$w/tcmu.log")"
 
 # The commands a drive saw, without those the kernel sends by itself when /dev/sr0 is opened
 # (GET EVENT STATUS NOTIFICATION, TEST UNIT READY) and without the times.
@@ -149,6 +132,21 @@ check "i686 brenvo.exe, unattended, flashes the drive through its window" $? "rc
 run list window-direct-ide env BRENVO_UNATTENDED=1 wine "$job/window-ide.exe"
 [ $rc -eq 9 ] && has "$out" "64-bit Windows cannot load"
 check "i686 brenvo.exe refuses a direct-IDE package here too (exit 9)" $? "rc=$rc $out"
+
+# A drive in its boot loader after a cut flash: an ordinary run leaves it alone; an explicit
+# recovery run brings it back with the image.
+run loader loader-ordinary wine "$job/cli-r.exe" update --yes
+[ $rc -ne 0 ] && ! has "$out" "now QV12" && [ "$crc" = "$LOADER_CRC" ]
+check "i686 brenvo-cli.exe: an ordinary run leaves a drive in its boot loader alone (exit $rc)" $? \
+  "rc=$rc crc32 $crc $out"
+if [ "$RECOVER" -gt 0 ]; then
+  run loader loader-recover wine "$job/cli-r.exe" update --recover --yes
+  [ $rc -eq 0 ] && has "$out" "recovered" && [ "$crc" = "$IMAGE_CRC" ]
+  check "i686 brenvo-cli.exe update --recover brings the drive out of its loader with the image" $? \
+    "rc=$rc crc32 $crc $out"
+else
+  echo "NOT RUN i686 brenvo-cli.exe update --recover: this brenvo-cli has no --recover yet"
+fi
 
 # Last: through the loopback target, the vendor download's commit loses its bytes 10 and 11 (the
 # kernel's target layer keeps the 10 bytes it derives from the opcode), which may leave the drive
