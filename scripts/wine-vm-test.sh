@@ -99,12 +99,12 @@ manifest() {  # manifest NAME OPTIONS IMAGE
                 "constraints": [ { "low": "QV10", "high": "QV19" } ] } ] }
 JSON
 }
-shipped=00010110001001100000000000000000
+shipped=$(options)
 manifest verified $shipped fw.bin
 manifest block $shipped fw128.bin
-manifest ide 00010110001101100000000000000000 fw.bin  # digit 12: direct IDE
-manifest window 00010101101001100000000000000000 fw.bin  # unattended, ends by itself
-manifest window-ide 00010101101101100000000000000000 fw.bin  # the same, direct IDE
+manifest ide $(options directIde=1) fw.bin  # digit 12: direct IDE
+manifest window $(options rebootAfterSuccess=0 unattended=1 exitWhenDone=1) fw.bin  # unattended, ends by itself
+manifest window-ide $(options rebootAfterSuccess=0 unattended=1 exitWhenDone=1 directIde=1) fw.bin  # the same, direct IDE
 packs=("verified $build/cli/brenvo-cli linux-cli" "verified $win/cli/brenvo-cli.exe cli.exe"
        "block $win/cli/brenvo-cli.exe block.exe" "ide $win/cli/brenvo-cli.exe ide.exe"
        "window $win/win32/brenvo.exe window.exe" "window-ide $win/win32/brenvo.exe window-ide.exe")

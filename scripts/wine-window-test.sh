@@ -127,7 +127,7 @@ wizard_window() {
 }
 
 echo "== The packed brenvo.exe"
-out=$(packed shipped 00010110001001100000000000000000)
+out=$(packed shipped $(options))
 check "brenvo-pack packs brenvo.exe" 0 $? "$out" "verified"
 out=$("$root/build/tools/pack/brenvo-pack" --show shipped.exe 2>&1)
 check "brenvo-pack --show reads brenvo.exe's package" 0 $? "$out" "DVD-RW QV-1600"
@@ -165,7 +165,7 @@ out=$(find "$WINEPREFIX/drive_c" -iname rur.sys; grep -i 'Services\\\\RUR\]' "$W
 check "direct-IDE refusals: no flash driver file or service in the prefix" 0 "$([ -z "$out" ]; echo $?)" "$out" ""
 
 # A script: the unattended package flashes E: and ends the program by itself.
-packed script 00010101101001100000000000000000 > /dev/null
+packed script $(options rebootAfterSuccess=0 unattended=1 exitWhenDone=1) > /dev/null
 "$bench" new --preset typical script-pc.json > /dev/null
 out=$(BRENVO_MACHINE=script-pc.json BRENVO_UNATTENDED=1 timeout 120 wine script.exe 2>&1 < /dev/null)
 check "scripted run through the window ends" 0 $? "$out" \
@@ -200,7 +200,7 @@ close_checks "Win32 window" "$bench" .
 
 echo "== The OEM cycle: the wizard, the restart, the check"
 # The OEM variant, no restart of its own after the flash: the complete page stays for Shut Down.
-packed oem 20010100001001100000000000000000 > /dev/null
+packed oem $(options uiVariant=2 rebootAfterSuccess=0) > /dev/null
 "$bench" new --preset typical oem-pc.json > /dev/null
 BRENVO_MACHINE=oem-pc.json wine oem.exe > /dev/null 2>&1 < /dev/null &
 app=$!

@@ -97,7 +97,7 @@ meet() {
 
 # English, the custom-dialog variant: checklist, confirmation, the reboot window. Enter presses
 # the button that has the focus: the confirmation opens on Cancel, so Tab first.
-packed en 10010110001001100000000000000000
+packed en $(options uiVariant=1)
 start en en
 meet en-1-checklist "^Brenvo$" "" Return
 meet en-2-main "Firmware Flasher" "$main_hints" Tab space
@@ -118,7 +118,7 @@ check "en: Enter on Cancel leaves E: alone" 0 0 "$("$bench" show "$work/en-cance
 # Japanese at twice the scale, the standard variant with the notice: message boxes with Qt's
 # Japanese buttons, the success message, the reboot question, whose first focus is Later: Enter
 # there does not restart.
-packed ja 02010110021001100000000000000000
+packed ja $(options language=2 noticeKind=2)
 start ja ja 2
 meet ja-1-notice "^Brenvo$" "" Return
 meet ja-2-main "Firmware Flasher" "$main_hints" Tab space
@@ -128,19 +128,19 @@ ended ja "$app_pid"
 flashed ja ja "none pending"
 
 # Traditional Chinese: the checklist with Qt's Chinese buttons, declined.
-packed zh 11010110001001100000000000000000
+packed zh $(options uiVariant=1 language=1)
 start zh zh
 meet zh-1-checklist "^Brenvo$" "" Escape
 ended "zh checklist declined" "$app_pid"
 
 # The main window in English at twice the scale, for the README; closed with its Close button.
-packed en2 00010110001001100000000000000000
+packed en2 $(options)
 start en2 en2 2
 meet en-main-2x "Firmware Flasher" "$main_hints" Tab Tab space
 ended "en main window at 2x" "$app_pid"
 
 # The idle main window closes from its title bar and with Alt+F4; during a run it refuses both.
-packed close 00010110001001100000000000000000
+packed close $(options)
 launch() {  # launch BENCH [TRACE]: the package on that emulated PC
   BRENVO_MACHINE=$1 BRENVO_TRACE=${2:-} "$work/close" >> "$log" 2>&1 &
   app=$!
@@ -150,7 +150,7 @@ launch() {  # launch BENCH [TRACE]: the package on that emulated PC
 close_checks "Qt window" "$bench" "$work"
 
 # The OEM wizard: no title-bar buttons; Next, then cancelled from its drive page.
-packed oem 20010110001001100000000000000000
+packed oem $(options uiVariant=2)
 start oem oem
 meet wizard-1-welcome "Firmware Flasher" "$plain_hints" space
 shot wizard-2-drive "$w"

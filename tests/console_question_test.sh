@@ -22,10 +22,10 @@ packed() {  # packed NAME OPTIONS
 JSON
   "$pack" "$work/$1.json" "$cli" "$work/$1" > /dev/null
 }
-packed flasher 00010110001001100000000000000000
-packed confirming 10010110001001100000000000000000  # its dialog confirms the change
-packed unattended 00010111001001100000000000000000
-packed direct 00010110001101100000000000000000  # the direct-IDE path
+packed flasher $(options)
+packed confirming $(options uiVariant=1)  # its dialog confirms the change
+packed unattended $(options unattended=1)
+packed direct $(options directIde=1)  # the direct-IDE path
 fresh() { "$bench" new --preset typical "$work/pc.json" > /dev/null; }
 revision() { "$bench" show "$work/pc.json" | grep -o 'revision QV1[0-9]' | head -1; }
 run() { BRENVO_MACHINE="$work/pc.json" "$work/flasher" "$@" < /dev/null 2>&1; }
