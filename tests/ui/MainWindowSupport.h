@@ -12,13 +12,14 @@
 #include "tests/EngineTestSupport.h"
 #include "tests/TestMachine.h"
 #include "tools/bench/Presets.h"
+#include "package/OptionNames.h"
 #include "tools/pack/Packer.h"
 
 namespace main_testing {
 
 // The shipped options: variant 0, English, warnNewer, commit variant, reboot after success with
 // the question, stay after success, one image.
-inline constexpr char kShippedOptions[] = "00010110001001100000000000000000";
+using package::kShippedOptions;
 
 // The options with digit `digit` (1-based, as the block counts them) set to `value`.
 inline std::string WithDigit(const std::string& options, int digit, char value) {

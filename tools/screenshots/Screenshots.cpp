@@ -19,6 +19,7 @@
 
 #include "app/Frmbrenvo.h"
 #include "common/CommandLine.h"
+#include "package/OptionNames.h"
 
 #include "dialogs/Frmejectdisc.h"
 #include "dialogs/Frminvaliduser.h"
@@ -93,7 +94,7 @@ bool SaveLinuxAccessRefusal(QWidget& owner, int language, const QString& folder,
 
 // A package with one image for the QUORVANT drives from QV10 to QV19, in `language`.
 std::vector<uint8_t> QuorvantPackage(
-    int language, const std::string& options = "00010110001001100000000000000000") {
+    int language, const std::string& options = package::kShippedOptions) {
     pack::Manifest manifest;
     manifest.title = "Firmware Flasher - QV13 - DVD-RW QV-1600";
     manifest.driveName = "DVD-RW QV-1600";
@@ -173,7 +174,7 @@ bool SaveWizard(const QString& folder) {
         ok &= SaveAsIs(form, folder, name);
     };
     {
-        std::string options = "20010110001001100000000000000000";
+        std::string options = package::OptionsWith({{"uiVariant", 2}});
         std::vector<uint8_t> oem = QuorvantPackage(0, options);
         package::Package package(oem);
         app::TBrenvoMain window(package);

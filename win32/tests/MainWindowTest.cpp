@@ -36,8 +36,8 @@ using win32_testing::Picture;
 using win32_testing::PostKey;
 using win32_testing::Text;
 
-constexpr char kCustomDialogOptions[] = "10010110001001100000000000000000";
-constexpr char kOemOptions[] = "20010110001001100000000000000000";
+const std::string kCustomDialogOptions = package::OptionsWith({{"uiVariant", 1}});
+const std::string kOemOptions = package::OptionsWith({{"uiVariant", 2}});
 
 class MainWindow : public ::testing::Test {
   protected:
