@@ -30,6 +30,7 @@ int ReportRun(const engine::RunReport& run, bool unanswered, std::ostream& out, 
                 break;
             case engine::DriveOutcome::Flashed:
                 anyFlashed = true;
+                if (run.recovery) out << ": recovered";
                 break;
         }
         if (d.outcome != engine::DriveOutcome::NotFlashed) {
@@ -42,6 +43,9 @@ int ReportRun(const engine::RunReport& run, bool unanswered, std::ostream& out, 
         out << "\n";
         if (d.inBootLoader && d.outcome != engine::DriveOutcome::NotFlashed)
             out << "    The drive runs its boot loader: the firmware in its flash is not whole.\n";
+        if (run.recovery && d.outcome == engine::DriveOutcome::Failed && !d.inBootLoader)
+            out << "    The drive did not come back with the image's revision: it was not "
+                   "recovered.\n";
         if (run.end == engine::RunEnd::Succeeded && d.answered &&
             d.revisionAfter != d.packageRevision) {
             out << "    Note: the drive reports " << d.revisionAfter

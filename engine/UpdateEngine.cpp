@@ -5,10 +5,13 @@
 #include "common/Text.h"
 #include "engine/AccessTexts.h"
 #include "engine/CommandSet.h"
+#include "engine/DialogTexts.h"
 #include "engine/Parser.h"
+#include "engine/Recovery.h"
 #include "engine/RestartCheck.h"
 #include "engine/StartupTexts.h"
 #include "platform/System.h"
+#include "platform/Trace.h"
 
 namespace engine {
 namespace {
@@ -19,6 +22,14 @@ constexpr int kBackgroundFormatRepeats = 10;
 constexpr uint8_t kBackgroundFormatRunning = 2;
 constexpr int kIdeSlots = 8;
 constexpr char kCaption[] = "Brenvo";
+
+// The recovery's consent and outcome, for whoever reads the trace after a cut flash.
+void TraceRecovery(const std::string& step, const std::string& drive, int image,
+                   const std::string& detail) {
+    if (platform::Trace* trace = platform::Trace::Current()) {
+        trace->Write({{"recovery", step}, {"drive", drive}, {"image", image}, {"detail", detail}});
+    }
+}
 }  // namespace
 
 UpdateEngine::UpdateEngine(package::Package& package, UpdateView& view, FlashGate* gate)
@@ -110,13 +121,15 @@ StartEnd UpdateEngine::StartUp(const CheckRequest& check) {
     FillDriveList();
     DrivesChange(selectedItem_);
 
-    if (!CountQualifyingDrives() && !forCheck_) {
+    if (!CountQualifyingDrives() && !forCheck_ && !recoveryRun_) {
         if (ReportHeldDrive()) return Stop(StartEnd::DriveHeld);
         if (o.uiVariant == 1) {
             view_.ShowNoProperDrive();
         } else if (o.uiVariant == 0 || o.uiVariant == 2) {
+            const std::string loaders = LoaderReport();
             view_.ShowMessage(MessageKind::Error,
-                              NoMatchReport(language, package_.DriveName(), driveListText_),
+                              NoMatchReport(language, package_.DriveName(), driveListText_) +
+                                  (loaders.empty() ? "" : "\n" + loaders),
                               kCaption);
         }
         return Stop(StartEnd::NoMatchingDrive);
@@ -207,7 +220,10 @@ void UpdateEngine::FillDriveList() {
     const bool onlyMatched = package_.Options().listMatchedOnly;
     for (auto& [record, index] : drives) {
         if (!record || static_cast<int>(listLines_.size()) == kMaxListedDrives) continue;
-        if (onlyMatched && !(record->present && record->matched) && !CheckedAfterUpdate(*record))
+        // A drive of the family left in its boot loader stays listed: it is to be recovered.
+        const bool familyLoader = InBootLoader(*record) && OfPackageFamily(*record, package_);
+        if (onlyMatched && !(record->present && record->matched) && !CheckedAfterUpdate(*record) &&
+            !familyLoader)
             continue;
         std::string line = DriveLine(*record, Form());
         driveListText_ += line + "\n";
@@ -288,6 +304,7 @@ bool UpdateEngine::LeavesAlone(const device::DriveRecord& record) const {
 DrivePlan UpdateEngine::PlanFor(const device::DriveRecord* record) const {
     const auto& o = package_.Options();
     if (!record || !record->present || !record->matched) return DrivePlan::NotSupported;
+    if (recovering_) return DrivePlan::Update;
     if (LeavesAlone(*record)) return DrivePlan::UpToDate;
     if (o.unattended && !ideDriver_ && o.skipCurrent && record->sameRevision)
         return DrivePlan::SkipCurrent;
@@ -416,6 +433,7 @@ void UpdateEngine::UpdateClick() {
     driveCount_ = 0;
     started_ = 0;
     lastRun_ = RunReport{};
+    lastRun_.recovery = recovering_;
     for (auto& slot : driveSlots_)
         slot.reset();
 
@@ -703,7 +721,16 @@ void UpdateEngine::Complete() {
     if (startupDevice_) startupDevice_->CloseDrive();
     claims_.ReleaseAll();
     view_.SetButtons(true, true);
-    EndRun(JudgeRun());
+    const RunEnd end = JudgeRun();
+    if (lastRun_.recovery) {
+        recovering_ = false;
+        const DriveResult& d = lastRun_.drives.front();
+        TraceRecovery("outcome", d.line, SlotRecord(0) ? SlotRecord(0)->imageIndex + 1 : 0,
+                      end == RunEnd::Succeeded ? "recovered, now " + d.revisionAfter
+                      : d.answered             ? "not recovered, now " + d.revisionAfter
+                                               : "not recovered, the drive did not answer");
+    }
+    EndRun(end);
     RunOver();
     // A run asked to stop while it flashed ends once it has given its verdict.
     if (gate_.StopRequested()) view_.RequestTerminate();
@@ -762,6 +789,12 @@ void UpdateEngine::Reidentify() {
         // its worker said (a commit that lost its bank on the way, say).
         result.inBootLoader = result.answered && InBootLoader(*record);
         if (result.inBootLoader && result.outcome != DriveOutcome::NotFlashed)
+            result.outcome = DriveOutcome::Failed;
+        // A recovered drive must say who it is again: out of its loader, with the image's
+        // revision. Anything else leaves its state unproven.
+        if (lastRun_.recovery && result.outcome == DriveOutcome::Flashed &&
+            (!result.answered || common::TrimBlanks(DriveRevision(*record, Form())) !=
+                                     common::TrimBlanks(result.packageRevision)))
             result.outcome = DriveOutcome::Failed;
     }
     FillDriveList();
@@ -824,6 +857,66 @@ void UpdateEngine::EndRun(RunEnd end) {
             break;
     }
     if (o.exitWhenDone) view_.RequestTerminate();
+}
+
+std::string UpdateEngine::LoaderReport() const {
+    std::string report;
+    for (int item = 0; item < static_cast<int>(listLines_.size()); ++item) {
+        const device::DriveRecord* r = ListedDrive(item);
+        if (!r) continue;
+        const std::string text = LoaderDriveText(FindRecovery(*r, package_), item);
+        if (text.empty()) continue;
+        report += "Drive " + std::to_string(item) + " (" +
+                  common::TrimBlanks(FieldText(r->rootPath).substr(0, 2) + " " +
+                                     common::TrimBlanks(ShownField(r->vendor)) + " " +
+                                     common::TrimBlanks(ShownField(r->product))) +
+                  ") is " + text + ".\n";
+    }
+    return report;
+}
+
+bool UpdateEngine::PrepareRecovery(int item, std::string& reason) {
+    recovering_ = false;
+    device::DriveRecord* record = DriveOfItem(item);
+    const std::string drive = "drive " + std::to_string(item);
+    if (forCheck_) {
+        reason = "the check after a restart never recovers a drive";
+        return false;
+    }
+    if (!record || !record->present) {
+        reason = "there is no " + drive + " in the list";
+        return false;
+    }
+    if (ideDriver_) {
+        reason = "this package writes through the direct-IDE path, which does not recover drives";
+        return false;
+    }
+    const RecoveryFinding finding = FindRecovery(*record, package_);
+    if (finding.verdict == RecoveryVerdict::NotInLoader) {
+        reason = drive + " is not in its boot loader: there is nothing to recover";
+        return false;
+    }
+    if (finding.verdict != RecoveryVerdict::Recoverable) {
+        reason = drive + " is " + LoaderDriveText(finding, item);
+        return false;
+    }
+    const int language = package_.Options().language;
+    const std::string line = DriveLine(*record, Form());
+    const std::string newRevision = package_.NewRevisionLabel(finding.imageIndex + 1);
+    const bool consent = view_.Ask(ConsoleText(DialogId::Recover, language, line, newRevision),
+                                   RecoverWords(language).caption, AskButtons::YesNo);
+    TraceRecovery("consent", line, finding.imageIndex + 1, consent ? "yes" : "no");
+    if (!consent) {
+        reason = "the recovery was not agreed to: nothing was written";
+        return false;
+    }
+    record->matched = 1;
+    record->imageIndex = static_cast<int16_t>(finding.imageIndex);
+    record->driveNewer = 0;
+    record->sameRevision = 0;
+    recovering_ = true;
+    DrivesChange(item);
+    return true;
 }
 
 void UpdateEngine::RestartAfterSuccess() {

@@ -73,6 +73,9 @@ struct RunReport {
     // Drives the run would have taken but left alone: they already hold the package's revision
     // or a newer one (see SetLeaveUpToDate).
     std::vector<DriveResult> upToDate;
+    // The run recovered a drive from its boot loader: success means the drive came back out of
+    // it with the image's revision.
+    bool recovery = false;
 };
 
 // What a run would do with one listed drive.
@@ -124,6 +127,21 @@ class UpdateEngine {
     // the list keeps the drives of the family that report the expected revision or their boot
     // loader's, so that the index the update wrote still names the same drive.
     StartEnd StartUp(const CheckRequest& check = {});
+
+    // --- recovery of a drive left in its boot loader ---
+    // Before StartUp: this start is for a recovery run, so start-up does not end for want of a
+    // drive to update (a drive in its loader is never one). Never for the check after a restart.
+    void ForRecovery() { recoveryRun_ = true; }
+    // What start-up and the lists say about the listed drives in their boot loader, one line
+    // each ("Drive 1 (E: ...) is in its boot loader ..."); empty when there is none.
+    std::string LoaderReport() const;
+    // Asks the user (DialogId::Recover, default No) whether to recover the listed drive `item`
+    // and, when the package can and the answer is yes, makes it the run's drive with the one
+    // image that names it; UpdateClick then runs the recovery with the usual confirmations.
+    // False with the reason otherwise: the drive is not in its loader, this package cannot
+    // recover it, or the user declined. The answer goes into the trace.
+    bool PrepareRecovery(int item, std::string& reason);
+    bool Recovering() const { return recovering_; }
 
     // --- the drive list ---
     void FillDriveList();
@@ -216,6 +234,8 @@ class UpdateEngine {
     bool parsed_ = false;
     bool forCheck_ = false;
     bool leaveUpToDate_ = false;
+    bool recoveryRun_ = false;
+    bool recovering_ = false;    // the next run recovers the selected drive
     std::string checkRevision_;  // the revision the check expects
     package::ParseResult parseResult_;
     device::OSInfo osInfo_;
