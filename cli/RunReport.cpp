@@ -26,7 +26,10 @@ int ReportRun(const engine::RunReport& run, bool unanswered, std::ostream& out, 
                 out << ": the flash failed";
                 break;
             case engine::DriveOutcome::Unknown:
-                out << ": the drive did not confirm its commit in time, the outcome is unknown";
+                out << (d.stoppedAnswering
+                            ? ": the drive stopped answering, its state is unknown"
+                            : ": the drive did not confirm its commit in time, the outcome is "
+                              "unknown");
                 break;
             case engine::DriveOutcome::Flashed:
                 anyFlashed = true;

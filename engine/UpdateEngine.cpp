@@ -23,6 +23,13 @@ constexpr uint8_t kBackgroundFormatRunning = 2;
 constexpr int kIdeSlots = 8;
 constexpr char kCaption[] = "Brenvo";
 
+// A drive that stayed busy past its commands' time-out: named by its list line.
+std::string StoppedAnsweringText(const std::string& line) {
+    return "The drive " + common::TrimBlanks(line) +
+           " stopped answering (it stayed busy beyond its commands' time-out): its state is "
+           "unknown. Leave it powered, and check it with the drive list before anything else.";
+}
+
 // The recovery's consent and outcome, for whoever reads the trace after a cut flash.
 void TraceRecovery(const std::string& step, const std::string& drive, int image,
                    const std::string& detail) {
@@ -608,6 +615,8 @@ bool UpdateEngine::TrayAndDiscLoop(device::AtapiDevice& drive) {
     const int language = package_.Options().language;
     view_.SetStatus(Text(UpdateText::CheckDiscAndTray, language));
     while (true) {
+        // A drive that no longer answers cannot show its tray: its worker says what became of it.
+        if (drive.StoppedAnswering()) return true;
         const bool mediumAbsent = IsMediumAbsent(drive);
         if (mediumAbsent && !IsTrayOpen(drive)) return true;
         if (closeRequested_ || view_.StopRequested() || gate_.StopRequested()) return false;
@@ -704,6 +713,8 @@ void UpdateEngine::Complete() {
             outcome = ideDriver_->flashResult == 0 ? DriveOutcome::Flashed : DriveOutcome::Failed;
         } else {
             uint8_t status = driveSlots_[slot]->WorkerStatus();
+            lastRun_.drives[static_cast<size_t>(slot)].stoppedAnswering =
+                driveSlots_[slot]->StoppedAnswering();
             outcome = status == kWorkerSucceeded ? DriveOutcome::Flashed
                       : status == kWorkerUnknown ? DriveOutcome::Unknown
                                                  : DriveOutcome::Failed;
@@ -810,7 +821,11 @@ void UpdateEngine::EndRun(RunEnd end) {
     if (end != RunEnd::Succeeded) {
         lastRun_.end = end;
         UpdateText text = end == RunEnd::Unknown ? UpdateText::OutcomeUnknown : UpdateText::Failure;
-        view_.ShowMessage(MessageKind::Error, Text(text, language), kCaption);
+        std::string message = Text(text, language);
+        for (const DriveResult& d : lastRun_.drives) {
+            if (d.stoppedAnswering) message += "\n" + StoppedAnsweringText(d.line);
+        }
+        view_.ShowMessage(MessageKind::Error, message, kCaption);
         view_.RequestTerminate();
         return;
     }

@@ -62,9 +62,10 @@ struct DriveResult {
     std::string oldRevision;      // revision (or drive tag) before the run
     std::string packageRevision;  // the revision the package installs
     DriveOutcome outcome = DriveOutcome::NotFlashed;
-    bool answered = false;      // the drive answered its re-identification after the run
-    std::string revisionAfter;  // as the drive reports it then; empty when it did not answer
-    bool inBootLoader = false;  // it answered from its boot loader: its firmware is not whole
+    bool answered = false;          // the drive answered its re-identification after the run
+    std::string revisionAfter;      // as the drive reports it then; empty when it did not answer
+    bool inBootLoader = false;      // it answered from its boot loader: its firmware is not whole
+    bool stoppedAnswering = false;  // it let its commands run into their time-out during the run
 };
 
 struct RunReport {
