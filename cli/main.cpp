@@ -125,7 +125,9 @@ std::string CommandUsage(const std::string& command) {
         text =
             "usage: brenvo-cli /QVCHECK N REVISION\n\n"
             "After a restart: checks that drive N of the list now reports REVISION (what an\n"
-            "OEM wizard package registers to run once after its update).\n";
+            "OEM wizard package registers to run once after its update). The entry it\n"
+            "registers also names the updated drive's maker and model, in hexadecimal, after\n"
+            "REVISION; another drive at index N then fails the check.\n";
     } else {
         return "";
     }
@@ -385,8 +387,10 @@ int Update(engine::UpdateEngine& engine, cli::ConsoleView& view, const Options& 
     engine.UpdateClick();
     view.RunUntilIdle(engine);
     if (o.uiVariant == 2 && engine.LastRun().end == engine::RunEnd::Succeeded) {
-        // The OEM variant checks the drive once more after the restart.
-        engine::WriteRestartCheck(engine.SelectedItem(), engine.Revisions().newRevision);
+        // The OEM variant checks the drive once more after the restart, and knows it by name.
+        const device::DriveRecord* updated = engine.ListedDrive(engine.SelectedItem());
+        engine::WriteRestartCheck(engine.SelectedItem(), engine.Revisions().newRevision,
+                                  updated ? engine::DriveIdentity(*updated) : "");
         std::cout << "After the restart the drive is checked once more.\n";
     }
 
@@ -433,7 +437,9 @@ int Recover(engine::UpdateEngine& engine, cli::ConsoleView& view, const Options&
     engine.UpdateClick();
     view.RunUntilIdle(engine);
     if (engine.Options().uiVariant == 2 && engine.LastRun().end == engine::RunEnd::Succeeded) {
-        engine::WriteRestartCheck(engine.SelectedItem(), engine.Revisions().newRevision);
+        const device::DriveRecord* updated = engine.ListedDrive(engine.SelectedItem());
+        engine::WriteRestartCheck(engine.SelectedItem(), engine.Revisions().newRevision,
+                                  updated ? engine::DriveIdentity(*updated) : "");
         std::cout << "After the restart the drive is checked once more.\n";
     }
     return ReportRun(engine.LastRun(), view.Unanswered(), std::cout, std::cerr);

@@ -448,7 +448,9 @@ void UpdateEngine::UpdateClick() {
     // entry this system could not run is refused now, before any drive is written.
     if (package_.Options().uiVariant == 2) {
         const int item = std::max(selectedItem_, 0);
-        if (std::string problem = RestartCheckProblem(item, revisionLine_.newRevision);
+        const device::DriveRecord* record = DriveOfItem(item);
+        if (std::string problem = RestartCheckProblem(item, revisionLine_.newRevision,
+                                                      record ? DriveIdentity(*record) : "");
             !problem.empty()) {
             view_.ShowMessage(MessageKind::Error,
                               "The check after the restart cannot be registered: " + problem +

@@ -102,4 +102,20 @@ PY
 manifest $attended 0000 QV19 QUORVANT
 refused "a loader with one sign only is not recovered" 4 "does not report both revision 0000 and FLASH INCOMPLETE"
 
+# The check after a restart knows the drive it updated: another drive at its index fails it.
+"$bench" new --preset typical "$work/pc.json" > /dev/null
+manifest 20010110001001100000000000000000 QV10 QV19 QUORVANT
+out=$(run update --yes); check "the OEM update registers its check" 0 $? "$out" "checked once more"
+out=$("$bench" show "$work/pc.json"); check "the entry names the updated drive" 0 $? "$out" \
+  "/QVCHECK 0 QV12 51554F5256414E544456442D52572051562D313630302020"
+python3 - "$work/pc.json" <<'PY'
+import json, sys
+bench = json.load(open(sys.argv[1]))
+bench["drives"][0]["product"] = "DVD-RW QV-2400"
+json.dump(bench, open(sys.argv[1], "w"), indent=2)
+PY
+out=$("$bench" boot "$work/pc.json" 2>&1); check "another drive at the index fails the check" 1 $? "$out" \
+  "is a QUORVANTDVD-RW QV-2400,
+not the drive that was updated, so it was not compared with"
+
 summary
