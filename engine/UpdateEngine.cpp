@@ -128,7 +128,7 @@ StartEnd UpdateEngine::StartUp(const CheckRequest& check) {
     FillDriveList();
     DrivesChange(selectedItem_);
 
-    if (!CountQualifyingDrives() && !forCheck_ && !recoveryRun_) {
+    if (!CountQualifyingDrives() && !forCheck_ && !recoveryRun_ && !RecoveryAccepted()) {
         if (ReportHeldDrive()) return Stop(StartEnd::DriveHeld);
         if (o.uiVariant == 1) {
             view_.ShowNoProperDrive();
@@ -874,6 +874,16 @@ void UpdateEngine::EndRun(RunEnd end) {
             break;
     }
     if (o.exitWhenDone) view_.RequestTerminate();
+}
+
+bool UpdateEngine::RecoveryAccepted() {
+    if (!offerRecovery_ || forCheck_) return false;
+    std::vector<const device::DriveRecord*> listed;
+    for (int item = 0; item < static_cast<int>(listLines_.size()); ++item)
+        listed.push_back(ListedDrive(item));
+    const RecoveryOffer offer = OfferRecovery(listed, package_);
+    std::string reason;
+    return offer.offer && PrepareRecovery(offer.drive, reason);
 }
 
 std::string UpdateEngine::LoaderReport() const {

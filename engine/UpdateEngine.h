@@ -133,6 +133,10 @@ class UpdateEngine {
     // Before StartUp: this start is for a recovery run, so start-up does not end for want of a
     // drive to update (a drive in its loader is never one). Never for the check after a restart.
     void ForRecovery() { recoveryRun_ = true; }
+    // Before StartUp, for the windows: when start-up finds no drive to update but one this
+    // package can recover (OfferRecovery), it asks the user (PrepareRecovery) and, on yes, ends
+    // Ready with that drive selected for its recovery; on no, as it would have ended anyway.
+    void OfferRecoveryAtStart() { offerRecovery_ = true; }
     // What start-up and the lists say about the listed drives in their boot loader, one line
     // each ("Drive 1 (E: ...) is in its boot loader ..."); empty when there is none.
     std::string LoaderReport() const;
@@ -200,6 +204,8 @@ class UpdateEngine {
     std::string DisplayRevision(const device::DriveRecord& record) const;
     StartEnd Stop(StartEnd end);
     bool CountQualifyingDrives() const;
+    // The windows' offer of a recovery at start-up was made and accepted.
+    bool RecoveryAccepted();
     bool ShowNotice();
     bool ChooseDrives(uint8_t& answer);
     // Claims a chosen drive before anything is sent to it in the run; a drive another program
@@ -236,6 +242,7 @@ class UpdateEngine {
     bool forCheck_ = false;
     bool leaveUpToDate_ = false;
     bool recoveryRun_ = false;
+    bool offerRecovery_ = false;
     bool recovering_ = false;    // the next run recovers the selected drive
     std::string checkRevision_;  // the revision the check expects
     package::ParseResult parseResult_;

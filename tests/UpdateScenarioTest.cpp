@@ -528,6 +528,31 @@ TEST(RunVerdict, ACommitThatTimedOutLeavesTheOutcomeUnknown) {
     EXPECT_NE(out.str().find("the outcome is unknown"), std::string::npos) << out.str();
 }
 
+TEST(RunVerdict, TheWindowsOfferToRecoverTheFamilysLoaderAndWriteOnlyOnYes) {
+    for (bool yes : {true, false}) {
+        Scenario s("typical", Options({}),
+                   {Image("QV12", kMiB, {{"0000", "QV19", "QUORVANT", "DVD-RW QV-1600  "}})},
+                   [](Machine& m) {
+                       m.drives[0]->ByHand([](DriveSettings& d) { d.flashIncomplete = true; });
+                   });
+        s.view.askAnswer = yes;
+        s.engine.OfferRecoveryAtStart();
+        const std::vector<uint8_t> before = s.Flash(0);
+        ASSERT_EQ(s.engine.StartUp(), yes ? StartEnd::Ready : StartEnd::NoMatchingDrive) << yes;
+        EXPECT_TRUE(s.view.Saw("ask:A firmware update of this drive was cut short")) << yes;
+        if (!yes) {
+            EXPECT_EQ(s.Flash(0), before);
+            continue;
+        }
+        s.engine.UpdateClick();
+        s.view.RunUntilIdle(s.engine);
+        EXPECT_TRUE(s.engine.LastRun().recovery);
+        EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+        EXPECT_EQ(s.Flash(0), s.package.ImageData(0));
+        EXPECT_EQ(s.engine.LastRun().drives.at(0).revisionAfter, "QV12");
+    }
+}
+
 TEST(RunVerdict, ADriveBusyForEverEndsTheRunWithinMinutesAndItsStateUnknown) {
     // From its first WRITE BUFFER on the drive answers within no time-out (BUSY, retried by the
     // transport until the time-out runs out).
