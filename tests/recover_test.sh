@@ -102,6 +102,16 @@ PY
 manifest $attended 0000 QV19 QUORVANT
 refused "a loader with one sign only is not recovered" 4 "does not report both revision 0000 and FLASH INCOMPLETE"
 
+# A recovery succeeds only when the drive comes back with the image's revision.
+cut $attended
+"$bench" firmware --revision QV1X --size 1048576 "$work/fw12.bin" > /dev/null
+manifest $attended QV10 QV19 QUORVANT
+out=$(run update --recover --yes); check "a drive back with another revision is not recovered" 1 $? "$out" \
+  "The drive did not come back with the image's revision: it was not recovered."
+grep -q '"recovery":"outcome".*"detail":"not recovered, now QV1X"' "$work/trace.jsonl"
+check "the trace records the failed recovery" 0 $? "trace" "trace"
+"$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" > /dev/null
+
 # The check after a restart knows the drive it updated: another drive at its index fails it.
 "$bench" new --preset typical "$work/pc.json" > /dev/null
 manifest 20010110001001100000000000000000 QV10 QV19 QUORVANT
