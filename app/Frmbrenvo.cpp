@@ -162,12 +162,14 @@ void TBrenvoMain::Message(engine::MessageKind kind, const std::string& text,
 
 bool TBrenvoMain::Question(const std::string& text, const std::string& caption,
                            engine::AskButtons buttons) {
-    bool yesNo = buttons == engine::AskButtons::YesNo;
+    const bool yesNo = buttons != engine::AskButtons::OkCancel;
     QMessageBox::StandardButton go = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
     QMessageBox::StandardButtons offered =
         yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok | QMessageBox::Cancel;
+    const QMessageBox::StandardButton preset =
+        buttons == engine::AskButtons::YesNoDefaultNo ? QMessageBox::No : go;
     return ui::Modal::Message(DialogOwner(), ui::MessageKind::Warning, Caption(caption), Q(text),
-                              offered, go) == go;
+                              offered, preset) == go;
 }
 
 void TBrenvoMain::Dialog(const engine::DialogRequest& request) {

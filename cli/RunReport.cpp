@@ -28,10 +28,14 @@ int ReportRun(const engine::RunReport& run, bool unanswered, std::ostream& out, 
                 out << ": the flash failed";
                 break;
             case engine::DriveOutcome::Unknown:
-                out << ": the drive did not confirm its commit in time, the outcome is unknown";
+                out << (d.stoppedAnswering
+                            ? ": the drive stopped answering, its state is unknown"
+                            : ": the drive did not confirm its commit in time, the outcome is "
+                              "unknown");
                 break;
             case engine::DriveOutcome::Flashed:
                 anyFlashed = true;
+                if (run.recovery) out << ": recovered";
                 break;
         }
         if (d.outcome != engine::DriveOutcome::NotFlashed) {
@@ -44,6 +48,9 @@ int ReportRun(const engine::RunReport& run, bool unanswered, std::ostream& out, 
         out << "\n";
         if (d.inBootLoader && d.outcome != engine::DriveOutcome::NotFlashed)
             out << "    The drive runs its boot loader: the firmware in its flash is not whole.\n";
+        if (run.recovery && d.outcome == engine::DriveOutcome::Failed && !d.inBootLoader)
+            out << "    The drive did not come back with the image's revision: it was not "
+                   "recovered.\n";
         if (run.end == engine::RunEnd::Succeeded && d.answered &&
             d.revisionAfter != d.packageRevision) {
             out << "    Note: the drive reports " << d.revisionAfter

@@ -14,6 +14,7 @@
 #include "common/Text.h"
 #include "device/HiTimer.h"
 #include "device/SystemInfo.h"
+#include "engine/Recovery.h"
 #include "engine/RestartCheck.h"
 #include "engine/RunHistory.h"
 #include "engine/UpdateEngine.h"
@@ -50,7 +51,12 @@ constexpr char kUpdateOptions[] =
     "  --force          flash a drive that already has the package's revision or a newer\n"
     "                   one; without it such a drive is left alone (\"already QV12\")\n"
     "  --dry-run        say for each drive what the update would do; asks nothing and\n"
-    "                   writes nothing (status 0 when it would update a drive, else 3)\n";
+    "                   writes nothing (status 0 when it would update a drive, else 3)\n"
+    "  --recover        write the package's image again to a drive left in its boot\n"
+    "                   loader by a cut flash (drive N, or the one such drive); only a\n"
+    "                   drive that shows both loader signs and that exactly one image\n"
+    "                   names by maker and model, never by an unattended package; asks\n"
+    "                   first (--yes answers it)\n";
 
 constexpr char kEnvironmentAndStatus[] =
     "Environment:\n"
@@ -111,7 +117,7 @@ std::string CommandUsage(const std::string& command) {
     } else if (command == "update") {
         text =
             head +
-            " [--drive N] [--yes|--no] [--reboot|--no-reboot] [--force] [--dry-run]\n\n"
+            " [--drive N] [--yes|--no] [--reboot|--no-reboot] [--force] [--dry-run|--recover]\n\n"
             "Updates the selected drive (or, for an unattended package, every drive the package\n"
             "takes) as the package's options say, and reports for each chosen drive whether it\n"
             "was flashed and what it reports now.\n\nOptions:\n" +
@@ -135,7 +141,9 @@ std::string CommandUsage(const std::string& command) {
         text =
             "usage: brenvo-cli /QVCHECK N REVISION\n\n"
             "After a restart: checks that drive N of the list now reports REVISION (what an\n"
-            "OEM wizard package registers to run once after its update).\n";
+            "OEM wizard package registers to run once after its update). The entry it\n"
+            "registers also names the updated drive's maker and model, in hexadecimal, after\n"
+            "REVISION; another drive at index N then fails the check.\n";
     } else {
         return "";
     }
@@ -152,6 +160,7 @@ struct Options {
     bool force = false;
     bool dryRun = false;
     bool json = false;
+    bool recover = false;
     bool help = false;
     bool version = false;
 };
@@ -205,6 +214,8 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
             o.dryRun = true;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--recover") {
+            o.recover = true;
         } else if (!a.empty() && a[0] == '-') {
             return "unknown option " + a;
         } else if (!o.command.empty()) {
@@ -221,8 +232,12 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
     if (o.command != "update" && o.drive >= 0) return "--drive is an option of update";
     if (o.command != "update" && o.answers != cli::Answers::Ask)
         return "--yes and --no are options of update";
-    if (o.command != "update" && (o.restart != cli::Restart::Ask || o.force || o.dryRun))
-        return "--reboot, --no-reboot, --force and --dry-run are options of update";
+    if (o.command != "update" &&
+        (o.restart != cli::Restart::Ask || o.force || o.dryRun || o.recover))
+        return "--reboot, --no-reboot, --force, --dry-run and --recover are options of update";
+    if (o.dryRun && o.recover)
+        return "--dry-run and --recover cannot both be given (--dry-run says what --recover could "
+               "do)";
     if (o.command != "history" && o.json) return "--json is an option of history";
     return "";
 }
@@ -310,7 +325,10 @@ void PrintList(engine::UpdateEngine& engine, const platform::MachineSession& ses
         std::cout << (item == engine.SelectedItem() ? "* " : "  ") << item << "  " << lines[item]
                   << (node.empty() ? "" : "  " + node) << "\n";
         if (!r || !r->matched) {
-            std::cout << "       not supported by this package\n";
+            const std::string loader =
+                r ? engine::LoaderDriveText(engine::FindRecovery(*r, engine.Package()), item) : "";
+            std::cout << "       " << (loader.empty() ? "not supported by this package" : loader)
+                      << "\n";
             continue;
         }
         auto& package = engine.Package();
@@ -360,9 +378,15 @@ int DryRun(engine::UpdateEngine& engine, const Options& options) {
                           << d.packageRevision
                           << (p.asks ? ", after a question (--yes answers it)" : "");
                 break;
-            case engine::DrivePlan::NotSupported:
-                std::cout << "left alone: not supported by this package";
+            case engine::DrivePlan::NotSupported: {
+                const device::DriveRecord* r = engine.ListedDrive(p.item);
+                const std::string loader =
+                    r ? engine::LoaderDriveText(engine::FindRecovery(*r, engine.Package()), p.item)
+                      : "";
+                std::cout << "left alone: "
+                          << (loader.empty() ? "not supported by this package" : loader);
                 break;
+            }
             case engine::DrivePlan::NotChosen:
                 std::cout << "left alone: not chosen (--drive " << p.item << " chooses it)";
                 break;
@@ -414,6 +438,51 @@ int Update(engine::UpdateEngine& engine, cli::ConsoleView& view, const Options& 
     return ReportRun(engine.LastRun(), view.Unanswered(), std::cout, std::cerr);
 }
 
+// The recovery of a drive left in its boot loader: --drive N, or the one drive this package can
+// recover. The question comes first, then the update's usual confirmations.
+int Recover(engine::UpdateEngine& engine, cli::ConsoleView& view, const Options& options) {
+    int item = options.drive;
+    const int items = static_cast<int>(engine.ListLines().size());
+    if (item >= items) {
+        std::cerr << "brenvo-cli: there is no drive " << item
+                  << " in the list (brenvo-cli list shows them)\n";
+        return kExitUsage;
+    }
+    if (item < 0) {
+        std::vector<int> loaders;
+        for (int i = 0; i < items; ++i) {
+            const device::DriveRecord* r = engine.ListedDrive(i);
+            if (r && r->present && engine::InBootLoader(*r)) loaders.push_back(i);
+        }
+        if (loaders.empty()) {
+            std::cerr << "brenvo-cli: no drive in the list is in its boot loader: there is "
+                         "nothing to recover\n";
+            return kExitNoDrive;
+        }
+        if (loaders.size() > 1) {
+            std::cerr << "brenvo-cli: more than one drive is in its boot loader; say which one "
+                         "with --drive N (brenvo-cli list shows them)\n";
+            return kExitUsage;
+        }
+        item = loaders.front();
+    }
+    std::string reason;
+    if (!engine.PrepareRecovery(item, reason)) {
+        if (view.Unanswered()) return kExitDeclined;
+        std::cerr << "brenvo-cli: not recovered: " << reason << "\n";
+        const device::DriveRecord* r = engine.ListedDrive(item);
+        return r && engine::InBootLoader(*r) ? kExitDeclined : kExitNoDrive;
+    }
+    std::cout << "Recovering " << engine.ListLines()[item] << "\n"
+              << engine.Revisions().oldRevision << " -> " << engine.Revisions().newRevision << "\n";
+    engine.UpdateClick();
+    view.RunUntilIdle(engine);
+    // The engine has registered the OEM variant's check after the restart.
+    if (engine.Options().uiVariant == 2 && engine.LastRun().end == engine::RunEnd::Succeeded)
+        std::cout << "After the restart the drive is checked once more.\n";
+    return ReportRun(engine.LastRun(), view.Unanswered(), std::cout, std::cerr);
+}
+
 // The check after a restart.
 int Check(engine::UpdateEngine& engine, const engine::CheckRequest& request) {
     if (engine.Options().uiVariant != 2) {
@@ -437,6 +506,7 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
     view.SetRestart(options.restart);
     engine::UpdateEngine engine(package, view, &gate);
     engine.SetLeaveUpToDate(!options.force);
+    if (options.recover) engine.ForRecovery();
     view.SetLanguage(engine.ParsePackage().ok() ? package.Options().language : 0);
     if (const std::string& notice = engine.ParsePackage().notice; !notice.empty())
         std::cerr << "brenvo-cli: note: " << notice << "\n";
@@ -461,7 +531,9 @@ int RunEngine(std::span<uint8_t> block, const Options& options,
         status = engine::StartExitStatus(start);
         if (view.Unanswered()) status = kExitDeclined;
     } else {
-        status = options.dryRun ? DryRun(engine, options) : Update(engine, view, options);
+        status = options.recover  ? Recover(engine, view, options)
+                 : options.dryRun ? DryRun(engine, options)
+                                  : Update(engine, view, options);
     }
     platform::SetMessageBoxHandler(previous);
     return status;

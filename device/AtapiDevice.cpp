@@ -91,6 +91,14 @@ bool AtapiDevice::Execute(std::span<const uint8_t, 12> cdb, uint8_t direction, u
     bool passThrough = systemInfo.IsNtFamily() && useAspi == 0;
     if (passThrough ? driveHandle == platform::kInvalidHandle : (adapter == -1 || target == -1))
         return false;
+    if (StoppedAnswering()) {  // nothing is sent: there is no answer to read
+        outcome = kOutcomeFailed;
+        senseKey = asc = ascq = 0;
+        elapsed = 0;
+        timedOut = 0;
+        transferred = 0;
+        return false;
+    }
 
     bool completed = false;
     // Nothing longer than the buffers is ever sent: the drive would read or write past them.
@@ -108,6 +116,7 @@ bool AtapiDevice::Execute(std::span<const uint8_t, 12> cdb, uint8_t direction, u
     }
     elapsed = commandStopwatch.TotalSeconds();
     timedOut = static_cast<double>(timeout) < elapsed || transportTimedOut_;
+    unanswered_ = timedOut ? unanswered_ + 1 : 0;
     const uint8_t* sense =
         passThrough ? &passThroughRequest[passthrough::kSenseArea] : &aspiRequest[aspi::kSenseArea];
     senseKey = sense[2] & 0x0F;

@@ -41,7 +41,12 @@ inline constexpr uint8_t kNoData = 2;
 class AtapiDevice {
   public:
     static constexpr uint32_t kBufferSize = 65536;
+    // A commit writes the flash and may take very long; any other command a drive answers within
+    // a minute. A drive that lets kUnansweredLimit commands in a row run into their time-out (it
+    // answers BUSY for ever, or not at all) has stopped answering.
     static constexpr uint32_t kDefaultTimeout = 108000;
+    static constexpr uint32_t kCommandTimeout = 60;
+    static constexpr int kUnansweredLimit = 2;
     static constexpr int16_t kNoCurrentDrive = 127;
 
     // Chooses the transport and enumerates and identifies the drives.
@@ -55,6 +60,8 @@ class AtapiDevice {
     // above the buffer size fails with outcome 0 before anything is sent.
     bool Execute(std::span<const uint8_t, 12> cdb, uint8_t direction, uint32_t length);
     void SetTimeout(uint32_t seconds) { timeout = seconds; }
+    // Nothing more is sent to the drive until it is opened again: its state is unknown.
+    bool StoppedAnswering() const { return unanswered_ >= kUnansweredLimit; }
     // Loads "WNASPI32" and checks the manager; shows a message box and returns false on failure.
     bool LoadAspi();
     void UnloadAspi();
@@ -94,7 +101,7 @@ class AtapiDevice {
     platform::Handle aspiModule = platform::kNullModule;
     int16_t currentIndex = kNoCurrentDrive;
     std::array<DriveRecord, kDriveTableSize> drives{};
-    uint32_t timeout = kDefaultTimeout;
+    uint32_t timeout = kCommandTimeout;
     int16_t adapter = -1;
     int16_t target = -1;
     int16_t lun = -1;
@@ -124,6 +131,7 @@ class AtapiDevice {
 
   private:
     bool transportTimedOut_ = false;  // the transport gave up on the last command at its time-out
+    int unanswered_ = 0;              // commands in a row that ran into their time-out
     bool ExecutePassThrough(std::span<const uint8_t, 12> cdb, uint8_t direction, uint32_t length,
                             bool& completed);
     bool ExecuteAspi(std::span<const uint8_t, 12> cdb, uint8_t direction, uint32_t length,

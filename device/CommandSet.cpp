@@ -36,6 +36,16 @@ Block WriteBufferBlock(uint32_t offset, uint32_t length, uint8_t control) {
     b[9] = control;
     return b;
 }
+
+// A commit writes the flash: the drive may take long before it answers, so it is given the long
+// time-out; every other command keeps the device's short one.
+bool ExecuteLong(AtapiDevice& device, const Block& b) {
+    const uint32_t ordinary = device.timeout;
+    device.SetTimeout(std::max(ordinary, AtapiDevice::kDefaultTimeout));
+    const bool ok = device.Execute(b, kNoData, 0);
+    device.SetTimeout(ordinary);
+    return ok;
+}
 }  // namespace
 
 bool SenseIs(const AtapiDevice& device, uint8_t key) {
@@ -113,14 +123,14 @@ bool ReadBuffer(AtapiDevice& device, uint32_t offset, uint32_t length) {
 bool WriteBuffer(AtapiDevice& device, uint32_t offset, uint32_t length, uint8_t control) {
     // The commit controls carry no data.
     if (control == kControlCommit || control == kControlCommitVariant)
-        return device.Execute(WriteBufferBlock(offset, length, control), kNoData, 0);
+        return ExecuteLong(device, WriteBufferBlock(offset, length, control));
     return device.Execute(WriteBufferBlock(offset, length, control), kDataOut, length);
 }
 
 bool CommitBuffer(AtapiDevice& device, uint8_t bank, uint8_t control) {
     Block b = WriteBufferBlock(0, 0, control);
     b[10] = bank == kNoBank ? 0 : bank;
-    return device.Execute(b, kNoData, 0);
+    return ExecuteLong(device, b);
 }
 
 bool ReadFlashId(AtapiDevice& device) {
@@ -160,7 +170,7 @@ bool DownloadCommit(AtapiDevice& device, uint32_t total) {
     Block b{0xF2, 0x04};
     PutBe32(b, 6, total);
     b[11] = 0x01;
-    return device.Execute(b, kNoData, 0);
+    return ExecuteLong(device, b);
 }
 
 bool WaitNoUnitAttention(AtapiDevice& device) {

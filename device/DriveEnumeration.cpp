@@ -216,6 +216,7 @@ void AtapiDevice::SortTable() {
 }
 
 bool AtapiDevice::OpenDrive(int index) {
+    unanswered_ = 0;  // a drive opened again is given its chance again
     if (!IsPresent(index)) return false;
     if (driveHandle != platform::kInvalidHandle) CloseDrive();
     const DriveRecord& record = drives[index];

@@ -223,6 +223,34 @@ RebootZulkTexts RebootZulkWords(int language) {
     return t;
 }
 
+RecoverTexts RecoverWords(int language, const std::string& driveLine,
+                          const std::string& newRevision) {
+    RecoverTexts t;
+    if (language == kChinese) {
+        t.caption = "修復光碟機";
+        t.label1 = "這台光碟機的韌體更新曾被中斷, 它停留在開機載入程式中:\n" + driveLine;
+        t.label2 = "要重新寫入韌體 " + newRevision + " 來修復它嗎 ?";
+        t.yes = "確定";
+        t.no = "取消";
+    } else if (language == kJapanese) {
+        t.caption = "ドライブの復旧";
+        t.label1 =
+            "このドライブはファームウェアの書き換えが中断され、ブートローダーで動作しています。\n" +
+            driveLine;
+        t.label2 = "ファームウェア " + newRevision + " をもう一度書き込んで復旧しますか？";
+        t.yes = "はい";
+        t.no = "いいえ";
+    } else {
+        t.caption = "Recover Drive";
+        t.label1 =
+            "A firmware update of this drive was cut short; it runs its boot loader:\n" + driveLine;
+        t.label2 = "Write firmware " + newRevision + " to it again to recover it?";
+        t.yes = "&Yes";
+        t.no = "&No";
+    }
+    return t;
+}
+
 std::string ConsoleText(DialogId id, int language, const std::string& oldRevision,
                         const std::string& newRevision) {
     switch (id) {
@@ -252,6 +280,10 @@ std::string ConsoleText(DialogId id, int language, const std::string& oldRevisio
         }
         case DialogId::RebootZulk: {
             RebootZulkTexts t = RebootZulkWords(language);
+            return Lines({&t.label1, &t.label2});
+        }
+        case DialogId::Recover: {
+            RecoverTexts t = RecoverWords(language, oldRevision, newRevision);
             return Lines({&t.label1, &t.label2});
         }
     }

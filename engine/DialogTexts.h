@@ -18,6 +18,7 @@ enum class DialogId {
     NoProperDrive,  // refusal: no drive this package supports
     Reboot,         // restart now or later
     RebootZulk,     // restart (custom-dialog variant)
+    Recover,        // a drive was left in its boot loader: flash it again? (focus on No)
 };
 
 // TShowMsg. Its language set holds for the variants 0 to 2; any other variant keeps the design set.
@@ -95,9 +96,23 @@ struct RebootZulkTexts {
 RebootZulkTexts RebootZulkWords(int language);
 RebootZulkTexts RebootZulkDesignWords();
 
+// The question before a drive is recovered from its boot loader. Yes writes to a drive that cannot
+// say which firmware it ran, so No has the focus and is the default (Enter and Escape press No).
+struct RecoverTexts {
+    std::string caption;
+    std::string label1;  // the drive left in its loader, with `driveLine`
+    std::string label2;  // what Yes does, with `newRevision`
+    std::string yes;     // cmdYes
+    std::string no;      // cmdNo, the default button
+    static constexpr bool kDefaultNo = true;
+};
+RecoverTexts RecoverWords(int language, const std::string& driveLine = "",
+                          const std::string& newRevision = "");
+
 // The dialog's words as one text for a console: its labels in reading order (top to bottom, left
 // to right), one label a line, without the window caption and the button captions. UpdateCfm
-// shows the two revisions in place of its revision labels.
+// shows the two revisions in place of its revision labels; Recover takes the drive's line and the
+// new revision in their place.
 std::string ConsoleText(DialogId id, int language, const std::string& oldRevision = "",
                         const std::string& newRevision = "");
 

@@ -100,7 +100,6 @@ bool VerifiedDownload(device::AtapiDevice& device, std::span<const uint8_t> imag
     auto out = device.WriteBuffer();
     auto in = device.ReadBuffer();
     if (out.size() < kVerifiedChunkSize || in.size() < kVerifiedChunkSize) return false;
-    device.SetTimeout(device::AtapiDevice::kDefaultTimeout);
     WaitReady(device, kReadyWaitSeconds);
     StopUnit(device);
     SendChipProfile(device);

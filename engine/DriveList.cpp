@@ -135,7 +135,9 @@ bool HoldsSameOrNewer(const device::DriveRecord& record, const package::Package&
 
 void MatchDrive(device::DriveRecord& record, const package::Package& package, RevisionForm form) {
     record.matched = 0;
-    if (!record.present) return;
+    // A drive in its boot loader cannot say which firmware it ran: whatever the ranges, only an
+    // explicit recovery run writes to it.
+    if (!record.present || InBootLoader(record)) return;
     const std::string revision = DriveRevision(record, form);
     const auto& options = package.Options();
     WalkEntries(record, package, form, true, [&](int k) {

@@ -24,7 +24,8 @@ std::string DriveRevision(const device::DriveRecord& record, RevisionForm form);
 // letters alphabetically with the lower case first. -1, 0 or 1.
 int CollateCompare(const std::string& a, const std::string& b);
 
-// Writes matched, imageIndex, driveNewer and sameRevision of one record.
+// Writes matched, imageIndex, driveNewer and sameRevision of one record. A drive in its boot
+// loader is never matched (see engine/Recovery.h).
 void MatchDrive(device::DriveRecord& record, const package::Package& package, RevisionForm form);
 
 // The drive is one the package's entries name by maker and model, whatever its revision: a drive

@@ -54,7 +54,10 @@ void Parser::Execute(FlashJob job) {
         ok = VerifiedDownload(drive, image, job.commitVariant);
         if (ok) platform::CurrentSystem().Sleep(kSettleAfterVerifiedMs);
     }
-    if (!ok) drive.workerStatus = FinalCommitTimedOut(drive) ? kWorkerUnknown : kWorkerFailed;
+    // A drive that stopped answering may be anywhere in its download: its state is unknown.
+    if (!ok)
+        drive.workerStatus =
+            FinalCommitTimedOut(drive) || drive.StoppedAnswering() ? kWorkerUnknown : kWorkerFailed;
 }
 
 }  // namespace engine

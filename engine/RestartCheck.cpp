@@ -19,6 +19,22 @@ constexpr int kMaxEntryIndex = 999;
 // The package's new-revision field holds at most 8 bytes.
 constexpr size_t kMaxEntryRevision = 8;
 constexpr char kAfterPath[] = " /QVCHECK ";
+constexpr size_t kVendorBytes = 8;
+constexpr size_t kProductBytes = 16;
+constexpr size_t kIdentityDigits = 2 * (kVendorBytes + kProductBytes);
+
+bool IsIdentity(std::string_view text) {
+    return text.size() == kIdentityDigits &&
+           text.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+}
+
+// The fixed-width field as the drive answered it: its bytes up to the first zero, blank-padded.
+std::string PaddedField(const char* field, size_t size) {
+    std::string text(field, size);
+    const size_t end = text.find('\0');
+    if (end != std::string::npos) text.replace(end, std::string::npos, size - end, ' ');
+    return text;
+}
 
 // The path between quotes, as the system's splitting of a command line reads it back: a quote is
 // \", and a row of backslashes just before a quote (or before the closing quote) is doubled.
@@ -39,9 +55,22 @@ std::string QuotedPath(const std::string& path) {
 }
 }  // namespace
 
+std::string DriveIdentity(const device::DriveRecord& record) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (char c :
+         PaddedField(record.vendor, kVendorBytes) + PaddedField(record.product, kProductBytes)) {
+        const auto byte = static_cast<unsigned char>(c);
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0x0F];
+    }
+    return hex;
+}
+
 std::string RestartEntry(const std::string& programPath, int driveIndex,
-                         const std::string& newRevision) {
-    return QuotedPath(programPath) + kAfterPath + std::to_string(driveIndex) + " " + newRevision;
+                         const std::string& newRevision, const std::string& identity) {
+    return QuotedPath(programPath) + kAfterPath + std::to_string(driveIndex) + " " + newRevision +
+           (identity.empty() ? "" : " " + identity);
 }
 
 std::string RestartEntryProblem(const std::string& programPath, int driveIndex,
@@ -94,38 +123,50 @@ std::optional<RestartEntryParts> ParseRestartEntry(const std::string& entry) {
     if (index.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
     parts.driveIndex = std::stoi(std::string(index));
     parts.revision = std::string(rest.substr(blank + 1));
+    // The newer form ends with the drive's identity: exactly 48 upper-case hexadecimal digits.
+    if (const size_t last = parts.revision.rfind(' '); last != std::string::npos) {
+        parts.identity = parts.revision.substr(last + 1);
+        parts.revision.resize(last);
+        if (!IsIdentity(parts.identity)) return std::nullopt;
+    }
     if (!RestartEntryProblem(parts.programPath, parts.driveIndex, parts.revision).empty())
         return std::nullopt;
     // Only the one spelling the program writes: no leading zeros, no other escapes.
-    if (RestartEntry(parts.programPath, parts.driveIndex, parts.revision) != entry)
+    if (RestartEntry(parts.programPath, parts.driveIndex, parts.revision, parts.identity) != entry)
         return std::nullopt;
     return parts;
 }
 
-std::string RestartCheckProblem(int driveIndex, const std::string& newRevision) {
+std::string RestartCheckProblem(int driveIndex, const std::string& newRevision,
+                                const std::string& identity) {
     auto& system = platform::CurrentSystem();
     const std::string program = system.ModuleFileName();
     std::string problem = RestartEntryProblem(program, driveIndex, newRevision);
     if (problem.empty())
-        problem = system.RunOnceProblem(RestartEntry(program, driveIndex, newRevision));
+        problem = system.RunOnceProblem(RestartEntry(program, driveIndex, newRevision, identity));
     return problem;
 }
 
-std::string WriteRestartCheck(int driveIndex, const std::string& newRevision) {
+std::string WriteRestartCheck(int driveIndex, const std::string& newRevision,
+                              const std::string& identity) {
     auto& system = platform::CurrentSystem();
     const std::string program = system.ModuleFileName();
     // An entry the check would not run from is not written at all.
     std::string problem = RestartEntryProblem(program, driveIndex, newRevision);
     if (problem.empty()) {
         system.SetRegistryString(platform::RegistryRoot::LocalMachine, kRunOnceKey,
-                                 kRestartValueName, RestartEntry(program, driveIndex, newRevision));
+                                 kRestartValueName,
+                                 RestartEntry(program, driveIndex, newRevision, identity));
     }
     return problem;
 }
 
 CheckRequest ParseCheckCommandLine(const std::vector<std::string>& parameters) {
     CheckRequest request;
-    if (parameters.size() != 4 || parameters[1] != kCheckSwitch) return request;
+    // A fifth word is only ever the drive's identity as the program writes it.
+    if ((parameters.size() != 4 && (parameters.size() != 5 || !IsIdentity(parameters[4]))) ||
+        parameters[1] != kCheckSwitch)
+        return request;
     request.requested = true;
     const std::string& index = parameters[2];
     // An index that is not a number names no drive of the list.
@@ -133,6 +174,7 @@ CheckRequest ParseCheckCommandLine(const std::vector<std::string>& parameters) {
                    index.find_first_not_of("0123456789") == std::string::npos;
     request.driveIndex = numeric ? std::stoi(index) : -1;
     request.expected = common::TrimBlanks(parameters[3]);
+    if (parameters.size() == 5) request.identity = parameters[4];
     return request;
 }
 
@@ -167,6 +209,11 @@ CheckResult VerifyUpdate(UpdateEngine& engine, const CheckRequest& request) {
     if (!answered) {
         result.memo = {at + " did not answer, so its",
                        "firmware version could not be compared with", expected};
+        return result;
+    }
+    if (!request.identity.empty() && DriveIdentity(*record) != request.identity) {
+        result.memo = {at + " is a " + common::TrimBlanks(ShownField(record->idText)) + ",",
+                       "not the drive that was updated, so it was not compared with", expected};
         return result;
     }
     if (!OfPackageFamily(*record, engine.Package())) {

@@ -9,12 +9,15 @@
 #include "device/CommandSet.h"
 #include "engine/AccessTexts.h"
 #include "engine/Downloads.h"
+#include "engine/DialogTexts.h"
 #include "engine/Parser.h"
+#include "engine/Recovery.h"
 #include "engine/RestartCheck.h"
 #include "engine/RunHistory.h"
 #include "engine/StartupTexts.h"
 #include "package/PackageChecksum.h"
 #include "platform/System.h"
+#include "platform/Trace.h"
 
 namespace engine {
 namespace {
@@ -40,6 +43,21 @@ std::string ChangedDriveName(const device::DriveRecord& record) {
     }
     return place + " " + trimmed(ShownField(record.vendor)) + " " +
            trimmed(ShownField(record.product));
+}
+
+// A drive that stayed busy past its commands' time-out: named by its list line.
+std::string StoppedAnsweringText(const std::string& line) {
+    return "The drive " + common::TrimBlanks(line) +
+           " stopped answering (it stayed busy beyond its commands' time-out): its state is "
+           "unknown. Leave it powered, and check it with the drive list before anything else.";
+}
+
+// The recovery's consent and outcome, for whoever reads the trace after a cut flash.
+void TraceRecovery(const std::string& step, const std::string& drive, int image,
+                   const std::string& detail) {
+    if (platform::Trace* trace = platform::Trace::Current()) {
+        trace->Write({{"recovery", step}, {"drive", drive}, {"image", image}, {"detail", detail}});
+    }
 }
 }  // namespace
 
@@ -138,13 +156,15 @@ StartEnd UpdateEngine::StartUp(const CheckRequest& check) {
     FillDriveList();
     DrivesChange(selectedItem_);
 
-    if (!CountQualifyingDrives() && !forCheck_) {
+    if (!CountQualifyingDrives() && !forCheck_ && !recoveryRun_ && !RecoveryAccepted()) {
         if (ReportHeldDrive()) return Stop(StartEnd::DriveHeld);
         if (o.uiVariant == 1) {
             view_.ShowNoProperDrive();
         } else if (o.uiVariant == 0 || o.uiVariant == 2) {
+            const std::string loaders = LoaderReport();
             view_.ShowMessage(MessageKind::Error,
-                              NoMatchReport(language, package_.DriveName(), driveListText_),
+                              NoMatchReport(language, package_.DriveName(), driveListText_) +
+                                  (loaders.empty() ? "" : "\n" + loaders),
                               kCaption);
         }
         return Stop(StartEnd::NoMatchingDrive);
@@ -235,7 +255,10 @@ void UpdateEngine::FillDriveList() {
     const bool onlyMatched = package_.Options().listMatchedOnly;
     for (auto& [record, index] : drives) {
         if (!record || static_cast<int>(listLines_.size()) == kMaxListedDrives) continue;
-        if (onlyMatched && !(record->present && record->matched) && !CheckedAfterUpdate(*record))
+        // A drive of the family left in its boot loader stays listed: it is to be recovered.
+        const bool familyLoader = InBootLoader(*record) && OfPackageFamily(*record, package_);
+        if (onlyMatched && !(record->present && record->matched) && !CheckedAfterUpdate(*record) &&
+            !familyLoader)
             continue;
         std::string line = DriveLine(*record, Form());
         driveListText_ += line + "\n";
@@ -316,6 +339,7 @@ bool UpdateEngine::LeavesAlone(const device::DriveRecord& record) const {
 DrivePlan UpdateEngine::PlanFor(const device::DriveRecord* record) const {
     const auto& o = package_.Options();
     if (!record || !record->present || !record->matched) return DrivePlan::NotSupported;
+    if (recovering_) return DrivePlan::Update;
     if (LeavesAlone(*record)) return DrivePlan::UpToDate;
     if (o.unattended && !ideDriver_ && o.skipCurrent && record->sameRevision)
         return DrivePlan::SkipCurrent;
@@ -445,6 +469,7 @@ void UpdateEngine::UpdateClick() {
     driveCount_ = 0;
     started_ = 0;
     lastRun_ = RunReport{};
+    lastRun_.recovery = recovering_;
     for (auto& slot : driveSlots_)
         slot.reset();
 
@@ -452,7 +477,9 @@ void UpdateEngine::UpdateClick() {
     // entry this system could not run is refused now, before any drive is written.
     if (package_.Options().uiVariant == 2) {
         const int item = std::max(selectedItem_, 0);
-        if (std::string problem = RestartCheckProblem(item, revisionLine_.newRevision);
+        const device::DriveRecord* record = DriveOfItem(item);
+        if (std::string problem = RestartCheckProblem(item, revisionLine_.newRevision,
+                                                      record ? DriveIdentity(*record) : "");
             !problem.empty()) {
             view_.ShowMessage(MessageKind::Error,
                               "The check after the restart cannot be registered: " + problem +
@@ -657,6 +684,8 @@ bool UpdateEngine::TrayAndDiscLoop(device::AtapiDevice& drive) {
     const int language = package_.Options().language;
     ShowStep(Step::Preparing, Text(UpdateText::CheckDiscAndTray, language));
     while (true) {
+        // A drive that no longer answers cannot show its tray: its worker says what became of it.
+        if (drive.StoppedAnswering()) return true;
         const bool mediumAbsent = IsMediumAbsent(drive);
         if (mediumAbsent && !IsTrayOpen(drive)) return true;
         if (closeRequested_ || view_.StopRequested() || gate_.StopRequested()) return false;
@@ -758,6 +787,8 @@ void UpdateEngine::Complete() {
             outcome = ideDriver_->flashResult == 0 ? DriveOutcome::Flashed : DriveOutcome::Failed;
         } else {
             uint8_t status = driveSlots_[slot]->WorkerStatus();
+            lastRun_.drives[static_cast<size_t>(slot)].stoppedAnswering =
+                driveSlots_[slot]->StoppedAnswering();
             outcome = status == kWorkerSucceeded ? DriveOutcome::Flashed
                       : status == kWorkerUnknown ? DriveOutcome::Unknown
                                                  : DriveOutcome::Failed;
@@ -776,6 +807,14 @@ void UpdateEngine::Complete() {
     claims_.ReleaseAll();
     view_.SetButtons(true, true);
     const RunEnd end = JudgeRun();
+    if (lastRun_.recovery) {
+        recovering_ = false;
+        const DriveResult& d = lastRun_.drives.front();
+        TraceRecovery("outcome", d.line, SlotRecord(0) ? SlotRecord(0)->imageIndex + 1 : 0,
+                      end == RunEnd::Succeeded ? "recovered, now " + d.revisionAfter
+                      : d.answered             ? "not recovered, now " + d.revisionAfter
+                                               : "not recovered, the drive did not answer");
+    }
     RecordRun(end);
     EndRun(end);
     RunOver();
@@ -865,6 +904,12 @@ void UpdateEngine::Reidentify() {
         result.inBootLoader = result.answered && InBootLoader(*record);
         if (result.inBootLoader && result.outcome != DriveOutcome::NotFlashed)
             result.outcome = DriveOutcome::Failed;
+        // A recovered drive must say who it is again: out of its loader, with the image's
+        // revision. Anything else leaves its state unproven.
+        if (lastRun_.recovery && result.outcome == DriveOutcome::Flashed &&
+            (!result.answered || common::TrimBlanks(DriveRevision(*record, Form())) !=
+                                     common::TrimBlanks(result.packageRevision)))
+            result.outcome = DriveOutcome::Failed;
     }
     FillDriveList();
     if (!everyDrive && remembered >= 0 && remembered < static_cast<int>(listLines_.size())) {
@@ -879,17 +924,25 @@ void UpdateEngine::EndRun(RunEnd end) {
     if (end != RunEnd::Succeeded) {
         lastRun_.end = end;
         UpdateText text = end == RunEnd::Unknown ? UpdateText::OutcomeUnknown : UpdateText::Failure;
+        std::string message = Text(text, language);
+        for (const DriveResult& d : lastRun_.drives) {
+            if (d.stoppedAnswering) message += "\n" + StoppedAnsweringText(d.line);
+        }
         // The failure text as it always reads, then where the record of the run is.
-        view_.ShowMessage(MessageKind::Error,
-                          Text(text, language) + (historyNote_.empty() ? "" : "\n" + historyNote_),
-                          kCaption);
+        if (!historyNote_.empty()) message += "\n" + historyNote_;
+        view_.ShowMessage(MessageKind::Error, message, kCaption);
         view_.RequestTerminate();
         return;
     }
     lastRun_.end = RunEnd::Succeeded;
     // The OEM variant checks the drive once more after the restart: registered before anything
     // could restart the computer.
-    if (o.uiVariant == 2) WriteRestartCheck(selectedItem_, revisionLine_.newRevision);
+    // The entry names the updated drive, so the check knows it from another drive at its index.
+    if (o.uiVariant == 2) {
+        const device::DriveRecord* updated = ListedDrive(selectedItem_);
+        WriteRestartCheck(selectedItem_, revisionLine_.newRevision,
+                          updated ? DriveIdentity(*updated) : "");
+    }
     view_.SetStatusColour(Colour::Navy);
     ShowStep(Step::Done, Text(UpdateText::Done, language));
     updated_ = true;
@@ -943,6 +996,76 @@ RestartPlan UpdateEngine::PlanRestart() const {
         o.uiVariant == 1 || ((o.uiVariant == 0 || o.uiVariant == 2) && o.rebootAfterSuccess);
     plan.asks = plan.restarts && (o.uiVariant == 1 || o.askBeforeReboot);
     return plan;
+}
+
+bool UpdateEngine::RecoveryAccepted() {
+    if (!offerRecovery_ || forCheck_) return false;
+    std::vector<const device::DriveRecord*> listed;
+    for (int item = 0; item < static_cast<int>(listLines_.size()); ++item)
+        listed.push_back(ListedDrive(item));
+    const RecoveryOffer offer = OfferRecovery(listed, package_);
+    std::string reason;
+    return offer.offer && PrepareRecovery(offer.drive, reason);
+}
+
+std::string UpdateEngine::LoaderReport() const {
+    std::string report;
+    for (int item = 0; item < static_cast<int>(listLines_.size()); ++item) {
+        const device::DriveRecord* r = ListedDrive(item);
+        if (!r) continue;
+        const std::string text = LoaderDriveText(FindRecovery(*r, package_), item);
+        if (text.empty()) continue;
+        report += "Drive " + std::to_string(item) + " (" +
+                  common::TrimBlanks(FieldText(r->rootPath).substr(0, 2) + " " +
+                                     common::TrimBlanks(ShownField(r->vendor)) + " " +
+                                     common::TrimBlanks(ShownField(r->product))) +
+                  ") is " + text + ".\n";
+    }
+    return report;
+}
+
+bool UpdateEngine::PrepareRecovery(int item, std::string& reason) {
+    recovering_ = false;
+    device::DriveRecord* record = DriveOfItem(item);
+    const std::string drive = "drive " + std::to_string(item);
+    if (forCheck_) {
+        reason = "the check after a restart never recovers a drive";
+        return false;
+    }
+    if (!record || !record->present) {
+        reason = "there is no " + drive + " in the list";
+        return false;
+    }
+    if (ideDriver_) {
+        reason = "this package writes through the direct-IDE path, which does not recover drives";
+        return false;
+    }
+    const RecoveryFinding finding = FindRecovery(*record, package_);
+    if (finding.verdict == RecoveryVerdict::NotInLoader) {
+        reason = drive + " is not in its boot loader: there is nothing to recover";
+        return false;
+    }
+    if (finding.verdict != RecoveryVerdict::Recoverable) {
+        reason = drive + " is " + LoaderDriveText(finding, item);
+        return false;
+    }
+    const int language = package_.Options().language;
+    const std::string line = DriveLine(*record, Form());
+    const std::string newRevision = package_.NewRevisionLabel(finding.imageIndex + 1);
+    const bool consent = view_.Ask(ConsoleText(DialogId::Recover, language, line, newRevision),
+                                   RecoverWords(language).caption, AskButtons::YesNoDefaultNo);
+    TraceRecovery("consent", line, finding.imageIndex + 1, consent ? "yes" : "no");
+    if (!consent) {
+        reason = "the recovery was not agreed to: nothing was written";
+        return false;
+    }
+    record->matched = 1;
+    record->imageIndex = static_cast<int16_t>(finding.imageIndex);
+    record->driveNewer = 0;
+    record->sameRevision = 0;
+    recovering_ = true;
+    DrivesChange(item);
+    return true;
 }
 
 void UpdateEngine::RestartAfterSuccess() {

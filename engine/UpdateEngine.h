@@ -68,9 +68,10 @@ struct DriveResult {
     std::string oldRevision;      // revision (or drive tag) before the run
     std::string packageRevision;  // the revision the package installs
     DriveOutcome outcome = DriveOutcome::NotFlashed;
-    bool answered = false;      // the drive answered its re-identification after the run
-    std::string revisionAfter;  // as the drive reports it then; empty when it did not answer
-    bool inBootLoader = false;  // it answered from its boot loader: its firmware is not whole
+    bool answered = false;          // the drive answered its re-identification after the run
+    std::string revisionAfter;      // as the drive reports it then; empty when it did not answer
+    bool inBootLoader = false;      // it answered from its boot loader: its firmware is not whole
+    bool stoppedAnswering = false;  // it let its commands run into their time-out during the run
 };
 
 struct RunReport {
@@ -79,6 +80,9 @@ struct RunReport {
     // Drives the run would have taken but left alone: they already hold the package's revision
     // or a newer one (see SetLeaveUpToDate).
     std::vector<DriveResult> upToDate;
+    // The run recovered a drive from its boot loader: success means the drive came back out of
+    // it with the image's revision.
+    bool recovery = false;
 };
 
 // What a run would do with one listed drive.
@@ -140,6 +144,25 @@ class UpdateEngine {
     // before anything is installed or sent to a drive. Set before StartUp.
     void SetDirectIde(platform::DirectIde directIde) { directIde_ = directIde; }
 
+    // --- recovery of a drive left in its boot loader ---
+    // Before StartUp: this start is for a recovery run, so start-up does not end for want of a
+    // drive to update (a drive in its loader is never one). Never for the check after a restart.
+    void ForRecovery() { recoveryRun_ = true; }
+    // Before StartUp, for the windows: when start-up finds no drive to update but one this
+    // package can recover (OfferRecovery), it asks the user (PrepareRecovery) and, on yes, ends
+    // Ready with that drive selected for its recovery; on no, as it would have ended anyway.
+    void OfferRecoveryAtStart() { offerRecovery_ = true; }
+    // What start-up and the lists say about the listed drives in their boot loader, one line
+    // each ("Drive 1 (E: ...) is in its boot loader ..."); empty when there is none.
+    std::string LoaderReport() const;
+    // Asks the user (DialogId::Recover, default No) whether to recover the listed drive `item`
+    // and, when the package can and the answer is yes, makes it the run's drive with the one
+    // image that names it; UpdateClick then runs the recovery with the usual confirmations.
+    // False with the reason otherwise: the drive is not in its loader, this package cannot
+    // recover it, or the user declined. The answer goes into the trace.
+    bool PrepareRecovery(int item, std::string& reason);
+    bool Recovering() const { return recovering_; }
+
     // --- the drive list ---
     void FillDriveList();
     // The combo box's change: makes the item's drive current and fills the revision line.
@@ -200,6 +223,8 @@ class UpdateEngine {
     std::string DisplayRevision(const device::DriveRecord& record) const;
     StartEnd Stop(StartEnd end);
     bool CountQualifyingDrives() const;
+    // The windows' offer of a recovery at start-up was made and accepted.
+    bool RecoveryAccepted();
     bool ShowNotice();
     bool ChooseDrives(uint8_t& answer);
     // Claims a chosen drive before anything is sent to it in the run; a drive another program
@@ -242,6 +267,9 @@ class UpdateEngine {
     bool forCheck_ = false;
     bool leaveUpToDate_ = false;
     platform::DirectIde directIde_ = platform::DirectIde::Available;
+    bool recoveryRun_ = false;
+    bool offerRecovery_ = false;
+    bool recovering_ = false;    // the next run recovers the selected drive
     std::string checkRevision_;  // the revision the check expects
     package::ParseResult parseResult_;
     device::OSInfo osInfo_;

@@ -14,7 +14,8 @@ namespace engine {
 enum class RunEnd;  // the run's verdict (UpdateEngine.h)
 
 enum class MessageKind { Warning, Information, Error };
-enum class AskButtons { YesNo, OkCancel };
+// YesNoDefaultNo: the question whose careless Enter must not act (focus and default on No).
+enum class AskButtons { YesNo, OkCancel, YesNoDefaultNo };
 enum class Colour { Black, Navy, Maroon };
 
 // Where a run of the update procedure stands.

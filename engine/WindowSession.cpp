@@ -28,6 +28,9 @@ void WindowSession::Start() {
     checkStart_ = check.requested;
     // Whether there is a drive to update is decided by the engine's start-up alone:
     // NoMatchingDrive (or DriveHeld) ends the program here, its message shown.
+    // With no drive to update but one left in its boot loader that this package can write,
+    // start-up asks whether to recover it (default No) before it ends for want of a drive.
+    engine_->OfferRecoveryAtStart();
     startResult_ = engine_->StartUp(check);
 }
 

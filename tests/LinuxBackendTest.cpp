@@ -345,8 +345,10 @@ TEST(LinuxPassThrough, ResultCategoriesFollowStatusHostAndDriver) {
         {"task set full", 0, 0, 0x28, 0, 0, 0, device::kOutcomeFailed},
         {"ioctl refused", -1, EIO, 0x00, 0, 0, 0, device::kOutcomeFailed},
     };
+    int sent = 0;
     for (const Case& c : cases) {
-        kernel.answer = [&c](sg_io_hdr_t& h) {
+        kernel.answer = [&c, &sent](sg_io_hdr_t& h) {
+            ++sent;
             if (c.ioctlResult) {
                 errno = c.ioctlErrno;
                 return -1;
@@ -364,7 +366,12 @@ TEST(LinuxPassThrough, ResultCategoriesFollowStatusHostAndDriver) {
             }
             return 0;
         };
+        // Each case on a drive opened afresh: two time-outs in a row would stop the device
+        // sending to it.
+        ASSERT_TRUE(device.OpenDrive(0));
+        sent = 0;
         device::TestUnitReady(device);
+        EXPECT_EQ(sent, 1) << c.what;
         EXPECT_EQ(device.outcome, c.outcome) << c.what;
         EXPECT_EQ(device.timedOut != 0, c.timedOut) << c.what;
         if (c.outcome == device::kOutcomeCheckCondition) {

@@ -1,6 +1,8 @@
 // The check after a restart: the RunOnce entry, the command line it gives, and the comparison.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "common/Text.h"
 #include "engine/RestartCheck.h"
 #include "engine/WindowCommandLine.h"
@@ -216,6 +218,63 @@ TEST(VerifyUpdate, ADriveInItsBootLoaderFailsWhileAnotherDriveHasTheRevision) {
     EXPECT_EQ(engine::VerifyUpdate(engine, {true, 2, "QV12"}).outcome, CheckOutcome::Matches);
     // Even a check that expects the loader's own revision does not pass on a loader.
     EXPECT_EQ(engine::VerifyUpdate(engine, {true, 0, "0000"}).outcome, CheckOutcome::Differs);
+}
+
+// The entry names the updated drive by maker and model: both forms read back, and nothing else
+// in the place of the identity.
+TEST(RestartEntry, TheDrivesIdentityIsItsLastWordAndOptional) {
+    device::DriveRecord record;
+    std::strncpy(record.vendor, "QUORVANT", 8);
+    std::strncpy(record.product, "DVD-RW QV-1600", 16);
+    const std::string id = engine::DriveIdentity(record);
+    // Blank-padded as the drive answers: "DVD-RW QV-1600  ".
+    EXPECT_EQ(id,
+              "51554F5256414E54"
+              "4456442D52572051562D313630302020");
+    const std::string entry = engine::RestartEntry("/opt/b", 3, "QV12", id);
+    auto parts = engine::ParseRestartEntry(entry);
+    ASSERT_TRUE(parts.has_value()) << entry;
+    EXPECT_EQ(parts->driveIndex, 3);
+    EXPECT_EQ(parts->revision, "QV12");
+    EXPECT_EQ(parts->identity, id);
+    auto request = ParseCheckCommandLine(SplitCommandLine(entry));
+    EXPECT_TRUE(request.requested);
+    EXPECT_EQ(request.identity, id);
+    EXPECT_EQ(engine::ParseRestartEntry(engine::RestartEntry("/opt/b", 3, "QV12"))->identity, "");
+    std::string lower = id;
+    lower.back() = 'a';
+    for (const std::string& wrong : {id.substr(1), id + "0", lower, id + " " + id}) {
+        EXPECT_FALSE(engine::ParseRestartEntry("\"/opt/b\" /QVCHECK 3 QV12 " + wrong).has_value())
+            << wrong;
+        EXPECT_FALSE(ParseCheckCommandLine({"b", "/QVCHECK", "3", "QV12", wrong}).requested)
+            << wrong;
+    }
+}
+
+TEST(VerifyUpdate, AnotherDriveAtTheIndexFailsWhenTheEntryNamesTheUpdatedOne) {
+    // G: of the family and F: of another maker, both reporting QV12; the package names no maker.
+    DriveBench bench("typical", [](platform::emulated::Machine& m) {
+        ChangeDrive(m, 1, [](platform::emulated::DriveSettings& d) { d.revision = "QV12"; });
+    });
+    TestPackage built(Options({{1, '2'}}),
+                      {Image("QV12", 1024 * 1024, {{"0000", "QV19", "", ""}})});
+    package::Package package(built.Block());
+    TestView view;
+    engine::UpdateEngine engine(package, view);
+    ASSERT_EQ(engine.StartUp(), engine::StartEnd::Ready);
+    const std::string quorvant = engine::DriveIdentity(*engine.ListedDrive(0));
+    const std::string other = engine::DriveIdentity(*engine.ListedDrive(1));
+    ASSERT_NE(quorvant, other);
+    // The older entry passes whatever drive sits at the index.
+    EXPECT_EQ(engine::VerifyUpdate(engine, {true, 1, "QV12"}).outcome, CheckOutcome::Matches);
+    auto moved = engine::VerifyUpdate(engine, {true, 1, "QV12", quorvant});
+    EXPECT_EQ(moved.outcome, CheckOutcome::Differs);
+    EXPECT_EQ(moved.memo, (std::vector<std::string>{
+                              "The drive at index 1 is a OTHERCO CD-ROM XJ-52,",
+                              "not the drive that was updated, so it was not compared with",
+                              "the expected version(QV12)."}));
+    EXPECT_EQ(engine::VerifyUpdate(engine, {true, 1, "QV12", other}).outcome,
+              CheckOutcome::Matches);
 }
 
 // The usual way of writing a package's ranges: the revisions it updates from. After a good flash

@@ -528,6 +528,74 @@ TEST(RunVerdict, ACommitThatTimedOutLeavesTheOutcomeUnknown) {
     EXPECT_NE(out.str().find("the outcome is unknown"), std::string::npos) << out.str();
 }
 
+TEST(RunVerdict, TheWindowsOfferToRecoverTheFamilysLoaderAndWriteOnlyOnYes) {
+    for (bool yes : {true, false}) {
+        Scenario s("typical", Options({}),
+                   {Image("QV12", kMiB, {{"0000", "QV19", "QUORVANT", "DVD-RW QV-1600  "}})},
+                   [](Machine& m) {
+                       m.drives[0]->ByHand([](DriveSettings& d) { d.flashIncomplete = true; });
+                   });
+        s.view.askAnswer = yes;
+        s.engine.OfferRecoveryAtStart();
+        const std::vector<uint8_t> before = s.Flash(0);
+        ASSERT_EQ(s.engine.StartUp(), yes ? StartEnd::Ready : StartEnd::NoMatchingDrive) << yes;
+        EXPECT_TRUE(s.view.Saw("ask:A firmware update of this drive was cut short")) << yes;
+        if (!yes) {
+            EXPECT_EQ(s.Flash(0), before);
+            continue;
+        }
+        s.engine.UpdateClick();
+        s.view.RunUntilIdle(s.engine);
+        EXPECT_TRUE(s.engine.LastRun().recovery);
+        EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded);
+        EXPECT_EQ(s.Flash(0), s.package.ImageData(0));
+        EXPECT_EQ(s.engine.LastRun().drives.at(0).revisionAfter, "QV12");
+    }
+}
+
+TEST(RunVerdict, ADriveBusyForEverEndsTheRunWithinMinutesAndItsStateUnknown) {
+    // From its first WRITE BUFFER on the drive answers within no time-out (BUSY, retried by the
+    // transport until the time-out runs out).
+    Scenario s("typical", Options({}), {Image("QV12", kMiB)}, [](Machine& m) {
+        DriveFault busy{DriveFault::Kind::SlowCommand, CommandKind::WriteBuffer, 1, 0};
+        busy.seconds = 1e9;
+        AddFault(m, 0, busy);
+    });
+    const double start = s.bench.Now();
+    s.Run();
+    EXPECT_LT(s.bench.Now() - start, 10 * 60) << "virtual seconds the run waited";
+    EXPECT_EQ(s.bench.drive(0).Received(CommandKind::WriteBuffer),
+              device::AtapiDevice::kUnansweredLimit);
+    EXPECT_EQ(s.engine.LastRun().end, RunEnd::Unknown);
+    EXPECT_TRUE(s.engine.LastRun().drives.at(0).stoppedAnswering);
+    EXPECT_TRUE(s.view.Saw("message:error:The drive did not confirm the firmware update in time"));
+    EXPECT_TRUE(std::any_of(s.view.shown.begin(), s.view.shown.end(), [](const std::string& m) {
+        return m.find("The drive 1-0-0-0 E:QUORVANTDVD-RW QV-1600   QV11 stopped answering") !=
+               std::string::npos;
+    }));
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::ReportRun(s.engine.LastRun(), false, out, err), cli::kExitOutcomeUnknown);
+    EXPECT_NE(out.str().find("E:QUORVANTDVD-RW QV-1600   QV11\n    before QV11, package QV12: the "
+                             "drive stopped answering, its state is unknown"),
+              std::string::npos)
+        << out.str();
+}
+
+TEST(RunVerdict, ACommitIsWaitedForBeyondTheShortTimeOut) {
+    for (CommandKind kind : {CommandKind::Commit, CommandKind::WriteBuffer}) {
+        Scenario s("typical", Options({}), {Image("QV12", kMiB)}, [&](Machine& m) {
+            DriveFault slow{DriveFault::Kind::SlowCommand, kind, 1, 1};
+            slow.seconds = 600;  // ten minutes: a commit's flash may take that long
+            AddFault(m, 0, slow);
+        });
+        s.Run();
+        // The slow chunk times out and the whole image is sent again (512 chunks of 2 KiB); the
+        // slow commit is waited for.
+        EXPECT_EQ(s.engine.LastRun().end, RunEnd::Succeeded) << static_cast<int>(kind);
+        EXPECT_EQ(s.bench.drive(0).Received(kind), kind == CommandKind::Commit ? 1 : 1 + 512);
+    }
+}
+
 TEST(RunVerdict, AnUpdateOverAspiEndsWithTheDriveReportingItsNewRevision) {
     // Each drive device loads the manager and frees it again; the others must keep it.
     for (bool eventsFail : {false, true}) {

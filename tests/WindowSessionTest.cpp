@@ -45,7 +45,9 @@ class RecordingDisplay : public engine::WindowDisplay {
     void Message(engine::MessageKind kind, const std::string& text, const std::string&) override {
         messages.push_back(std::to_string(static_cast<int>(kind)) + ":" + text);
     }
-    bool Question(const std::string&, const std::string&, engine::AskButtons) override {
+    std::vector<engine::AskButtons> asked;  // the buttons of each question, in order
+    bool Question(const std::string&, const std::string&, engine::AskButtons buttons) override {
+        asked.push_back(buttons);
         if (queuedYes > 0) return queuedYes-- > 0;
         if (nobody) ++unanswered_;
         return !nobody && questionAnswer;
@@ -108,9 +110,10 @@ class Window {
         const std::string& preset, const std::string& options,
         DirectIde directIde = DirectIde::Available,
         std::function<void(platform::emulated::Machine&)> configure =
-            [](platform::emulated::Machine&) {})
+            [](platform::emulated::Machine&) {},
+        std::vector<pack::ImageSpec> images = {Image("QV12", kMiB)})
         : bench(preset, configure),
-          package(options, {Image("QV12", kMiB)}),
+          package(options, std::move(images)),
           block(package.Block()),
           session(block, display, {}, directIde) {
         display.session = &session;
@@ -175,6 +178,31 @@ TEST(WindowSession, ADirectIdePackageIsRefusedAtStartUpWhereTheMachineCannotTake
     window.Open(true);
     EXPECT_EQ(window.session.StartResult(), StartEnd::Ready);
     EXPECT_NE(window.bench.machine().FindFile("C:\\WINDOWS\\TEMP\\RUR.SYS"), nullptr);
+}
+
+// A drive its cut flash left in the loader, named by this package's one image: start-up asks,
+// with No preset, and only a yes lets the run write it.
+TEST(WindowSession, StartUpOffersToRecoverALoaderDriveWithNoAsTheDefault) {
+    for (bool yes : {false, true}) {
+        SCOPED_TRACE(yes);
+        Window window(
+            "typical", Options({{14, '0'}, {7, '0'}}), DirectIde::Available,
+            [](platform::emulated::Machine& m) {
+                m.drives[0]->ByHand(
+                    [](platform::emulated::DriveSettings& d) { d.flashIncomplete = true; });
+            },
+            {Image("QV12", kMiB, {{"QV10", "QV19", "QUORVANT", "DVD-RW QV-1600  "}})});
+        window.display.questionAnswer = yes;
+        window.Open();
+        ASSERT_EQ(window.display.asked.size(), 1u);
+        EXPECT_EQ(window.display.asked[0], engine::AskButtons::YesNoDefaultNo);
+        ASSERT_EQ(window.session.StartResult(), yes ? StartEnd::Ready : StartEnd::NoMatchingDrive);
+        if (!yes) continue;
+        window.session.UpdatePressed();
+        window.FinishRun();
+        EXPECT_TRUE(window.session.Engine().LastRun().recovery);
+        EXPECT_EQ(window.session.Engine().LastRun().end, engine::RunEnd::Succeeded);
+    }
 }
 
 TEST(WindowSession, TheIdleWindowClosesFromItsTitleBarButNotDuringARun) {

@@ -249,10 +249,11 @@ void TBrenvoMain::Message(engine::MessageKind kind, const std::string& text,
 
 bool TBrenvoMain::Question(const std::string& text, const std::string& caption,
                            engine::AskButtons buttons) {
-    bool yesNo = buttons == engine::AskButtons::YesNo;
+    const bool yesNo = buttons != engine::AskButtons::OkCancel;
     int go = yesNo ? IDYES : IDOK;
+    const UINT preset = buttons == engine::AskButtons::YesNoDefaultNo ? MB_DEFBUTTON2 : 0;
     return Modal::Message(DialogOwner(), MessageKind::Warning, BoxCaption(caption), text,
-                          yesNo ? MB_YESNO : MB_OKCANCEL) == go;
+                          (yesNo ? MB_YESNO : MB_OKCANCEL) | preset) == go;
 }
 
 void TBrenvoMain::Dialog(const engine::DialogRequest& request) {

@@ -91,6 +91,8 @@ const std::vector<uint8_t>& CaseImage(const Case& c) {
 
 std::pair<std::string, std::string> Range(const Case& c) {
     if (!c.rangeLow.empty()) return {c.rangeLow, c.rangeHigh};
+    // The packages that would take a loader's 0000, were the loader not left out.
+    if (c.startsInLoader != Loader::None) return {"0000", "QV19"};
     return {"QV10", c.rangeBelowNew ? "QV11" : "QV19"};
 }
 
@@ -131,6 +133,7 @@ std::string OptionsFor(const Case& c) {
     o[0] = static_cast<char>('0' + c.uiVariant);
     o[7] = c.unattended ? '1' : '0';
     o[11] = IsIde(c.path) ? '1' : '0';
+    if (c.startsInLoader == Loader::Ambiguous) o[10] = '2';  // two images
     if (!c.states.empty()) {
         o[4] = '1';   // the tray check: a disc nobody takes out stops the run
         o[17] = '1';  // skip drives that already have the package's revision
@@ -145,7 +148,8 @@ const std::vector<uint8_t>& PackagedBlock(const Case& c) {
     const auto [low, high] = Range(c);
     const std::string key = OptionsFor(c) + "/" + std::to_string(size) + "/" + low + "-" + high +
                             "/" + c.imageRevision + "/" +
-                            std::to_string(static_cast<int>(c.damage));
+                            std::to_string(static_cast<int>(c.damage)) + "/" +
+                            std::to_string(static_cast<int>(c.startsInLoader));
     auto& block = blocks[key];
     if (block.empty()) {
         pack::Manifest m;
@@ -163,7 +167,11 @@ const std::vector<uint8_t>& PackagedBlock(const Case& c) {
         }
         image.newRevision = kNewRevision;
         image.constraints = {{low, high, "", ""}};
+        // The family's packages name its maker and model; the foreign loader's names neither.
+        if (c.startsInLoader == Loader::Family || c.startsInLoader == Loader::Ambiguous)
+            image.constraints = {{low, high, "QUORVANT", "DVD-RW QV-1600  "}};
         m.images.push_back(image);
+        if (c.startsInLoader == Loader::Ambiguous) m.images.push_back(image);
         block.resize(package::kBlockSize);
         pack::WritePackage(m, block);
         DamageBlock(c.damage, block);
@@ -204,6 +212,11 @@ std::shared_ptr<Machine> BuildMachine(const Case& c) {
         DriveSettings e = FamilyDrive(c.path, "E:", "1:0:0:0");
         e.faults = c.faults;
         e.loaderSigns = c.loaderSigns;
+        if (c.startsInLoader != Loader::None) e.flashIncomplete = true;
+        if (c.startsInLoader == Loader::Foreign) {
+            e.vendor = "ARKVELLE";
+            e.product = "DVD-RW AV-880";
+        }
         add(e);
         add(benchtool::OtherDrive("F:", "1:0:1:0"));
         return m;
@@ -242,6 +255,11 @@ std::string RevisionBefore(const Case& c, size_t i) {
 }
 
 bool Matches(const Case& c, size_t i) {
+    // A drive in its boot loader is never taken by an ordinary run, whatever the range.
+    if (i == 0 && c.startsInLoader != Loader::None) return false;
+    // The family's packages name its maker and model: the other drive is not theirs.
+    if (i != 0 && (c.startsInLoader == Loader::Family || c.startsInLoader == Loader::Ambiguous))
+        return false;
     const auto [low, high] = Range(c);
     const std::string revision = RevisionBefore(c, i);
     return c.damage == Damage::None && low <= revision && revision <= high;
@@ -249,6 +267,12 @@ bool Matches(const Case& c, size_t i) {
 
 // The drives (or IDE slots) the procedure chooses for the case.
 std::vector<size_t> Chosen(const Case& c) {
+    // A recovery takes only the family's loader drive that one image names, and only when asked
+    // for by a person (not an unattended package).
+    if (c.recover) {
+        if (c.startsInLoader == Loader::Family && !c.unattended && !IsIde(c.path)) return {0};
+        return {};
+    }
     if (c.states.empty()) {
         // The drive of the family and the other one (on the direct path, IDE slot 3), which a
         // wide range takes too: attended, the last matched is selected; unattended, the direct
@@ -644,9 +668,31 @@ Observed Observe(const Case& c) {
         cli::ConsoleView view(in, out, err, cli::Answers::Yes, false);
         package::Package package(block);
         engine::UpdateEngine engine(package, view);
+        if (c.recover) engine.ForRecovery();
         const engine::StartEnd start = engine.StartUp();
         if (start != engine::StartEnd::Ready) {
             o.said.status = engine::StartExitStatus(start);
+        } else if (c.recover) {
+            // As brenvo-cli's update --recover does: the one drive in its boot loader.
+            int item = -1;
+            for (int i = 0; i < static_cast<int>(engine.ListLines().size()) && item < 0; ++i) {
+                const device::DriveRecord* r = engine.ListedDrive(i);
+                if (r && engine::InBootLoader(*r)) item = i;
+            }
+            std::string reason;
+            if (item < 0) {
+                o.said.status = cli::kExitNoDrive;
+            } else if (!engine.PrepareRecovery(item, reason)) {
+                err << "not recovered: " << reason << "\n";
+                o.said.status = cli::kExitDeclined;
+            } else {
+                engine.UpdateClick();
+                view.RunUntilIdle(engine);
+                if (c.uiVariant == 2 && engine.LastRun().end == engine::RunEnd::Succeeded)
+                    engine::WriteRestartCheck(engine.SelectedItem(),
+                                              engine.Revisions().newRevision);
+                o.said.status = cli::ReportRun(engine.LastRun(), view.Unanswered(), out, err);
+            }
         } else {
             // As brenvo-cli's update does.
             engine.UpdateClick();
@@ -987,6 +1033,44 @@ void AddLoaderSignCases(std::vector<Case>& cases) {
     }
 }
 
+// Drives that start in their boot loader, left there by a cut flash: the family's drive that the
+// package names, another maker's, and the family's that two images name; each by an ordinary run
+// (which never writes to a loader) and by a recovery (which writes only to the first), on every
+// path of pass-through, attended and unattended, clean or with a fault in the recovery itself.
+void AddStartsInLoaderCases(std::vector<Case>& cases) {
+    using K = DriveFault::Kind;
+    const std::pair<Loader, const char*> loaders[] = {
+        {Loader::Family, "family"}, {Loader::Foreign, "foreign"}, {Loader::Ambiguous, "ambiguous"}};
+    for (Path path : {Path::Verified, Path::TwoBank, Path::Block}) {
+        // The vendor download ends on its own commit command.
+        const CommandKind commit =
+            path == Path::Block ? CommandKind::DownloadCommit : CommandKind::Commit;
+        const std::pair<const char*, std::vector<DriveFault>> runs[] = {
+            {"clean", {}},
+            {"power cut commit #1", {{K::PowerCut, commit, 1, 1}}},
+            {"bad cell", {{.kind = K::BadCell, .address = 0x1234}}}};
+        for (const auto& [loader, loaderName] : loaders) {
+            for (bool recover : {false, true}) {
+                for (bool unattended : {false, true}) {
+                    for (const auto& [name, faults] : runs) {
+                        Case c;
+                        c.path = path;
+                        c.faults = faults;
+                        c.startsInLoader = loader;
+                        c.recover = recover;
+                        c.unattended = unattended;
+                        c.uiVariant = static_cast<int>(cases.size() % 3);
+                        c.name = std::string(PathName(path)) + "/starts-in-loader-" + loaderName +
+                                 (recover ? "/recover/" : "/update/") +
+                                 (unattended ? "unattended/" : "attended/") + name;
+                        cases.push_back(c);
+                    }
+                }
+            }
+        }
+    }
+}
+
 std::string Slug(const std::string& name) {
     std::string s;
     for (char ch : name)
@@ -1056,6 +1140,7 @@ std::vector<Case> GenerateCases(bool full) {
     AddDamagedPackageCases(cases);
     AddRevisionCases(cases);
     AddLoaderSignCases(cases);
+    AddStartsInLoaderCases(cases);
     if (full) return cases;
     // The test suite's share: every 20th case, so each path and state keeps a few.
     std::vector<Case> subset;
@@ -1116,6 +1201,7 @@ Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
     if (window) {
         c.unattended = true;
         c.uiVariant = asked.uiVariant == 2 ? 2 : 0;
+        c.recover = false;  // the window recovers only when a person says yes to its question
     }
     const fs::path dir = fs::path(programs.workDir) / Slug(c.name + (window ? "-window" : ""));
     fs::remove_all(dir);
@@ -1129,9 +1215,9 @@ Judgement RunProgram(const Case& asked, const Programs& programs, bool window) {
     Said said;
     said.window = window;
     // A window that never ends is a fault of its own; the time limit keeps the matrix going.
-    said.status =
-        Run(env + "timeout 30 '" + program + "'" +
-            (window ? "" : " update --yes --force --reboot") + " > out.txt 2> err.txt < /dev/null");
+    said.status = Run(env + "timeout 30 '" + program + "'" +
+                      (window ? "" : " update --yes --force --reboot") +
+                      (c.recover ? " --recover" : "") + " > out.txt 2> err.txt < /dev/null");
     said.out = ReadText(dir / "out.txt");
     said.err = ReadText(dir / "err.txt");
     if (said.status == 124) return {Verdict::Hang, "the program did not end", ""};

@@ -31,6 +31,10 @@ enum class Transport { PassThrough, Aspi };
 enum class DriveState { Flashed, Failed, Stopped, Skipped };
 // A package damaged after packing, in one of the parts its checksum covers.
 enum class Damage { None, Image, KeyTable, Size, ChecksumDigit };
+// The first drive starts in its boot loader, left there by a cut flash: a drive of the family
+// that the package's one image names by maker and model, another maker's drive beside a package
+// whose range reaches 0000 and names no maker, or a drive of the family that two images name.
+enum class Loader { None, Family, Foreign, Ambiguous };
 
 struct Case {
     std::string name;
@@ -54,6 +58,8 @@ struct Case {
     // What the family drive shows of its boot loader once its flash is incomplete.
     platform::emulated::DriveSettings::LoaderSigns loaderSigns =
         platform::emulated::DriveSettings::LoaderSigns::Both;
+    Loader startsInLoader = Loader::None;
+    bool recover = false;  // the run is brenvo-cli update --recover
 };
 
 // How a run's words compare with what happened to the drives.

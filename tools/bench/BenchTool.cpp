@@ -426,6 +426,7 @@ int RunOnceCommand(const Machine& m, const std::string& benchPath, const std::st
         "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(program);
     std::vector<std::string> argvText{launcher.empty() ? m.hostProgram : held, engine::kCheckSwitch,
                                       std::to_string(entry->driveIndex), entry->revision};
+    if (!entry->identity.empty()) argvText.push_back(entry->identity);
     if (!launcher.empty()) argvText.insert(argvText.begin(), launcher);
     std::vector<char*> argv;
     for (auto& a : argvText)
