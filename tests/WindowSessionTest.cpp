@@ -185,13 +185,13 @@ TEST(WindowSession, ADirectIdePackageIsRefusedAtStartUpWhereTheMachineCannotTake
 TEST(WindowSession, StartUpOffersToRecoverALoaderDriveWithNoAsTheDefault) {
     for (bool yes : {false, true}) {
         SCOPED_TRACE(yes);
-        Window window(
-            "typical", Options({{14, '0'}, {7, '0'}}), DirectIde::Available,
-            [](platform::emulated::Machine& m) {
-                m.drives[0]->ByHand(
-                    [](platform::emulated::DriveSettings& d) { d.flashIncomplete = true; });
-            },
-            {Image("QV12", kMiB, {{"QV10", "QV19", "QUORVANT", "DVD-RW QV-1600  "}})});
+        Window window("typical", Options({{14, '0'}, {7, '0'}}), DirectIde::Available,
+                      [](platform::emulated::Machine& m) {
+                          m.drives[0]->ByHand([](platform::emulated::DriveSettings& d) {
+                              d.flashIncomplete = true;
+                          });
+                      },
+                      {Image("QV12", kMiB, {{"QV10", "QV19", "QUORVANT", "DVD-RW QV-1600  "}})});
         window.display.questionAnswer = yes;
         window.Open();
         ASSERT_EQ(window.display.asked.size(), 1u);

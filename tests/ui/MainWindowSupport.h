@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "package/OptionNames.h"
 #include "package/Package.h"
 #include "package/PackageBlock.h"
 #include "platform/emulated/FirmwareImage.h"
 #include "tests/EngineTestSupport.h"
 #include "tests/TestMachine.h"
 #include "tools/bench/Presets.h"
-#include "package/OptionNames.h"
 #include "tools/pack/Packer.h"
 
 namespace main_testing {

@@ -93,8 +93,8 @@ bool SaveLinuxAccessRefusal(QWidget& owner, int language, const QString& folder,
 }
 
 // A package with one image for the QUORVANT drives from QV10 to QV19, in `language`.
-std::vector<uint8_t> QuorvantPackage(
-    int language, const std::string& options = package::kShippedOptions) {
+std::vector<uint8_t> QuorvantPackage(int language,
+                                     const std::string& options = package::kShippedOptions) {
     pack::Manifest manifest;
     manifest.title = "Firmware Flasher - QV13 - DVD-RW QV-1600";
     manifest.driveName = "DVD-RW QV-1600";
