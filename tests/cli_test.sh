@@ -2,13 +2,7 @@
 # End to end with the built programs: pack brenvo-cli, read its package back, and run it on good
 # and bad machines. Usage: cli_test.sh BUILD_DIR
 set -u
-build=$1
-pack=$build/tools/pack/brenvo-pack
-bench=$build/tools/bench/brenvo-bench
-cli=$build/cli/brenvo-cli
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/check.sh"
+source "$(dirname "$0")/end_to_end.sh" "$1"
 
 head -c 262144 /dev/zero | tr '\0' '\132' > "$work/fw.bin"
 "$bench" key --seed 7 "$work/key.bin" > /dev/null

@@ -3,13 +3,7 @@
 # answer, with --yes and --no; an unattended package does not ask; the progress bar has a line of
 # its own and shows only while the flash runs. Usage: console_question_test.sh BUILD_DIR
 set -u
-build=$1
-pack=$build/tools/pack/brenvo-pack
-bench=$build/tools/bench/brenvo-bench
-cli=$build/cli/brenvo-cli
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/check.sh"
+source "$(dirname "$0")/end_to_end.sh" "$1"
 
 question="Update E: QUORVANT DVD-RW QV-1600 from QV11 to QV12? [y/N]"
 "$bench" key --seed 7 "$work/key.bin" > /dev/null

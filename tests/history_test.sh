@@ -4,13 +4,7 @@
 # (newest first, or as JSON for scripts), the file stays bounded, and a link at its name is
 # refused rather than followed. Usage: history_test.sh BUILD_DIR
 set -u
-build=$1
-pack=$build/tools/pack/brenvo-pack
-bench=$build/tools/bench/brenvo-bench
-cli=$build/cli/brenvo-cli
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/check.sh"
+source "$(dirname "$0")/end_to_end.sh" "$1"
 
 "$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" > /dev/null
 "$bench" key --seed 7 "$work/key.bin" > /dev/null

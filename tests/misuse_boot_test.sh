@@ -5,14 +5,8 @@
 # package whose check could not be registered is refused before the flash.
 # Usage: misuse_boot_test.sh BUILD_DIR
 set -u
-build=$1
-pack=$build/tools/pack/brenvo-pack
-bench=$build/tools/bench/brenvo-bench
-cli=$build/cli/brenvo-cli
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/end_to_end.sh" "$1"
 export BRENVO_UNATTENDED=1
-source "$(dirname "$0")/check.sh"
 
 "$bench" key --seed 7 "$work/key.bin" > /dev/null
 "$bench" firmware --revision QV12 --size 1048576 "$work/fw.bin" > /dev/null

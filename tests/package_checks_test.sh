@@ -3,13 +3,7 @@
 # no drive could be updated by, writing nothing; a package an older packer let through is flagged
 # by brenvo-pack --show and brenvo-cli package. Usage: package_checks_test.sh BUILD_DIR
 set -u
-build=$1
-pack=$build/tools/pack/brenvo-pack
-bench=$build/tools/bench/brenvo-bench
-cli=$build/cli/brenvo-cli
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/check.sh"
+source "$(dirname "$0")/end_to_end.sh" "$1"
 
 out=$(options bogus=1 2>&1); check "an unknown option name" 2 $? "$out" 'no option is named "bogus"'
 out=$(options uiVariant 2>&1); check "a name without a digit" 2 $? "$out" "uiVariant is one digit"

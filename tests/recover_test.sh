@@ -3,13 +3,7 @@
 # is named by list, --dry-run and the no-match message, and is recovered only by update --recover.
 # Usage: recover_test.sh BUILD_DIR
 set -u
-build=$1
-pack=$build/tools/pack/brenvo-pack
-bench=$build/tools/bench/brenvo-bench
-cli=$build/cli/brenvo-cli
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/check.sh"
+source "$(dirname "$0")/end_to_end.sh" "$1"
 
 "$bench" firmware --revision QV12 --size 1048576 "$work/fw12.bin" > /dev/null
 "$bench" key --seed 7 "$work/key.bin" > /dev/null

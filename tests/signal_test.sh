@@ -3,13 +3,7 @@
 # ends the run with nothing written; during the flash it is answered once and the run goes on to
 # its true verdict. Usage: signal_test.sh BUILD_DIR
 set -u
-build=$1
-pack=$build/tools/pack/brenvo-pack
-bench=$build/tools/bench/brenvo-bench
-cli=$build/cli/brenvo-cli
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/check.sh"
+source "$(dirname "$0")/end_to_end.sh" "$1"
 # Job control: a background job of a script would otherwise start with SIGINT ignored.
 set -m
 
