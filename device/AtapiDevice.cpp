@@ -91,14 +91,16 @@ bool AtapiDevice::Execute(std::span<const uint8_t, 12> cdb, uint8_t direction, u
     bool passThrough = systemInfo.IsNtFamily() && useAspi == 0;
     if (passThrough ? driveHandle == platform::kInvalidHandle : (adapter == -1 || target == -1))
         return false;
-    if (StoppedAnswering()) {  // nothing is sent: there is no answer to read
+    // A command not sent has no answer to read.
+    auto notSent = [this] {
         outcome = kOutcomeFailed;
         senseKey = asc = ascq = 0;
         elapsed = 0;
         timedOut = 0;
         transferred = 0;
         return false;
-    }
+    };
+    if (StoppedAnswering()) return notSent();
 
     bool completed = false;
     // Nothing longer than the buffers is ever sent: the drive would read or write past them.
@@ -106,14 +108,7 @@ bool AtapiDevice::Execute(std::span<const uint8_t, 12> cdb, uint8_t direction, u
                 (passThrough ? ExecutePassThrough(cdb, direction, length, completed)
                              : ExecuteAspi(cdb, direction, length, completed));
     std::copy(cdb.begin(), cdb.end(), lastCommand.begin());
-    if (!sent) {
-        outcome = kOutcomeFailed;
-        senseKey = asc = ascq = 0;
-        elapsed = 0;
-        timedOut = 0;
-        transferred = 0;
-        return false;
-    }
+    if (!sent) return notSent();
     elapsed = commandStopwatch.TotalSeconds();
     timedOut = static_cast<double>(timeout) < elapsed || transportTimedOut_;
     unanswered_ = timedOut ? unanswered_ + 1 : 0;
