@@ -49,6 +49,14 @@ declare -A how=(
   ["brenvo-bench new --preset typical pc.json"]="here"
   ["brenvo-bench new --preset typical --paced slow.json"]="here"
   ["brenvo-bench show pc.json"]="here"
+  ["brenvo-cli update --yes"]="stage tests/console_question_test.sh|--yes"
+  ["brenvo-cli update --no"]="stage tests/console_question_test.sh|--no"
+  ["brenvo-cli history"]="stage tests/history_test.sh|run history"
+  ["brenvo-cli history --json"]="stage tests/history_test.sh|history --json"
+  ["BRENVO_MACHINE=pc.json brenvo-cli history"]="stage tests/history_test.sh|BRENVO_MACHINE"
+  ["sudo brenvo-cli history"]="not: root's own history of this machine's real runs"
+  ["sudo brenvo-cli list"]="stage tests/recover_test.sh|list"
+  ["sudo brenvo-cli update --recover --drive 0"]="stage tests/recover_test.sh|update --recover --yes --drive 0"
   ['sudo usermod -aG cdrom "$USER"']="not: root, and it changes this machine's groups"
   ["pkexec brenvo"]="not: an administrator's password typed into a desktop's polkit agent"
   ["sudo cp /usr/share/doc/brenvo/examples/70-brenvo-optical-sg.rules /etc/udev/rules.d/"]="not: root, and it widens access to this machine's drives"
@@ -57,9 +65,9 @@ declare -A how=(
 
 # The commands of the pages' blocks, one a line, comments and prompts left out.
 commands=$(awk '
-  /^```/ { if (kind) { kind = ""; next } kind = substr($0, 4); next }
+  /^[ \t]*```/ { if (kind) { kind = ""; next } kind = $0; sub(/^[ \t]*```/, "", kind); next }
   kind == "sh" || kind == "bat" {
-    line = $0; sub(/[ \t]+#.*$/, "", line); sub(/^#.*$/, "", line)
+    line = $0; sub(/^[ \t]+/, "", line); sub(/[ \t]+#.*$/, "", line); sub(/^#.*$/, "", line)
     if (line ~ /[^ \t]/) print line
   }
   kind == "text" && /^\$ / { print substr($0, 3) }' "${pages[@]}")
