@@ -23,30 +23,16 @@
 #include "dialogs/Modal.h"
 #include "dialogs/UiFonts.h"
 #include "engine/ExitStatus.h"
+#include "engine/ScriptedModal.h"
 #include "engine/WindowCommandLine.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
 #include "platform/Trace.h"
 
 namespace {
-// A command line the window does not take.
-constexpr int kExitUsage = 2;
+using engine::kExitUsage;
 // No machine to run on, or its state could not be written back.
 constexpr int kExitNoMachine = engine::kExitBadMachine;
-
-const char* KindName(ui::MessageKind kind) {
-    switch (kind) {
-        case ui::MessageKind::Warning:
-            return "warning";
-        case ui::MessageKind::Information:
-            return "information";
-        case ui::MessageKind::Confirmation:
-            return "question";
-        case ui::MessageKind::Error:
-            break;
-    }
-    return "error";
-}
 
 // With root's rights the toolkit starts without the variables that would make it load code
 // (engine::ToolkitVariableRefused); each one removed is named, so a user who had set it knows.
@@ -67,12 +53,8 @@ void ForgetToolkitPlugins() {
 
 // In a scripted run the messages nobody saw go to stderr.
 int Finish(bool unattended, int status) {
-    if (unattended) {
-        for (const ui::ShownMessage& message : ui::Modal::Messages())
-            std::fprintf(stderr, "brenvo: %s: %s\n", KindName(message.kind),
-                         qPrintable(message.text));
-    }
-    return status;
+    return engine::FinishScripted<ui::Modal>(
+        unattended, status, [](const QString& text) { return text.toStdString(); });
 }
 }  // namespace
 

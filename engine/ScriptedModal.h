@@ -3,9 +3,11 @@
 // and not shown. A front-end's Modal class derives from this and shows the real boxes itself.
 #pragma once
 
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -73,5 +75,33 @@ class ScriptedModal {
         return script;
     }
 };
+
+// The word a scripted run prints for a message box's kind (either toolkit's kinds).
+template <typename Kind>
+const char* MessageKindName(Kind kind) {
+    switch (kind) {
+        case Kind::Warning:
+            return "warning";
+        case Kind::Information:
+            return "information";
+        case Kind::Confirmation:
+            return "question";
+        case Kind::Error:
+            break;
+    }
+    return "error";
+}
+
+// In a scripted run the window's messages nobody saw go to stderr, each with its kind; `textOf`
+// gives a message's text as UTF-8.
+template <typename Modal, typename TextOf>
+int FinishScripted(bool unattended, int status, TextOf textOf) {
+    if (unattended) {
+        for (const auto& message : Modal::Messages())
+            std::fprintf(stderr, "brenvo: %s: %s\n", MessageKindName(message.kind),
+                         std::string(textOf(message.text)).c_str());
+    }
+    return status;
+}
 
 }  // namespace engine

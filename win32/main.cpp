@@ -17,6 +17,7 @@
 #include "common/CommandLine.h"
 #include "common/Environment.h"
 #include "engine/ExitStatus.h"
+#include "engine/ScriptedModal.h"
 #include "engine/WindowCommandLine.h"
 #include "package/PackageBlock.h"
 #include "platform/MachineSession.h"
@@ -26,32 +27,14 @@
 
 namespace {
 
-// A command line the window does not take.
-constexpr int kExitUsage = 2;
+using engine::kExitUsage;
 // No machine to run on, or its state could not be written back.
 constexpr int kExitNoMachine = engine::kExitBadMachine;
 
-const char* KindName(win32ui::MessageKind kind) {
-    switch (kind) {
-        case win32ui::MessageKind::Warning:
-            return "warning";
-        case win32ui::MessageKind::Information:
-            return "information";
-        case win32ui::MessageKind::Confirmation:
-            return "question";
-        case win32ui::MessageKind::Error:
-            break;
-    }
-    return "error";
-}
-
 // In a scripted run the messages nobody saw go to stderr.
 int Finish(bool unattended, int status) {
-    if (unattended) {
-        for (const win32ui::ShownMessage& message : win32ui::Modal::Messages())
-            std::fprintf(stderr, "brenvo: %s: %s\n", KindName(message.kind), message.text.c_str());
-    }
-    return status;
+    return engine::FinishScripted<win32ui::Modal>(unattended, status,
+                                                  [](const std::string& text) { return text; });
 }
 
 // The text of the error report: the error's own words ending in a full stop, or a plain sentence
