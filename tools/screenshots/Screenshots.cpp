@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
@@ -32,6 +33,7 @@
 #include "dialogs/Modal.h"
 #include "dialogs/UiFonts.h"
 #include "engine/AccessTexts.h"
+#include "engine/DialogTexts.h"
 #include "platform/emulated/EmulatedSystem.h"
 #include "platform/emulated/FirmwareImage.h"
 #include "tools/bench/Presets.h"
@@ -260,6 +262,18 @@ int main(int argc, char** argv) {
         ok &= SaveMainWindow(folder, language.code, suffix);
         // The wizard speaks English whatever the package's language.
         if (language.code == 0) ok &= SaveWizard(folder);
+        {
+            // The question at start-up before a drive is recovered from its boot loader, as the
+            // window asks it: a warning with Yes and No, No preset.
+            QMessageBox box(QMessageBox::Warning,
+                            QString::fromStdString(engine::RecoverWords(language.code).caption),
+                            QString::fromStdString(engine::ConsoleText(
+                                engine::DialogId::Recover, language.code,
+                                "1-0-0-0 E:QUORVANT DVD-RW QV-1600   0000", "QV13")),
+                            QMessageBox::Yes | QMessageBox::No, &owner);
+            box.setDefaultButton(QMessageBox::No);
+            ok &= Save(box, folder, "recover" + suffix);
+        }
         {
             dialogs::TUpdateCfm form(&owner);
             form.lblOldFW->setText("1.00");
