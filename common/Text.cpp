@@ -135,6 +135,14 @@ std::string UpperAscii(std::string_view text) {
     return out;
 }
 
+std::string Head(std::string_view text, size_t n) {
+    return std::string(text.substr(0, n));
+}
+
+std::string QuotedShown(std::string_view text) {
+    return "\"" + ShownText(text) + "\"";
+}
+
 std::string TrimBlanks(std::string_view text) {
     size_t b = 0, e = text.size();
     while (b < e && text[b] == ' ')

@@ -17,6 +17,8 @@ std::optional<std::vector<uint8_t>> Base64Decode(std::string_view text);
 std::string Hex(std::span<const uint8_t> bytes);
 std::string UpperAscii(std::string_view text);
 std::string TrimBlanks(std::string_view text);
+// The first `n` bytes of `text`, or all of it when it is shorter.
+std::string Head(std::string_view text, size_t n);
 
 // Splits a command line as the system hands it to a program: blanks separate parameters,
 // double quotes group them, \" is a quote within a parameter and the backslashes just before a
@@ -29,6 +31,8 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 // escaped ("\x1b", "\r", "\xc2\x9b"); every other character, Japanese included, as it is. A
 // backslash stays a backslash, so escaping what is already escaped changes nothing.
 std::string ShownText(std::string_view text);
+// Text from outside in double quotes, shown as ShownText shows it.
+std::string QuotedShown(std::string_view text);
 
 // The first character of non-empty `text` as ShownText shows it; `took` says how many bytes of
 // `text` it was. The result may point into `escape`.

@@ -12,9 +12,7 @@ std::string CharAt(const std::string& text, size_t position) {
     return position >= 1 && position <= text.size() ? text.substr(position - 1, 1) : "";
 }
 
-std::string Head(const std::string& text, size_t n) {
-    return text.substr(0, std::min(n, text.size()));
-}
+using common::Head;
 
 int CollationKey(unsigned char c) {
     if (c >= '0' && c <= '9') return 1000 + (c - '0');

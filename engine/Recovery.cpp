@@ -9,9 +9,7 @@ namespace {
 constexpr char kLoaderRevision[] = "0000";
 constexpr char kLoaderText[] = "FLASH INCOMPLETE";
 
-std::string Head(const std::string& text, size_t n) {
-    return text.substr(0, std::min(n, text.size()));
-}
+using common::Head;
 
 // The entry names this maker and model, both of them, exactly as the drive reports them.
 bool NamesDrive(const package::Package& package, int image, int entry,

@@ -51,12 +51,6 @@ std::string OptionLines(const PackageOptions& o) {
     return s.str();
 }
 
-// A text of the block in quotes; the constraint texts are read as they are (they decide the
-// matching), so they are escaped here before they reach the terminal.
-std::string Quoted(const std::string& text) {
-    return "\"" + common::ShownText(text) + "\"";
-}
-
 }  // namespace
 
 std::vector<uint8_t> ReadProgramFile(const std::string& path) {
@@ -90,12 +84,12 @@ std::string DescribePackage(std::span<uint8_t> block, bool& usable) {
     usable = parsed.ok();
     const PackageOptions& o = p.Options();
     std::ostringstream s;
-    s << "  Title:         " << Quoted(p.Title()) << "\n";
-    s << "  Drive name:    " << Quoted(p.DriveName()) << "\n";
+    s << "  Title:         " << common::QuotedShown(p.Title()) << "\n";
+    s << "  Drive name:    " << common::QuotedShown(p.DriveName()) << "\n";
     s << "  Build date:    " << p.BuildDate() << "\n";
-    s << "  Credit tag:    " << Quoted(p.CreditTag()) << "\n";
-    s << "  Tool tag:      " << Quoted(p.ToolTag()) << "\n";
-    s << "  Version tag:   " << Quoted(p.VersionTag()) << "\n";
+    s << "  Credit tag:    " << common::QuotedShown(p.CreditTag()) << "\n";
+    s << "  Tool tag:      " << common::QuotedShown(p.ToolTag()) << "\n";
+    s << "  Version tag:   " << common::QuotedShown(p.VersionTag()) << "\n";
     s << "  Options:       " << p.OptionDigits() << "\n";
     if (parsed.problem != PackageProblem::BadOptionDigit) s << OptionLines(o);
     s << "  Long revisions: " << (p.LongRevisionMode() ? "yes" : "no") << "\n";
@@ -103,10 +97,11 @@ std::string DescribePackage(std::span<uint8_t> block, bool& usable) {
         int32_t size = p.ImageSize(n);
         s << "  Image " << n << ": ";
         if (size == 0 && p.ImageStart(n) == 0) {
-            s << "not carried (new revision " << Quoted(p.NewRevisionLabel(n)) << ")\n";
+            s << "not carried (new revision " << common::QuotedShown(p.NewRevisionLabel(n))
+              << ")\n";
         } else {
             s << "start " << p.ImageStart(n) << ", size " << size << ", new revision "
-              << Quoted(p.NewRevisionLabel(n));
+              << common::QuotedShown(p.NewRevisionLabel(n));
             if (p.ImageFits(n)) {
                 std::vector<uint8_t> image = p.SelectImage(n - 1);
                 UnscrambleImage(image, p.KeyTable(n));
@@ -120,7 +115,7 @@ std::string DescribePackage(std::span<uint8_t> block, bool& usable) {
         for (int e = 1; e <= kEntriesPerImage; ++e) {
             if (p.EntryIsPlaceholder(n, e)) continue;
             auto orAny = [](const std::string& t, const char* any) {
-                return t.empty() ? std::string(any) : Quoted(t);
+                return t.empty() ? std::string(any) : common::QuotedShown(t);
             };
             s << "    constraint " << e << ": revision " << orAny(p.EntryLow(n, e), "(any)")
               << " to " << orAny(p.EntryHigh(n, e), "(any)") << ", vendor "

@@ -7,10 +7,6 @@
 namespace package {
 namespace {
 
-std::string Quoted(const std::string& text) {
-    return "\"" + common::ShownText(text) + "\"";
-}
-
 std::string Characters(size_t n) {
     return std::to_string(n) + (n == 1 ? " character" : " characters");
 }
@@ -46,16 +42,16 @@ std::string ComparedRevision(const std::string& text, size_t width) {
 std::string RevisionTooWide(const std::string& text, size_t width) {
     const size_t length = common::TrimBlanks(text).size();
     if (length <= width) return "";
-    return Quoted(text) + " is " + Characters(length) +
+    return common::QuotedShown(text) + " is " + Characters(length) +
            "; this package's revisions are compared in " + Characters(width) + " (as " +
            (width > 4 ? "a drive tag holds" : "a drive reports") +
-           " them), so it would be read as " + Quoted(ComparedRevision(text, width));
+           " them), so it would be read as " + common::QuotedShown(ComparedRevision(text, width));
 }
 
 std::string EmptyRange(const std::string& low, const std::string& high, size_t width) {
     const std::string from = ComparedRevision(low, width), to = ComparedRevision(high, width);
     if (from.empty() || to.empty() || from <= to) return "";
-    return Quoted(low) + " is above the upper bound " + Quoted(high) +
+    return common::QuotedShown(low) + " is above the upper bound " + common::QuotedShown(high) +
            "; no revision lies between them, so no drive would ever match";
 }
 

@@ -9,7 +9,8 @@
 #include "package/PackageBlock.h"
 #include "package/PackageFile.h"
 
-namespace {
+// A namespace of its own: the Windows stage builds every test file as one.
+namespace option_names_test {
 using namespace package;
 
 TEST(OptionNames, EachNameSetsTheDigitThePackageDescriptionShowsItAt) {
@@ -41,4 +42,4 @@ TEST(OptionNames, ANameThatIsNoOptionOrAValueThatIsNoDigitIsAnError) {
               "20000001000000000000000000000000");
 }
 
-}  // namespace
+}  // namespace option_names_test

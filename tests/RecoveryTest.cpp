@@ -10,7 +10,8 @@
 #include "engine/Recovery.h"
 #include "package/Package.h"
 
-namespace {
+// A namespace of its own: the Windows stage builds every test file as one.
+namespace recovery_test {
 using device::DriveRecord;
 using engine::RecoveryVerdict;
 using namespace package;
@@ -136,4 +137,4 @@ TEST(RecoverDialog, NamesTheDriveAndRevisionAndDefaultsToNo) {
     }
 }
 
-}  // namespace
+}  // namespace recovery_test

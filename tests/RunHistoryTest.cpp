@@ -14,7 +14,8 @@
 #include "platform/linux/LinuxHost.h"
 #endif
 
-namespace {
+// A namespace of its own: the Windows stage builds every test file as one.
+namespace run_history_test {
 using engine::RunEnd;
 using platform::emulated::CommandKind;
 using platform::emulated::DriveFault;
@@ -164,4 +165,4 @@ TEST(RunHistory, RootKeepsItsOwnHistoryAndAUserTheirs) {
 }
 #endif
 
-}  // namespace
+}  // namespace run_history_test

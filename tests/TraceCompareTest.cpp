@@ -5,7 +5,8 @@
 
 #include "tools/tracecmp/TraceCompare.h"
 
-namespace {
+// A namespace of its own: the Windows stage builds every test file as one.
+namespace trace_compare_test {
 
 std::string TracedCommand(const std::string& cdb, double seconds, int outcome = 1) {
     return R"({"device":"E:","cdb":")" + cdb +
@@ -95,4 +96,4 @@ TEST(TraceCompare, AMissingAChangedOrAnOutOfOrderCommandIsADifference) {
     EXPECT_FALSE(answeredOtherwise.Equal());
 }
 
-}  // namespace
+}  // namespace trace_compare_test

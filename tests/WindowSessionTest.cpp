@@ -13,7 +13,8 @@
 #include "tests/DriveTestSupport.h"
 #include "tests/EngineTestSupport.h"
 
-namespace {
+// A namespace of its own: the Windows stage builds every test file as one.
+namespace window_session_test {
 using engine::DialogId;
 using engine::Later;
 using engine::StartEnd;
@@ -358,4 +359,4 @@ TEST(WindowSession, TheCheckAfterTheRestartIsRegisteredOnlyAfterASuccess) {
     }
 }
 
-}  // namespace
+}  // namespace window_session_test

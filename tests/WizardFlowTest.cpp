@@ -14,7 +14,8 @@
 #include "tests/DriveTestSupport.h"
 #include "tests/EngineTestSupport.h"
 
-namespace {
+// A namespace of its own: the Windows stage builds every test file as one.
+namespace wizard_flow_test {
 
 using engine::CheckOutcome;
 using engine::WizardFlow;
@@ -363,4 +364,4 @@ TEST_F(Wizard, TheWholeCycleEndsOnASuccessfulCheck) {
     EXPECT_EQ(display_.result->message, "The firmware update was successful.");
 }
 
-}  // namespace
+}  // namespace wizard_flow_test
