@@ -190,6 +190,9 @@ void TBrenvoMain::Dialog(const engine::DialogRequest& request) {
             return ShowForm<dialogs::TReboot>(this, request);
         case engine::DialogId::RebootZulk:
             return ShowForm<dialogs::TRebootZULK>(this, request);
+        case engine::DialogId::Recover:
+            // The recovery is asked as a warning box with No preset (Question), not as a form.
+            return;
     }
 }
 

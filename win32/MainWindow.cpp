@@ -275,6 +275,9 @@ void TBrenvoMain::Dialog(const engine::DialogRequest& request) {
             return ShowForm<TReboot>(owner, request);
         case engine::DialogId::RebootZulk:
             return ShowForm<TRebootZULK>(owner, request);
+        case engine::DialogId::Recover:
+            // The recovery is asked as a warning box with No preset (Question), not as a form.
+            return;
     }
 }
 

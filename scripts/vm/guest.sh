@@ -317,8 +317,10 @@ check "pkexec: the user's OEM update runs as root and registers the check after 
   "rc=$rc $(cat /tmp/polkitd.log)"
 entry=/home/user/.config/autostart/brenvo-runonce-QVFWUpdate.desktop
 cat $entry
+# The entry names the drive it updated: QUORVANT, DVD-RW QV-1600 blank-padded, in hexadecimal.
+qv_identity=51554F5256414E544456442D52572051562D313630302020
 command=$(sed -n 's/^Exec=//p' $entry 2> /dev/null)
-[ "$command" = "pkexec /bin/brenvo-cli-qv /QVCHECK 0 QV12" ] && grep -q '^Terminal=true$' $entry &&
+[ "$command" = "pkexec /bin/brenvo-cli-qv /QVCHECK 0 QV12 $qv_identity" ] && grep -q '^Terminal=true$' $entry &&
   [ "$(stat -c %u:%g $entry /home/user/.config/brenvo/registry.json | sort -u)" = 1000:1000 ]
 check "the restart entry is the user's and starts the check through pkexec ($command)" $? \
   "$(ls -ln $entry /home/user/.config/brenvo 2>&1)"
@@ -338,7 +340,7 @@ restart "pkexec"
 out=$(SUDO_USER=user SUDO_UID=1000 /usr/bin/setpriv --ruid=1000 /usr/bin/bash -p -c \
   'brenvo-cli-qv update --yes --no-reboot --force < /dev/null; exit $?' 2>&1); rc=$?
 command=$(sed -n 's/^Exec=//p' $entry 2> /dev/null)
-[ $rc -eq 0 ] && [ "$command" = "pkexec /bin/brenvo-cli-qv /QVCHECK 0 QV12" ]
+[ $rc -eq 0 ] && [ "$command" = "pkexec /bin/brenvo-cli-qv /QVCHECK 0 QV12 $qv_identity" ]
 check "sudo: the update's restart entry starts the check through pkexec too" $? "rc=$rc $command $out"
 restart "sudo"
 # The window's entry: through the package's action pkexec keeps the display (allow_gui); through
