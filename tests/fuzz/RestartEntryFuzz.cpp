@@ -31,11 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (auto parts = engine::ParseRestartEntry(input)) {
         Require(engine::RestartEntryProblem(parts->programPath, parts->driveIndex, parts->revision)
                     .empty());
-        Require(engine::RestartEntry(parts->programPath, parts->driveIndex, parts->revision) ==
-                input);
-        Require(common::SplitCommandLine(input) ==
-                std::vector<std::string>{parts->programPath, engine::kCheckSwitch,
-                                         std::to_string(parts->driveIndex), parts->revision});
+        // The newer entries end with the updated drive's identity; older ones have none.
+        Require(engine::RestartEntry(parts->programPath, parts->driveIndex, parts->revision,
+                                     parts->identity) == input);
+        std::vector<std::string> words{parts->programPath, engine::kCheckSwitch,
+                                       std::to_string(parts->driveIndex), parts->revision};
+        if (!parts->identity.empty()) words.push_back(parts->identity);
+        Require(common::SplitCommandLine(input) == words);
     }
 
     const int index = static_cast<int>(size % 1000);
